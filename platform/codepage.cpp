@@ -1,0 +1,82 @@
+#include "platform/codepage.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <iconv.h>
+#include <langinfo.h>
+
+namespace kvt {
+namespace {
+
+// iconv in both directions; an input sequence that cannot be converted is replaced by '?'
+// and the conversion goes on from the next byte (or character, for UTF-8 input).
+std::string Convert(std::string_view input, const char* to, const char* from, bool fromUtf8) {
+    iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(input);
+    std::string out;
+    out.reserve(input.size() * 2);
+    char* in = const_cast<char*>(input.data());
+    size_t inLeft = input.size();
+    char buffer[256];
+    while (inLeft > 0) {
+        char* outPtr = buffer;
+        size_t outLeft = sizeof buffer;
+        size_t result = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+        out.append(buffer, outPtr - buffer);
+        if (result != static_cast<size_t>(-1)) continue;
+        if (errno == E2BIG) continue;
+        // EILSEQ or EINVAL: skip one character of input.
+        size_t skip = 1;
+        if (fromUtf8) {
+            auto lead = static_cast<unsigned char>(*in);
+            size_t length = lead >= 0xF8 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+            bool whole = length <= inLeft;
+            for (size_t i = 1; whole && i < length; ++i)
+                whole = (static_cast<unsigned char>(in[i]) & 0xC0) == 0x80;
+            skip = whole ? length : 1;
+        }
+        in += skip;
+        inLeft -= skip;
+        out.push_back('?');
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+    char* outPtr = buffer;
+    size_t outLeft = sizeof buffer;
+    iconv(cd, nullptr, nullptr, &outPtr, &outLeft);
+    out.append(buffer, outPtr - buffer);
+    iconv_close(cd);
+    return out;
+}
+
+std::atomic<LeadByteTable> leadByteTable{LeadByteTable::FromLocale};
+
+bool LocaleIsCp932() {
+    const char* codeset = nl_langinfo(CODESET);
+    if (!codeset) return false;
+    return strcasecmp(codeset, "CP932") == 0 || strcasecmp(codeset, "SHIFT_JIS") == 0 ||
+           strcasecmp(codeset, "SJIS") == 0 || strcasecmp(codeset, "SHIFT-JIS") == 0;
+}
+
+}  // namespace
+
+std::string Utf8ToCp932(std::string_view utf8) { return Convert(utf8, "CP932", "UTF-8", true); }
+
+std::string Cp932ToUtf8(std::string_view cp932) { return Convert(cp932, "UTF-8", "CP932", false); }
+
+bool IsCp932LeadByte(unsigned char byte) {
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+bool IsDbcsLeadByte(unsigned char byte) {
+    switch (leadByteTable.load()) {
+        case LeadByteTable::Cp932: return IsCp932LeadByte(byte);
+        case LeadByteTable::None: return false;
+        case LeadByteTable::FromLocale: return LocaleIsCp932() && IsCp932LeadByte(byte);
+    }
+    return false;
+}
+
+void SetLeadByteTable(LeadByteTable table) { leadByteTable = table; }
+
+}  // namespace kvt

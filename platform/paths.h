@@ -1,0 +1,26 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kvt {
+
+// folder + "/" + name, without doubling a separator the folder already ends with.
+std::string JoinPath(std::string_view folder, std::string_view name);
+
+// XDG documents directory (XDG_DOCUMENTS_DIR in ~/.config/user-dirs.dirs), else $HOME.
+std::string DocumentsFolder();
+
+// $TMPDIR, else /tmp.
+std::string TemporaryFolder();
+
+// Creates an empty file "KVTxxxxxx.tmp" in `folder` (the temporary folder when empty) and
+// returns its path; nothing when it cannot be created.
+std::optional<std::string> CreateTemporaryFile(std::string_view folder = {});
+
+// Writes `bytes` to a temporary name in the target's folder and renames it over the
+// target, so a failure never leaves a half-written file or loses the old one.
+bool WriteFileAtomically(const std::string& path, std::string_view bytes);
+
+}  // namespace kvt

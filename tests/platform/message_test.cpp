@@ -1,0 +1,39 @@
+#include "platform/message.h"
+
+#include <gtest/gtest.h>
+
+namespace kvt {
+namespace {
+
+TEST(Message, RecorderSeesEveryBoxAndAnswersAsScripted) {
+    MessageRecorder recorder({MessageAnswer::Cancel});
+    EXPECT_EQ(ShowMessage("question", "caption", MessageButtons::OkCancel, true), MessageAnswer::Cancel);
+    EXPECT_EQ(ShowMessage("plain"), MessageAnswer::Ok);
+    auto requests = recorder.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].caption, "caption");
+    EXPECT_TRUE(requests[0].systemModal);
+    EXPECT_EQ(requests[1].caption, kApplicationTitle);
+    EXPECT_EQ(requests[1].buttons, MessageButtons::Ok);
+}
+
+TEST(Message, RecorderRestoresThePreviousSink) {
+    MessageRecorder outer;
+    {
+        MessageRecorder inner;
+        ShowMessage("inner");
+    }
+    ShowMessage("outer");
+    EXPECT_EQ(outer.Texts(), std::vector<std::string>{"outer"});
+}
+
+TEST(Message, ConsoleAnswersQuestionsWithItsDefault) {
+    MessageRequest question{"q", "c", MessageButtons::OkCancel, false};
+    EXPECT_EQ(ConsoleMessageSink()(question), MessageAnswer::Cancel);
+    EXPECT_EQ(ConsoleMessageSink(MessageAnswer::Ok)(question), MessageAnswer::Ok);
+    MessageRequest box{"b", "c", MessageButtons::Ok, false};
+    EXPECT_EQ(ConsoleMessageSink()(box), MessageAnswer::Ok);
+}
+
+}  // namespace
+}  // namespace kvt
