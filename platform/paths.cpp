@@ -10,13 +10,6 @@
 namespace kvt {
 namespace {
 
-std::string FolderOf(const std::string& path) {
-    auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
 // Reads XDG_DOCUMENTS_DIR="$HOME/Documents" from user-dirs.dirs.
 std::optional<std::string> XdgDocumentsDir(const std::string& home) {
     const char* configHome = std::getenv("XDG_CONFIG_HOME");
@@ -37,6 +30,13 @@ std::optional<std::string> XdgDocumentsDir(const std::string& home) {
 }
 
 }  // namespace
+
+std::string FolderOfPath(const std::string& path) {
+    auto slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
 
 std::string JoinPath(std::string_view folder, std::string_view name) {
     std::string joined(folder);
@@ -70,7 +70,7 @@ std::optional<std::string> CreateTemporaryFile(std::string_view folder) {
 }
 
 bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
-    std::string pattern = JoinPath(FolderOf(path), ".kvt-write-XXXXXX");
+    std::string pattern = JoinPath(FolderOfPath(path), ".kvt-write-XXXXXX");
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
     int fd = mkstemp(buffer.data());

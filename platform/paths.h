@@ -9,6 +9,9 @@ namespace kvt {
 // folder + "/" + name, without doubling a separator the folder already ends with.
 std::string JoinPath(std::string_view folder, std::string_view name);
 
+// The folder part of a path ("." for a bare name, "/" for a file in the root).
+std::string FolderOfPath(const std::string& path);
+
 // XDG documents directory (XDG_DOCUMENTS_DIR in ~/.config/user-dirs.dirs), else $HOME.
 std::string DocumentsFolder();
 
