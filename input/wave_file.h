@@ -1,0 +1,83 @@
+#pragma once
+// Whole-file RIFF/WAVE reader: loads one WAV file into memory, tolerates a fixed set of
+// foreign chunks, converts 8-, 20- and 24-bit samples to 16 bits and stereo to mono, and
+// saves the result with the canonical 44-byte header.
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kvt {
+
+using ChunkId = std::array<char, 4>;
+
+class WaveFile {
+public:
+    // Header fields as read (riffSize, fmtSize and dataSize are never used for saving).
+    // formatTag ... bitsPerSample are the 16-byte PCM format record of the "fmt " chunk.
+    ChunkId riffId{};
+    uint32_t riffSize = 0;
+    ChunkId formType{};
+    ChunkId fmtId{};
+    uint32_t fmtSize = 0;
+    uint16_t formatTag = 0;  // not checked: PCM is assumed
+    uint16_t channels = 0;
+    uint32_t sampleRate = 0;  // frames per second
+    uint32_t byteRate = 0;    // bytes per second
+    uint16_t blockAlign = 0;  // bytes per frame, all channels
+    uint16_t bitsPerSample = 0;
+    ChunkId dataId{};
+    uint32_t dataSize = 0;
+
+    // Reads the whole file. True when the "data" chunk was read; false after a message box
+    // (file missing, not RIFF/WAVE, a chunk out of place, or a file cut short), and the
+    // object then holds no sample data.
+    bool Load(const std::string& path);
+    // The same on a file image already in memory.
+    bool LoadFromMemory(std::span<const uint8_t> file);
+
+    // True after a successful Load (also when the "data" chunk is empty).
+    bool HasData() const { return loaded_; }
+    std::span<const uint8_t> Samples() const { return samples_; }
+    uint32_t SampleBytes() const { return static_cast<uint32_t>(samples_.size()); }
+
+    // 8-bit unsigned to 16-bit signed: (in - 128) * 256.
+    void Convert8To16();
+    // 24-bit (or 20-bit) samples in 3-byte containers to 16 bits: the upper two bytes.
+    void Convert24To16();
+    // Stereo to mono, (left + right) / 2 truncated toward zero; nothing unless channels is 2.
+    // bitsPerSample 8 mixes unsigned 8-bit samples, any other value 16-bit samples.
+    void MixToMono();
+
+    // Length of the saved file: SampleBytes() + 44.
+    uint32_t SavedSize() const;
+    // The canonical file image: 44-byte header ("fmt " of 16 bytes) and the samples.
+    std::vector<uint8_t> SavedBytes() const;
+    // Writes SavedBytes() to `path` (replacing it only when complete). False after the
+    // message "ファイルが開けませんでした。" or when nothing is loaded.
+    bool Save(const std::string& path) const;
+
+    // Message boxes of loading and saving. Codes: 0 "ファイルが見つかりませんでした。",
+    // 1 "不明なタグが検出されました。", 2 "ファイルが開けませんでした。", 3 "フォーマットが違う
+    // 音声ファイルを処理しようとしました。", 4 "ビット数を変更しました。", others an empty text.
+    static void ShowMessage(int code);
+    // "%s [%s]" of "不明なタグが検出されました。処理は継続可能です。" (kind 1; an empty text
+    // for any other kind) and a four-character chunk identifier.
+    static void ShowTagMessage(int kind, std::string_view tag);
+
+private:
+    void Unload();
+
+    std::vector<uint8_t> samples_;
+    bool loaded_ = false;
+};
+
+// Brings a loaded input to 16 bits: 8-bit and 20/24-bit data are converted, 16-bit data is
+// kept. Any other bit count shows "対応していないビット数のWAVファイルです。 [bits]" and
+// returns false; the caller then drops the file.
+bool NormalizeTo16Bits(WaveFile& wave);
+
+}  // namespace kvt
