@@ -1,0 +1,91 @@
+#pragma once
+// File_3gp writes one AAC-LC audio track into a 3GP (type 1) or 3G2 (type 2) file. Every
+// box is built in memory; the whole image is then written in one piece (temporary name +
+// rename, so a failure never leaves a half-written file).
+//
+// File layout. 3GP: ftyp, moov, free, free, the 24-byte mdat block, the frames.
+//              3G2: ftyp, the 24-byte mdat block, the frames, moov.
+// Every frame is its own chunk.
+//
+// Splicing (external encoder path, 3GP): the boxes stsd, stts, stsc, stsz, stco, hdlr and
+// mvhd and the payload are taken from the side files (see side_files.h) instead of being
+// built here. The payload is the mdat side file without its first 8 bytes, and the spliced
+// stco is rebased so that its first entry points at the first payload byte; so the
+// external file's first chunk must start 8 bytes into its mdat body. The sample tables
+// and the payload belong together: when one of stsd, stts, stsc, stsz, stco, mdat is
+// missing, or the spliced tables point outside the spliced payload, all six stay the
+// writer's own (with the frames passed in). A missing hdlr or mvhd keeps its own box.
+// After a spliced write the eight side files are deleted.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kvt {
+
+// The frame table holds at most this many frames (about 25 minutes at 44100 Hz); longer
+// streams are refused with kTooManyFramesMessage and no file.
+inline constexpr size_t kMaxAacFrames = 65531;
+
+inline constexpr std::string_view kFileNotWritableMessage = "ファイルが書き込めませんでした。";
+inline constexpr std::string_view kJapaneseFileNameMessage = "ファイル名に日本語が含まれています。";
+inline constexpr std::string_view kBadFileTypeMessage = "error";
+inline constexpr std::string_view kTooManyFramesMessage =
+    "音声が長すぎます。3GP/3G2ファイルに入るのは65531フレーム（44100Hzで約25分）までです。";
+
+// The coded audio as the AAC encoder produced it.
+struct AacTrack {
+    std::span<const uint8_t> payload;              // frames back to back
+    std::span<const uint32_t> frameSizes;          // one per non-empty frame, in order
+    std::span<const uint8_t> decoderSpecificInfo;  // 2 bytes for AAC LC
+    int channels = 1;                              // 1 or 2
+    int sampleRate = 8000;                         // Hz, at most 44100
+    int blockAlign = 2;                            // bytes per sample frame, 2 × channels
+    int bitRate = 0;                               // bits per second as configured
+};
+
+struct File3gpOptions {
+    int type = 1;  // 1 = 3GP, 2 = 3G2
+    // UTF-8; written in CP932. Without a title the output file's base name is used
+    // (the text after the last "/", cut at the first ".").
+    std::optional<std::string> title;
+    std::optional<std::string> author;       // "auth"
+    std::optional<std::string> copyright;    // "cprt"
+    std::optional<std::string> description;  // "dscp"
+    bool spliced = false;    // take boxes and payload from the side files
+    bool patchDcmd = true;   // set the dcmd value from the file and moov sizes (3GP)
+    // Called with the output path after a 3GP file was written (the streaming re-mux).
+    std::function<void(const std::string& path)> remux;
+    // Creation/modification time in seconds since 1904 as written; the clock when empty.
+    std::optional<uint32_t> now;
+};
+
+class File_3gp {
+public:
+    // `scratchWavPath` locates the side files (see side_files.h); empty for 3G2.
+    explicit File_3gp(std::string scratchWavPath = {});
+
+    // Builds and writes the file. False (after a message) when it was not written:
+    // it could not be created, the type is not 1 or 2, or there are too many frames.
+    bool Write(const std::string& outputPath, const AacTrack& track, const File3gpOptions& options);
+
+    // The whole file image Write would write, or nothing after a message. Shows the
+    // Japanese-file-name notice like Write does; touches no file.
+    std::optional<std::vector<uint8_t>> BuildImage(const std::string& outputPath, const AacTrack& track,
+                                                   const File3gpOptions& options);
+
+    const std::string& ScratchWavPath() const { return scratchWavPath_; }
+
+private:
+    std::string scratchWavPath_;
+};
+
+// The text after the last "/" cut at the first "." (the default title).
+std::string OutputBaseName(std::string_view outputPath);
+
+}  // namespace kvt
