@@ -1,0 +1,135 @@
+// The engine's RIFF/WAVE reader and writer: little-endian, size field after the tag.
+
+#include <algorithm>
+#include <limits>
+#include <new>
+
+#include "engine/byte_order.h"
+#include "engine/engine_file.h"
+#include "engine/engine_message.h"
+#include "engine/g711.h"
+
+namespace kvt {
+
+namespace {
+
+constexpr uint16_t kFormatPcm = 1;
+constexpr uint16_t kFormatALaw = 6;
+constexpr uint16_t kFormatMuLaw = 7;
+// The PCM record every "fmt " chunk must hold.
+constexpr uint32_t kMinimumFormatChunk = 16;
+// "RIFF" size "WAVE" "fmt " size, 18-byte format, "data" size.
+constexpr uint32_t kWaveHeaderSize = 46;
+
+}  // namespace
+
+int EngineFile::ReadWave() {
+    bigEndian = false;
+    sizeAfterTag = true;
+
+    const auto riff = FindTagFromStart("RIFF");
+    if (!riff) {
+        ShowEngineMessage("RIFF");
+        return 0;
+    }
+    if (!FindTag("WAVE")) {
+        ShowEngineMessage("WAVE");
+        return 0;
+    }
+
+    // A chunk shorter than the PCM record, or one that runs past the end of the file,
+    // cannot describe the samples.
+    if (!FindTagFromStart("fmt ")) {
+        ShowEngineMessage("fmt");
+        return 0;
+    }
+    cursor += 4;
+    const uint32_t formatLength = ReadU32();
+    if (formatLength < kMinimumFormatChunk || formatLength > Remaining()) {
+        ShowEngineMessage("fmt");
+        return 0;
+    }
+    // Only the 18-byte block and the 2 bytes after it are kept; the rest is ignored.
+    const size_t kept = std::min<size_t>(formatLength, FormatBlock::kSize);
+    FormatBlock parsed = FormatBlock::FromBytes(std::span(image).subspan(cursor, kept));
+
+    if (!FindTagFromStart("data")) {
+        ShowEngineMessage("data");
+        return 0;
+    }
+    cursor += 4;
+    const bool haveSizeField = Remaining() >= 4;
+    const uint32_t length = ReadU32();
+    if (!haveSizeField || length > Remaining()) {
+        ShowEngineMessage("data");
+        return 0;
+    }
+    const auto body = std::span(image).subspan(cursor, length);
+
+    if (parsed.formatTag != kFormatPcm && parsed.formatTag != kFormatALaw &&
+        parsed.formatTag != kFormatMuLaw) {
+        ShowEngineMessage("This is not pcm data.");
+        return 0;
+    }
+
+    std::vector<uint8_t> samples;
+    try {
+        if (parsed.formatTag == kFormatPcm) {
+            samples.assign(body.begin(), body.end());
+        } else {
+            if (length > std::numeric_limits<uint32_t>::max() / 2) {
+                ShowEngineMessage("no memory");
+                return 0;
+            }
+            samples.resize(size_t{length} * 2);
+            const bool aLaw = parsed.formatTag == kFormatALaw;
+            for (size_t i = 0; i < body.size(); ++i) {
+                const int16_t sample = aLaw ? ExpandALaw(body[i]) : ExpandMuLaw(body[i]);
+                SetLe16(std::span(samples).subspan(2 * i), static_cast<uint16_t>(sample));
+            }
+            // The block now holds 16-bit linear PCM: describe it as such, so the byte rate
+            // and block align used for durations and frame counts match the samples.
+            parsed.formatTag = kFormatPcm;
+            parsed.bitsPerSample = 16;
+            parsed.blockAlign = static_cast<uint16_t>(parsed.channels * 2);
+            parsed.byteRate = parsed.sampleRate * parsed.blockAlign;
+        }
+    } catch (const std::bad_alloc&) {
+        ShowEngineMessage("no memory");
+        return 0;
+    }
+
+    format = parsed;
+    data = std::move(samples);
+    dataSize = static_cast<uint32_t>(data.size());
+    return 1;
+}
+
+int EngineFile::LoadWave(const std::string& filePath) {
+    if (!Load(filePath)) return 0;
+    return ReadWave();
+}
+
+int EngineFile::WriteWave(const std::string& filePath) {
+    if (dataSize > std::numeric_limits<uint32_t>::max() - kWaveHeaderSize) {
+        ShowEngineMessage("filesize");
+        return 0;
+    }
+    bigEndian = false;
+    sizeAfterTag = true;
+    imageSize = dataSize + kWaveHeaderSize;
+    if (!Allocate()) return 0;
+    const auto formatBytes = format.ToBytes();
+    WriteTag("RIFF");
+    WriteU32(imageSize - 8);  // RIFF size: everything after this field
+    WriteTag("WAVE");
+    WriteTag("fmt ");
+    WriteU32(FormatBlock::kChunkSize);
+    WriteBytes(std::span(formatBytes).first(FormatBlock::kChunkSize));
+    WriteTag("data");
+    WriteU32(dataSize);
+    WriteBytes(std::span(data).first(std::min<size_t>(dataSize, data.size())));
+    return Save(filePath);
+}
+
+}  // namespace kvt
