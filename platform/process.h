@@ -11,19 +11,23 @@ enum class LaunchOutcome { NotStarted, Finished, TimedOut };
 
 struct LaunchResult {
     LaunchOutcome outcome = LaunchOutcome::NotStarted;
-    int exitCode = -1;  // valid when Finished
+    int exitCode = -1;  // valid when Finished; 128 + signal number for a killed program
 };
 
 // Runs `program` with `arguments` (argv[1..]; each element reaches the program untouched)
-// and waits at most `timeout`. A program still running then is left to finish and reaped
-// in the background, never left as a zombie.
+// and waits at most `timeout`. No shell is involved. The program runs hidden: stdin,
+// stdout and stderr are /dev/null. A program still running at the time-out is left to
+// finish and reaped in the background, never left as a zombie. A name without '/' is
+// looked up in PATH.
 LaunchResult RunProgram(const std::string& program, const std::vector<std::string>& arguments,
                         std::chrono::milliseconds timeout);
 
-// Splits a parameter text such as ` --decode "%s" "%s" ` (after formatting) into
-// arguments: whitespace separates fields, a double-quoted field is one argument.
-// Formatting a name into the text would let a '"' in the name split it, so callers build
-// argument lists from the template with FillParameterTemplate instead.
+// Turns a parameter text such as ` --decode "%s" "%s" ` or ` -br %d -he -if "%s" -of "%s" `
+// into an argument list: blanks separate fields, double quotes group blanks into a field
+// and are dropped. Only then is each %s or %d replaced by the next of `values` (a missing
+// value gives an empty text; %% is a '%'), so a value holding '"', ';', "$(...)" or blanks
+// reaches the program as one untouched argument. Formatting the values into the text
+// first would let a '"' in a file name split it.
 std::vector<std::string> FillParameterTemplate(const std::string& parameterTemplate,
                                                const std::vector<std::string>& values);
 
