@@ -2,8 +2,11 @@
 // File and folder choosers. The GUI implements them with real dialogs; the command line
 // and the tests supply scripted answers.
 
+#include <deque>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kvt {
 
@@ -11,12 +14,51 @@ class Dialogs {
 public:
     virtual ~Dialogs() = default;
     // filter: pairs of description and pattern separated by '|', ending in '|'.
+    // Nothing when the user cancels.
     virtual std::optional<std::string> OpenFile(const std::string& defaultExtension, const std::string& filter) = 0;
     virtual std::optional<std::string> BrowseFolder(const std::string& title, const std::string& startFolder) = 0;
 };
 
-// The process's dialogs; a never-answering stub (cancel) until a front end installs one.
+// The process's dialogs; until a front end installs its own, every dialog is cancelled.
 Dialogs& CurrentDialogs();
-void SetDialogs(Dialogs* dialogs);
+// Installs `dialogs` (nullptr: back to cancelling) and returns the one it replaces. The
+// caller keeps ownership and keeps the object alive while it is installed.
+Dialogs* SetDialogs(Dialogs* dialogs);
+
+// Answers from queues, in order; an empty queue cancels. Records what was asked.
+class ScriptedDialogs : public Dialogs {
+public:
+    struct Request {
+        enum class Kind { OpenFile, BrowseFolder } kind;
+        std::string first;   // default extension, or title
+        std::string second;  // filter, or start folder
+    };
+
+    // Nothing stands for the user cancelling.
+    void QueueOpenFile(std::optional<std::string> answer);
+    void QueueBrowseFolder(std::optional<std::string> answer);
+    std::vector<Request> Requests() const;
+
+    std::optional<std::string> OpenFile(const std::string& defaultExtension, const std::string& filter) override;
+    std::optional<std::string> BrowseFolder(const std::string& title, const std::string& startFolder) override;
+
+private:
+    mutable std::mutex mutex_;
+    std::deque<std::optional<std::string>> openFileAnswers_;
+    std::deque<std::optional<std::string>> browseFolderAnswers_;
+    std::vector<Request> requests_;
+};
+
+// Installs dialogs for a scope and puts the previous ones back at its end.
+class ScopedDialogs {
+public:
+    explicit ScopedDialogs(Dialogs& dialogs) : previous_(SetDialogs(&dialogs)) {}
+    ~ScopedDialogs() { SetDialogs(previous_); }
+    ScopedDialogs(const ScopedDialogs&) = delete;
+    ScopedDialogs& operator=(const ScopedDialogs&) = delete;
+
+private:
+    Dialogs* previous_;
+};
 
 }  // namespace kvt
