@@ -69,8 +69,6 @@ public:
     static void ShowTagMessage(int kind, std::string_view tag);
 
 private:
-    void Unload();
-
     std::vector<uint8_t> samples_;
     bool loaded_ = false;
 };

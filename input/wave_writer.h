@@ -48,7 +48,7 @@ public:
 private:
     std::FILE* file_ = nullptr;
     uint64_t dataBytes_ = 0;  // sample bytes written into the open "data" chunk
-    bool writeFailed_ = false;
+    bool headerComplete_ = false;  // Open wrote every header byte
 };
 
 }  // namespace kvt

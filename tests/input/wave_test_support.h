@@ -1,0 +1,133 @@
+#pragma once
+// Helpers for the WAV tests: RIFF images built chunk by chunk, a private temporary folder,
+// whole-file reads and an ffprobe look at a written file.
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/byte_order.h"
+
+namespace kvt::test {
+
+struct Chunk {
+    std::string id;
+    std::vector<uint8_t> body;
+    std::optional<uint32_t> sizeField;  // a size that lies about the body; else its length
+};
+
+// "RIFF" <size> <form> followed by the chunks as given (no pad bytes).
+inline std::vector<uint8_t> RiffImage(const std::vector<Chunk>& chunks, const std::string& form = "WAVE") {
+    std::vector<uint8_t> body;
+    PutText(body, form);
+    for (const Chunk& chunk : chunks) {
+        PutText(body, chunk.id);
+        PutLe32(body, chunk.sizeField.value_or(static_cast<uint32_t>(chunk.body.size())));
+        PutBytes(body, chunk.body);
+    }
+    std::vector<uint8_t> image;
+    PutText(image, "RIFF");
+    PutLe32(image, static_cast<uint32_t>(body.size()));
+    PutBytes(image, body);
+    return image;
+}
+
+// A PCM "fmt " body of 16 bytes plus `extra` trailing bytes (18 and 40-byte variants).
+inline Chunk FmtChunk(uint16_t channels, uint32_t rate, uint16_t bits, size_t extra = 0) {
+    const uint16_t align = static_cast<uint16_t>(channels * ((bits + 7) / 8));
+    std::vector<uint8_t> body;
+    PutLe16(body, 1);
+    PutLe16(body, channels);
+    PutLe32(body, rate);
+    PutLe32(body, rate * align);
+    PutLe16(body, align);
+    PutLe16(body, bits);
+    body.resize(body.size() + extra, 0xEE);
+    return {"fmt ", body, std::nullopt};
+}
+
+inline Chunk DataChunk(std::vector<uint8_t> samples) { return {"data", std::move(samples), std::nullopt}; }
+
+inline std::vector<uint8_t> Int16Bytes(const std::vector<int16_t>& samples) {
+    std::vector<uint8_t> bytes;
+    for (int16_t s : samples) PutLe16(bytes, static_cast<uint16_t>(s));
+    return bytes;
+}
+
+inline std::vector<int16_t> Int16Samples(std::span<const uint8_t> bytes) {
+    std::vector<int16_t> samples;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) samples.push_back(static_cast<int16_t>(GetLe16(bytes.subspan(i))));
+    return samples;
+}
+
+// A folder of its own under the temporary folder, removed with everything in it.
+class TempFolder {
+public:
+    TempFolder() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "kvt-wave-XXXXXX").string();
+        if (mkdtemp(pattern.data())) path_ = pattern;
+    }
+    ~TempFolder() {
+        std::error_code ignored;
+        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    bool Ok() const { return !path_.empty(); }
+    std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline std::vector<uint8_t> ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Runs a command with fixed arguments on a path of our temporary folder (no quotes in it)
+// and returns its standard output; nothing when it could not run or failed.
+inline std::optional<std::string> CommandOutput(const std::string& command) {
+    std::FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return std::nullopt;
+    std::string output;
+    char buffer[512];
+    while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
+    return pclose(pipe) == 0 ? std::optional(output) : std::nullopt;
+}
+
+// The first audio stream as ffprobe sees it: codec_name, sample_rate, channels,
+// bits_per_sample, duration_ts (frames) and duration.
+inline std::map<std::string, std::string> ProbeStream(const std::string& path) {
+    std::map<std::string, std::string> fields;
+    auto output = CommandOutput(
+        "ffprobe -v error -select_streams a:0 -show_entries "
+        "stream=codec_name,sample_rate,channels,bits_per_sample,duration_ts,duration "
+        "-of default=noprint_wrappers=1 '" + path + "' 2>/dev/null");
+    if (!output) return fields;
+    size_t start = 0;
+    while (start < output->size()) {
+        size_t end = output->find('\n', start);
+        if (end == std::string::npos) end = output->size();
+        std::string line = output->substr(start, end - start);
+        if (size_t eq = line.find('='); eq != std::string::npos) fields[line.substr(0, eq)] = line.substr(eq + 1);
+        start = end + 1;
+    }
+    return fields;
+}
+
+}  // namespace kvt::test
