@@ -1,7 +1,9 @@
 #include "platform/paths.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,6 +29,20 @@ std::optional<std::string> XdgDocumentsDir(const std::string& home) {
         return value;
     }
     return std::nullopt;
+}
+
+// umask() can only be read by setting it, which would race with other threads creating
+// files; Linux shows it in /proc/self/status.
+mode_t CurrentUmask() {
+    static const mode_t mask = [] {
+        std::ifstream in("/proc/self/status");
+        std::string line;
+        while (std::getline(in, line)) {
+            if (line.rfind("Umask:", 0) == 0) return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
+        }
+        return static_cast<mode_t>(022);
+    }();
+    return mask;
 }
 
 }  // namespace
@@ -63,34 +79,43 @@ std::optional<std::string> CreateTemporaryFile(std::string_view folder) {
     std::string pattern = JoinPath(folder.empty() ? TemporaryFolder() : std::string(folder), "KVTXXXXXX.tmp");
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
-    int fd = mkstemps(buffer.data(), 4);
+    int fd = mkostemps(buffer.data(), 4, O_CLOEXEC);
     if (fd < 0) return std::nullopt;
     close(fd);
     return std::string(buffer.data());
 }
 
 bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
-    std::string pattern = JoinPath(FolderOfPath(path), ".kvt-write-XXXXXX");
+    const std::string folder = FolderOfPath(path);
+    std::string pattern = JoinPath(folder, ".kvt-write-XXXXXX");
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
-    int fd = mkstemp(buffer.data());
+    int fd = mkostemp(buffer.data(), O_CLOEXEC);
     if (fd < 0) return false;
     const char* data = bytes.data();
     size_t left = bytes.size();
     bool ok = true;
     while (left > 0) {
         ssize_t written = write(fd, data, left);
+        if (written < 0 && errno == EINTR) continue;
         if (written <= 0) { ok = false; break; }
         data += written;
         left -= static_cast<size_t>(written);
     }
+    // mkstemp makes the file 0600: a replaced file keeps its mode, a new one gets the usual.
+    struct stat old;
+    fchmod(fd, stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : (0666 & ~CurrentUmask()));
     if (ok && fsync(fd) != 0) ok = false;
     if (close(fd) != 0) ok = false;
-    // mkstemp makes the file 0600; give the output the usual permissions.
-    mode_t mask = umask(0);
-    umask(mask);
-    chmod(buffer.data(), 0666 & ~mask);
-    if (ok && std::rename(buffer.data(), path.c_str()) == 0) return true;
+    if (ok && std::rename(buffer.data(), path.c_str()) == 0) {
+        // Make the rename itself durable.
+        int folderFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (folderFd >= 0) {
+            fsync(folderFd);
+            close(folderFd);
+        }
+        return true;
+    }
     std::remove(buffer.data());
     return false;
 }

@@ -1,0 +1,98 @@
+#include "platform/paths.h"
+
+#include "platform/temp_folder.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace kvt {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(Paths, JoinAddsOneSeparator) {
+    EXPECT_EQ(JoinPath("/music", "a.wav"), "/music/a.wav");
+    EXPECT_EQ(JoinPath("/music/", "a.wav"), "/music/a.wav");
+    EXPECT_EQ(JoinPath("/", "setup.ini"), "/setup.ini");
+    EXPECT_EQ(JoinPath("", "setup.ini"), "setup.ini");
+}
+
+TEST(Paths, FolderOfPathKeepsTheRoot) {
+    EXPECT_EQ(FolderOfPath("/music/a.wav"), "/music");
+    EXPECT_EQ(FolderOfPath("/a.wav"), "/");
+    EXPECT_EQ(FolderOfPath("a.wav"), ".");
+}
+
+// Saves an environment variable and puts it back.
+class EnvironmentGuard {
+public:
+    explicit EnvironmentGuard(const char* name) : name_(name) {
+        if (const char* value = std::getenv(name)) saved_ = value;
+    }
+    ~EnvironmentGuard() {
+        if (saved_) setenv(name_, saved_->c_str(), 1);
+        else unsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    std::optional<std::string> saved_;
+};
+
+TEST(Paths, DocumentsFolderFollowsTheXdgSettingElseHome) {
+    EnvironmentGuard home("HOME"), config("XDG_CONFIG_HOME");
+    testing::TempFolder folder;
+    setenv("HOME", folder.Path().c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (folder / "config").c_str(), 1);
+    EXPECT_EQ(DocumentsFolder(), folder.Path());
+
+    fs::create_directory(folder / "config");
+    folder.Write("config/user-dirs.dirs", "# comment\nXDG_DOCUMENTS_DIR=\"$HOME/文書\"\n");
+    EXPECT_EQ(DocumentsFolder(), folder.Path()) << "a folder that does not exist is not taken";
+    fs::create_directory(folder / "文書");
+    EXPECT_EQ(DocumentsFolder(), folder / "文書");
+}
+
+TEST(Paths, TemporaryFilesAreNewAndNamedKvtTmp) {
+    testing::TempFolder folder;
+    auto first = CreateTemporaryFile(folder.Path());
+    auto second = CreateTemporaryFile(folder.Path());
+    ASSERT_TRUE(first && second);
+    EXPECT_NE(*first, *second);
+    for (const auto& path : {*first, *second}) {
+        std::string name = fs::path(path).filename().string();
+        EXPECT_EQ(name.substr(0, 3), "KVT");
+        EXPECT_EQ(name.substr(name.size() - 4), ".tmp");
+        EXPECT_EQ(fs::file_size(path), 0u);
+    }
+    EXPECT_EQ(CreateTemporaryFile(folder / "missing"), std::nullopt);
+}
+
+TEST(Paths, AtomicWriteReplacesContentsAndKeepsTheMode) {
+    testing::TempFolder folder;
+    const std::string target = folder / "out.mld";
+    ASSERT_TRUE(WriteFileAtomically(target, "first"));
+    struct stat info;
+    ASSERT_EQ(stat(target.c_str(), &info), 0);
+    EXPECT_NE(info.st_mode & 0077, 0u) << "a new file must not stay private to its owner (mode 0600)";
+
+    chmod(target.c_str(), 0640);
+    ASSERT_TRUE(WriteFileAtomically(target, std::string("second\0x", 8)));
+    EXPECT_EQ(testing::ReadWholeFile(target), std::string("second\0x", 8));
+    ASSERT_EQ(stat(target.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.Path()), {}), 1) << "temporary file left behind";
+}
+
+TEST(Paths, FailedAtomicWriteLeavesNothing) {
+    testing::TempFolder folder;
+    fs::create_directory(folder / "taken");
+    EXPECT_FALSE(WriteFileAtomically(folder / "taken", "x"));
+    EXPECT_FALSE(WriteFileAtomically(folder / "missing/out.mmf", "x"));
+    EXPECT_TRUE(fs::is_directory(folder / "taken"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.Path()), {}), 1);
+}
+
+}  // namespace
+}  // namespace kvt
