@@ -4,6 +4,7 @@
 #include <limits>
 #include <string_view>
 
+#include "engine/byte_order.h"
 #include "engine/crc16.h"
 
 namespace kvt {
@@ -20,65 +21,36 @@ constexpr std::string_view kUntitled = "Untitled";
 constexpr size_t kStereoOptionalSize = 53;
 constexpr size_t kTrackHeadSize = 20;
 
-// Appends fields in file order; numbers are big-endian.
-class ChunkWriter {
-public:
-    explicit ChunkWriter(size_t capacity) { bytes_.reserve(capacity); }
-
-    void Tag(std::string_view tag) { bytes_.insert(bytes_.end(), tag.begin(), tag.end()); }
-    void U8(uint8_t value) { bytes_.push_back(value); }
-    void U16(uint16_t value) {
-        bytes_.push_back(static_cast<uint8_t>(value >> 8));
-        bytes_.push_back(static_cast<uint8_t>(value));
-    }
-    void U32(uint32_t value) {
-        U16(static_cast<uint16_t>(value >> 16));
-        U16(static_cast<uint16_t>(value));
-    }
-    void Bytes(std::span<const uint8_t> data) { bytes_.insert(bytes_.end(), data.begin(), data.end()); }
-    void Zeros(size_t count) { bytes_.insert(bytes_.end(), count, 0); }
-
-    size_t Size() const { return bytes_.size(); }
-    std::vector<uint8_t>& Image() { return bytes_; }
-
-private:
-    std::vector<uint8_t> bytes_;
-};
-
-std::span<const uint8_t> AsBytes(std::string_view text) {
-    return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
+void WriteMonoOptionalData(std::vector<uint8_t>& out, std::string_view title) {
+    PutText(out, "Dch");
+    PutU8(out, 0x80);
+    PutBe32(out, static_cast<uint32_t>(title.size() + 4));
+    PutText(out, "ST");  // song title
+    PutBe16(out, static_cast<uint16_t>(title.size()));
+    PutText(out, title);
 }
 
-void WriteMonoOptionalData(ChunkWriter& out, std::string_view title) {
-    out.Tag("Dch");
-    out.U8(0x80);
-    out.U32(static_cast<uint32_t>(title.size() + 4));
-    out.Tag("ST");  // song title
-    out.U16(static_cast<uint16_t>(title.size()));
-    out.Bytes(AsBytes(title));
+void WriteStereoOptionalData(std::vector<uint8_t>& out, uint16_t durationTicks) {
+    PutText(out, "Dch");
+    PutU8(out, 0xFF);
+    PutBe32(out, 25);
+    PutText(out, "ES");
+    PutBe16(out, 1);
+    PutU8(out, 0xF8);
+    PutText(out, "A0");
+    PutBe16(out, 6);
+    PutText(out, "YK11AF");
+    PutText(out, "A2");
+    PutBe16(out, 6);
+    PutText(out, "YK11D3");
+    PutText(out, "Pro");
+    PutU8(out, 0x05);
+    PutBe32(out, 12);
+    out.insert(out.end(), 8, 0);
+    PutBe32(out, durationTicks);
 }
 
-void WriteStereoOptionalData(ChunkWriter& out, uint16_t durationTicks) {
-    out.Tag("Dch");
-    out.U8(0xFF);
-    out.U32(25);
-    out.Tag("ES");
-    out.U16(1);
-    out.U8(0xF8);
-    out.Tag("A0");
-    out.U16(6);
-    out.Tag("YK11AF");
-    out.Tag("A2");
-    out.U16(6);
-    out.Tag("YK11D3");
-    out.Tag("Pro");
-    out.U8(0x05);
-    out.U32(12);
-    out.Zeros(8);
-    out.U32(durationTicks);
-}
-
-void WriteSequence(ChunkWriter& out, bool stereo, std::span<const uint8_t> duration) {
+void WriteSequence(std::vector<uint8_t>& out, bool stereo, std::span<const uint8_t> duration) {
     const uint8_t device = stereo ? 0x07 : 0x06;
     const std::array<uint8_t, 25> head = {
         0x00, 0xF0, 0x07, 0x43, 0x79, device, 0x7F, 0x00, 0x7F, 0xF7,  // exclusive: device
@@ -87,12 +59,12 @@ void WriteSequence(ChunkWriter& out, bool stereo, std::span<const uint8_t> durat
         0x00, 0xC0, 0x00,                                              // program change
         0x00, 0x90, 0x00, 0x7F,                                        // wave note on
     };
-    out.Bytes(head);
-    out.Bytes(duration);  // gate time of the note
-    out.Bytes(duration);  // delta time of the end event
-    out.U8(0xFF);         // end of sequence
-    out.U8(0x2F);
-    out.U8(0x00);
+    PutBytes(out, head);
+    PutBytes(out, duration);  // gate time of the note
+    PutBytes(out, duration);  // delta time of the end event
+    PutU8(out, 0xFF);         // end of sequence
+    PutU8(out, 0x2F);
+    PutU8(out, 0x00);
 }
 
 }  // namespace
@@ -129,56 +101,57 @@ std::optional<std::vector<uint8_t>> BuildMmfImage(const MmfLayout& layout, std::
         return std::nullopt;
     }
 
-    ChunkWriter out(mmmdLength + 10);
-    out.Tag("MMMD");
-    out.U32(static_cast<uint32_t>(mmmdLength));
+    std::vector<uint8_t> out;
+    out.reserve(mmmdLength + 10);
+    PutText(out, "MMMD");
+    PutBe32(out, static_cast<uint32_t>(mmmdLength));
 
-    out.Tag("CNTI");  // contents information
-    out.U32(5);
-    out.U8(0x00);                           // class
-    out.U8(layout.stereo ? 0x34 : 0x32);    // type
-    out.U8(0x01);                           // code type
-    out.U8(0xFC);                           // status
-    out.U8(0x00);                           // counts
+    PutText(out, "CNTI");  // contents information
+    PutBe32(out, 5);
+    PutU8(out, 0x00);                         // class
+    PutU8(out, layout.stereo ? 0x34 : 0x32);  // type
+    PutU8(out, 0x01);                         // code type
+    PutU8(out, 0xFC);                         // copy status
+    PutU8(out, 0x00);                         // copy count
 
-    out.Tag("OPDA");  // optional data
-    out.U32(static_cast<uint32_t>(lo));
+    PutText(out, "OPDA");  // optional data
+    PutBe32(out, static_cast<uint32_t>(lo));
     if (layout.stereo) {
         WriteStereoOptionalData(out, layout.durationTicks);
     } else {
         WriteMonoOptionalData(out, title);
     }
 
-    out.Tag("MTR");
-    out.U8(layout.stereo ? 0x06 : 0x05);  // track number
-    out.U32(static_cast<uint32_t>(su + sq + d + 55));
-    out.U8(0x02);  // format type
-    out.U8(0x00);  // sequence type
-    out.U8(0x02);  // time base of durations: 4 ms
-    out.U8(0x02);  // time base of gate times: 4 ms
-    out.Zeros(kTrackHeadSize - 4);  // channel status
+    PutText(out, "MTR");
+    PutU8(out, layout.stereo ? 0x06 : 0x05);  // track number
+    PutBe32(out, static_cast<uint32_t>(su + sq + d + 55));
+    PutU8(out, 0x02);  // format type
+    PutU8(out, 0x00);  // sequence type
+    PutU8(out, 0x02);  // time base of durations: 4 ms
+    PutU8(out, 0x02);  // time base of gate times: 4 ms
+    out.insert(out.end(), kTrackHeadSize - 4, 0);  // channel status
 
-    out.Tag("Mtsu");  // setup data
-    out.U32(static_cast<uint32_t>(su));
-    out.Bytes(setup);
+    PutText(out, "Mtsu");  // setup data
+    PutBe32(out, static_cast<uint32_t>(su));
+    PutBytes(out, setup);
 
-    out.Tag("Mtsq");  // sequence data
-    out.U32(static_cast<uint32_t>(sq));
+    PutText(out, "Mtsq");  // sequence data
+    PutBe32(out, static_cast<uint32_t>(sq));
     WriteSequence(out, layout.stereo, duration);
 
-    out.Tag("Mtsp");  // stream PCM data
-    out.U32(static_cast<uint32_t>(d + 11));
-    out.Tag("Mwa");
-    out.U8(0x01);  // wave number
-    out.U32(static_cast<uint32_t>(d + 3));
-    out.U8(layout.stereo ? 0xA0 : 0x20);  // wave type: channels and 4-bit ADPCM
-    out.U16(layout.sampleRate);
-    out.Bytes(wave);
+    PutText(out, "Mtsp");  // stream PCM data
+    PutBe32(out, static_cast<uint32_t>(d + 11));
+    PutText(out, "Mwa");
+    PutU8(out, 0x01);  // wave number
+    PutBe32(out, static_cast<uint32_t>(d + 3));
+    PutU8(out, layout.stereo ? 0xA0 : 0x20);  // wave type: channels and 4-bit ADPCM
+    PutBe16(out, layout.sampleRate);
+    PutBytes(out, wave);
 
-    out.U16(Crc16(out.Image()));
-    out.U8(0x1D);
-    out.U8(0x0F);
-    return std::move(out.Image());
+    PutBe16(out, Crc16(out));
+    PutU8(out, 0x1D);
+    PutU8(out, 0x0F);
+    return out;
 }
 
 }  // namespace kvt

@@ -5,6 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <span>
 #include <string>
@@ -120,6 +124,35 @@ inline std::optional<MmfParts> ParseMmf(std::span<const uint8_t> file) {
     parts.sampleRate = ReadU16(*mwa, 1);
     parts.wave = mwa->subspan(3);
     return parts;
+}
+
+// A fresh folder under the temporary directory, removed with everything in it.
+class TempFolder {
+public:
+    TempFolder() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "kvt-mmf-XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr) {
+            ADD_FAILURE() << "cannot create a temporary folder";
+        }
+        path_ = pattern;
+    }
+    ~TempFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    std::string File(std::string_view name) const { return (path_ / name).string(); }
+    const std::filesystem::path& Path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+inline std::vector<uint8_t> ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 }  // namespace kvt::test

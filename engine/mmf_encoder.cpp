@@ -1,0 +1,146 @@
+#include "engine/mmf_encoder.h"
+
+#include <cstdint>
+#include <new>
+#include <string_view>
+#include <utility>
+
+#include "engine/engine_message.h"
+#include "engine/mmf_layout.h"
+#include "engine/pcm_operations.h"
+#include "engine/sample_codecs.h"
+#include "platform/codepage.h"
+
+namespace kvt {
+namespace {
+
+constexpr const char* kRateTooHigh = "samplerate:24000";
+constexpr const char* kBuildFailed = "tarrow function";
+constexpr const char* kUnsupportedBits = "対応していないビット数です。";
+// The 16-bit tick fields end at 65535 ticks of 4 ms: 262.136 s.
+constexpr const char* kTooLong = "MMFに変換できるのは262秒までです。範囲を短くしてください。";
+
+// Cuts CP932 text to at most `limit` bytes without splitting a double-byte character.
+std::string CutCp932(std::string text, size_t limit) {
+    if (text.size() <= limit) {
+        return text;
+    }
+    size_t end = 0;
+    while (end < text.size()) {
+        const size_t width = IsCp932LeadByte(static_cast<unsigned char>(text[end])) ? 2 : 1;
+        if (end + width > limit) {
+            break;
+        }
+        end += width;
+    }
+    text.resize(end);
+    return text;
+}
+
+std::optional<std::vector<uint8_t>> BuildFile(const EngineFile& pcm, bool stereo, uint16_t ticks,
+                                              const std::string& title) {
+    MmfLayout layout;
+    layout.stereo = stereo;
+    layout.sampleRate = static_cast<uint16_t>(pcm.format.sampleRate);
+    layout.durationTicks = ticks;
+    layout.title = stereo ? std::string() : CutCp932(Utf8ToCp932(title), UINT16_MAX);
+    try {
+        std::vector<uint8_t> wave = EncodeMmfWave(BytesToSamples(pcm.data), stereo);
+        wave.resize(pcm.dataSize / 4);
+        return BuildMmfImage(layout, wave);
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+}
+
+}  // namespace
+
+MmfEncoder::MmfEncoder(const SourceClip& source) : source_(source) {
+    path = source.path;
+    bigEndian = true;
+}
+
+std::optional<std::string> MmfOutputPath(const std::string& path) {
+    const size_t nameStart = path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/') + 1;
+    const size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || dot < nameStart) {
+        return std::nullopt;
+    }
+    return path.substr(0, dot) + ".mmf";
+}
+
+std::vector<uint8_t> EncodeMmfWave(std::span<const int16_t> samples, bool stereo) {
+    if (!stereo) {
+        return EncodeYamahaAdpcm(samples);
+    }
+    const size_t frames = samples.size() / 2;
+    // An even length per channel, so that the packer keeps a code for every frame.
+    const size_t padded = frames + frames % 2;
+    std::vector<int16_t> left(padded), right(padded);
+    for (size_t i = 0; i < frames; ++i) {
+        left[i] = samples[2 * i];
+        right[i] = samples[2 * i + 1];
+    }
+    if (padded != frames) {
+        left[frames] = left[frames - 1];
+        right[frames] = right[frames - 1];
+    }
+    const std::vector<uint8_t> leftCodes = EncodeYamahaAdpcm(left);
+    const std::vector<uint8_t> rightCodes = EncodeYamahaAdpcm(right);
+    const auto code = [](const std::vector<uint8_t>& packed, size_t i) {
+        return (packed[i / 2] >> (4 * (i % 2))) & 0x0F;  // first code of a pair is low
+    };
+    std::vector<uint8_t> wave(frames);
+    for (size_t i = 0; i < frames; ++i) {
+        wave[i] = static_cast<uint8_t>(code(leftCodes, i) << 4 | code(rightCodes, i));
+    }
+    return wave;
+}
+
+int MmfEncoder::ConvertMmf(int sampleRate, int stereo) {
+    if (!CopyPcmFrom(source_)) {
+        return 0;
+    }
+    const std::optional<std::string> outputPath = MmfOutputPath(path);
+    if (!outputPath) {
+        return 0;
+    }
+    const int64_t rate = sampleRate == 0 ? int64_t{format.sampleRate} : sampleRate;
+    if (rate <= 0 || rate > kMmfMaxSampleRate) {
+        ShowEngineMessage("%s", kRateTooHigh);
+        return 0;
+    }
+    if (format.bitsPerSample != 16) {
+        ShowEngineMessage("%s", kUnsupportedBits);
+        return 0;
+    }
+    const bool isStereo = stereo == 1;
+    const int channels = isStereo ? 2 : 1;
+    if (!ConvertChannels(*this, channels) || !Resample(*this, static_cast<uint32_t>(rate))) {
+        return 0;
+    }
+    if (format.channels != channels || format.sampleRate != rate) {
+        ShowEngineMessage("%s", kBuildFailed);
+        return 0;
+    }
+
+    // The byte rate of the block as it now stands, not a field a source may have wrong.
+    const uint32_t byteRate = format.sampleRate * format.channels * 2;
+    const uint64_t ticks = MmfDurationTicks(dataSize, byteRate);
+    if (ticks > kMmfMaxDurationTicks) {
+        ShowEngineMessage("%s", kTooLong);
+        return 0;
+    }
+    std::optional<std::vector<uint8_t>> file = BuildFile(*this, isStereo, static_cast<uint16_t>(ticks), title);
+    if (!file) {
+        ShowEngineMessage("%s", kBuildFailed);
+        return 0;
+    }
+    image = std::move(*file);
+    imageSize = static_cast<uint32_t>(image.size());
+    cursor = 0;
+    Save(*outputPath);
+    return 1;
+}
+
+}  // namespace kvt

@@ -1,0 +1,349 @@
+#include "engine/mmf_encoder.h"
+
+#include <gtest/gtest.h>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/channel_layout.h>
+}
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "engine/format_block.h"
+#include "engine/pcm_operations.h"
+#include "mmf_test_support.h"
+#include "platform/message.h"
+
+namespace kvt {
+namespace {
+
+constexpr const char* kTooLong = "MMFに変換できるのは262秒までです。範囲を短くしてください。";
+
+// Left: 440 Hz and 1250 Hz; right: 660 Hz. Different channels show up a swap.
+std::vector<int16_t> Tone(size_t frames, int channels, uint32_t rate) {
+    std::vector<int16_t> samples;
+    samples.reserve(frames * channels);
+    const double w = 2 * std::numbers::pi / rate;
+    for (size_t i = 0; i < frames; ++i) {
+        samples.push_back(static_cast<int16_t>(6000 * std::sin(w * 440 * i) + 3000 * std::sin(w * 1250 * i)));
+        if (channels == 2) {
+            samples.push_back(static_cast<int16_t>(9000 * std::sin(w * 660 * i + 1)));
+        }
+    }
+    return samples;
+}
+
+SourceClip Clip(const std::string& path, int channels, uint32_t rate, const std::vector<int16_t>& samples) {
+    return SourceClip(path, FormatBlock::Pcm16(static_cast<uint16_t>(channels), rate), SamplesToBytes(samples));
+}
+
+// The clip as the encoder should code it: channel count and rate converted, nothing else.
+std::vector<int16_t> Converted(const SourceClip& clip, int channels, uint32_t rate) {
+    EngineFile pcm;
+    EXPECT_EQ(pcm.CopyPcmFrom(clip), 1);
+    EXPECT_EQ(ConvertChannels(pcm, channels), 1);
+    EXPECT_EQ(Resample(pcm, rate), 1);
+    return BytesToSamples(pcm.data);
+}
+
+// Reads a written file and checks its framing and its CRC.
+struct WrittenMmf {
+    std::vector<uint8_t> bytes;
+    test::MmfParts parts;
+};
+std::optional<WrittenMmf> ReadMmf(const std::string& path) {
+    WrittenMmf file{test::ReadWholeFile(path), {}};
+    auto parts = test::ParseMmf(file.bytes);
+    if (!parts) {
+        ADD_FAILURE() << path << " is not a well-formed MMF file";
+        return std::nullopt;
+    }
+    EXPECT_EQ(parts->storedCrc, parts->computedCrc) << path;
+    file.parts = *parts;
+    return file;
+}
+
+// FFmpeg's Yamaha ADPCM decoder over a mono stream of codes, low nibble first.
+std::vector<int16_t> DecodeWithFfmpeg(std::span<const uint8_t> codes, int rate) {
+    std::vector<int16_t> out;
+    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_ADPCM_YAMAHA);
+    if (codec == nullptr) {
+        ADD_FAILURE() << "FFmpeg has no Yamaha ADPCM decoder";
+        return out;
+    }
+    AVCodecContext* context = avcodec_alloc_context3(codec);
+    context->sample_rate = rate;
+    av_channel_layout_default(&context->ch_layout, 1);
+    AVPacket* packet = av_packet_alloc();
+    AVFrame* frame = av_frame_alloc();
+    if (avcodec_open2(context, codec, nullptr) == 0 && av_new_packet(packet, static_cast<int>(codes.size())) == 0) {
+        std::memcpy(packet->data, codes.data(), codes.size());
+        EXPECT_EQ(avcodec_send_packet(context, packet), 0);
+        EXPECT_EQ(avcodec_send_packet(context, nullptr), 0);
+        while (avcodec_receive_frame(context, frame) == 0) {
+            EXPECT_TRUE(frame->format == AV_SAMPLE_FMT_S16 || frame->format == AV_SAMPLE_FMT_S16P);
+            const auto* samples = reinterpret_cast<const int16_t*>(frame->data[0]);
+            out.insert(out.end(), samples, samples + frame->nb_samples);
+        }
+    } else {
+        ADD_FAILURE() << "cannot open FFmpeg's Yamaha ADPCM decoder";
+    }
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    avcodec_free_context(&context);
+    return out;
+}
+
+// One channel's codes of a stereo wave (left in the high nibble) as a mono code stream.
+std::vector<uint8_t> ChannelCodes(std::span<const uint8_t> wave, bool left) {
+    std::vector<uint8_t> codes((wave.size() + 1) / 2);
+    for (size_t i = 0; i < wave.size(); ++i) {
+        const uint8_t code = left ? wave[i] >> 4 : wave[i] & 0x0F;
+        codes[i / 2] |= static_cast<uint8_t>(code << (4 * (i % 2)));
+    }
+    return codes;
+}
+
+double SnrDb(const std::vector<int16_t>& reference, const std::vector<int16_t>& decoded, size_t count) {
+    double signal = 0, noise = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const double r = reference[i], e = r - decoded[i];
+        signal += r * r;
+        noise += e * e;
+    }
+    return 10 * std::log10(signal / std::max(noise, 1.0));
+}
+
+std::vector<int16_t> Channel(const std::vector<int16_t>& interleaved, int channel) {
+    std::vector<int16_t> out;
+    for (size_t i = channel; i < interleaved.size(); i += 2) {
+        out.push_back(interleaved[i]);
+    }
+    return out;
+}
+
+TEST(MmfEncoderTest, MonoEightThousandSamplesWithoutTitle) {
+    test::TempFolder folder;
+    MessageRecorder messages;
+    const SourceClip clip = Clip(folder.File("song.wav"), 1, 8000, Tone(8000, 1, 8000));
+    MmfEncoder encoder(clip);
+
+    ASSERT_EQ(encoder.ConvertMmf(0, 0), 1);
+    EXPECT_TRUE(messages.Texts().empty());
+    auto file = ReadMmf(folder.File("song.mmf"));
+    ASSERT_TRUE(file.has_value());
+    EXPECT_EQ(file->bytes.size(), 4165u);
+    EXPECT_EQ(file->parts.mmmdLength, 4155u);
+    EXPECT_EQ(file->parts.opda.size(), 20u);
+    EXPECT_EQ(std::string(file->parts.opda.end() - 8, file->parts.opda.end()), "Untitled");
+    EXPECT_EQ(file->parts.mtsu.size(), 17u);
+    ASSERT_EQ(file->parts.mtsq.size(), 32u);
+    EXPECT_EQ(file->parts.mtsq[25], 0x81);  // gate time 251
+    EXPECT_EQ(file->parts.mtsq[26], 0x7B);
+    EXPECT_EQ(file->parts.wave.size(), 4000u);
+    EXPECT_EQ(file->parts.sampleRate, 8000);
+    EXPECT_EQ(file->parts.waveType, 0x20);
+    EXPECT_EQ(file->parts.cnti[1], 0x32);
+    EXPECT_EQ(file->parts.trackType, 0x05);
+}
+
+TEST(MmfEncoderTest, MonoWaveDecodesWithFfmpegToTheResampledInput) {
+    test::TempFolder folder;
+    MessageRecorder messages;
+    const SourceClip clip = Clip(folder.File("mix.wav"), 2, 22050, Tone(11025, 2, 22050));
+    MmfEncoder encoder(clip);
+    ASSERT_EQ(encoder.ConvertMmf(8000, 0), 1);
+    auto file = ReadMmf(folder.File("mix.mmf"));
+    ASSERT_TRUE(file.has_value());
+
+    const std::vector<int16_t> reference = Converted(clip, 1, 8000);
+    const std::vector<int16_t> decoded = DecodeWithFfmpeg(file->parts.wave, 8000);
+    EXPECT_EQ(file->parts.wave.size(), reference.size() / 2);
+    ASSERT_EQ(decoded.size(), reference.size() / 2 * 2);
+    EXPECT_GT(SnrDb(reference, decoded, decoded.size()), 20.0);
+}
+
+TEST(MmfEncoderTest, StereoChannelsDecodeSeparatelyWithFfmpeg) {
+    test::TempFolder folder;
+    MessageRecorder messages;
+    // An odd frame count: the last frame needs a code of its own in both nibbles.
+    const SourceClip clip = Clip(folder.File("duet.wav"), 2, 16000, Tone(8001, 2, 16000));
+    MmfEncoder encoder(clip);
+    ASSERT_EQ(encoder.ConvertMmf(0, 1), 1);
+    auto file = ReadMmf(folder.File("duet.mmf"));
+    ASSERT_TRUE(file.has_value());
+    ASSERT_EQ(file->parts.wave.size(), 8001u);
+
+    const std::vector<int16_t> reference = Converted(clip, 2, 16000);
+    for (int channel = 0; channel < 2; ++channel) {
+        const std::vector<int16_t> expected = Channel(reference, channel);
+        const std::vector<int16_t> decoded = DecodeWithFfmpeg(ChannelCodes(file->parts.wave, channel == 0), 16000);
+        ASSERT_GE(decoded.size(), expected.size()) << channel;
+        EXPECT_GT(SnrDb(expected, decoded, expected.size()), 20.0) << "channel " << channel;
+        // The last frame is coded, not left to a filler code.
+        EXPECT_LT(std::abs(decoded[8000] - expected[8000]), 1500) << channel;
+    }
+}
+
+TEST(MmfEncoderTest, StereoSixteenKilohertzTypeBytesAndOptionalData) {
+    test::TempFolder folder;
+    MessageRecorder messages;
+    const SourceClip clip = Clip(folder.File("ring.wav"), 1, 8000, Tone(800, 1, 8000));
+    MmfEncoder encoder(clip);
+    // A mono file first: the stereo call must start again from the clip.
+    ASSERT_EQ(encoder.ConvertMmf(0, 0), 1);
+    ASSERT_EQ(encoder.ConvertMmf(16000, 1), 1);
+    EXPECT_TRUE(messages.Texts().empty());
+    auto file = ReadMmf(folder.File("ring.mmf"));
+    ASSERT_TRUE(file.has_value());
+
+    EXPECT_EQ(file->parts.cnti[1], 0x34);
+    EXPECT_EQ(file->parts.trackType, 0x06);
+    EXPECT_EQ(file->parts.waveType, 0xA0);
+    const size_t rateAt = file->bytes.size() - 4 - file->parts.wave.size() - 2;
+    EXPECT_EQ(file->bytes[rateAt], 0x3E);
+    EXPECT_EQ(file->bytes[rateAt + 1], 0x80);
+    // 800 mono samples at 8000 Hz: 1600 stereo frames at 16000 Hz, 6400 PCM bytes.
+    EXPECT_EQ(file->parts.wave.size(), 1600u);
+    ASSERT_EQ(file->parts.opda.size(), 53u);
+    EXPECT_EQ(test::ReadU32(file->parts.opda, 49), 26u);  // 6400 × 250 / 64000 + 1
+    EXPECT_EQ(file->parts.mtsq[25], 26);
+
+    MmfEncoder fresh(clip);
+    ASSERT_EQ(fresh.ConvertMmf(16000, 1), 1);
+    EXPECT_EQ(test::ReadWholeFile(folder.File("ring.mmf")), file->bytes);
+}
+
+TEST(MmfEncoderTest, SampleRateLimit) {
+    struct Case {
+        uint32_t sourceRate;
+        int requested;
+        int result;
+        uint16_t writtenRate;  // 0: refused with "samplerate:24000", no file
+    };
+    const Case cases[] = {
+        {8000, 24000, 1, 24000},
+        {8000, 24001, 0, 0},
+        {22050, 0, 1, 22050},  // 0 keeps the clip's rate
+        {32000, 0, 0, 0},
+        {48000, 16000, 1, 16000},
+        {8000, -8000, 0, 0},
+    };
+    for (const Case& c : cases) {
+        test::TempFolder folder;
+        MessageRecorder messages;
+        const SourceClip clip = Clip(folder.File("tone.wav"), 1, c.sourceRate, Tone(c.sourceRate / 10, 1, c.sourceRate));
+        MmfEncoder encoder(clip);
+        const std::string label = std::to_string(c.sourceRate) + " -> " + std::to_string(c.requested);
+        EXPECT_EQ(encoder.ConvertMmf(c.requested, 0), c.result) << label;
+        if (c.writtenRate == 0) {
+            EXPECT_EQ(messages.Texts(), std::vector<std::string>{"samplerate:24000"}) << label;
+            EXPECT_FALSE(std::filesystem::exists(folder.File("tone.mmf"))) << label;
+            continue;
+        }
+        EXPECT_TRUE(messages.Texts().empty()) << label;
+        auto file = ReadMmf(folder.File("tone.mmf"));
+        ASSERT_TRUE(file.has_value()) << label;
+        EXPECT_EQ(file->parts.sampleRate, c.writtenRate) << label;
+    }
+}
+
+TEST(MmfEncoderTest, DurationThatWouldWrapTheTickFieldsIsRefused) {
+    // At 4000 Hz mono (8000 bytes a second) 1048544 samples make 65535 ticks, 16 more make
+    // 65536, which the 16-bit fields cannot hold.
+    struct Case {
+        size_t samples;
+        bool accepted;
+    };
+    for (const Case& c : {Case{1048544, true}, Case{1048560, false}}) {
+        test::TempFolder folder;
+        MessageRecorder messages;
+        const SourceClip clip = Clip(folder.File("long.wav"), 1, 4000, Tone(c.samples, 1, 4000));
+        MmfEncoder encoder(clip);
+        EXPECT_EQ(encoder.ConvertMmf(0, 0), c.accepted ? 1 : 0) << c.samples;
+        if (!c.accepted) {
+            EXPECT_EQ(messages.Texts(), std::vector<std::string>{kTooLong});
+            EXPECT_FALSE(std::filesystem::exists(folder.File("long.mmf")));
+            continue;
+        }
+        EXPECT_TRUE(messages.Texts().empty());
+        auto file = ReadMmf(folder.File("long.mmf"));
+        ASSERT_TRUE(file.has_value());
+        ASSERT_EQ(file->parts.mtsq.size(), 34u);
+        EXPECT_EQ(std::vector<uint8_t>(file->parts.mtsq.begin() + 25, file->parts.mtsq.begin() + 31),
+                  (std::vector<uint8_t>{0x83, 0xFF, 0x7F, 0x83, 0xFF, 0x7F}));
+    }
+}
+
+TEST(MmfEncoderTest, OutputPathReplacesTheExtensionOfTheFileName) {
+    struct Case {
+        std::string path;
+        std::optional<std::string> output;
+    };
+    const Case cases[] = {
+        {"/music/song.wav", "/music/song.mmf"},
+        {"/music/a.b.mp3", "/music/a.b.mmf"},
+        {"/music/song", std::nullopt},
+        {"/music.d/song", std::nullopt},  // a dot in a folder name is no extension
+        {"song.wav", "song.mmf"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(MmfOutputPath(c.path), c.output) << c.path;
+    }
+}
+
+TEST(MmfEncoderTest, PathWithoutExtensionEndsSilently) {
+    test::TempFolder folder;
+    MessageRecorder messages;
+    const SourceClip clip = Clip(folder.File("noext"), 1, 8000, Tone(100, 1, 8000));
+    MmfEncoder encoder(clip);
+    EXPECT_EQ(encoder.ConvertMmf(0, 0), 0);
+    EXPECT_TRUE(messages.Texts().empty());
+    EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
+}
+
+TEST(MmfEncoderTest, UnwritableFolderIsReportedAfterBuilding) {
+    test::TempFolder folder;
+    MessageRecorder messages;
+    const SourceClip clip = Clip(folder.File("missing/song.wav"), 1, 8000, Tone(100, 1, 8000));
+    MmfEncoder encoder(clip);
+    EXPECT_EQ(encoder.ConvertMmf(0, 0), 1);
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"ファイルが書き込めませんでした。"});
+}
+
+TEST(MmfEncoderTest, TitleIsWrittenInCp932) {
+    test::TempFolder folder;
+    MessageRecorder messages;
+    const SourceClip clip = Clip(folder.File("t.wav"), 1, 8000, Tone(100, 1, 8000));
+    MmfEncoder encoder(clip);
+    encoder.title = "着信";
+    ASSERT_EQ(encoder.ConvertMmf(0, 0), 1);
+    auto file = ReadMmf(folder.File("t.mmf"));
+    ASSERT_TRUE(file.has_value());
+    const std::vector<uint8_t> expected = {'D', 'c', 'h', 0x80, 0, 0, 0, 8, 'S', 'T', 0, 4, 0x92, 0x85, 0x90, 0x4D};
+    EXPECT_EQ(std::vector<uint8_t>(file->parts.opda.begin(), file->parts.opda.end()), expected);
+}
+
+TEST(MmfEncoderTest, ClipThatIsNotSixteenBitIsRefused) {
+    test::TempFolder folder;
+    MessageRecorder messages;
+    FormatBlock format = FormatBlock::Pcm16(1, 8000);
+    format.bitsPerSample = 8;
+    format.blockAlign = 1;
+    format.byteRate = 8000;
+    const std::vector<uint8_t> bytes(800, 128);
+    const SourceClip clip(folder.File("eight.wav"), format, bytes);
+    MmfEncoder encoder(clip);
+    EXPECT_EQ(encoder.ConvertMmf(0, 0), 0);
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"対応していないビット数です。"});
+    EXPECT_FALSE(std::filesystem::exists(folder.File("eight.mmf")));
+}
+
+}  // namespace
+}  // namespace kvt
