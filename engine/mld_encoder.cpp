@@ -1,0 +1,186 @@
+#include "engine/mld_encoder.h"
+
+#include <algorithm>
+
+#include "engine/engine_message.h"
+#include "engine/level_normalizer.h"
+#include "engine/mld_header.h"
+#include "engine/mld_layout.h"
+#include "engine/mld_preset_table.h"
+#include "engine/pcm_operations.h"
+#include "engine/sample_codecs.h"
+#include "platform/codepage.h"
+
+namespace kvt {
+
+namespace {
+
+constexpr int kCodecG726_32 = 3;
+constexpr int kCodecG726_16 = 4;
+
+// The row's rate flag and the text naming it when the rate is not allowed.
+struct RateRule {
+    uint32_t rate;
+    int32_t MldPreset::*allowed;
+    const char* refusal;
+};
+constexpr RateRule kRateRules[] = {
+    {4000, &MldPreset::f04, "samplerate_f04:%s"},
+    {8000, &MldPreset::f08, "samplerate_f08:%s"},
+    {16000, &MldPreset::f16, "samplerate_f16:%s"},
+    {32000, &MldPreset::f32, "samplerate_f32:%s"},
+};
+
+// Codes `samples` with `codec` into exactly `size` bytes (zeros where a codec gives fewer).
+std::vector<uint8_t> Code(int codec, std::span<int16_t> samples, size_t size) {
+    std::vector<uint8_t> codes = EncodeWithCodec(codec, samples);
+    codes.resize(size, 0);
+    return codes;
+}
+
+// One channel of interleaved stereo frames.
+std::vector<int16_t> Channel(std::span<const int16_t> frames, size_t channel) {
+    std::vector<int16_t> out(frames.size() / 2);
+    for (size_t i = 0; i < out.size(); ++i) out[i] = frames[2 * i + channel];
+    return out;
+}
+
+}  // namespace
+
+std::string MldOutputPath(const std::string& path, std::string_view rowName) {
+    const size_t slash = path.find_last_of('/');
+    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const size_t dot = path.find_last_of('.');
+    const size_t end = (dot != std::string::npos && dot >= nameStart) ? dot : path.size();
+    return path.substr(0, end) + "_" + std::string(rowName) + ".mld";
+}
+
+std::string MldTitleBase(const std::string& path) {
+    std::string base = MldOutputPath(path, "");
+    base.resize(base.size() - std::string_view("_.mld").size());
+    if (const size_t slash = base.find_last_of('/'); slash != std::string::npos) base.erase(0, slash + 1);
+    if (const size_t backslash = base.find_last_of('\\'); backslash != std::string::npos)
+        base.erase(0, backslash + 1);
+    return base;
+}
+
+MldEncoder::MldEncoder(const SourceClip& source) : source_(source) { path = source.path; }
+
+int MldEncoder::ConvertMld(int preset, int sampleRate, int normalize,
+                           const std::optional<std::string>& outputPath) {
+    if (preset < 0 || static_cast<size_t>(preset) >= kMldPresetCount) {
+        ShowEngineMessage("fmt_num");
+        return 0;
+    }
+    MldPreset row = MldPresetTable[static_cast<size_t>(preset)];
+    const std::string defaultPath = MldOutputPath(path, row.name);
+    const std::string titleBase = MldTitleBase(path);
+
+    image.clear();
+    imageSize = 0;
+    cursor = 0;
+    if (!CopyPcmFrom(source_)) return 0;
+    const int targetChannels = IsStereoMldType(row.type) ? 2 : 1;
+    if ((normalize < 0 || normalize > 500) && normalize != kKeepLevel) ShowEngineMessage("normalize");
+
+    const int64_t requested = sampleRate == 0 ? int64_t{format.sampleRate} : int64_t{sampleRate};
+    if (format.bitsPerSample != 16) {
+        ShowEngineMessage("対応していないビット数です。");
+        return 0;
+    }
+    const auto rule = std::find_if(std::begin(kRateRules), std::end(kRateRules),
+                                   [&](const RateRule& r) { return r.rate == requested; });
+    if (rule == std::end(kRateRules)) {
+        ShowEngineMessage("samplerate:4000,8000,16000,32000");
+        return 0;
+    }
+    if (row.*(rule->allowed) != 1) {
+        ShowEngineMessage(rule->refusal, std::string(row.name).c_str());
+        return 0;
+    }
+    if (rule->rate == 32000 && targetChannels == 2) {
+        ShowEngineMessage("samplerate 32kはモノラルのみ");
+        return 0;
+    }
+    uint32_t rate = rule->rate;
+    // The 32 kbit/s coder at 4000 Hz becomes the 2-bit coder at 8000 Hz.
+    if (row.codec == kCodecG726_32 && rate == 4000) {
+        row.codec = kCodecG726_16;
+        rate = 8000;
+    }
+
+    if (!ConvertChannels(*this, targetChannels) || !Resample(*this, rate)) return 0;
+    if (format.channels != targetChannels) {
+        // Only mono and stereo sources can be brought to the row's channel count.
+        ShowEngineMessage("zorvikを保存できませんでした。");
+        return 0;
+    }
+    std::vector<int16_t> samples = BytesToSamples(data);
+    NormalizeLevel(samples, normalize);
+
+    // Duration in ticks of 5 ms of the PCM as it now stands.
+    const uint32_t ticks =
+        format.byteRate == 0 ? 0 : static_cast<uint32_t>(uint64_t{dataSize} * 200 / format.byteRate);
+
+    // Byte counts that follow the PCM into the coded stream: the 2-bit coder gives half
+    // the bytes of the 4-bit ones and records 4000 Hz.
+    uint32_t pcmBytes = static_cast<uint32_t>(samples.size() * 2);
+    uint32_t recordedRate = format.sampleRate;
+    uint32_t pcmByteRate = format.byteRate;
+    if (row.codec == kCodecG726_16) {
+        pcmBytes /= 2;
+        recordedRate = 4000;
+        pcmByteRate = 8000;
+    }
+    const uint32_t codedSize = pcmBytes / 4;
+    const uint32_t codedByteRate = pcmByteRate / 4;
+    dataSize = codedSize;
+    format.byteRate = codedByteRate;
+
+    std::vector<uint8_t> stream;  // mono and type 14
+    std::vector<uint8_t> left;    // two-stream types
+    std::vector<uint8_t> right;
+    if (IsStereoMldType(row.type)) {
+        std::vector<int16_t> leftSamples = Channel(samples, 0);
+        std::vector<int16_t> rightSamples = Channel(samples, 1);
+        leftSize = rightSize = static_cast<uint32_t>(leftSamples.size() * 2);
+        const size_t channelCodes = leftSize / 4;
+        if (IsTwoStreamMldType(row.type)) {
+            const bool coded = row.codec >= 1 && row.codec <= 3;
+            if (row.codec == 5 || row.codec == 6) ShowEngineMessage("ステレオに対応していません。");
+            left = coded ? Code(row.codec, leftSamples, channelCodes) : std::vector<uint8_t>(channelCodes);
+            right = coded ? Code(row.codec, rightSamples, channelCodes) : std::vector<uint8_t>(channelCodes);
+        } else {
+            const bool coded = row.codec == kCodecG726_32;
+            stream = coded ? Code(row.codec, leftSamples, channelCodes) : std::vector<uint8_t>(channelCodes);
+            const std::vector<uint8_t> rightCodes =
+                coded ? Code(row.codec, rightSamples, channelCodes) : std::vector<uint8_t>(channelCodes);
+            stream.insert(stream.end(), rightCodes.begin(), rightCodes.end());
+        }
+    } else {
+        stream = Code(row.codec, samples, codedSize);
+    }
+    const size_t streamSize = IsTwoStreamMldType(row.type) ? left.size() + right.size() : stream.size();
+    if (streamSize > sizeLimit && codedSize > sizeLimit)
+        ShowEngineMessage("指定されたファイルサイズの制限を越えています。");
+
+    const std::string titleText = LimitMldTitle(Utf8ToCp932(title.empty() ? titleBase : title));
+    MldFile file;
+    if (row.useV4Layout == 1) {
+        file = BuildMldV4Layout(row, titleText, stream, recordedRate, ticks, row.type == 14);
+    } else if (IsTwoStreamMldType(row.type)) {
+        file = BuildMldTwoStreamLayout(row, titleText, left, right, recordedRate, codedByteRate);
+    } else {
+        file = BuildMldOneTrackLayout(row, titleText, stream, recordedRate, codedByteRate);
+    }
+    if (!file) {
+        ShowEngineMessage("zorvikを保存できませんでした。");
+        return 0;
+    }
+    image = std::move(*file);
+    imageSize = static_cast<uint32_t>(image.size());
+    cursor = image.size();
+    return Save(outputPath ? *outputPath : defaultPath);
+}
+
+}  // namespace kvt

@@ -1,0 +1,43 @@
+#pragma once
+// MldEncoder: turns one SourceClip into one MLD ringtone file for one handset row of
+// MldPresetTable. Checks the request against the row, converts the channel count,
+// resamples, normalises, codes with the row's sample codec, warns above the size
+// ceiling, builds the row's layout and writes the file.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "engine/engine_file.h"
+
+namespace kvt {
+
+class MldEncoder : public EngineFile {
+public:
+    // Bound to `source` (not owned); `path` starts as the clip's path.
+    explicit MldEncoder(const SourceClip& source);
+
+    void SetSizeLimit(uint32_t limit) { sizeLimit = limit; }
+
+    // preset: row of MldPresetTable; sampleRate: 4000, 8000, 16000, 32000 or 0 (the
+    // source's rate); normalize: level 0..500 in percent, 2000 keeps the level;
+    // outputPath: the file to write, else `path` without its extension + "_" + row name
+    // + ".mld". Returns 1 when the file was written, 0 when the request was refused or
+    // the file could not be built or written (the message has been shown).
+    int ConvertMld(int preset, int sampleRate, int normalize,
+                   const std::optional<std::string>& outputPath = std::nullopt);
+
+    uint32_t sizeLimit = 100000;  // ceiling for the coded audio in bytes
+    std::string title;            // "titl" text (UTF-8); empty: the input's base name
+
+private:
+    const SourceClip& source_;
+};
+
+// The default output path for a row name: the text before the file name's last "."
+// (the whole path when the name has none), "_", the name, ".mld".
+std::string MldOutputPath(const std::string& path, std::string_view rowName);
+// The file name of `path` without folder and extension, the title when none is set.
+std::string MldTitleBase(const std::string& path);
+
+}  // namespace kvt
