@@ -1,5 +1,6 @@
 #include "platform/paths.h"
 
+#include "platform/file_size_limit.h"
 #include "platform/temp_folder.h"
 
 #include <filesystem>
@@ -90,8 +91,15 @@ TEST(Paths, FailedAtomicWriteLeavesNothing) {
     fs::create_directory(folder / "taken");
     EXPECT_FALSE(WriteFileAtomically(folder / "taken", "x"));
     EXPECT_FALSE(WriteFileAtomically(folder / "missing/out.mmf", "x"));
+    const std::string target = folder / "out.3gp";
+    ASSERT_TRUE(WriteFileAtomically(target, "old"));
+    {
+        testing::FileSizeLimit limit(100);
+        EXPECT_FALSE(WriteFileAtomically(target, std::string(1000, 'n')));
+    }
+    EXPECT_EQ(testing::ReadWholeFile(target), "old");
     EXPECT_TRUE(fs::is_directory(folder / "taken"));
-    EXPECT_EQ(std::distance(fs::directory_iterator(folder.Path()), {}), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.Path()), {}), 2) << "temporary file left";
 }
 
 }  // namespace

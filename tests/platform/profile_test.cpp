@@ -1,5 +1,6 @@
 #include "platform/profile.h"
 
+#include "platform/file_size_limit.h"
 #include "platform/temp_folder.h"
 
 #include <filesystem>
@@ -115,6 +116,17 @@ TEST_F(ProfileTest, UnwritableTargetsFailAndLeaveNothingBehind) {
     EXPECT_TRUE(std::filesystem::is_directory(folder_ / "dir.ini"));
     EXPECT_FALSE(WriteProfileString("kvt", "a", "1", folder_ / "missing/setup.ini"));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_.Path()), {}), 1);
+}
+
+TEST_F(ProfileTest, AWriteThatFailsHalfWayKeepsTheOldFile) {
+    ASSERT_TRUE(WriteProfileString("kvt", "directory", "/old", ini_));
+    const std::string before = ReadWholeFile(ini_);
+    {
+        testing::FileSizeLimit limit(before.size() + 4);
+        EXPECT_FALSE(WriteProfileString("kvt", "directory", "/a/much/longer/folder/name", ini_));
+    }
+    EXPECT_EQ(ReadWholeFile(ini_), before);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_.Path()), {}), 1) << "temporary file left";
 }
 
 TEST_F(ProfileTest, ReadOnlyFolderKeepsTheOldFile) {
