@@ -1,0 +1,62 @@
+#pragma once
+// The command line of kvt-convert and how it changes the settings read from setup.ini.
+
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "convert/settings_store.h"
+
+namespace kvt::cli {
+
+struct CliOptions {
+    std::vector<std::string> inputs;
+
+    // Outputs: when any of these is given they replace the choice of the settings file.
+    bool outputsGiven = false;
+    std::vector<int> mldCells;  // handset cells of the MLD page
+    bool mmf = false;
+    bool make3gp = false;
+    bool make3g2 = false;
+
+    std::optional<int> mldRate;
+    std::optional<bool> mldStereo;
+    std::optional<int> mldLimitKb;  // 10, 20 or 100
+    std::optional<int> mmfRate;
+    std::optional<bool> mmfStereo;
+    std::optional<int> aacRate;
+    std::optional<bool> aacStereo;
+    bool streaming = false;
+    std::optional<std::string> externalEncoder;
+    std::optional<std::string> mp3Decoder;
+
+    std::optional<double> startSeconds;
+    std::optional<double> endSeconds;
+
+    std::optional<std::string> outputDirectory;
+    std::string settingsFile = "setup.ini";
+    bool saveSettings = false;
+    int jobs = 1;
+    bool quiet = false;
+
+    bool listPresets = false;
+    bool help = false;
+    bool version = false;
+};
+
+struct UsageError {
+    std::string message;
+};
+
+std::variant<CliOptions, UsageError> ParseCommandLine(const std::vector<std::string>& arguments);
+
+// Sets the grid cells, the saving directory and the program paths the options name.
+void ApplyOptions(const CliOptions& options, Settings& settings);
+
+// A program named without a folder is looked up in PATH; other names are kept as given.
+std::string ResolveProgram(const std::string& name);
+
+std::string UsageText();
+
+}  // namespace kvt::cli

@@ -1,0 +1,40 @@
+#pragma once
+// What the conversion job needs from the window that runs it. The GUI's main window and
+// kvt-convert both implement it.
+
+#include <string>
+#include <string_view>
+
+#include "convert/loaded_input.h"
+#include "convert/settings_store.h"
+
+namespace kvt {
+
+// ErrorMsg texts: 1 no input, 2 out of memory, anything else the class's name.
+std::string_view ErrorMsgText(int code);
+// Shows the ErrorMsg text in a box with an OK button.
+void ShowErrorMsg(int code);
+
+class ConversionHost {
+public:
+    virtual ~ConversionHost() = default;
+
+    virtual void ErrorMsg(int code) { ShowErrorMsg(code); }
+    // The progress bar: a new total, then one step per output.
+    virtual void ProgressReset(int total) = 0;
+    virtual void ProgressStep() = 0;
+    virtual void Repaint() = 0;
+    // Runs the settings dialog modally; true when it ended with OK.
+    virtual bool RunSettingsDialog() = 0;
+    // Writes the settings back to their file (the window's SaveSettings).
+    virtual void SaveSettings() = 0;
+    // The closing message of a job ("<directory>にファイルを保存しました。").
+    virtual void ShowClosingMessage(const std::string& text);
+
+    virtual const LoadedInput& Input() const = 0;
+    // The grid, the saving directory, the work folder and the external encoder's path
+    // (which a job may change).
+    virtual Settings& UserSettings() = 0;
+};
+
+}  // namespace kvt

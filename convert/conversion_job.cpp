@@ -1,0 +1,221 @@
+#include "convert/conversion_job.h"
+
+#include <algorithm>
+#include <new>
+#include <optional>
+#include <sys/stat.h>
+
+#include "convert/input_loader.h"
+#include "engine/engine_file.h"
+#include "engine/mld_encoder.h"
+#include "engine/mld_preset_table.h"
+#include "engine/mmf_encoder.h"
+#include "iso/encoder_3gp.h"
+#include "Module/General/General/GeneralFile.h"
+#include "platform/message.h"
+#include "platform/paths.h"
+
+namespace kvt {
+namespace {
+
+constexpr int kNormalizeLevel = 100;  // percent of full scale
+
+// Identity of a file on disk, to tell a newly written output from an old one: outputs are
+// written to a temporary name and renamed, so a new file has a new inode.
+struct FileStamp {
+    dev_t device;
+    ino_t inode;
+    timespec modified;
+};
+
+std::optional<FileStamp> StampOf(const std::string& path) {
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
+    return FileStamp{status.st_dev, status.st_ino, status.st_mtim};
+}
+
+bool IsNewFile(const std::optional<FileStamp>& before, const std::string& path) {
+    auto after = StampOf(path);
+    if (!after) return false;
+    if (!before) return true;
+    return after->device != before->device || after->inode != before->inode ||
+           after->modified.tv_sec != before->modified.tv_sec ||
+           after->modified.tv_nsec != before->modified.tv_nsec;
+}
+
+// Runs one encoder call and records whether its file appeared.
+template <typename Convert>
+void MakeOutput(JobReport& report, const std::string& path, Convert convert) {
+    auto before = StampOf(path);
+    int result = convert();
+    report.outputs.push_back({path, result == 1 && IsNewFile(before, path)});
+}
+
+// The last rate cell that is on, in table order.
+const RateCell* ChosenRate(const ButtonGrid& grid, int page) {
+    const RateCell* chosen = nullptr;
+    for (const RateCell& cell : RateCells(page))
+        if (grid.IsOn(page, cell.cell)) chosen = &cell;
+    return chosen;
+}
+
+
+}  // namespace
+
+JobChoices ReadJobChoices(const ButtonGrid& grid) {
+    JobChoices choices;
+    if (const RateCell* rate = ChosenRate(grid, kMldPage)) choices.mldRate = rate->rate;
+    if (grid.IsOn(kMldPage, kMonoCell)) choices.mldChannels = 1;
+    if (grid.IsOn(kMldPage, kStereoCell)) choices.mldChannels = 2;
+    if (grid.IsOn(kMldPage, kMld20KbCell)) choices.mldSizeLimit = kMldLimit20Kb;
+    if (grid.IsOn(kMldPage, kMld100KbCell)) choices.mldSizeLimit = kMldLimit100Kb;
+
+    choices.mmf = grid.IsOn(kMmfPage, kMmfOutputCell);
+    if (const RateCell* rate = ChosenRate(grid, kMmfPage)) choices.mmfRate = rate->rate;
+    if (grid.IsOn(kMmfPage, kMonoCell)) choices.mmfChannels = 1;
+    if (grid.IsOn(kMmfPage, kStereoCell)) choices.mmfChannels = 2;
+
+    choices.make3gp = grid.IsOn(k3gpPage, k3gpOutputCell);
+    choices.make3g2 = grid.IsOn(k3gpPage, k3g2OutputCell);
+    if (const RateCell* rate = ChosenRate(grid, k3gpPage)) {
+        choices.aacRate = rate->rate;
+        choices.aacBitRate = rate->bitRate;
+    }
+    if (grid.IsOn(k3gpPage, kMonoCell)) choices.aacChannels = 1;
+    if (grid.IsOn(k3gpPage, kStereoCell)) choices.aacChannels = 2;
+    choices.streaming = grid.IsOn(k3gpPage, k3gpStreamingCell);
+    choices.useExternal = grid.IsOn(k3gpPage, k3gpExternalCell);
+    return choices;
+}
+
+int CountSelectedOutputs(const ButtonGrid& grid) {
+    int count = 0;
+    for (const MldHandset& handset : MldHandsets())
+        if (grid.IsOn(kMldPage, handset.cell)) ++count;
+    if (grid.IsOn(kMmfPage, kMmfOutputCell)) ++count;
+    if (grid.IsOn(k3gpPage, k3gpOutputCell)) ++count;
+    if (grid.IsOn(k3gpPage, k3g2OutputCell)) ++count;
+    return count;
+}
+
+int ChooseExternalEncoder(Settings& settings) {
+    ShowMessage(kChooseEncoderText);
+    if (GneOpenFileDialog("exe", "exe files|*.exe|", settings.externalEncoderPath) != 1 ||
+        !GneCanOpen(settings.externalEncoderPath)) {
+        settings.externalEncoderPath.clear();
+        return 0;
+    }
+    return 1;
+}
+
+void ShowNothingChosenMessage() { ShowMessage(kNothingChosenText, kNothingChosenCaption); }
+
+bool JobReport::AllWritten() const {
+    return outcome == JobOutcome::Finished &&
+           std::all_of(outputs.begin(), outputs.end(), [](const JobOutput& output) { return output.written; });
+}
+
+JobReport OnConvert(ConversionHost& host) {
+    JobReport report;
+    const LoadedInput& input = host.Input();
+    Settings& settings = host.UserSettings();
+
+    if (!input.isLoaded) {
+        host.ErrorMsg(1);
+        return report;
+    }
+    if (CountSelectedOutputs(settings.grid) == 0) {
+        host.RunSettingsDialog();
+        host.SaveSettings();
+        if (CountSelectedOutputs(settings.grid) == 0) {
+            ShowNothingChosenMessage();
+            report.outcome = JobOutcome::NothingChosen;
+            return report;
+        }
+    }
+
+    // Selection in bytes; START equal to END means the whole input.
+    const size_t frameBytes = size_t{2} * std::max<uint16_t>(input.format.channels, 1);
+    size_t start = std::min(size_t{input.startFrame} * frameBytes, input.PcmBytes());
+    size_t end = std::min(size_t{input.endFrame} * frameBytes, input.PcmBytes());
+    if (start > end) std::swap(start, end);
+    if (start == end) {
+        start = 0;
+        end = input.PcmBytes();
+    }
+
+    JobChoices choices = ReadJobChoices(settings.grid);
+    const std::string basePath = JoinPath(settings.savingDirectory, GneGetFileName(input.inputPath));
+    std::string title = GneGetFileName(basePath);
+    GneCutExtension(title);
+
+    try {
+        SourceClip clip(input.inputPath, input.format,
+                        std::span<const uint8_t>(input.pcm).subspan(start, end - start));
+        MldEncoder mld(clip);
+        MmfEncoder mmf(clip);
+        Encoder3gp aac(clip);
+        mld.path = basePath;
+        mmf.path = basePath;
+        aac.path = basePath;
+
+        host.ProgressReset(CountSelectedOutputs(settings.grid));
+
+        for (const MldHandset& handset : MldHandsets()) {
+            if (!settings.grid.IsOn(kMldPage, handset.cell)) continue;
+            int preset = MldPresetFor(handset, choices.mldChannels, choices.mldRate);
+            std::string_view name = MldPresetTable.at(static_cast<size_t>(preset)).name;
+            MakeOutput(report, MldOutputPath(basePath, name), [&] {
+                mld.SetSizeLimit(choices.mldSizeLimit);
+                return mld.ConvertMld(preset, choices.mldRate, kNormalizeLevel, std::nullopt);
+            });
+            host.ProgressStep();
+        }
+
+        if (choices.mmf) {
+            MakeOutput(report, MmfOutputPath(basePath).value_or(basePath),
+                       [&] { return mmf.ConvertMmf(choices.mmfRate, choices.mmfChannels == 1 ? 0 : 1); });
+            host.ProgressStep();
+        }
+
+        bool useExternal = choices.useExternal;
+        if (choices.make3gp) {
+            if (useExternal) {
+                if (!GneCanOpen(settings.externalEncoderPath)) settings.externalEncoderPath.clear();
+                if (settings.externalEncoderPath.empty() && ChooseExternalEncoder(settings) == 0) {
+                    useExternal = false;
+                    ShowMessage(kInternalEncoderText);
+                }
+            }
+            std::string scratch = ScratchWavPath(settings.workFolder);
+            MakeOutput(report, Output3gpPath(basePath, 1).value_or(basePath), [&] {
+                return aac.Convert3gp(1, choices.aacBitRate, choices.aacRate, choices.aacChannels,
+                                      choices.streaming ? 1 : 0, 0, 0, title, scratch, useExternal ? 1 : 0,
+                                      settings.externalEncoderPath);
+            });
+            host.ProgressStep();
+        }
+
+        if (choices.make3g2) {
+            if (useExternal) ShowMessage(k3g2ExternalText);
+            std::string noExternal;
+            MakeOutput(report, Output3gpPath(basePath, 2).value_or(basePath), [&] {
+                return aac.Convert3gp(2, choices.aacBitRate, choices.aacRate, choices.aacChannels, 0, 0, 0,
+                                      title, "", 0, noExternal);
+            });
+            host.ProgressStep();
+        }
+    } catch (const std::bad_alloc&) {
+        host.ErrorMsg(2);
+        report.outcome = JobOutcome::OutOfMemory;
+        host.Repaint();
+        return report;
+    }
+
+    host.ShowClosingMessage(settings.savingDirectory + kSavedSuffix);
+    host.Repaint();
+    report.outcome = JobOutcome::Finished;
+    return report;
+}
+
+}  // namespace kvt

@@ -1,0 +1,78 @@
+#pragma once
+// The conversion job the convert button runs: cut the selection out of the loaded input,
+// read the output choices from the grid and call the encoders one after another, each
+// output into the saving directory, then one closing message.
+
+#include <string>
+#include <vector>
+
+#include "convert/button_grid.h"
+#include "convert/conversion_host.h"
+
+namespace kvt {
+
+inline constexpr const char* kNothingChosenText = "変換するファイルの種類を決めてください。";
+inline constexpr const char* kNothingChosenCaption = "変換できませんでした。";
+inline constexpr const char* kChooseEncoderText = "外部エンコーダを指定してください。";
+inline constexpr const char* kInternalEncoderText = "内部エンコーダーを使用します。";
+inline constexpr const char* k3g2ExternalText =
+    "3G2ファイルへの変換に外部エンコーダリンク機能は使用できません。内部エンコーダで変換を行います。";
+inline constexpr const char* kSavedSuffix = "にファイルを保存しました。";
+
+// Size ceilings of the MLD page, in bytes.
+inline constexpr int kMldLimit10Kb = 10000;
+inline constexpr int kMldLimit20Kb = 19000;
+inline constexpr int kMldLimit100Kb = 99000;
+
+// What the grid asks of one job.
+struct JobChoices {
+    int mldRate = 0;          // 0 when no rate cell is on: the input's own rate
+    int mldChannels = 1;      // 1 mono, 2 stereo
+    int mldSizeLimit = kMldLimit10Kb;
+    bool mmf = false;
+    int mmfRate = 0;          // 0: the input's own rate
+    int mmfChannels = 1;
+    bool make3gp = false;
+    bool make3g2 = false;
+    int aacRate = 8000;       // without a rate cell the lowest pair
+    int aacBitRate = 32000;
+    int aacChannels = 1;
+    bool streaming = false;
+    bool useExternal = false;
+};
+
+JobChoices ReadJobChoices(const ButtonGrid& grid);
+
+// The 13 MLD handset cells, MMF cell 0, 3GP cells 0 and 4 that are on (0 to 16).
+int CountSelectedOutputs(const ButtonGrid& grid);
+
+// Asks for the external encoder program: 1 when one was chosen that can be opened, else 0
+// with settings.externalEncoderPath cleared.
+int ChooseExternalEncoder(Settings& settings);
+
+// The two-text box of a job with nothing to make.
+void ShowNothingChosenMessage();
+
+enum class JobOutcome {
+    NoInput,        // ErrorMsg 1
+    NothingChosen,  // the two-text message
+    OutOfMemory,    // ErrorMsg 2, the job ended early
+    Finished,       // every chosen output was tried; the closing message was shown
+};
+
+struct JobOutput {
+    std::string path;
+    bool written = false;  // a new file is in place (a failure has shown its message)
+};
+
+struct JobReport {
+    JobOutcome outcome = JobOutcome::NoInput;
+    std::vector<JobOutput> outputs;  // in the order they were made
+
+    bool AllWritten() const;
+};
+
+// Runs one job on the host's loaded input.
+JobReport OnConvert(ConversionHost& host);
+
+}  // namespace kvt

@@ -1,0 +1,128 @@
+#include "convert/input_loader.h"
+
+#include <cstdio>
+#include <new>
+
+#include "convert/conversion_host.h"
+#include "engine/engine_file.h"
+#include "input/compressed_input.h"
+#include "input/wave_file.h"
+#include "Module/General/General/GeneralFile.h"
+#include "platform/message.h"
+#include "platform/paths.h"
+
+namespace kvt {
+namespace {
+
+constexpr const char* kCannotConvert = "このファイルは変換できません。";
+constexpr const char* kAskMp3Decoder = "MP3をWAVファイルに変換するための外部プログラムを指定してください。";
+constexpr const char* kNoSuchFile = "指定されたファイルが存在しません。";
+constexpr const char* kMp3Failed = "MP3の変換に失敗しました。MP3のエンコーダの指定をクリアしますか？";
+constexpr const char* kBrokenFile =
+    "ファイルが異常です。CDからの抽出の場合は、CDをトレイに入れなおして再試行してください。";
+constexpr const char* kBadLayout = "error";
+constexpr const char* kProgramFilter = "exe files|*.exe|";
+
+constexpr uint16_t kWaveFormatExtensible = 0xFFFE;
+constexpr uint16_t kWaveFormatPcm = 1;
+constexpr uint16_t kWaveFormatALaw = 6;
+constexpr uint16_t kWaveFormatMuLaw = 7;
+
+bool DecodeMp3(const std::string& path, const std::string& wavPath, Settings& settings) {
+    if (settings.mp3DecoderPath.empty()) {
+        ShowMessage(kAskMp3Decoder, kApplicationTitle, MessageButtons::Ok, true);
+        if (GneOpenFileDialog("exe", kProgramFilter, settings.mp3DecoderPath) != 1) {
+            if (!GneCanOpen(settings.mp3DecoderPath)) {
+                settings.mp3DecoderPath.clear();
+                ShowMessage(kNoSuchFile, kApplicationTitle, MessageButtons::Ok, true);
+            }
+            return false;
+        }
+    }
+    std::remove(wavPath.c_str());
+    if (DecodeWithExternalProgram(settings.mp3DecoderPath, path, wavPath) == 1) return true;
+    if (ShowMessage(kMp3Failed, kApplicationTitle, MessageButtons::OkCancel, true) == MessageAnswer::Ok)
+        settings.mp3DecoderPath.clear();
+    return false;
+}
+
+// The WAV file the input is read from, or nothing after a message.
+std::optional<std::string> SourceWav(const std::string& path, Settings& settings) {
+    std::string extension = GneGetExtension(path);
+    if (extension == "wav" || extension == "tmp") return path;
+    std::string decoded = DecodedWavPath(settings.workFolder);
+    if (extension == "wma") {
+        if (DecodeWithGraph(path, decoded) != 1) return std::nullopt;
+        return decoded;
+    }
+    if (extension == "mp3") {
+        if (!DecodeMp3(path, decoded, settings)) return std::nullopt;
+        return decoded;
+    }
+    ShowMessage(kCannotConvert);
+    return std::nullopt;
+}
+
+// Reads the source, brings it to 16 bits and writes the scratch copy. False after a message.
+bool WriteScratchCopy(const std::string& sourcePath, const std::string& scratchPath) {
+    WaveFile wave;
+    if (!wave.Load(sourcePath)) return false;
+    // G.711 bytes are expanded by the engine's loader; they are not 8-bit linear samples.
+    bool companded = wave.formatTag == kWaveFormatALaw || wave.formatTag == kWaveFormatMuLaw;
+    if (!companded && !NormalizeTo16Bits(wave)) return false;
+    // A WAVE_FORMAT_EXTENSIBLE header carries integer PCM here (other bit counts were
+    // refused above); the scratch file's 16-byte "fmt " has no room for the sub-format.
+    if (wave.formatTag == kWaveFormatExtensible) wave.formatTag = kWaveFormatPcm;
+    return wave.Save(scratchPath);
+}
+
+}  // namespace
+
+std::string ScratchWavPath(const std::string& workFolder) { return JoinPath(workFolder, "tempkvt.wav"); }
+
+std::string DecodedWavPath(const std::string& workFolder) { return JoinPath(workFolder, "sample.wav"); }
+
+bool LoadInputFile(const std::string& path, LoadedInput& input, Settings& settings) {
+    try {
+        auto source = SourceWav(path, settings);
+        if (!source) return false;
+        std::string scratch = ScratchWavPath(settings.workFolder);
+        if (!WriteScratchCopy(*source, scratch)) return false;
+
+        EngineFile loaded;
+        if (loaded.LoadWave(scratch) != 1) return false;
+        if (loaded.dataSize == 0 || loaded.data.empty()) {
+            ShowMessage(kBrokenFile);
+            return false;
+        }
+        const FormatBlock& format = loaded.format;
+        if ((format.channels != 1 && format.channels != 2) || format.sampleRate == 0) {
+            ShowMessage(kBadLayout);
+            return false;
+        }
+        // What is held is 16-bit linear PCM whatever the file's header said (G.711 inputs).
+        FormatBlock held = FormatBlock::Pcm16(format.channels, format.sampleRate);
+        held.extraSize = format.extraSize;
+        held.spare = format.spare;
+
+        input.pcm = std::move(loaded.data);
+        input.pcm.resize(input.pcm.size() / (2u * held.channels) * (2u * held.channels));
+        input.format = held;
+        input.inputPath = path;
+        input.isLoaded = true;
+        input.totalFrames = static_cast<uint32_t>(input.pcm.size() / (2u * held.channels));
+        input.startFrame = 0;
+        input.endFrame = input.totalFrames;
+        return true;
+    } catch (const std::bad_alloc&) {
+        ShowErrorMsg(2);
+        input.pcm.clear();
+        input.pcm.shrink_to_fit();
+        input.isLoaded = false;
+        input.totalFrames = 0;
+        input.startFrame = input.endFrame = 0;
+        return false;
+    }
+}
+
+}  // namespace kvt

@@ -1,0 +1,25 @@
+#pragma once
+// Loading an input file into 16-bit PCM, shared by the main window and kvt-convert:
+// the extension picks the source WAV (the file itself, WMA decoded in-process, MP3 through
+// the user's decoder program), WaveFile brings it to 16 bits, the result goes through the
+// scratch file "tempkvt.wav" in the work folder and the engine's loader.
+
+#include <string>
+
+#include "convert/loaded_input.h"
+#include "convert/settings_store.h"
+
+namespace kvt {
+
+// workFolder + "/tempkvt.wav": the 16-bit copy of the whole input.
+std::string ScratchWavPath(const std::string& workFolder);
+// workFolder + "/sample.wav": where WMA and MP3 inputs are decoded to.
+std::string DecodedWavPath(const std::string& workFolder);
+
+// Loads `path` into `input`: true when loaded, with the selection set to the whole input.
+// Every failure has shown its message; the previous input then stays loaded (and keeps
+// its path), except after an allocation failure, which leaves nothing loaded. May set or
+// clear settings.mp3DecoderPath.
+bool LoadInputFile(const std::string& path, LoadedInput& input, Settings& settings);
+
+}  // namespace kvt

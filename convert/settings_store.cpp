@@ -1,0 +1,78 @@
+#include "convert/settings_store.h"
+
+#include <cstdio>
+#include <sys/stat.h>
+
+#include "platform/dialogs.h"
+#include "platform/paths.h"
+#include "platform/profile.h"
+
+namespace kvt {
+namespace {
+
+constexpr const char* kBrowseTitle = "フォルダを選択してください";
+
+std::string CellKey(int page, int cell) {
+    char key[16];
+    std::snprintf(key, sizeof key, "button%d%02d", page, cell);
+    return key;
+}
+
+bool FileExists(const std::string& path) {
+    struct stat status;
+    return stat(path.c_str(), &status) == 0;
+}
+
+// The saved directory is kept when it is a folder that exists, or the root (the
+// counterpart of a drive root, which was kept without looking).
+bool KeepsSavingDirectory(const std::string& directory) {
+    if (directory == "/") return true;
+    struct stat status;
+    return !directory.empty() && stat(directory.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+}  // namespace
+
+std::string SettingsFilePath(const std::string& workFolder) { return JoinPath(workFolder, kSettingsFileName); }
+
+int LoadSettings(Settings& settings, const std::string& iniPath) {
+    if (!FileExists(iniPath)) return 0;
+    for (int page = 0; page < kGridPages; ++page)
+        for (int cell = 0; cell < kGridCells; ++cell)
+            settings.grid.At(page, cell) = ReadProfileInt(kSettingsSection, CellKey(page, cell), 0, iniPath);
+    settings.savingDirectory = ReadProfileString(kSettingsSection, "directory", "", iniPath);
+    settings.mp3DecoderPath = ReadProfileString(kSettingsSection, "mp3", "", iniPath);
+    settings.externalEncoderPath = ReadProfileString(kSettingsSection, "external", "", iniPath);
+    if (KeepsSavingDirectory(settings.savingDirectory)) return 1;
+    settings.savingDirectory = DocumentsFolder();
+    BrowseSavingDirectory(settings);
+    return 1;
+}
+
+void SaveSettings(const Settings& settings, const std::string& iniPath) {
+    // The writer replaces the file whole on every key; once one write fails the folder
+    // is not writable and the rest would fail the same way.
+    for (int page = 0; page < kGridPages; ++page)
+        for (int cell = 0; cell < kGridCells; ++cell)
+            if (!WriteProfileString(kSettingsSection, CellKey(page, cell),
+                                    std::to_string(settings.grid.At(page, cell)), iniPath))
+                return;
+    if (!WriteProfileString(kSettingsSection, "directory", settings.savingDirectory, iniPath)) return;
+    if (!WriteProfileString(kSettingsSection, "mp3", settings.mp3DecoderPath, iniPath)) return;
+    WriteProfileString(kSettingsSection, "external", settings.externalEncoderPath, iniPath);
+}
+
+void BrowseSavingDirectory(Settings& settings) {
+    auto chosen = CurrentDialogs().BrowseFolder(kBrowseTitle, settings.savingDirectory);
+    if (chosen && !chosen->empty()) settings.savingDirectory = *chosen;
+}
+
+Settings StartUpSettings(const std::string& workFolder, const std::string& iniPath) {
+    Settings settings;
+    settings.workFolder = workFolder;
+    settings.savingDirectory = DocumentsFolder();
+    if (LoadSettings(settings, iniPath) == 0) BrowseSavingDirectory(settings);
+    return settings;
+}
+
+}  // namespace kvt

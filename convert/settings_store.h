@@ -1,0 +1,42 @@
+#pragma once
+// The user's choices and where they live: setup.ini, section "kvt", in the work folder.
+// Read once at start-up, written back whole at program exit, when the settings dialog
+// closes, and when a conversion had to open that dialog.
+
+#include <string>
+
+#include "convert/button_grid.h"
+
+namespace kvt {
+
+struct Settings {
+    ButtonGrid grid = InitialButtonGrid();
+    std::string savingDirectory;      // where the outputs go
+    std::string mp3DecoderPath;       // external MP3-to-WAV program; empty when none
+    std::string externalEncoderPath;  // external AAC encoder; empty when none
+    std::string workFolder;           // scratch files (and, in the GUI, setup.ini)
+};
+
+inline constexpr const char* kSettingsSection = "kvt";
+inline constexpr const char* kSettingsFileName = "setup.ini";
+
+// workFolder + "/" + "setup.ini".
+std::string SettingsFilePath(const std::string& workFolder);
+
+// 1 when the file existed and was read, 0 when there is none (nothing changed). A saved
+// directory that is gone is replaced by the documents folder and the folder browser opens.
+int LoadSettings(Settings& settings, const std::string& iniPath);
+
+// Writes the 84 cells, "directory", "mp3" and "external" in that order. A file that
+// cannot be written is left as it was; nothing is shown.
+void SaveSettings(const Settings& settings, const std::string& iniPath);
+
+// Lets the user pick the saving directory through the folder dialog; a cancelled dialog
+// keeps the current one.
+void BrowseSavingDirectory(Settings& settings);
+
+// The start-up order: workFolder given, program paths empty, saving directory the documents
+// folder, then the settings file; on a first run (no file) the folder browser.
+Settings StartUpSettings(const std::string& workFolder, const std::string& iniPath);
+
+}  // namespace kvt
