@@ -1,0 +1,212 @@
+#include "input/pcm_decoder.h"
+
+#include <cstdio>
+#include <memory>
+#include <unistd.h>
+#include <vector>
+
+#include "input/wave_writer.h"
+#include "platform/message.h"
+#include "platform/paths.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/log.h>
+#include <libavutil/opt.h>
+#include <libswresample/swresample.h>
+}
+
+namespace kvt {
+namespace {
+
+constexpr const char* kWriteFailedMessage = "ファイルが書き込めませんでした。";
+
+struct FormatCloser {
+    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
+};
+struct CodecFreer {
+    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
+};
+struct FrameFreer {
+    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
+};
+struct PacketFreer {
+    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
+};
+struct ResamplerFreer {
+    void operator()(SwrContext* context) const { swr_free(&context); }
+};
+
+using FormatPtr = std::unique_ptr<AVFormatContext, FormatCloser>;
+using CodecPtr = std::unique_ptr<AVCodecContext, CodecFreer>;
+using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
+using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
+using ResamplerPtr = std::unique_ptr<SwrContext, ResamplerFreer>;
+
+class StreamDecoder {
+public:
+    StreamDecoder(const std::function<bool(const DecodedFormat&)>& onFormat,
+                  const std::function<bool(std::span<const int16_t>)>& onSamples)
+        : onFormat_(onFormat), onSamples_(onSamples) {}
+
+    bool Open(const std::string& inputPath) {
+        av_log_set_level(AV_LOG_QUIET);
+        AVFormatContext* rawFormat = nullptr;
+        if (avformat_open_input(&rawFormat, inputPath.c_str(), nullptr, nullptr) < 0) return false;
+        format_.reset(rawFormat);
+        if (avformat_find_stream_info(format_.get(), nullptr) < 0) return false;
+        const AVCodec* codec = nullptr;
+        stream_ = av_find_best_stream(format_.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
+        if (stream_ < 0 || !codec) return false;
+        codec_.reset(avcodec_alloc_context3(codec));
+        if (!codec_) return false;
+        if (avcodec_parameters_to_context(codec_.get(), format_->streams[stream_]->codecpar) < 0) return false;
+        if (avcodec_open2(codec_.get(), codec, nullptr) < 0) return false;
+        frame_.reset(av_frame_alloc());
+        packet_.reset(av_packet_alloc());
+        return frame_ && packet_;
+    }
+
+    // Reads packets to the end; a damaged packet is skipped as a player would.
+    bool Run() {
+        while (av_read_frame(format_.get(), packet_.get()) >= 0) {
+            bool ours = packet_->stream_index == stream_;
+            bool ok = !ours || Send(packet_.get());
+            av_packet_unref(packet_.get());
+            if (!ok) return false;
+        }
+        if (!Send(nullptr)) return false;
+        return Flush();
+    }
+
+    bool DecodedAny() const { return samplesDelivered_ > 0; }
+
+private:
+    bool Send(const AVPacket* packet) {
+        // A packet the decoder refuses is skipped; what it already holds is still drained.
+        avcodec_send_packet(codec_.get(), packet);
+        for (;;) {
+            int received = avcodec_receive_frame(codec_.get(), frame_.get());
+            if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return true;
+            if (received < 0) return true;  // undecodable frame: skip it
+            bool ok = Deliver(frame_.get());
+            av_frame_unref(frame_.get());
+            if (!ok) return false;
+        }
+    }
+
+    bool StartResampler(const AVFrame* frame) {
+        int sourceChannels = frame->ch_layout.nb_channels;
+        if (sourceChannels <= 0 || frame->sample_rate <= 0) return false;
+        format.sampleRate = frame->sample_rate;
+        format.channels = sourceChannels == 1 ? 1 : 2;
+        AVChannelLayout outLayout;
+        av_channel_layout_default(&outLayout, format.channels);
+        AVChannelLayout inLayout;
+        if (av_channel_layout_copy(&inLayout, &frame->ch_layout) < 0) return false;
+        SwrContext* raw = nullptr;
+        int made = swr_alloc_set_opts2(&raw, &outLayout, AV_SAMPLE_FMT_S16, format.sampleRate, &inLayout,
+                                       static_cast<AVSampleFormat>(frame->format), frame->sample_rate, 0, nullptr);
+        av_channel_layout_uninit(&inLayout);
+        resampler_.reset(raw);
+        if (made < 0 || swr_init(resampler_.get()) < 0) return false;
+        sourceFormat_ = frame->format;
+        return onFormat_(format);
+    }
+
+    bool Deliver(const AVFrame* frame) {
+        if (!resampler_) {
+            if (!StartResampler(frame)) return false;
+        } else if (frame->format != sourceFormat_ || frame->sample_rate != format.sampleRate) {
+            return true;  // a mid-stream format change is not followed; keep the first format
+        }
+        int capacity = swr_get_out_samples(resampler_.get(), frame->nb_samples);
+        if (capacity <= 0) return true;
+        buffer_.resize(static_cast<size_t>(capacity) * format.channels);
+        uint8_t* out[] = {reinterpret_cast<uint8_t*>(buffer_.data())};
+        int converted = swr_convert(resampler_.get(), out, capacity,
+                                    const_cast<const uint8_t**>(frame->extended_data), frame->nb_samples);
+        return Emit(converted);
+    }
+
+    bool Flush() {
+        if (!resampler_) return true;
+        int capacity = swr_get_out_samples(resampler_.get(), 0);
+        if (capacity <= 0) return true;
+        buffer_.resize(static_cast<size_t>(capacity) * format.channels);
+        uint8_t* out[] = {reinterpret_cast<uint8_t*>(buffer_.data())};
+        return Emit(swr_convert(resampler_.get(), out, capacity, nullptr, 0));
+    }
+
+    bool Emit(int frames) {
+        if (frames <= 0) return true;
+        samplesDelivered_ += static_cast<size_t>(frames);
+        return onSamples_(std::span<const int16_t>(buffer_.data(), static_cast<size_t>(frames) * format.channels));
+    }
+
+public:
+    DecodedFormat format;
+
+private:
+    const std::function<bool(const DecodedFormat&)>& onFormat_;
+    const std::function<bool(std::span<const int16_t>)>& onSamples_;
+    FormatPtr format_;
+    CodecPtr codec_;
+    FramePtr frame_;
+    PacketPtr packet_;
+    ResamplerPtr resampler_;
+    int stream_ = -1;
+    int sourceFormat_ = -1;
+    std::vector<int16_t> buffer_;
+    size_t samplesDelivered_ = 0;
+};
+
+}  // namespace
+
+DecodeOutcome DecodeAudio(const std::string& inputPath, const std::function<bool(const DecodedFormat&)>& onFormat,
+                          const std::function<bool(std::span<const int16_t>)>& onSamples) {
+    bool sinkFailed = false;
+    std::function<bool(const DecodedFormat&)> formatSink = [&](const DecodedFormat& format) {
+        sinkFailed = !onFormat(format);
+        return !sinkFailed;
+    };
+    std::function<bool(std::span<const int16_t>)> sampleSink = [&](std::span<const int16_t> samples) {
+        sinkFailed = !onSamples(samples);
+        return !sinkFailed;
+    };
+    StreamDecoder decoder(formatSink, sampleSink);
+    if (!decoder.Open(inputPath)) return DecodeOutcome::NoAudio;
+    bool finished = decoder.Run();
+    if (sinkFailed) return DecodeOutcome::WriteFailed;
+    if (!finished || !decoder.DecodedAny()) return DecodeOutcome::NoAudio;
+    return DecodeOutcome::Decoded;
+}
+
+DecodeOutcome DecodeAudioToWav(const std::string& inputPath, const std::string& outputPath) {
+    // Decoded into a scratch name beside the target, so a failure never leaves a partial
+    // "sample.wav" behind for the loader to pick up. The writer reports its own failures.
+    auto scratch = CreateTemporaryFile(FolderOfPath(outputPath));
+    if (!scratch) {
+        ShowMessage(kWriteFailedMessage);
+        return DecodeOutcome::WriteFailed;
+    }
+    WaveWriter writer;
+    DecodeOutcome outcome = DecodeAudio(
+        inputPath,
+        [&](const DecodedFormat& format) {
+            return writer.Open(*scratch, static_cast<uint32_t>(format.sampleRate), 16,
+                               static_cast<uint16_t>(format.channels)) == 0;
+        },
+        [&](std::span<const int16_t> samples) { return writer.Write(samples.data(), samples.size_bytes()); });
+    if (writer.Close() != 0 && outcome == DecodeOutcome::Decoded) outcome = DecodeOutcome::WriteFailed;
+    if (outcome == DecodeOutcome::Decoded && std::rename(scratch->c_str(), outputPath.c_str()) != 0) {
+        ShowMessage(kWriteFailedMessage);
+        outcome = DecodeOutcome::WriteFailed;
+    }
+    if (outcome != DecodeOutcome::Decoded) std::remove(scratch->c_str());
+    return outcome;
+}
+
+}  // namespace kvt
