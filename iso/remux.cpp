@@ -1,0 +1,199 @@
+#include "iso/remux.h"
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <sys/stat.h>
+
+extern "C" {
+#include <libavformat/avformat.h>
+#include <libavutil/dict.h>
+}
+
+#include "platform/message.h"
+#include "platform/paths.h"
+
+namespace kvt {
+namespace {
+
+constexpr char kOpenOutputFailed[] = "出力ファイル開けませんでした。";
+constexpr char kReadFailed[] = "読み込みエラー。";
+constexpr char kRemuxFailed[] = "エラー。";
+constexpr char kProgressNote[] = "Converting to 3GP file...\n";
+
+// The muxer cannot set the minor version or the compatible brands; these 16 bytes from
+// offset 12 of its 28-byte ftyp are patched in place, which moves no offset.
+constexpr size_t kFtypSize = 28;
+constexpr size_t kBrandPatchOffset = 12;
+constexpr std::array<uint8_t, 16> kBrandPatch = {
+    0, 0, 0, 1,          // minor version
+    'm', 'm', 'p', '4',  // compatible brands
+    '3', 'g', 'p', '5',
+    '3', 'g', 'p', '4',
+};
+
+struct InputCloser {
+    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
+};
+using InputContext = std::unique_ptr<AVFormatContext, InputCloser>;
+
+struct OutputCloser {
+    void operator()(AVFormatContext* context) const {
+        if (context->pb != nullptr) {
+            avio_closep(&context->pb);
+        }
+        avformat_free_context(context);
+    }
+};
+using OutputContext = std::unique_ptr<AVFormatContext, OutputCloser>;
+
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+InputContext OpenInput(const std::string& path) {
+    AVFormatContext* raw = nullptr;
+    if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) {
+        return nullptr;
+    }
+    InputContext input(raw);
+    if (avformat_find_stream_info(input.get(), nullptr) < 0 || input->nb_streams == 0) {
+        return nullptr;
+    }
+    return input;
+}
+
+OutputContext OpenOutput(const std::string& path) {
+    AVFormatContext* raw = nullptr;
+    if (avformat_alloc_output_context2(&raw, nullptr, "3gp", path.c_str()) < 0) {
+        return nullptr;
+    }
+    OutputContext output(raw);
+    if (avio_open(&output->pb, path.c_str(), AVIO_FLAG_WRITE) < 0) {
+        return nullptr;
+    }
+    return output;
+}
+
+// One output stream per track of the input, copied as it is.
+bool CopyStreams(AVFormatContext* input, AVFormatContext* output) {
+    for (unsigned i = 0; i < input->nb_streams; ++i) {
+        AVStream* stream = avformat_new_stream(output, nullptr);
+        if (stream == nullptr ||
+            avcodec_parameters_copy(stream->codecpar, input->streams[i]->codecpar) < 0) {
+            return false;
+        }
+        stream->codecpar->codec_tag = 0;
+        stream->time_base = input->streams[i]->time_base;
+    }
+    return true;
+}
+
+enum class CopyResult { Done, ReadFailed, WriteFailed };
+
+CopyResult CopyPackets(AVFormatContext* input, AVFormatContext* output) {
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "brand", "mmp4", 0);
+    av_dict_set(&options, "movflags", "+faststart", 0);
+    const int header = avformat_write_header(output, &options);
+    av_dict_free(&options);
+    if (header < 0) {
+        return CopyResult::WriteFailed;
+    }
+    AVPacket* packet = av_packet_alloc();
+    if (packet == nullptr) {
+        return CopyResult::WriteFailed;
+    }
+    CopyResult result = CopyResult::Done;
+    for (;;) {
+        const int read = av_read_frame(input, packet);
+        if (read == AVERROR_EOF) {
+            break;
+        }
+        if (read < 0) {
+            result = CopyResult::ReadFailed;
+            break;
+        }
+        const AVStream* from = input->streams[packet->stream_index];
+        const AVStream* to = output->streams[packet->stream_index];
+        av_packet_rescale_ts(packet, from->time_base, to->time_base);
+        packet->pos = -1;
+        if (av_interleaved_write_frame(output, packet) < 0) {
+            result = CopyResult::WriteFailed;
+            break;
+        }
+    }
+    av_packet_free(&packet);
+    if (result == CopyResult::Done && av_write_trailer(output) < 0) {
+        result = CopyResult::WriteFailed;
+    }
+    return result;
+}
+
+bool PatchBrands(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "r+b");
+    if (file == nullptr) {
+        return false;
+    }
+    std::array<uint8_t, kFtypSize> head{};
+    bool ok = std::fread(head.data(), 1, head.size(), file) == head.size() &&
+              head[0] == 0 && head[1] == 0 && head[2] == 0 && head[3] == kFtypSize &&
+              std::memcmp(head.data() + 4, "ftypmmp4", 8) == 0;
+    ok = ok && std::fseek(file, kBrandPatchOffset, SEEK_SET) == 0 &&
+         std::fwrite(kBrandPatch.data(), 1, kBrandPatch.size(), file) == kBrandPatch.size();
+    return std::fclose(file) == 0 && ok;
+}
+
+}  // namespace
+
+bool RemuxForStreaming(const std::string& path) {
+    const std::optional<std::string> temporary = CreateTemporaryFile(FolderOf(path));
+    if (!temporary) {
+        ShowMessage(kOpenOutputFailed);
+        return false;
+    }
+    auto fail = [&](const char* message) {
+        std::remove(temporary->c_str());
+        ShowMessage(message);
+        return false;
+    };
+    {
+        OutputContext output = OpenOutput(*temporary);
+        if (!output) {
+            return fail(kOpenOutputFailed);
+        }
+        InputContext input = OpenInput(path);
+        if (!input || !CopyStreams(input.get(), output.get())) {
+            return fail(kReadFailed);
+        }
+        std::fputs(kProgressNote, stderr);
+        switch (CopyPackets(input.get(), output.get())) {
+            case CopyResult::Done:
+                break;
+            case CopyResult::ReadFailed:
+                return fail(kReadFailed);
+            case CopyResult::WriteFailed:
+                return fail(kRemuxFailed);
+        }
+        if (avio_closep(&output->pb) < 0) {
+            return fail(kRemuxFailed);
+        }
+    }
+    // The temporary file is private (0600); the re-muxed file keeps the old one's mode.
+    struct stat old {};
+    if (stat(path.c_str(), &old) == 0) {
+        chmod(temporary->c_str(), old.st_mode & 07777);
+    }
+    if (!PatchBrands(*temporary) || std::rename(temporary->c_str(), path.c_str()) != 0) {
+        return fail(kRemuxFailed);
+    }
+    return true;
+}
+
+}  // namespace kvt
