@@ -86,8 +86,7 @@ std::optional<std::string> CreateTemporaryFile(std::string_view folder) {
 }
 
 bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
-    const std::string folder = FolderOfPath(path);
-    std::string pattern = JoinPath(folder, ".kvt-write-XXXXXX");
+    std::string pattern = JoinPath(FolderOfPath(path), ".kvt-write-XXXXXX");
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
     int fd = mkostemp(buffer.data(), O_CLOEXEC);
@@ -107,15 +106,9 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
     fchmod(fd, stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : (0666 & ~CurrentUmask()));
     if (ok && fsync(fd) != 0) ok = false;
     if (close(fd) != 0) ok = false;
-    if (ok && std::rename(buffer.data(), path.c_str()) == 0) {
-        // Make the rename itself durable.
-        int folderFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (folderFd >= 0) {
-            fsync(folderFd);
-            close(folderFd);
-        }
-        return true;
-    }
+    // The data is on disk before the rename, so after a crash the name holds either the
+    // old or the new file, never a half-written one.
+    if (ok && std::rename(buffer.data(), path.c_str()) == 0) return true;
     std::remove(buffer.data());
     return false;
 }

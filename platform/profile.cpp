@@ -148,6 +148,37 @@ std::string Stored(const std::string& value) {
 
 bool HasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
 
+enum class Change { Unchanged, Changed, Refused };
+
+// Sets one key in the text: in place, at the end of its section, or in a new section at
+// the end of the file.
+Change Apply(ProfileText& text, const std::string& section, const std::string& key, const std::string& value) {
+    std::string_view sectionName = Trim(section);
+    std::string_view keyName = Trim(key);
+    // A line break in any of them would end the line early and plant text of its own in
+    // the file (a folder name on Linux may hold one); such a write is refused.
+    if (sectionName.empty() || keyName.empty() || HasLineBreak(section) || HasLineBreak(key) ||
+        HasLineBreak(value) || sectionName.find(']') != std::string_view::npos ||
+        keyName.find('=') != std::string_view::npos || keyName.front() == ';' || keyName.front() == '[')
+        return Change::Refused;
+
+    Location location = Find(text, sectionName, keyName);
+    if (location.entryLine) {
+        std::string& line = text.lines[*location.entryLine];
+        std::string replaced = std::string(EntryOf(line)->key) + "=" + Stored(value);
+        if (replaced == line) return Change::Unchanged;
+        line = std::move(replaced);
+    } else if (location.sectionEnd) {
+        text.lines.insert(text.lines.begin() + static_cast<std::ptrdiff_t>(*location.sectionEnd),
+                          std::string(keyName) + "=" + Stored(value));
+    } else {
+        if (!text.lines.empty() && !Trim(text.lines.back()).empty()) text.lines.emplace_back();
+        text.lines.push_back("[" + std::string(sectionName) + "]");
+        text.lines.push_back(std::string(keyName) + "=" + Stored(value));
+    }
+    return Change::Changed;
+}
+
 }  // namespace
 
 std::string ReadProfileString(const std::string& section, const std::string& key,
@@ -185,34 +216,26 @@ int ReadProfileInt(const std::string& section, const std::string& key, int defau
 
 bool WriteProfileString(const std::string& section, const std::string& key, const std::string& value,
                         const std::string& iniPath) {
-    std::string_view sectionName = Trim(section);
-    std::string_view keyName = Trim(key);
-    // A line break in any of them would end the line early and plant text of its own in
-    // the file (a folder name on Linux may hold one); such a write is refused.
-    if (sectionName.empty() || keyName.empty() || HasLineBreak(section) || HasLineBreak(key) ||
-        HasLineBreak(value) || sectionName.find(']') != std::string_view::npos ||
-        keyName.find('=') != std::string_view::npos || keyName.front() == ';' || keyName.front() == '[')
-        return false;
+    return WriteProfileStrings(section, {{key, value}}, iniPath);
+}
 
+bool WriteProfileStrings(const std::string& section, const std::vector<ProfileEntry>& entries,
+                         const std::string& iniPath) {
     std::lock_guard lock(profileMutex);
     std::optional<std::string> bytes = ReadBytes(iniPath);
     if (!bytes) return false;
     ProfileText text(*bytes);
-    Location location = Find(text, sectionName, keyName);
-    if (location.entryLine) {
-        std::string& line = text.lines[*location.entryLine];
-        std::string replaced = std::string(EntryOf(line)->key) + "=" + Stored(value);
-        if (replaced == line) return true;
-        line = std::move(replaced);
-    } else if (location.sectionEnd) {
-        text.lines.insert(text.lines.begin() + static_cast<std::ptrdiff_t>(*location.sectionEnd),
-                          std::string(keyName) + "=" + Stored(value));
-    } else {
-        if (!text.lines.empty() && !Trim(text.lines.back()).empty()) text.lines.emplace_back();
-        text.lines.push_back("[" + std::string(sectionName) + "]");
-        text.lines.push_back(std::string(keyName) + "=" + Stored(value));
+    bool allValid = true;
+    bool changed = false;
+    for (const auto& [key, value] : entries) {
+        switch (Apply(text, section, key, value)) {
+            case Change::Refused: allValid = false; break;
+            case Change::Changed: changed = true; break;
+            case Change::Unchanged: break;
+        }
     }
-    return WriteFileAtomically(iniPath, text.Bytes());
+    if (changed && !WriteFileAtomically(iniPath, text.Bytes())) return false;
+    return allValid;
 }
 
 }  // namespace kvt

@@ -6,6 +6,8 @@
 // quotes loses them. Other lines (comments, other sections) are kept as they are.
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace kvt {
 
@@ -21,5 +23,13 @@ std::string ReadProfileString(const std::string& section, const std::string& key
 // file is then left as it was).
 bool WriteProfileString(const std::string& section, const std::string& key, const std::string& value,
                         const std::string& iniPath);
+
+// Key and value.
+using ProfileEntry = std::pair<std::string, std::string>;
+// The same as writing the entries one by one in order, with one replace of the file
+// instead of one per key (each replace waits for the disk). Refused entries are left
+// out and make the result false.
+bool WriteProfileStrings(const std::string& section, const std::vector<ProfileEntry>& entries,
+                         const std::string& iniPath);
 
 }  // namespace kvt

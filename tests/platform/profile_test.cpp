@@ -94,6 +94,25 @@ TEST_F(ProfileTest, LineBreaksCannotPlantEntries) {
     EXPECT_EQ(ReadProfileString("kvt", "mp3", "none", ini_), "none");
 }
 
+TEST_F(ProfileTest, ABatchWritesWhatSingleWritesWouldInOneReplace) {
+    const std::string start = "[other]\nx=1\n[kvt]\nmp3=/old\n";
+    const std::vector<ProfileEntry> entries = {
+        {"button000", "1"}, {"mp3", "/new"}, {"bad\nkey", "1"}, {"directory", " spaced "}, {"button000", "2"}};
+    folder_.Write("single.ini", start);
+    bool allSingle = true;
+    for (const auto& [key, value] : entries) allSingle &= WriteProfileString("kvt", key, value, folder_ / "single.ini");
+    folder_.Write("setup.ini", start);
+    const std::string old = folder_ / "old.ini";
+    ASSERT_EQ(link(ini_.c_str(), old.c_str()), 0);
+
+    EXPECT_FALSE(WriteProfileStrings("kvt", entries, ini_));
+    EXPECT_FALSE(allSingle);
+    EXPECT_EQ(ReadWholeFile(ini_), ReadWholeFile(folder_ / "single.ini"));
+    EXPECT_EQ(ReadWholeFile(ini_), "[other]\nx=1\n[kvt]\nmp3=/new\nbutton000=2\ndirectory=\" spaced \"\n");
+    EXPECT_EQ(ReadWholeFile(old), start) << "the batch must replace the file, not rewrite it";
+    EXPECT_TRUE(WriteProfileStrings("kvt", {{"mp3", "/new"}}, ini_));
+}
+
 TEST_F(ProfileTest, ReplacesTheFileByRenameNeverInPlace) {
     ASSERT_TRUE(WriteProfileString("kvt", "button000", "1", ini_));
     // A second name for the old file still shows the old bytes after the write: the new
