@@ -8,6 +8,7 @@
 #include <spawn.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -73,11 +74,15 @@ bool WaitUntil(pid_t pid, Clock::time_point deadline, int& status) {
 // The program goes on running after the time-out; someone must collect its exit status
 // or it stays a zombie until we exit.
 void ReapLater(pid_t pid) {
-    std::thread([pid] {
-        int status = 0;
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-    }).detach();
+    try {
+        std::thread([pid] {
+            int status = 0;
+            while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+        }).detach();
+    } catch (const std::system_error&) {
+        // No thread to be had: the zombie stays until this process ends.
+    }
 }
 
 // Spawn attributes for a program that runs hidden: default signal handling and an empty
