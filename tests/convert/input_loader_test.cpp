@@ -1,0 +1,199 @@
+#include "convert/input_loader.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+#include "platform/dialogs.h"
+#include "platform/message.h"
+#include "platform/temp_folder.h"
+#include "wav_bytes.h"
+
+namespace kvt {
+namespace {
+
+using testing::TempFolder;
+using testing::WavBytes;
+using testing::WavSpec;
+
+class InputLoader : public ::testing::Test {
+protected:
+    void SetUp() override {
+        settings.workFolder = folder / "work";
+        std::filesystem::create_directory(settings.workFolder);
+    }
+
+    int16_t Sample(size_t index) const {
+        return static_cast<int16_t>(input.pcm.at(2 * index) | (input.pcm.at(2 * index + 1) << 8));
+    }
+
+    // A loaded earlier input that a failed load must leave in place.
+    void LoadPrevious() {
+        std::string path = folder.Write("previous.wav", WavBytes({}, testing::SineData(100, 1, 8000)));
+        ASSERT_TRUE(LoadInputFile(path, input, settings));
+        messages.Clear();
+    }
+    void ExpectPreviousKept() {
+        EXPECT_TRUE(input.isLoaded);
+        EXPECT_EQ(input.inputPath, folder / "previous.wav");
+        EXPECT_EQ(input.totalFrames, 100u);
+    }
+
+    TempFolder folder;
+    Settings settings;
+    LoadedInput input;
+    MessageRecorder messages;
+};
+
+TEST_F(InputLoader, EverySampleFormatArrivesAs16BitPcmWithTheWholeSelection) {
+    struct Case {
+        const char* name;
+        WavSpec spec;
+        std::string data;
+        uint16_t channels;
+        std::vector<int16_t> samples;
+    };
+    const Case cases[] = {
+        {"8-bit", {1, 1, 8000, 8}, std::string("\x00\x80\xff", 3), 1, {-32768, 0, 32512}},
+        {"16-bit stereo", {1, 2, 11025, 16}, std::string("\x01\x00\xff\xff", 4), 2, {1, -1}},
+        {"24-bit", {1, 1, 8000, 24}, std::string("\xff\x34\x12", 3), 1, {0x1234}},
+        {"20-bit", {1, 1, 8000, 20}, std::string("\x00\x00\x80", 3), 1, {-32768}},
+        {"24-bit extensible", {0xFFFE, 2, 48000, 24, 40}, std::string("\x00\x34\x12\x00\xcc\xed", 6), 2,
+         {0x1234, -0x1234}},
+        {"mu-law", {7, 1, 8000, 8}, std::string("\xff\x00", 2), 1, {0, -32124}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string path = folder.Write(std::string(c.name) + ".wav", WavBytes(c.spec, c.data));
+        ASSERT_TRUE(LoadInputFile(path, input, settings));
+        EXPECT_EQ(input.inputPath, path);
+        EXPECT_EQ(input.format.formatTag, 1);
+        EXPECT_EQ(input.format.bitsPerSample, 16);
+        EXPECT_EQ(input.format.channels, c.channels);
+        EXPECT_EQ(input.format.sampleRate, c.spec.rate);
+        EXPECT_EQ(input.format.blockAlign, 2 * c.channels);
+        EXPECT_EQ(input.format.byteRate, 2u * c.channels * c.spec.rate);
+        ASSERT_EQ(input.pcm.size(), 2 * c.samples.size());
+        for (size_t i = 0; i < c.samples.size(); ++i) EXPECT_EQ(Sample(i), c.samples[i]) << i;
+        EXPECT_EQ(input.totalFrames, c.samples.size() / c.channels);
+        EXPECT_EQ(input.startFrame, 0u);
+        EXPECT_EQ(input.endFrame, input.totalFrames);
+        EXPECT_TRUE(std::filesystem::exists(ScratchWavPath(settings.workFolder)));
+    }
+    EXPECT_TRUE(messages.Texts().empty());
+}
+
+TEST_F(InputLoader, RefusedInputsKeepThePreviousOneWithItsPath) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"a.ogg", "OggS", "このファイルは変換できません。"},
+        {"track01.cda", "RIFF", "このファイルは変換できません。"},
+        {"noext", "RIFF", "このファイルは変換できません。"},
+        {"twelve.wav", WavBytes({1, 1, 8000, 12}, "\0\0"), "対応していないビット数のWAVファイルです。 [12]"},
+        {"empty-data.wav", WavBytes({}, ""),
+         "ファイルが異常です。CDからの抽出の場合は、CDをトレイに入れなおして再試行してください。"},
+        {"six.wav", WavBytes({1, 6, 8000, 16}, std::string(24, '\0')), "error"},
+        {"no-rate.wav", WavBytes({1, 1, 0, 16}, std::string(4, '\0')), "error"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LoadPrevious();
+        std::string path = folder.Write(c.name, c.bytes);
+        EXPECT_FALSE(LoadInputFile(path, input, settings));
+        auto texts = messages.Texts();
+        ASSERT_FALSE(texts.empty());
+        EXPECT_EQ(texts.back(), c.message);
+        ExpectPreviousKept();
+    }
+}
+
+TEST_F(InputLoader, DamagedFilesAreRefusedWithAMessage) {
+    std::string good = WavBytes({}, testing::SineData(1000, 1, 8000));
+    const std::pair<const char*, std::string> cases[] = {
+        {"empty.wav", ""},
+        {"truncated.wav", good.substr(0, good.size() / 2)},
+        {"header-only.wav", good.substr(0, 30)},
+        {"not-riff.wav", "hello, this is text"},
+    };
+    for (const auto& [name, bytes] : cases) {
+        SCOPED_TRACE(name);
+        LoadPrevious();
+        EXPECT_FALSE(LoadInputFile(folder.Write(name, bytes), input, settings));
+        EXPECT_FALSE(messages.Texts().empty());
+        ExpectPreviousKept();
+    }
+}
+
+TEST_F(InputLoader, UnwritableWorkFolderStopsTheLoad) {
+    LoadPrevious();
+    std::string path = folder.Write("song.wav", WavBytes({}, testing::SineData(50, 1, 8000)));
+    settings.workFolder = folder / "missing";
+    EXPECT_FALSE(LoadInputFile(path, input, settings));
+    EXPECT_FALSE(messages.Texts().empty());
+    ExpectPreviousKept();
+}
+
+TEST_F(InputLoader, Mp3WithoutADecoderAndTheDialogCancelled) {
+    ScriptedDialogs dialogs;
+    ScopedDialogs scope(dialogs);
+    std::string path = folder.Write("song.mp3", "not really");
+    EXPECT_FALSE(LoadInputFile(path, input, settings));
+    auto requests = messages.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].text, "MP3をWAVファイルに変換するための外部プログラムを指定してください。");
+    EXPECT_TRUE(requests[0].systemModal);
+    EXPECT_EQ(requests[1].text, "指定されたファイルが存在しません。");
+    EXPECT_TRUE(requests[1].systemModal);
+    ASSERT_EQ(dialogs.Requests().size(), 1u);
+    EXPECT_EQ(dialogs.Requests()[0].first, "exe");
+    EXPECT_EQ(dialogs.Requests()[0].second, "exe files|*.exe|");
+    EXPECT_FALSE(input.isLoaded);
+}
+
+TEST_F(InputLoader, FailingMp3DecoderAsksWhetherToForgetIt) {
+    const std::string question = "MP3の変換に失敗しました。MP3のエンコーダの指定をクリアしますか？";
+    for (MessageAnswer answer : {MessageAnswer::Cancel, MessageAnswer::Ok}) {
+        // A stale decoded file from an earlier input must not be taken for this one.
+        folder.Write("work/sample.wav", WavBytes({}, testing::SineData(100, 1, 8000)));
+        MessageRecorder recorder({answer});
+        settings.mp3DecoderPath = "/bin/false";
+        EXPECT_FALSE(LoadInputFile(folder.Write("song.mp3", "x"), input, settings));
+        auto requests = recorder.Requests();
+        ASSERT_EQ(requests.size(), 1u);
+        EXPECT_EQ(requests[0].text, question);
+        EXPECT_EQ(requests[0].buttons, MessageButtons::OkCancel);
+        EXPECT_EQ(settings.mp3DecoderPath, answer == MessageAnswer::Ok ? "" : "/bin/false");
+        EXPECT_FALSE(std::filesystem::exists(DecodedWavPath(settings.workFolder)));
+        EXPECT_FALSE(input.isLoaded);
+    }
+}
+
+TEST_F(InputLoader, Mp3ThroughTheExternalDecoder) {
+    if (!std::filesystem::exists("/usr/bin/lame")) GTEST_SKIP() << "lame is not installed";
+    std::string wav = folder.Write("source.wav", WavBytes({1, 1, 22050, 16}, testing::SineData(22050, 1, 22050)));
+    std::string mp3 = folder / "song.mp3";
+    ASSERT_EQ(std::system(("/usr/bin/lame --quiet " + wav + " " + mp3).c_str()), 0);
+    settings.mp3DecoderPath = "/usr/bin/lame";
+    ASSERT_TRUE(LoadInputFile(mp3, input, settings));
+    EXPECT_EQ(input.inputPath, mp3);
+    EXPECT_EQ(input.format.sampleRate, 22050u);
+    EXPECT_GE(input.totalFrames, 22050u);  // the decoder adds its padding
+    EXPECT_TRUE(messages.Texts().empty());
+}
+
+TEST_F(InputLoader, WmaThroughTheInProcessDecoder) {
+    std::string wav = folder.Write("source.wav", WavBytes({1, 2, 44100, 16}, testing::SineData(22050, 2, 44100)));
+    std::string wma = folder / "song.wma";
+    ASSERT_EQ(std::system(("ffmpeg -loglevel error -y -i " + wav + " -c:a wmav2 " + wma).c_str()), 0);
+    ASSERT_TRUE(LoadInputFile(wma, input, settings));
+    EXPECT_EQ(input.format.channels, 2);
+    EXPECT_EQ(input.format.sampleRate, 44100u);
+    EXPECT_GE(input.totalFrames, 20000u);
+    EXPECT_TRUE(std::filesystem::exists(DecodedWavPath(settings.workFolder)));
+}
+
+}  // namespace
+}  // namespace kvt
