@@ -18,7 +18,7 @@ namespace kvt {
 class BoxNode {
 public:
     static constexpr size_t kMaxChildren = 100;
-    static constexpr int kMaxDepth = 16;
+    static constexpr int kMaxDepth = 8;  // stbl, the deepest walked box, is at depth 5
 
     // `bytes` is the box body (the whole file for the root, named "root", depth 0).
     BoxNode(std::string_view name, std::span<const uint8_t> bytes, int depth = 0);
