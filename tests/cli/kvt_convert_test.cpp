@@ -1,0 +1,321 @@
+// kvt-convert end to end: the built program run on generated inputs, its outputs checked
+// with readers that are not ours (ffprobe, ffmpeg's Yamaha ADPCM decoder) and by the
+// length fields and checksums of the formats.
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "convert/settings_store.h"
+#include "platform/temp_folder.h"
+
+namespace kvt {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ReadWholeFile;
+using testing::TempFolder;
+
+std::string Quote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+struct RunResult {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+
+    std::vector<std::string> OutLines() const {
+        std::vector<std::string> lines;
+        std::istringstream in(out);
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
+    }
+};
+
+class KvtConvert : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::create_directory(cwd());
+        fs::create_directory(out());
+        fs::create_directory(tmp());
+    }
+    std::string cwd() const { return folder / "cwd"; }
+    std::string out() const { return folder / "out"; }
+    std::string tmp() const { return folder / "tmp"; }
+
+    // Runs kvt-convert in cwd() with its own temporary folder.
+    RunResult Convert(const std::vector<std::string>& arguments) const {
+        std::string command = "cd " + Quote(cwd()) + " && TMPDIR=" + Quote(tmp()) + " " + Quote(KVT_CONVERT_BINARY);
+        for (const auto& argument : arguments) command += " " + Quote(argument);
+        command += " >" + Quote(folder / "stdout") + " 2>" + Quote(folder / "stderr") + " </dev/null";
+        int status = std::system(command.c_str());
+        RunResult run;
+        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        run.out = ReadWholeFile(folder / "stdout");
+        run.err = ReadWholeFile(folder / "stderr");
+        return run;
+    }
+
+    std::string MakeSample(const std::string& name, const std::string& seconds = "2", const std::string& rate = "22050",
+                           const std::string& channels = "2") const {
+        std::string path = folder / name;
+        std::string command = Quote(KVT_MAKE_SAMPLE_BINARY) + " " + Quote(path) + " " + seconds + " " + rate + " " + channels;
+        EXPECT_EQ(std::system(command.c_str()), 0);
+        return path;
+    }
+
+    std::vector<std::string> OutFiles() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(out())) names.push_back(entry.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    bool TmpIsEmpty() const { return fs::is_empty(tmp()); }
+
+    TempFolder folder;
+};
+
+uint32_t Be32(const std::string& bytes, size_t at) {
+    return (uint32_t(uint8_t(bytes[at])) << 24) | (uint32_t(uint8_t(bytes[at + 1])) << 16) |
+           (uint32_t(uint8_t(bytes[at + 2])) << 8) | uint8_t(bytes[at + 3]);
+}
+
+// CRC-16/GENIBUS, bit by bit (the product uses a table).
+uint16_t Genibus(std::string_view bytes) {
+    uint16_t crc = 0xFFFF;
+    for (unsigned char byte : bytes) {
+        crc ^= static_cast<uint16_t>(byte << 8);
+        for (int bit = 0; bit < 8; ++bit) crc = (crc & 0x8000) ? static_cast<uint16_t>((crc << 1) ^ 0x1021) : crc << 1;
+    }
+    return static_cast<uint16_t>(~crc);
+}
+
+std::string Capture(const std::string& command) {
+    std::string text;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        size_t n;
+        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, n);
+        pclose(pipe);
+    }
+    return text;
+}
+
+TEST(KvtConvertChecks, GenibusReferenceValues) {
+    EXPECT_EQ(Genibus("123456789"), 0xD64E);
+    EXPECT_EQ(Genibus("abc"), 0xAEB5);
+}
+
+TEST_F(KvtConvert, EveryOutputOfAnAllRunReadsBackWithIndependentTools) {
+    std::string input = MakeSample("song.wav");
+    RunResult run = Convert({"--all", "--mld-rate", "8000", "--mld-limit", "100", "-o", out(), input});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    auto lines = run.OutLines();
+    ASSERT_EQ(lines.size(), 16u) << run.out;
+    EXPECT_EQ(OutFiles().size(), 16u);
+    EXPECT_NE(run.err.find(out() + "にファイルを保存しました。"), std::string::npos) << run.err;
+    EXPECT_TRUE(TmpIsEmpty()) << "the private work folder is removed";
+    EXPECT_TRUE(fs::is_empty(cwd())) << "nothing is written to the current folder";
+
+    int mld = 0;
+    for (const std::string& path : lines) {
+        SCOPED_TRACE(path);
+        ASSERT_EQ(fs::path(path).parent_path(), out());
+        std::string bytes = ReadWholeFile(path);
+        std::string extension = fs::path(path).extension();
+        if (extension == ".mld") {
+            ++mld;
+            ASSERT_GE(bytes.size(), 8u);
+            EXPECT_EQ(bytes.substr(0, 4), "melo");
+            EXPECT_EQ(Be32(bytes, 4) & 0xFFFF, bytes.size() - 8);  // 16-bit length after a 16-bit zero
+        } else if (extension == ".mmf") {
+            ASSERT_GE(bytes.size(), 16u);
+            EXPECT_EQ(bytes.substr(0, 4), "MMMD");
+            EXPECT_EQ(Be32(bytes, 4), bytes.size() - 10);
+            uint16_t stored = static_cast<uint16_t>((uint8_t(bytes[bytes.size() - 4]) << 8) | uint8_t(bytes[bytes.size() - 3]));
+            EXPECT_EQ(Genibus(std::string_view(bytes).substr(0, bytes.size() - 4)), stored);
+            // The wave payload decodes with FFmpeg's Yamaha ADPCM decoder.
+            size_t mwa = bytes.find("Mwa");
+            ASSERT_NE(mwa, std::string::npos);
+            uint32_t payload = Be32(bytes, mwa + 4) - 3;
+            EXPECT_EQ(uint8_t(bytes[mwa + 8]), 0x20);  // mono, 4-bit ADPCM
+            std::string raw = folder / "mwa.raw";
+            std::ofstream(raw, std::ios::binary) << bytes.substr(mwa + 11, payload);
+            std::string decoded = Capture("ffmpeg -loglevel error -f u8 -ar 4000 -ac 1 -c:a adpcm_yamaha -i " + Quote(raw) +
+                                          " -f s16le - 2>/dev/null");
+            EXPECT_EQ(decoded.size(), 4u * payload);  // two samples a byte, two bytes a sample
+            int peak = 0;
+            for (size_t i = 0; i + 1 < decoded.size(); i += 2)
+                peak = std::max(peak, std::abs(int(int16_t(uint8_t(decoded[i]) | (uint8_t(decoded[i + 1]) << 8)))));
+            EXPECT_GT(peak, 2000) << "the music survives the round trip";
+        } else {
+            ASSERT_TRUE(extension == ".3gp" || extension == ".3g2");
+            std::string probe = Capture("ffprobe -v error -show_entries stream=codec_name,sample_rate,channels "
+                                        "-show_entries format=duration -of default=nw=1 " + Quote(path));
+            EXPECT_NE(probe.find("codec_name=aac"), std::string::npos) << probe;
+            EXPECT_NE(probe.find("sample_rate=8000"), std::string::npos) << probe;
+            EXPECT_NE(probe.find("channels=1"), std::string::npos) << probe;
+            auto duration = probe.find("duration=");
+            ASSERT_NE(duration, std::string::npos);
+            double seconds = std::atof(probe.c_str() + duration + 9);
+            EXPECT_GT(seconds, 1.9);
+            EXPECT_LT(seconds, 2.8);
+        }
+    }
+    EXPECT_EQ(mld, 13);
+}
+
+TEST_F(KvtConvert, NothingChosenEndsWithTheTwoTextsAndStatusTwo) {
+    Settings none;
+    none.savingDirectory = out();
+    SaveSettings(none, cwd() + "/setup.ini");
+    RunResult run = Convert({MakeSample("song.wav", "1")});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("変換できませんでした。: 変換するファイルの種類を決めてください。"), std::string::npos) << run.err;
+    EXPECT_TRUE(OutFiles().empty());
+    EXPECT_TRUE(run.out.empty());
+}
+
+TEST_F(KvtConvert, SettingsFileInTheCurrentFolderDecidesAndCanBeSavedBack) {
+    Settings settings;
+    settings.savingDirectory = out();
+    settings.grid.At(kMmfPage, 0) = 1;
+    SaveSettings(settings, cwd() + "/setup.ini");
+    std::string input = MakeSample("song.wav", "1");
+    RunResult run = Convert({input});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(OutFiles(), std::vector<std::string>{"song.mmf"});
+
+    std::string other = folder / "other.ini";
+    run = Convert({"--settings", other, "--mld", "n2", "--mld-channels", "stereo", "--mld-rate", "8000", "-o", out(),
+                   "--save-settings", input});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.OutLines(), std::vector<std::string>{out() + "/song_n2s.mld"});
+    Settings saved;
+    ASSERT_EQ(LoadSettings(saved, other), 1);
+    EXPECT_EQ(saved.grid.At(kMldPage, 1), 1);
+    EXPECT_EQ(saved.grid.At(kMldPage, 7), 1);
+    EXPECT_EQ(saved.grid.At(kMldPage, 19), 1);
+    EXPECT_EQ(saved.grid.At(kMldPage, 15), 0);
+    EXPECT_EQ(saved.grid.At(kMldPage, 2), 2);
+    EXPECT_EQ(saved.savingDirectory, out());
+}
+
+TEST_F(KvtConvert, RefusedStereoAt32000FailsWithStatusOneAfterTheClosingMessage) {
+    RunResult run = Convert({"--mld", "D903i", "--mld-channels", "stereo", "--mld-rate", "32000", "-o", out(),
+                       MakeSample("song.wav", "1")});
+    EXPECT_EQ(run.exitCode, 1);
+    auto refusal = run.err.find("93s");
+    auto closing = run.err.find("にファイルを保存しました。");
+    EXPECT_NE(refusal, std::string::npos) << run.err;
+    EXPECT_NE(closing, std::string::npos) << run.err;
+    EXPECT_LT(refusal, closing);
+    EXPECT_TRUE(OutFiles().empty());
+}
+
+TEST_F(KvtConvert, StereoVariantsAndDottedNames) {
+    std::string input = MakeSample("a.b.wav", "1");
+    RunResult run = Convert({"--mld", "N900i,P503i,n1", "--mld-channels", "stereo", "--mld-rate", "8000", "--mmf", "--3gp",
+                       "-o", out(), input});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(OutFiles(), (std::vector<std::string>{"a.b.3gp", "a.b.mmf", "a.b_n1.mld", "a.b_n2s.mld", "a.b_p1s.mld"}));
+    std::string atoms = Capture("AtomicParsley " + Quote(out() + "/a.b.3gp") + " -t 2>&1");
+    EXPECT_NE(atoms.find("\"titl\""), std::string::npos) << atoms;
+    EXPECT_NE(atoms.find(": a.b\n"), std::string::npos) << atoms;
+}
+
+TEST_F(KvtConvert, StartEqualToEndConvertsTheWholeInput) {
+    std::string input = MakeSample("song.wav", "1");
+    ASSERT_EQ(Convert({"--mmf", "-o", out(), input}).exitCode, 0);
+    std::string whole = ReadWholeFile(out() + "/song.mmf");
+    ASSERT_EQ(Convert({"--mmf", "--start", "0.5", "--end", "0.5", "-o", out(), input}).exitCode, 0);
+    EXPECT_EQ(ReadWholeFile(out() + "/song.mmf"), whole);
+    ASSERT_EQ(Convert({"--mmf", "--start", "0.5", "-o", out(), input}).exitCode, 0);
+    EXPECT_LT(ReadWholeFile(out() + "/song.mmf").size(), whole.size());
+    RunResult beyond = Convert({"--mmf", "--start", "5", "-o", out(), input});
+    EXPECT_EQ(beyond.exitCode, 1);
+    EXPECT_NE(beyond.err.find("--start"), std::string::npos);
+}
+
+TEST_F(KvtConvert, BadInputsFailCleanly) {
+    std::string good = ReadWholeFile(MakeSample("good.wav", "1"));
+    fs::create_directory(folder / "a-folder.wav");
+    struct Case { const char* name; std::string path; };
+    std::vector<Case> cases = {
+        {"missing", folder / "missing.wav"},
+        {"a folder", folder / "a-folder.wav"},
+        {"empty", folder.Write("empty.wav", "")},
+        {"truncated", folder.Write("truncated.wav", good.substr(0, good.size() / 3))},
+        {"header only", folder.Write("header.wav", good.substr(0, 40))},
+        {"not audio", folder.Write("text.wav", "just some text, not a RIFF file at all")},
+        {"unknown kind", folder.Write("song.flac", good)},
+    };
+    if (geteuid() != 0) {
+        std::string locked = folder.Write("locked.wav", good);
+        chmod(locked.c_str(), 0);
+        cases.push_back({"unreadable", locked});
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RunResult run = Convert({"--all", "-o", out(), c.path});
+        EXPECT_EQ(run.exitCode, 1) << run.err;
+        EXPECT_NE(run.err.find("kvt-convert: "), std::string::npos) << run.err;
+        EXPECT_TRUE(run.out.empty());
+        EXPECT_TRUE(OutFiles().empty());
+        EXPECT_TRUE(TmpIsEmpty());
+    }
+}
+
+TEST_F(KvtConvert, UnusableOutputFolderFailsBeforeConverting) {
+    std::string input = MakeSample("song.wav", "1");
+    std::string file = folder.Write("plain", "x");
+    for (const std::string& target : {folder / "missing", file}) {
+        RunResult run = Convert({"--mmf", "-o", target, input});
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_NE(run.err.find("saving directory"), std::string::npos) << run.err;
+    }
+    if (geteuid() == 0) return;  // permissions do not bind root
+    std::string locked = folder / "locked";
+    fs::create_directory(locked);
+    chmod(locked.c_str(), 0555);
+    RunResult run = Convert({"--mmf", "-o", locked, input});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(fs::is_empty(locked));
+}
+
+TEST_F(KvtConvert, ParallelJobsConvertEveryInput) {
+    std::vector<std::string> arguments = {"-j", "3", "--mld", "n2,d1", "--mmf", "--3g2", "-o", out()};
+    for (const char* name : {"one.wav", "two.wav", "three.wav", "four.wav"}) arguments.push_back(MakeSample(name, "1"));
+    RunResult run = Convert(arguments);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.OutLines().size(), 16u);
+    EXPECT_EQ(OutFiles().size(), 16u);
+    EXPECT_TRUE(TmpIsEmpty());
+}
+
+TEST_F(KvtConvert, UsageErrorsAndInformation) {
+    EXPECT_EQ(Convert({}).exitCode, 2);
+    RunResult bad = Convert({"--mld", "X1", "song.wav"});
+    EXPECT_EQ(bad.exitCode, 2);
+    EXPECT_NE(bad.err.find("unknown handset"), std::string::npos);
+    RunResult help = Convert({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.out.find("Usage: kvt-convert"), std::string::npos);
+    RunResult presets = Convert({"--list-presets"});
+    EXPECT_EQ(presets.exitCode, 0);
+    EXPECT_NE(presets.out.find("n2s"), std::string::npos);
+    EXPECT_EQ(std::count(presets.out.begin(), presets.out.end(), '\n'), 14);
+    EXPECT_EQ(Convert({"--version"}).out.rfind("kvt-convert ", 0), 0u);
+}
+
+}  // namespace
+}  // namespace kvt
