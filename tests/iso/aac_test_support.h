@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-namespace kvt::test {
+namespace kvt::aac_test {
 
 // Three tones whose levels move over time, interleaved for `channels`; the right channel
 // is a different mix so a swapped or dropped channel shows.
@@ -53,7 +53,7 @@ struct Alignment {
 // `original` and measures the match over the original's length, channel by channel.
 inline Alignment AlignAndCompare(const std::vector<int16_t>& original,
                                  const std::vector<int16_t>& decoded, int channels,
-                                 size_t maxDelay = 4096) {
+                                 size_t maxDelay = 2048) {
     const size_t frames = original.size() / channels;
     auto measure = [&](size_t delay, size_t step) {
         double cross = 0, energyA = 0, energyB = 0, noise = 0;
@@ -178,6 +178,51 @@ inline void WriteWav(const std::string& path, const std::vector<int16_t>& sample
     for (int16_t s : samples) u16(static_cast<uint16_t>(s));
 }
 
+struct BoxSpan {
+    std::string type;
+    size_t offset = 0;  // of the box header in the file
+    size_t size = 0;    // header included
+};
+
+// The boxes directly inside bytes[begin, end), read with 32-bit sizes.
+inline std::vector<BoxSpan> ChildBoxes(const std::vector<uint8_t>& bytes, size_t begin, size_t end) {
+    std::vector<BoxSpan> boxes;
+    size_t at = begin;
+    while (at + 8 <= end) {
+        const size_t size = static_cast<size_t>(bytes[at]) << 24 | bytes[at + 1] << 16 | bytes[at + 2] << 8 | bytes[at + 3];
+        if (size < 8 || at + size > end) {
+            break;
+        }
+        boxes.push_back({std::string(bytes.begin() + at + 4, bytes.begin() + at + 8), at, size});
+        at += size;
+    }
+    return boxes;
+}
+
+// Follows a path of box types from the top level ({"moov", "trak", ...}).
+inline std::optional<BoxSpan> FindBoxPath(const std::vector<uint8_t>& bytes, const std::vector<std::string>& path) {
+    size_t begin = 0;
+    size_t end = bytes.size();
+    std::optional<BoxSpan> found;
+    for (const std::string& type : path) {
+        found.reset();
+        for (const BoxSpan& box : ChildBoxes(bytes, begin, end)) {
+            if (box.type == type) {
+                found = box;
+                break;
+            }
+        }
+        if (!found) {
+            return std::nullopt;
+        }
+        begin = found->offset + 8;
+        end = found->offset + found->size;
+    }
+    return found;
+}
+
+inline const std::vector<std::string> kStsdPath = {"moov", "trak", "mdia", "minf", "stbl", "stsd"};
+
 // A fresh directory under the system temp folder, removed with everything in it.
 class TempDir {
 public:
@@ -198,4 +243,4 @@ private:
     std::string path_;
 };
 
-}  // namespace kvt::test
+}  // namespace kvt::aac_test

@@ -1,0 +1,37 @@
+#pragma once
+// The external AAC encoder path of 3GP files: the user's encoder program codes the work
+// WAV file into an MP4 file, whose sample tables, handler, movie header and media data
+// are saved as side files for File_3gp to splice in.
+
+#include <chrono>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kvt {
+
+inline constexpr std::string_view kEncoderNotFoundMessage = "エンコーダが見つかりませんでした。";
+// Each field is one argument of the program; the values never pass through a shell.
+inline constexpr char kExternalEncoderParameters[] = " -br %d -he -if \"%s\" -of \"%s\" ";
+inline constexpr std::chrono::milliseconds kExternalEncoderWait{30000};
+
+// The work WAV path followed by ".tmp" (tempkvt.wav gives tempkvt.wav.tmp).
+std::string ExternalInputPath(std::string_view scratchWavPath);
+// The work WAV path with the extension of its file name replaced by ".m4a" (appended when
+// the file name has none).
+std::string ExternalOutputPath(std::string_view scratchWavPath);
+
+// The program's arguments: the number after "-br" is the sampling rate.
+std::vector<std::string> ExternalEncoderArguments(int samplingRate, const std::string& inputPath,
+                                                  const std::string& outputPath);
+
+// Runs the program on the work WAV file (its channel count fitted to `channels`) and
+// extracts the eight boxes of its output into side files. 1 when the program wrote its
+// output, else 0. A missing or unstartable program shows kEncoderNotFoundMessage (for a
+// missing one) and clears `encoderPath`. A program still running after `wait` is left to
+// finish on its own; its output is looked for anyway.
+int RunExternalEncoder(const std::string& scratchWavPath, int channels, int samplingRate,
+                       std::string& encoderPath,
+                       std::chrono::milliseconds wait = kExternalEncoderWait);
+
+}  // namespace kvt

@@ -1,0 +1,190 @@
+#include "iso/encoder_3gp.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "aac_test_support.h"
+#include "engine/pcm_operations.h"
+#include "iso/aac_encoder.h"
+#include "platform/message.h"
+
+namespace kvt {
+namespace {
+
+SourceClip MakeClip(const std::string& path, const std::vector<int16_t>& samples, int rate, int channels) {
+    const std::vector<uint8_t> bytes = SamplesToBytes(samples);
+    return SourceClip(path, FormatBlock::Pcm16(static_cast<uint16_t>(channels), static_cast<uint32_t>(rate)), bytes);
+}
+
+size_t ExpectedFrames(uint32_t paddedBytes, int channels) {
+    const size_t callBytes = 2048u * channels;
+    return (paddedBytes + callBytes - 1) / callBytes - 1;  // the first call is look-ahead
+}
+
+class Encoder3gpTest : public testing::Test {
+protected:
+    int Convert(Encoder3gp& encoder, int kind, int bitRate, int rate, int channels, int streaming = 0,
+                int longBlocksOnly = 0) {
+        std::string noProgram;
+        return encoder.Convert3gp(kind, bitRate, rate, channels, streaming, 0, longBlocksOnly, "", "", 0, noProgram);
+    }
+
+    aac_test::TempDir dir_;
+    MessageRecorder messages_;
+};
+
+TEST(SilentTail, FollowsTheRequestedRate) {
+    const std::pair<int, int> cases[] = {
+        {0, 400},     {8000, 400},  {8001, 200},  {16000, 200}, {16001, 100}, {22050, 100},
+        {24000, 100}, {24001, 80},  {32000, 80},  {32001, 60},  {44100, 60},  {44101, 30},
+        {48000, 30},
+    };
+    for (const auto& [rate, milliseconds] : cases) {
+        EXPECT_EQ(SilentTailMilliseconds(rate), milliseconds) << rate;
+    }
+}
+
+TEST(Output3gpPath, ReplacesTheExtensionOfTheFileNameOnly) {
+    EXPECT_EQ(Output3gpPath("/music/song.wav", 1), "/music/song.3gp");
+    EXPECT_EQ(Output3gpPath("/music/song.live.mp3", 2), "/music/song.live.3g2");
+    EXPECT_EQ(Output3gpPath("song.wav", 2), "song.3g2");
+    EXPECT_EQ(Output3gpPath("/music/song", 1), std::nullopt);
+    EXPECT_EQ(Output3gpPath("/music.d/song", 1), std::nullopt);
+}
+
+TEST_F(Encoder3gpTest, PadsTheClipWithSilenceThatCarriesItsEndOut) {
+    struct Case { int clipRate; int channels; int requestedRate; uint32_t paddedBytes; };
+    const Case cases[] = {
+        {8000, 1, 8000, 16000 + 6400},     // 400 ms: 16000 bytes become 22400
+        {8000, 1, 0, 16000 + 6400},        // 0 keeps the clip's rate and counts as 8000
+        {44100, 2, 44100, 176400 + 10584},  // 60 ms of 16-bit stereo
+        {16000, 1, 16000, 32000 + 6400},   // 200 ms
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.clipRate << " Hz -> " << c.requestedRate);
+        const auto samples = aac_test::MusicLike(c.clipRate, c.channels, 1.0);
+        const SourceClip clip = MakeClip(dir_.File("song.wav"), samples, c.clipRate, c.channels);
+        Encoder3gp encoder(clip);
+        ASSERT_EQ(Convert(encoder, 1, 64000, c.requestedRate, 0), 1);
+        EXPECT_EQ(encoder.dataSize, c.paddedBytes);
+        EXPECT_TRUE(messages_.Texts().empty());
+
+        const std::string file = dir_.File("song.3gp");
+        auto probe = aac_test::ProbeAudio(file);
+        EXPECT_EQ(probe["nb_frames"], std::to_string(ExpectedFrames(c.paddedBytes, c.channels)));
+        // The whole clip comes out of the encoder although it is never flushed.
+        const auto decoded = aac_test::DecodeWithFfmpeg(file);
+        ASSERT_TRUE(decoded);
+        const aac_test::Alignment match = aac_test::AlignAndCompare(samples, *decoded, c.channels);
+        EXPECT_LE((match.delay + samples.size() / c.channels) * c.channels, decoded->size());
+        EXPECT_GT(match.correlation, 0.98);
+    }
+}
+
+TEST_F(Encoder3gpTest, FilesReadByFfprobeAndDecodeToTheConvertedClip) {
+    struct Case { int kind; int clipRate; int clipChannels; int rate; int channels; int bitRate; };
+    const Case cases[] = {
+        {1, 8000, 1, 8000, 1, 32000},    {2, 16000, 2, 16000, 2, 48000},
+        {1, 44100, 2, 44100, 2, 128000}, {2, 22050, 1, 22050, 1, 64000},
+        {1, 44100, 2, 22050, 1, 64000},  {2, 8000, 1, 16000, 2, 32000},
+        {1, 22050, 1, 32000, 1, 96000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "kind " << c.kind << ", " << c.clipRate << "/" << c.clipChannels
+                                        << " -> " << c.rate << "/" << c.channels);
+        const auto samples = aac_test::MusicLike(c.clipRate, c.clipChannels, 1.5);
+        const SourceClip clip = MakeClip(dir_.File("tone.wav"), samples, c.clipRate, c.clipChannels);
+        Encoder3gp encoder(clip);
+        ASSERT_EQ(Convert(encoder, c.kind, c.bitRate, c.rate, c.channels), 1);
+        const std::string file = dir_.File(c.kind == 1 ? "tone.3gp" : "tone.3g2");
+        ASSERT_TRUE(std::filesystem::exists(file));
+
+        auto probe = aac_test::ProbeAudio(file);
+        EXPECT_EQ(probe["codec_name"], "aac");
+        EXPECT_EQ(probe["profile"], "LC");
+        EXPECT_EQ(probe["sample_rate"], std::to_string(c.rate));
+        EXPECT_EQ(probe["channels"], std::to_string(c.channels));
+        const size_t frames = ExpectedFrames(encoder.dataSize, c.channels);
+        EXPECT_EQ(probe["nb_frames"], std::to_string(frames));
+        EXPECT_NEAR(std::stod(probe["duration"].empty() ? "0" : probe["duration"]),
+                    frames * 1024.0 / c.rate, 1e-3);
+
+        // The reference: the clip through the engine's own conversions.
+        EngineFile reference(clip);
+        ASSERT_EQ(ConvertChannels(reference, c.channels), 1);
+        ASSERT_EQ(Resample(reference, static_cast<uint32_t>(c.rate)), 1);
+        const auto expected = BytesToSamples(reference.data);
+        const auto decoded = aac_test::DecodeWithFfmpeg(file);
+        ASSERT_TRUE(decoded) << "ffmpeg reported an error";
+        const aac_test::Alignment match = aac_test::AlignAndCompare(expected, *decoded, c.channels);
+        EXPECT_EQ(match.delay, 1024u);
+        EXPECT_GT(match.correlation, 0.98);
+        EXPECT_GT(match.snrDb, 15.0);
+        std::filesystem::remove(file);
+    }
+    EXPECT_TRUE(messages_.Texts().empty());
+}
+
+TEST_F(Encoder3gpTest, RefusesRatesAbove44100AndAccepts44100) {
+    const SourceClip clip = MakeClip(dir_.File("song.wav"), aac_test::MusicLike(44100, 2, 0.3), 44100, 2);
+    Encoder3gp encoder(clip);
+    EXPECT_EQ(Convert(encoder, 1, 64000, 48000, 2), 0);
+    EXPECT_EQ(messages_.Texts(), std::vector<std::string>{"samplerate:44100"});
+    EXPECT_FALSE(std::filesystem::exists(dir_.File("song.3gp")));
+
+    messages_.Clear();
+    EXPECT_EQ(Convert(encoder, 1, 64000, 44100, 2), 1);
+    EXPECT_TRUE(messages_.Texts().empty());
+    EXPECT_TRUE(std::filesystem::exists(dir_.File("song.3gp")));
+}
+
+TEST_F(Encoder3gpTest, OutputPathWithoutExtensionIsRefusedSilently) {
+    const SourceClip clip = MakeClip(dir_.File("song"), aac_test::MusicLike(8000, 1, 0.2), 8000, 1);
+    Encoder3gp encoder(clip);
+    EXPECT_EQ(Convert(encoder, 1, 32000, 8000, 1), 0);
+    EXPECT_TRUE(messages_.Texts().empty());
+    EXPECT_TRUE(std::filesystem::is_empty(dir_.Path()));
+}
+
+TEST_F(Encoder3gpTest, ClipOfMoreThanTwoChannelsIsRefusedWithOneMessage) {
+    FormatBlock format = FormatBlock::Pcm16(3, 8000);
+    const std::vector<uint8_t> bytes(8000 * 6, 0);
+    const SourceClip clip(dir_.File("surround.wav"), format, bytes);
+    Encoder3gp encoder(clip);
+    EXPECT_EQ(Convert(encoder, 1, 32000, 8000, 0), 0);
+    EXPECT_EQ(messages_.Texts(), std::vector<std::string>{"error channel"});
+    EXPECT_FALSE(std::filesystem::exists(dir_.File("surround.3gp")));
+}
+
+TEST_F(Encoder3gpTest, EncoderFailuresShowAMessageAndWriteNoFile) {
+    struct Case { const char* name; int rate; int bitRate; int longBlocksOnly; std::string message; };
+    const Case cases[] = {
+        {"rate the encoder cannot code", 11000, 32000, 0, "aacエンコーダを開けませんでした。(11000 Hz, 1チャンネル)"},
+        {"no bit rate", 8000, 0, 0, std::string(kAacParametersMessage)},
+        {"long blocks only", 8000, 32000, 1, std::string(kAacParametersMessage)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        messages_.Clear();
+        const SourceClip clip = MakeClip(dir_.File("song.wav"), aac_test::MusicLike(8000, 1, 0.3), 8000, 1);
+        Encoder3gp encoder(clip);
+        EXPECT_EQ(Convert(encoder, 1, c.bitRate, c.rate, 1, 0, c.longBlocksOnly), 1);
+        EXPECT_EQ(messages_.Texts(), std::vector<std::string>{c.message});
+        EXPECT_TRUE(std::filesystem::is_empty(dir_.Path()));
+    }
+}
+
+TEST_F(Encoder3gpTest, EveryCallStartsAgainFromTheClip) {
+    const SourceClip clip = MakeClip(dir_.File("song.wav"), aac_test::MusicLike(16000, 1, 1.0), 16000, 1);
+    Encoder3gp encoder(clip);
+    ASSERT_EQ(Convert(encoder, 1, 32000, 8000, 2), 1);
+    ASSERT_EQ(Convert(encoder, 2, 32000, 16000, 1), 1);
+    EXPECT_EQ(encoder.dataSize, 32000u + 6400u);  // 200 ms tail at 16000 Hz mono
+    EXPECT_EQ(encoder.format.channels, 1);
+    EXPECT_EQ(aac_test::ProbeAudio(dir_.File("song.3gp"))["channels"], "2");
+    EXPECT_EQ(aac_test::ProbeAudio(dir_.File("song.3g2"))["channels"], "1");
+}
+
+}  // namespace
+}  // namespace kvt

@@ -1,0 +1,228 @@
+#include "iso/external_encoder.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "aac_test_support.h"
+#include "engine/pcm_operations.h"
+#include "iso/encoder_3gp.h"
+#include "iso/file_3gp_splice.h"
+#include "iso/side_files.h"
+#include "platform/message.h"
+
+namespace kvt {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kFallback(kExternalFallbackMessage);
+
+std::vector<uint8_t> BoxBytes(const std::vector<uint8_t>& file, const std::vector<std::string>& path) {
+    const auto box = aac_test::FindBoxPath(file, path);
+    if (!box) {
+        return {};
+    }
+    return {file.begin() + box->offset, file.begin() + box->offset + box->size};
+}
+
+class ExternalEncoderTest : public testing::Test {
+protected:
+    void SetUp() override {
+        samples_ = aac_test::MusicLike(kRate, 2, 1.5);
+        aac_test::WriteWav(scratch_, samples_, kRate, 2);
+        clip_ = SourceClip(dir_.File("song.wav"), FormatBlock::Pcm16(2, kRate), SamplesToBytes(samples_));
+    }
+
+    // A program made of a shell script; its arguments are $1 -br, $2 N, $3 -he, $4 -if,
+    // $5 input, $6 -of, $7 output.
+    std::string Script(const std::string& name, const std::string& body) {
+        const std::string path = dir_.File(name);
+        std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
+        chmod(path.c_str(), 0755);
+        return path;
+    }
+
+    int Convert(int kind, int channels, std::string& program, int streaming = 0,
+                std::chrono::milliseconds wait = kExternalEncoderWait) {
+        Encoder3gp encoder(clip_);
+        encoder.path = dir_.File("song.wav");
+        encoder.externalEncoderWait = wait;
+        return encoder.Convert3gp(kind, 64000, kRate, channels, streaming, 0, 0, "", scratch_, 1, program);
+    }
+
+    // Files left in the folder besides the scratch WAV and the scripts.
+    std::vector<std::string> Leftovers(std::initializer_list<std::string> expected) {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir_.Path())) {
+            const std::string name = entry.path().filename().string();
+            if (std::find(expected.begin(), expected.end(), name) == expected.end()) {
+                names.push_back(name);
+            }
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    static constexpr int kRate = 22050;
+    aac_test::TempDir dir_;
+    MessageRecorder messages_;
+    std::string scratch_ = dir_.File("tempkvt.wav");
+    std::vector<int16_t> samples_;
+    SourceClip clip_;
+};
+
+TEST(ExternalEncoderNames, DeriveFromTheScratchWavPath) {
+    struct Case { const char* scratch; const char* input; const char* output; };
+    const Case cases[] = {
+        {"/work/tempkvt.wav", "/work/tempkvt.wav.tmp", "/work/tempkvt.m4a"},
+        {"tempkvt.wav", "tempkvt.wav.tmp", "tempkvt.m4a"},
+        {"/a.b/tempkvt", "/a.b/tempkvt.tmp", "/a.b/tempkvt.m4a"},
+        {"/w/x.y.wav", "/w/x.y.wav.tmp", "/w/x.y.m4a"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ExternalInputPath(c.scratch), c.input);
+        EXPECT_EQ(ExternalOutputPath(c.scratch), c.output);
+    }
+}
+
+TEST(ExternalEncoderArguments, OneArgumentPerFieldWithTheRateAfterBr) {
+    EXPECT_EQ(ExternalEncoderArguments(8000, "/my music/in \"x\".tmp", "/o;rm -rf $HOME.m4a"),
+              (std::vector<std::string>{"-br", "8000", "-he", "-if", "/my music/in \"x\".tmp", "-of",
+                                        "/o;rm -rf $HOME.m4a"}));
+}
+
+TEST_F(ExternalEncoderTest, SplicesTheProgramsBoxesAndCleansUp) {
+    for (int streaming : {0, 1}) {
+        SCOPED_TRACE(testing::Message() << "streaming " << streaming);
+        std::string program = KVT_FAKE_AAC_ENCODER;
+        ASSERT_EQ(Convert(1, 2, program, streaming), 1);
+        EXPECT_EQ(program, KVT_FAKE_AAC_ENCODER);
+        EXPECT_TRUE(messages_.Texts().empty());
+        // Side files and the program input are gone; the program output stays.
+        EXPECT_EQ(Leftovers({"tempkvt.wav"}), (std::vector<std::string>{"song.3gp", "tempkvt.m4a"}));
+
+        const auto file = aac_test::ReadAll(dir_.File("song.3gp"));
+        const auto m4a = aac_test::ReadAll(dir_.File("tempkvt.m4a"));
+        ASSERT_GE(file.size(), 12u);
+        EXPECT_EQ(std::string(file.begin() + 8, file.begin() + 12), streaming ? "mmp4" : "3gp5");
+        if (streaming == 0) {
+            // The program's sample description (with its extra btrt box) replaced ours.
+            const auto stsd = BoxBytes(file, aac_test::kStsdPath);
+            EXPECT_FALSE(stsd.empty());
+            EXPECT_EQ(stsd, BoxBytes(m4a, aac_test::kStsdPath));
+            EXPECT_EQ(BoxBytes(file, {"moov", "mvhd"}), BoxBytes(m4a, {"moov", "mvhd"}));
+        }
+        auto probe = aac_test::ProbeAudio(dir_.File("song.3gp"));
+        EXPECT_EQ(probe["codec_name"], "aac");
+        EXPECT_EQ(probe["profile"], "LC");
+        EXPECT_EQ(probe["channels"], "2");
+        const auto decoded = aac_test::DecodeWithFfmpeg(dir_.File("song.3gp"));
+        ASSERT_TRUE(decoded) << "ffmpeg reported an error";
+        const aac_test::Alignment match = aac_test::AlignAndCompare(samples_, *decoded, 2);
+        EXPECT_GT(match.correlation, 0.95);
+        fs::remove(dir_.File("song.3gp"));
+    }
+}
+
+TEST_F(ExternalEncoderTest, FallsBackToTheBuiltInEncoder) {
+    struct Case {
+        const char* name;
+        std::string program;
+        std::vector<std::string> messages;
+        std::chrono::milliseconds wait;
+    };
+    const std::string notFound(kEncoderNotFoundMessage);
+    std::string plainFile = dir_.File("not-executable");
+    std::ofstream(plainFile) << "data";
+    const Case cases[] = {
+        {"missing program", dir_.File("no-such-encoder"), {notFound, kFallback}, kExternalEncoderWait},
+        {"empty path", "", {notFound, kFallback}, kExternalEncoderWait},
+        {"folder as program", dir_.Path(), {notFound, kFallback}, kExternalEncoderWait},
+        {"program writes nothing", Script("silent", "exit 0"), {kFallback}, kExternalEncoderWait},
+        {"program fails", Script("failing", "exit 3"), {kFallback}, kExternalEncoderWait},
+        {"not executable", plainFile, {kFallback}, kExternalEncoderWait},
+        {"outlives the wait", KVT_FAKE_AAC_ENCODER, {kFallback}, std::chrono::milliseconds(100)},
+    };
+    setenv("KVT_FAKE_AAC_DELAY_MS", "1500", 1);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        messages_.Clear();
+        std::string program = c.program;
+        const auto start = std::chrono::steady_clock::now();
+        ASSERT_EQ(Convert(1, 2, program, 0, c.wait), 1);
+        if (c.wait < kExternalEncoderWait) {
+            EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1400));
+        }
+        EXPECT_EQ(messages_.Texts(), c.messages);
+        EXPECT_EQ(program, "");
+        const auto requests = messages_.Requests();
+        EXPECT_EQ(requests.front().systemModal, c.messages.size() == 2);
+        EXPECT_EQ(Leftovers({"tempkvt.wav", "silent", "failing", "not-executable"}),
+                  std::vector<std::string>{"song.3gp"});
+        // Written by the built-in encoder: its own brand.
+        const auto file = aac_test::ReadAll(dir_.File("song.3gp"));
+        EXPECT_EQ(std::string(file.begin() + 8, file.begin() + 12), "mmp4");
+        EXPECT_TRUE(aac_test::DecodeWithFfmpeg(dir_.File("song.3gp")));
+        fs::remove(dir_.File("song.3gp"));
+    }
+    unsetenv("KVT_FAKE_AAC_DELAY_MS");
+}
+
+TEST_F(ExternalEncoderTest, ProgramGetsTheWorkFileFittedToTheChannelsAndTheRateAfterBr) {
+    struct Case { int fileChannels; int requested; int given; };
+    const Case cases[] = {{1, 2, 1}, {2, 1, 1}, {2, 2, 2}, {1, 1, 1}};
+    const std::string program = Script("recorder", "cp \"$5\" \"" + dir_.File("seen.wav") + "\"\necho \"$2\" > \"" +
+                                                      dir_.File("br.txt") + "\"");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.fileChannels << " -> " << c.requested);
+        const auto work = aac_test::MusicLike(kRate, c.fileChannels, 0.5);
+        aac_test::WriteWav(scratch_, work, kRate, c.fileChannels);
+        std::string path = program;
+        ASSERT_EQ(Convert(1, c.requested, path), 1);
+        const auto seen = aac_test::ReadAll(dir_.File("seen.wav"));
+        ASSERT_EQ(seen.size(), 44 + work.size() * 2 * c.given / c.fileChannels);
+        EXPECT_EQ(seen[22], c.given);
+        if (c.fileChannels == 2 && c.given == 1) {
+            const auto mixed = BytesToSamples(std::span(seen).subspan(44));
+            for (size_t i = 0; i < mixed.size(); i += 97) {
+                EXPECT_EQ(mixed[i], (work[2 * i] + work[2 * i + 1]) / 2) << i;
+            }
+        }
+        std::ifstream br(dir_.File("br.txt"));
+        std::string rate;
+        br >> rate;
+        EXPECT_EQ(rate, std::to_string(kRate));
+        EXPECT_FALSE(fs::exists(ExternalInputPath(scratch_)));
+    }
+}
+
+TEST_F(ExternalEncoderTest, UnreadableProgramOutputKeepsTheWritersOwnBoxes) {
+    std::string program = Script("garbage", "printf 'not an mp4 file' > \"$7\"");
+    ASSERT_EQ(Convert(1, 2, program), 1);
+    const auto texts = messages_.Texts();
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), std::string(kMissingBoxMessage)), 8);
+    EXPECT_EQ(Leftovers({"tempkvt.wav", "garbage"}), (std::vector<std::string>{"song.3gp", "tempkvt.m4a"}));
+    const auto decoded = aac_test::DecodeWithFfmpeg(dir_.File("song.3gp"));
+    ASSERT_TRUE(decoded);
+    EXPECT_GT(aac_test::AlignAndCompare(samples_, *decoded, 2).correlation, 0.98);
+}
+
+TEST_F(ExternalEncoderTest, ThreeG2NeverRunsTheProgram) {
+    const std::string marker = dir_.File("ran");
+    std::string program = Script("marker", "touch \"" + marker + "\"");
+    const std::string given = program;
+    ASSERT_EQ(Convert(2, 2, program), 1);
+    EXPECT_EQ(program, given);
+    EXPECT_FALSE(fs::exists(marker));
+    EXPECT_TRUE(messages_.Texts().empty());
+    EXPECT_TRUE(fs::exists(dir_.File("song.3g2")));
+}
+
+}  // namespace
+}  // namespace kvt
