@@ -19,6 +19,8 @@ namespace {
 constexpr size_t kChunkHeaderSize = 8;   // identifier + u32 size
 constexpr size_t kPcmRecordSize = 16;    // formatTag ... bitsPerSample
 constexpr uint32_t kCanonicalHeaderSize = 44;
+constexpr uint16_t kFormatExtensible = 0xFFFE;
+constexpr size_t kSubFormatOffset = 24;  // in an extensible "fmt " body: the GUID, tag first
 
 // Chunks that may stand before "fmt ", skipped in this order, each at most once.
 constexpr std::array<std::string_view, 4> kLeadingChunks = {"PAD ", "bext", "minf", "elm1"};
@@ -161,6 +163,10 @@ bool WaveFile::LoadFromMemory(std::span<const uint8_t> file) {
     byteRate = GetLe32(fmtBody->subspan(8));
     blockAlign = GetLe16(fmtBody->subspan(12));
     bitsPerSample = GetLe16(fmtBody->subspan(14));
+    // An extensible format names its real format tag at the head of its SubFormat GUID.
+    // The saved file has no room for the GUID, so the tag it carries is that one.
+    if (formatTag == kFormatExtensible && fmtBody->size() >= kSubFormatOffset + 2)
+        formatTag = GetLe16(fmtBody->subspan(kSubFormatOffset));
     cursor.Skip(*fmt);
 
     auto chunk = cursor.Header();

@@ -23,7 +23,7 @@ public:
     ChunkId formType{};
     ChunkId fmtId{};
     uint32_t fmtSize = 0;
-    uint16_t formatTag = 0;  // not checked: PCM is assumed
+    uint16_t formatTag = 0;  // not checked: PCM is assumed; an extensible format's sub-format
     uint16_t channels = 0;
     uint32_t sampleRate = 0;  // frames per second
     uint32_t byteRate = 0;    // bytes per second

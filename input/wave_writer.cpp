@@ -137,6 +137,10 @@ int WaveWriter::Close() {
     bool ok = headerComplete_;
     const uint32_t pad = dataBytes_ % 2;  // RIFF chunks end on an even offset
     const auto dataSize = static_cast<uint32_t>(dataBytes_);
+    if (ok && std::fflush(file) != 0) {
+        result = kWaveCannotWrite;
+        ok = false;
+    }
     if (ok && std::fseek(file, 0, SEEK_END) != 0) {
         result = kWaveCannotSeek;
         ok = false;

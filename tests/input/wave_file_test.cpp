@@ -55,6 +55,26 @@ TEST(WaveFileLoad, FmtChunkLongerThanThePcmRecordIsSkippedAndSavedAs16Bytes) {
     }
 }
 
+TEST(WaveFileLoad, ExtensibleFormatTakesTheTagOfItsSubFormat) {
+    struct Case {
+        size_t extra;
+        uint16_t subFormat;
+        uint16_t expected;
+    };
+    // A 40-byte extensible chunk names PCM (1) or IEEE float (3) in its GUID; a chunk too
+    // short to hold the GUID keeps the tag as read.
+    for (const Case& c : {Case{24, 1, 1}, Case{24, 3, 3}, Case{2, 1, 0xFFFE}}) {
+        SCOPED_TRACE(c.expected);
+        Chunk fmt = FmtChunk(2, 48000, 24, c.extra);
+        SetLe16(fmt.body, 0xFFFE);
+        if (fmt.body.size() >= 26) SetLe16(std::span(fmt.body).subspan(24), c.subFormat);
+        WaveFile wave = Loaded(RiffImage({fmt, DataChunk({1, 2, 3})}));
+        EXPECT_EQ(wave.formatTag, c.expected);
+        const std::vector<uint8_t> saved = wave.SavedBytes();
+        EXPECT_EQ(GetLe16(std::span(saved).subspan(20)), c.expected);
+    }
+}
+
 struct ChunkOrderCase {
     const char* name;
     std::vector<Chunk> chunks;

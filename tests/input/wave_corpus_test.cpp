@@ -1,0 +1,141 @@
+// Damaged WAV files: cut short at every byte, with lying chunk sizes, with empty and odd
+// data. Each must load or be refused with its message box; none may read past the file.
+
+#include <gtest/gtest.h>
+
+#include "input/wave_file.h"
+#include "input/wave_test_support.h"
+#include "platform/message.h"
+
+namespace kvt {
+namespace {
+
+using test::Chunk;
+using test::RiffImage;
+
+const std::string kTagText = "不明なタグが検出されました。処理は継続可能です。";
+
+std::string Tag(const std::string& tag) { return kTagText + " [" + tag + "]"; }
+
+Chunk Body(const std::string& id, size_t size) { return {id, std::vector<uint8_t>(size, 0x11), std::nullopt}; }
+
+// Every kind of chunk the walk knows, with odd sizes where a chunk may have one.
+const std::vector<Chunk> kRichFile = {
+    Body("bext", 5),
+    test::FmtChunk(2, 44100, 16, 2),
+    Body("fact", 4),
+    Body("umid", 3),
+    Body("LIST", 7),
+    test::DataChunk(test::Int16Bytes({1, 2, 3, 4, 5, 6})),
+};
+
+// Offsets where each chunk of kRichFile starts, after the 12-byte RIFF header.
+std::vector<size_t> ChunkStarts() {
+    std::vector<size_t> starts;
+    size_t at = 12;
+    for (const Chunk& chunk : kRichFile) {
+        starts.push_back(at);
+        at += 8 + chunk.body.size();
+    }
+    return starts;
+}
+
+TEST(WaveCorpus, TheUncutFileLoads) {
+    MessageRecorder recorder;
+    WaveFile wave;
+    ASSERT_TRUE(wave.LoadFromMemory(RiffImage(kRichFile)));
+    EXPECT_EQ(recorder.Texts(), std::vector<std::string>{Tag("LIST")});
+    EXPECT_EQ(wave.SampleBytes(), 12u);
+}
+
+TEST(WaveCorpus, EveryCutIsRefusedWithOneFinalBox) {
+    const std::vector<uint8_t> whole = RiffImage(kRichFile);
+    const std::vector<size_t> starts = ChunkStarts();
+    for (size_t length = 0; length < whole.size(); ++length) {
+        SCOPED_TRACE(length);
+        // Exact-size copy so the sanitizers see any read past the cut.
+        std::vector<uint8_t> cut(whole.begin(), whole.begin() + static_cast<long>(length));
+        MessageRecorder recorder;
+        WaveFile wave;
+        EXPECT_FALSE(wave.LoadFromMemory(cut));
+        EXPECT_FALSE(wave.HasData());
+        const std::vector<std::string> texts = recorder.Texts();
+        ASSERT_FALSE(texts.empty());
+        for (const std::string& text : texts) EXPECT_EQ(text.rfind(kTagText + " [", 0), 0u) << text;
+    }
+    // At each chunk boundary the box names what was missing.
+    const std::pair<size_t, std::vector<std::string>> boundaries[] = {
+        {0, {Tag("RIFF")}},
+        {8, {Tag("WAVE")}},
+        {starts[0], {Tag("fmt ")}},          // nothing after the header
+        {starts[1], {Tag("fmt ")}},          // the leading chunk, then nothing
+        {starts[2], {Tag("data")}},          // fmt complete, no data
+        {starts[3], {Tag("data")}},          // after fact
+        {starts[4], {Tag("data")}},          // after umid
+        {starts[5], {Tag("LIST"), Tag("data")}},
+        {starts[5] + 8, {Tag("LIST"), Tag("data")}},  // data header, no samples
+    };
+    for (const auto& [length, texts] : boundaries) {
+        SCOPED_TRACE(length);
+        MessageRecorder recorder;
+        WaveFile wave;
+        EXPECT_FALSE(wave.LoadFromMemory(std::vector<uint8_t>(whole.begin(), whole.begin() + static_cast<long>(length))));
+        EXPECT_EQ(recorder.Texts(), texts);
+    }
+}
+
+TEST(WaveCorpus, LyingSizesNeverReachBeyondTheFile) {
+    const std::vector<size_t> starts = ChunkStarts();
+    const uint32_t lies[] = {0, 1, 2, 3, 15, 17, 0x7FFFFFFF, 0x80000000, 0xFFFFFFF7, 0xFFFFFFF8, 0xFFFFFFFF};
+    for (size_t chunk = 0; chunk < kRichFile.size(); ++chunk) {
+        for (uint32_t lie : lies) {
+            SCOPED_TRACE(kRichFile[chunk].id + " " + std::to_string(lie));
+            std::vector<Chunk> chunks = kRichFile;
+            chunks[chunk].sizeField = lie;
+            const std::vector<uint8_t> image = RiffImage(chunks);
+            MessageRecorder recorder;
+            WaveFile wave;
+            const bool loaded = wave.LoadFromMemory(image);
+            EXPECT_EQ(loaded, wave.HasData());
+            if (loaded) {
+                // The samples are a run of the file's own bytes.
+                auto samples = wave.Samples();
+                EXPECT_NE(std::search(image.begin(), image.end(), samples.begin(), samples.end()), image.end());
+                EXPECT_LE(samples.size() + 8, image.size() - starts[0]);
+            } else {
+                EXPECT_FALSE(recorder.Texts().empty());
+                EXPECT_EQ(wave.SampleBytes(), 0u);
+            }
+        }
+    }
+}
+
+TEST(WaveCorpus, FilesOnDiskBehaveLikeImages) {
+    test::TempFolder folder;
+    ASSERT_TRUE(folder.Ok());
+    const std::vector<uint8_t> whole = RiffImage(kRichFile);
+    const std::vector<uint8_t> images[] = {
+        whole,
+        {whole.begin(), whole.end() - 1},
+        RiffImage({test::FmtChunk(1, 8000, 16), test::DataChunk({})}),
+        RiffImage({test::FmtChunk(1, 8000, 8), test::DataChunk({7, 8, 9})}),
+        {},
+    };
+    for (size_t i = 0; i < std::size(images); ++i) {
+        SCOPED_TRACE(i);
+        const std::string path = folder.File("case.wav");
+        test::WriteBytes(path, images[i]);
+        MessageRecorder fromDisk;
+        WaveFile onDisk;
+        const bool diskResult = onDisk.Load(path);
+        const auto diskTexts = fromDisk.Texts();
+        MessageRecorder fromMemory;
+        WaveFile inMemory;
+        EXPECT_EQ(diskResult, inMemory.LoadFromMemory(images[i]));
+        EXPECT_EQ(diskTexts, fromMemory.Texts());
+        EXPECT_TRUE(std::ranges::equal(onDisk.Samples(), inMemory.Samples()));
+    }
+}
+
+}  // namespace
+}  // namespace kvt
