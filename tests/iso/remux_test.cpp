@@ -1,0 +1,141 @@
+#include "iso/remux.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "aac_test_support.h"
+#include "engine/pcm_operations.h"
+#include "iso/encoder_3gp.h"
+#include "platform/message.h"
+
+namespace kvt {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> TopLevelTypes(const std::vector<uint8_t>& file) {
+    std::vector<std::string> types;
+    for (const auto& box : aac_test::ChildBoxes(file, 0, file.size())) {
+        types.push_back(box.type);
+    }
+    return types;
+}
+
+size_t IndexOf(const std::vector<std::string>& types, const std::string& type) {
+    return static_cast<size_t>(std::find(types.begin(), types.end(), type) - types.begin());
+}
+
+class RemuxTest : public testing::Test {
+protected:
+    // A 3GP file written by the built-in path, optionally re-muxed by it.
+    std::string Write3gp(int streaming, int kind = 1) {
+        const auto samples = aac_test::MusicLike(16000, 2, 1.2);
+        const SourceClip clip(dir_.File("song.wav"), FormatBlock::Pcm16(2, 16000), SamplesToBytes(samples));
+        Encoder3gp encoder(clip);
+        std::string noProgram;
+        EXPECT_EQ(encoder.Convert3gp(kind, 48000, 16000, 2, streaming, 0, 0, "", "", 0, noProgram), 1);
+        return dir_.File(kind == 1 ? "song.3gp" : "song.3g2");
+    }
+
+    // Files of the folder other than `kept`: the re-mux must leave no scratch behind.
+    std::vector<std::string> Others(const std::string& kept) {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir_.Path())) {
+            if (entry.path().string() != kept) names.push_back(entry.path().filename().string());
+        }
+        return names;
+    }
+
+    aac_test::TempDir dir_;
+    MessageRecorder messages_;
+};
+
+TEST_F(RemuxTest, StreamingFileHasMovieFirstAndTheBrandsOfTheHandsets) {
+    testing::internal::CaptureStderr();
+    const std::string path = Write3gp(1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Converting to 3GP file...\n");
+    EXPECT_TRUE(messages_.Texts().empty());
+    EXPECT_TRUE(Others(path).empty());
+
+    const auto file = aac_test::ReadAll(path);
+    const auto types = TopLevelTypes(file);
+    ASSERT_LT(IndexOf(types, "mdat"), types.size());
+    EXPECT_EQ(types.front(), "ftyp");
+    EXPECT_LT(IndexOf(types, "moov"), IndexOf(types, "mdat"));
+    const std::vector<uint8_t> ftyp(file.begin(), file.begin() + 28);
+    const std::vector<uint8_t> expected = {0, 0, 0, 28, 'f', 't', 'y', 'p', 'm', 'm', 'p', '4', 0, 0, 0, 1,
+                                           'm', 'm', 'p', '4', '3', 'g', 'p', '5', '3', 'g', 'p', '4'};
+    EXPECT_EQ(ftyp, expected);
+
+    // An independent reader agrees on the brands.
+    const auto probe = aac_test::RunCommand(
+        "ffprobe -v error -show_entries format_tags=major_brand,minor_version,compatible_brands "
+        "-of default=noprint_wrappers=1 " + aac_test::Quote(path));
+    EXPECT_NE(probe.output.find("major_brand=mmp4"), std::string::npos) << probe.output;
+    EXPECT_NE(probe.output.find("minor_version=1"), std::string::npos) << probe.output;
+    EXPECT_NE(probe.output.find("compatible_brands=mmp43gp53gp4"), std::string::npos) << probe.output;
+
+    // Stream copy: the same audio as the file written without the re-mux.
+    const std::string remuxed = dir_.File("remuxed.3gp");
+    fs::rename(path, remuxed);
+    const std::string plain = Write3gp(0);
+    const auto before = aac_test::DecodeWithFfmpeg(plain);
+    const auto after = aac_test::DecodeWithFfmpeg(remuxed);
+    ASSERT_TRUE(before && after);
+    EXPECT_EQ(*before, *after);
+    EXPECT_EQ(aac_test::ProbeAudio(remuxed)["nb_frames"], aac_test::ProbeAudio(plain)["nb_frames"]);
+}
+
+TEST_F(RemuxTest, ThreeG2IsNeverRemuxed) {
+    const std::string path = Write3gp(1, 2);
+    const auto file = aac_test::ReadAll(path);
+    EXPECT_EQ(TopLevelTypes(file), (std::vector<std::string>{"ftyp", "mdat", "moov"}));
+    EXPECT_EQ(std::string(file.begin() + 8, file.begin() + 12), "3g2a");
+}
+
+TEST_F(RemuxTest, KeepsTheModeOfTheFileItReplaces) {
+    const std::string path = Write3gp(0);
+    chmod(path.c_str(), 0644);
+    ASSERT_TRUE(RemuxForStreaming(path));
+    struct stat info {};
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0644u);
+}
+
+TEST_F(RemuxTest, FailureLeavesTheFileAsItWasAndNoScratch) {
+    struct Case { const char* name; std::vector<uint8_t> content; const char* message; };
+    const std::string wavPath = dir_.File("tone.wav");
+    aac_test::WriteWav(wavPath, aac_test::MusicLike(8000, 1, 0.2), 8000, 1);
+    const Case cases[] = {
+        {"not a media file", {'j', 'u', 'n', 'k', 0, 1, 2, 3}, "読み込みエラー。"},
+        {"empty file", {}, "読み込みエラー。"},
+        // PCM cannot go into a 3GP file: the muxer refuses it.
+        {"track the 3GP muxer refuses", aac_test::ReadAll(wavPath), "エラー。"},
+    };
+    fs::remove(wavPath);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        messages_.Clear();
+        const std::string path = dir_.File("broken.3gp");
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(c.content.data()),
+                                                    static_cast<std::streamsize>(c.content.size()));
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(RemuxForStreaming(path));
+        testing::internal::GetCapturedStderr();
+        EXPECT_EQ(messages_.Texts(), std::vector<std::string>{c.message});
+        EXPECT_EQ(aac_test::ReadAll(path), c.content);
+        EXPECT_TRUE(Others(path).empty());
+    }
+}
+
+TEST_F(RemuxTest, UnwritableFolderShowsTheOpenMessage) {
+    const std::string path = dir_.File("missing-folder/song.3gp");
+    EXPECT_FALSE(RemuxForStreaming(path));
+    EXPECT_EQ(messages_.Texts(), std::vector<std::string>{"出力ファイル開けませんでした。"});
+}
+
+}  // namespace
+}  // namespace kvt
