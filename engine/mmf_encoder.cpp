@@ -45,9 +45,7 @@ std::optional<std::vector<uint8_t>> BuildFile(const EngineFile& pcm, bool stereo
     layout.durationTicks = ticks;
     layout.title = stereo ? std::string() : CutCp932(Utf8ToCp932(title), UINT16_MAX);
     try {
-        std::vector<uint8_t> wave = EncodeMmfWave(BytesToSamples(pcm.data), stereo);
-        wave.resize(pcm.dataSize / 4);
-        return BuildMmfImage(layout, wave);
+        return BuildMmfImage(layout, EncodeMmfWave(BytesToSamples(pcm.data), stereo));
     } catch (const std::bad_alloc&) {
         return std::nullopt;
     }
@@ -61,9 +59,9 @@ MmfEncoder::MmfEncoder(const SourceClip& source) : source_(source) {
 }
 
 std::optional<std::string> MmfOutputPath(const std::string& path) {
-    const size_t nameStart = path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/') + 1;
+    const size_t slash = path.find_last_of('/');
     const size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || dot < nameStart) {
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
         return std::nullopt;
     }
     return path.substr(0, dot) + ".mmf";

@@ -330,19 +330,50 @@ TEST(MmfEncoderTest, TitleIsWrittenInCp932) {
     EXPECT_EQ(std::vector<uint8_t>(file->parts.opda.begin(), file->parts.opda.end()), expected);
 }
 
-TEST(MmfEncoderTest, ClipThatIsNotSixteenBitIsRefused) {
+TEST(MmfEncoderTest, TitleLongerThanItsFieldIsCutBetweenCharacters) {
     test::TempFolder folder;
     MessageRecorder messages;
-    FormatBlock format = FormatBlock::Pcm16(1, 8000);
-    format.bitsPerSample = 8;
-    format.blockAlign = 1;
-    format.byteRate = 8000;
-    const std::vector<uint8_t> bytes(800, 128);
-    const SourceClip clip(folder.File("eight.wav"), format, bytes);
+    const SourceClip clip = Clip(folder.File("t.wav"), 1, 8000, Tone(100, 1, 8000));
     MmfEncoder encoder(clip);
-    EXPECT_EQ(encoder.ConvertMmf(0, 0), 0);
-    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"対応していないビット数です。"});
-    EXPECT_FALSE(std::filesystem::exists(folder.File("eight.mmf")));
+    encoder.title = "a";
+    for (int i = 0; i < 32768; ++i) {
+        encoder.title += "あ";  // two bytes in CP932: 65537 bytes in all
+    }
+    ASSERT_EQ(encoder.ConvertMmf(0, 0), 1);
+    auto file = ReadMmf(folder.File("t.mmf"));
+    ASSERT_TRUE(file.has_value());
+    EXPECT_EQ(test::ReadU16(file->parts.opda, 10), 65535);
+    EXPECT_EQ(file->parts.opda[12], 'a');
+    EXPECT_EQ(file->parts.opda.size(), 12u + 65535);
+    EXPECT_EQ(file->parts.opda.back(), 0xA0);  // second byte of the last whole "あ" (82 A0)
+}
+
+TEST(MmfEncoderTest, ClipsTheCoderCannotTakeAreRefused) {
+    struct Case {
+        const char* name;
+        uint16_t channels;
+        uint32_t rate;
+        uint16_t bits;
+        int requestedRate;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"8-bit samples", 1, 8000, 8, 0, "対応していないビット数です。"},
+        {"three channels", 3, 8000, 16, 0, "tarrow function"},
+        {"no rate, kept", 1, 0, 16, 0, "samplerate:24000"},
+        {"no rate, resampled", 1, 0, 16, 8000, "tarrow function"},
+    };
+    for (const Case& c : cases) {
+        test::TempFolder folder;
+        MessageRecorder messages;
+        FormatBlock format = FormatBlock::Pcm16(c.channels, c.rate);
+        format.bitsPerSample = c.bits;
+        const SourceClip clip(folder.File("odd.wav"), format, std::vector<uint8_t>(1200, 0x40));
+        MmfEncoder encoder(clip);
+        EXPECT_EQ(encoder.ConvertMmf(c.requestedRate, 0), 0) << c.name;
+        EXPECT_EQ(messages.Texts(), std::vector<std::string>{c.message}) << c.name;
+        EXPECT_FALSE(std::filesystem::exists(folder.File("odd.mmf"))) << c.name;
+    }
 }
 
 }  // namespace
