@@ -160,8 +160,7 @@ int MldEncoder::ConvertMld(int preset, int sampleRate, int normalize,
     } else {
         stream = Code(row.codec, samples, codedSize);
     }
-    const size_t streamSize = IsTwoStreamMldType(row.type) ? left.size() + right.size() : stream.size();
-    if (streamSize > sizeLimit && codedSize > sizeLimit)
+    if (codedSize > sizeLimit)
         ShowEngineMessage("指定されたファイルサイズの制限を越えています。");
 
     const std::string titleText = LimitMldTitle(Utf8ToCp932(title.empty() ? titleBase : title));

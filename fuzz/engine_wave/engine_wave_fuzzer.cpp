@@ -1,0 +1,27 @@
+// Arbitrary bytes through the engine's RIFF/WAVE reader, then the PCM operations on
+// whatever it accepted.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "engine/engine_file.h"
+#include "engine/pcm_operations.h"
+#include "platform/message.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+    static const bool quiet = [] {
+        kvt::SetMessageSink([](const kvt::MessageRequest&) { return kvt::MessageAnswer::Ok; });
+        return true;
+    }();
+    (void)quiet;
+    kvt::EngineFile file;
+    file.image.assign(bytes, bytes + size);
+    file.imageSize = static_cast<uint32_t>(size);
+    if (!file.ReadWave()) return 0;
+    // Keep the work bounded: the header may claim any rate.
+    if (file.dataSize > (1u << 20)) return 0;
+    kvt::ConvertChannels(file, 1);
+    if (file.format.sampleRate >= 1000) kvt::Resample(file, 8000);
+    return 0;
+}
