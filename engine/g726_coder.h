@@ -68,20 +68,18 @@ class G726Coder {
   }
 
   // Product of a coefficient and a 4-bit-exponent/6-bit-mantissa floating value (FMULT).
+  // The coefficient's 6-bit mantissa is its magnitude << 6 >> exponent (32 for zero); the
+  // product's exponent is both exponents less 19, applied as one shift of a 64-bit value
+  // (a left shift keeps 15 bits, a right shift truncates).
   static int16_t FloatMultiply(int16_t coefficient, int16_t floating) {
-    const int16_t magnitude =
-        coefficient > 0 ? coefficient : static_cast<int16_t>((-coefficient) & 0x1FFF);
-    const int16_t exponent = static_cast<int16_t>(Exponent(magnitude) - 6);
-    const int16_t mantissa = magnitude == 0 ? 32
-                             : exponent >= 0 ? static_cast<int16_t>(magnitude >> exponent)
-                                             : static_cast<int16_t>(magnitude << -exponent);
-    const int16_t productExponent =
-        static_cast<int16_t>(exponent + ((floating >> 6) & 0xF) - 13);
-    const int16_t productMantissa = static_cast<int16_t>((mantissa * (floating & 0x3F) + 0x30) >> 4);
-    const int16_t product =
-        productExponent >= 0 ? static_cast<int16_t>((productMantissa << productExponent) & 0x7FFF)
-                             : static_cast<int16_t>(productMantissa >> -productExponent);
-    return (coefficient ^ floating) < 0 ? static_cast<int16_t>(-product) : product;
+    const int32_t magnitude = coefficient > 0 ? coefficient : (-coefficient) & 0x1FFF;
+    const int exponent = Exponent(magnitude);
+    const int32_t mantissa = magnitude == 0 ? 32 : (magnitude << 6) >> exponent;
+    const int32_t productMantissa = (mantissa * (floating & 0x3F) + 0x30) >> 4;
+    const int shift = exponent + ((floating >> 6) & 0xF);
+    const int32_t product =
+        static_cast<int32_t>((static_cast<uint64_t>(productMantissa) << shift) >> 19) & 0x7FFF;
+    return static_cast<int16_t>((coefficient ^ floating) < 0 ? -product : product);
   }
 
   // A value in the 4-bit exponent, 6-bit mantissa form with 0x400 as the sign (FLOAT A/B).
