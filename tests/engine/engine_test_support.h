@@ -17,7 +17,7 @@
 #include "engine/format_block.h"
 #include "engine/pcm_operations.h"
 
-namespace kvt::test {
+namespace kvt::engine_test {
 
 // A fresh folder under the temporary folder, removed with everything in it.
 class TempFolder {
@@ -89,4 +89,4 @@ inline std::vector<int16_t> TestSignal(size_t count, uint32_t seed = 1) {
     return samples;
 }
 
-}  // namespace kvt::test
+}  // namespace kvt::engine_test

@@ -18,16 +18,16 @@ namespace {
 
 TEST(MldDecode, YamahaCodesOfARowOneFileDecodeBackToTheSine) {
     if (std::system("ffmpeg -version > /dev/null 2>&1") != 0) GTEST_SKIP() << "ffmpeg is not installed";
-    test::TempFolder folder;
+    engine_test::TempFolder folder;
     std::vector<int16_t> sine(8000);
     for (size_t i = 0; i < sine.size(); ++i)
         sine[i] = static_cast<int16_t>(std::lround(16384 * std::sin(2 * std::numbers::pi * 440 * i / 8000.0)));
-    const SourceClip clip = test::MakeClip(folder.File("sine.wav"), 1, 8000, sine);
+    const SourceClip clip = engine_test::MakeClip(folder.File("sine.wav"), 1, 8000, sine);
     MldEncoder encoder(clip);
     ASSERT_EQ(encoder.ConvertMld(1, 8000, 2000), 1);
 
     // Row 1: header, "trac", 8 bytes of head events, then 00 FF FF hi lo and 5 event bytes.
-    const auto file = test::ReadFileBytes(folder.File("sine_n1.mld"));
+    const auto file = engine_test::ReadFileBytes(folder.File("sine_n1.mld"));
     const std::span<const uint8_t> f(file);
     const size_t event = 10 + GetBe16(f.subspan(8)) + 8 + 8;
     ASSERT_EQ(GetBe32(f.subspan(event, 3 + 4)) & 0xFFFFFF00u, 0x00FFFF00u);
@@ -35,11 +35,11 @@ TEST(MldDecode, YamahaCodesOfARowOneFileDecodeBackToTheSine) {
     ASSERT_EQ(pieceSize, 4000u);
     const std::string raw = folder.File("codes.raw");
     const std::string pcm = folder.File("decoded.raw");
-    test::WriteFileBytes(raw, f.subspan(event + 10, pieceSize));
+    engine_test::WriteFileBytes(raw, f.subspan(event + 10, pieceSize));
     const std::string command = "ffmpeg -v error -y -f u8 -ar 8000 -ac 1 -c:a adpcm_yamaha -i '" + raw +
                                 "' -f s16le '" + pcm + "'";
     ASSERT_EQ(std::system(command.c_str()), 0);
-    const std::vector<int16_t> decoded = BytesToSamples(test::ReadFileBytes(pcm));
+    const std::vector<int16_t> decoded = BytesToSamples(engine_test::ReadFileBytes(pcm));
     ASSERT_EQ(decoded.size(), sine.size());
 
     double signal = 0, noise = 0;

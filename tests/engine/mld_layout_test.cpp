@@ -10,7 +10,7 @@
 namespace kvt {
 namespace {
 
-using test::Hex;
+using engine_test::Hex;
 
 std::vector<uint8_t> Stream(size_t size) {
     std::vector<uint8_t> stream(size);
