@@ -25,13 +25,15 @@ constexpr int kNormalizeLevel = 100;  // percent of full scale
 struct FileStamp {
     dev_t device;
     ino_t inode;
-    timespec modified;
+    int64_t modifiedSeconds;
+    int64_t modifiedNanoseconds;
 };
 
 std::optional<FileStamp> StampOf(const std::string& path) {
     struct stat status;
     if (stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
-    return FileStamp{status.st_dev, status.st_ino, status.st_mtim};
+    return FileStamp{status.st_dev, status.st_ino, static_cast<int64_t>(status.st_mtim.tv_sec),
+                     static_cast<int64_t>(status.st_mtim.tv_nsec)};
 }
 
 bool IsNewFile(const std::optional<FileStamp>& before, const std::string& path) {
@@ -39,8 +41,8 @@ bool IsNewFile(const std::optional<FileStamp>& before, const std::string& path) 
     if (!after) return false;
     if (!before) return true;
     return after->device != before->device || after->inode != before->inode ||
-           after->modified.tv_sec != before->modified.tv_sec ||
-           after->modified.tv_nsec != before->modified.tv_nsec;
+           after->modifiedSeconds != before->modifiedSeconds ||
+           after->modifiedNanoseconds != before->modifiedNanoseconds;
 }
 
 // Runs one encoder call and records whether its file appeared.

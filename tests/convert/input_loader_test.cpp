@@ -13,7 +13,7 @@ namespace {
 
 using testing::TempFolder;
 using testing::WavBytes;
-using testing::WavSpec;
+using testing::WavHeader;
 
 class InputLoader : public ::testing::Test {
 protected:
@@ -47,7 +47,7 @@ protected:
 TEST_F(InputLoader, EverySampleFormatArrivesAs16BitPcmWithTheWholeSelection) {
     struct Case {
         const char* name;
-        WavSpec spec;
+        WavHeader header;
         std::string data;
         uint16_t channels;
         std::vector<int16_t> samples;
@@ -63,15 +63,15 @@ TEST_F(InputLoader, EverySampleFormatArrivesAs16BitPcmWithTheWholeSelection) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::string path = folder.Write(std::string(c.name) + ".wav", WavBytes(c.spec, c.data));
+        std::string path = folder.Write(std::string(c.name) + ".wav", WavBytes(c.header, c.data));
         ASSERT_TRUE(LoadInputFile(path, input, settings));
         EXPECT_EQ(input.inputPath, path);
         EXPECT_EQ(input.format.formatTag, 1);
         EXPECT_EQ(input.format.bitsPerSample, 16);
         EXPECT_EQ(input.format.channels, c.channels);
-        EXPECT_EQ(input.format.sampleRate, c.spec.rate);
+        EXPECT_EQ(input.format.sampleRate, c.header.rate);
         EXPECT_EQ(input.format.blockAlign, 2 * c.channels);
-        EXPECT_EQ(input.format.byteRate, 2u * c.channels * c.spec.rate);
+        EXPECT_EQ(input.format.byteRate, 2u * c.channels * c.header.rate);
         ASSERT_EQ(input.pcm.size(), 2 * c.samples.size());
         for (size_t i = 0; i < c.samples.size(); ++i) EXPECT_EQ(Sample(i), c.samples[i]) << i;
         EXPECT_EQ(input.totalFrames, c.samples.size() / c.channels);

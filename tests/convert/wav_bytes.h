@@ -11,7 +11,7 @@
 
 namespace kvt::testing {
 
-struct WavSpec {
+struct WavHeader {
     uint16_t formatTag = 1;
     uint16_t channels = 1;
     uint32_t rate = 8000;
@@ -23,19 +23,19 @@ inline void PutLe(std::string& out, uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
 }
 
-inline std::string WavBytes(const WavSpec& spec, const std::string& data) {
+inline std::string WavBytes(const WavHeader& header, const std::string& data) {
     std::string fmt;
-    PutLe(fmt, spec.formatTag, 2);
-    PutLe(fmt, spec.channels, 2);
-    PutLe(fmt, spec.rate, 4);
-    uint32_t blockAlign = spec.channels * ((spec.bits + 7) / 8);
-    PutLe(fmt, spec.rate * blockAlign, 4);
+    PutLe(fmt, header.formatTag, 2);
+    PutLe(fmt, header.channels, 2);
+    PutLe(fmt, header.rate, 4);
+    uint32_t blockAlign = header.channels * ((header.bits + 7) / 8);
+    PutLe(fmt, header.rate * blockAlign, 4);
     PutLe(fmt, blockAlign, 2);
-    PutLe(fmt, spec.bits, 2);
-    if (spec.fmtSize > 16) {
-        PutLe(fmt, spec.fmtSize - 18, 2);  // extra size
-        fmt.resize(spec.fmtSize, '\0');
-        if (spec.fmtSize >= 40) {
+    PutLe(fmt, header.bits, 2);
+    if (header.fmtSize > 16) {
+        PutLe(fmt, header.fmtSize - 18, 2);  // extra size
+        fmt.resize(header.fmtSize, '\0');
+        if (header.fmtSize >= 40) {
             fmt[24] = 1;  // sub-format GUID begins with the PCM tag
         }
     }
