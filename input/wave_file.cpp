@@ -8,6 +8,7 @@
 #include <memory>
 #include <new>
 #include <optional>
+#include <stdexcept>
 
 #include "engine/byte_order.h"
 #include "platform/message.h"
@@ -109,10 +110,7 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
     }
     try {
         bytes.resize(static_cast<size_t>(info.st_size));
-    } catch (const std::bad_alloc&) {
-        WaveFile::ShowMessage(2);
-        return false;
-    } catch (const std::length_error&) {
+    } catch (const std::exception&) {  // no memory for the whole file
         WaveFile::ShowMessage(2);
         return false;
     }
@@ -191,7 +189,12 @@ bool WaveFile::LoadFromMemory(std::span<const uint8_t> file) {
     dataSize = chunk->size;
     auto data = cursor.Body(*chunk);
     if (!data) return refuse("data");
-    samples_.assign(data->begin(), data->end());
+    try {
+        samples_.assign(data->begin(), data->end());
+    } catch (const std::bad_alloc&) {
+        ShowMessage(2);
+        return false;
+    }
     loaded_ = true;
     return true;
 }
