@@ -1,0 +1,193 @@
+// WMA and MP3 inputs through the loader: decoding, the decoder-program questions, and
+// failures that must leave the previous input in place.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "convert/input_loader.h"
+#include "platform/dialogs.h"
+#include "platform/message.h"
+
+namespace kvt {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kAskDecoder = "MP3をWAVファイルに変換するための外部プログラムを指定してください。";
+constexpr const char* kNoSuchFile = "指定されたファイルが存在しません。";
+constexpr const char* kMp3Failed = "MP3の変換に失敗しました。MP3のエンコーダの指定をクリアしますか？";
+constexpr const char* kUnplayable =
+    "変換中にエラーが発生しました。\nWMAファイルの場合は、著作権情報が入っている可能性があります。\n"
+    "ＣＤからＷＡＶとして抽出して変換してください。";
+
+class CompressedLoad : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/kvt-load-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+        settings_.workFolder = dir_;
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::string Path(const std::string& name) const { return (fs::path(dir_) / name).string(); }
+
+    static int Run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()); }
+
+    std::string MakeAudio(const std::string& name, const std::string& codec, int rate, int channels,
+                          double seconds) {
+        std::string out = Path(name);
+        std::string layout = channels == 1 ? "mono" : "stereo";
+        EXPECT_EQ(Run("ffmpeg -y -f lavfi -i 'aevalsrc=0.5*sin(2*PI*330*t)+0.2*sin(2*PI*2000*t):s=" +
+                      std::to_string(rate) + ":d=" + std::to_string(seconds) + ":c=" + layout + "' -c:a " + codec +
+                      " '" + out + "'"),
+                  0);
+        return out;
+    }
+
+    std::vector<uint8_t> ReferencePcm(const std::string& path) {
+        std::string raw = Path("reference.raw");
+        EXPECT_EQ(Run("ffmpeg -y -i '" + path + "' -f s16le '" + raw + "'"), 0);
+        std::ifstream in(raw, std::ios::binary);
+        return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
+
+    std::string Script(const std::string& name, const std::string& body) {
+        std::string path = Path(name);
+        std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
+        chmod(path.c_str(), 0755);
+        return path;
+    }
+
+    // A loaded WAV input that a failing load must leave alone.
+    void LoadPrevious() {
+        std::string wav = MakeAudio("previous.wav", "pcm_s16le", 8000, 1, 0.25);
+        ASSERT_TRUE(LoadInputFile(wav, input_, settings_));
+        previous_ = input_.pcm;
+    }
+
+    void ExpectPreviousKept() {
+        EXPECT_TRUE(input_.isLoaded);
+        EXPECT_EQ(input_.inputPath, Path("previous.wav"));
+        EXPECT_EQ(input_.pcm, previous_);
+    }
+
+    std::string dir_;
+    Settings settings_;
+    LoadedInput input_;
+    std::vector<uint8_t> previous_;
+};
+
+TEST_F(CompressedLoad, WmaLoadsAsTheWholeDecodedInput) {
+    for (int channels : {1, 2}) {
+        std::string wma = MakeAudio("song.wma", "wmav2", 22050, channels, 1.0);
+        MessageRecorder recorder;
+        ASSERT_TRUE(LoadInputFile(wma, input_, settings_));
+        EXPECT_TRUE(recorder.Texts().empty());
+        EXPECT_EQ(input_.format.channels, channels);
+        EXPECT_EQ(input_.format.sampleRate, 22050u);
+        EXPECT_EQ(input_.pcm, ReferencePcm(wma));
+        EXPECT_EQ(input_.totalFrames, input_.pcm.size() / (2u * channels));
+        EXPECT_EQ(input_.startFrame, 0u);
+        EXPECT_EQ(input_.endFrame, input_.totalFrames);
+        EXPECT_TRUE(fs::exists(Path("sample.wav")));
+        EXPECT_TRUE(fs::exists(Path("tempkvt.wav")));
+    }
+}
+
+TEST_F(CompressedLoad, CorruptWmaKeepsThePreviousInput) {
+    LoadPrevious();
+    std::string bad = Path("broken.wma");
+    std::ofstream(bad, std::ios::binary) << std::string(3000, '\x30');
+    MessageRecorder recorder;
+    EXPECT_FALSE(LoadInputFile(bad, input_, settings_));
+    EXPECT_EQ(recorder.Texts(), std::vector<std::string>{kUnplayable});
+    ExpectPreviousKept();
+}
+
+TEST_F(CompressedLoad, Mp3ThroughLame) {
+    std::string wav = MakeAudio("src.wav", "pcm_s16le", 44100, 2, 1.0);
+    std::string mp3 = Path("my song \"live\".mp3");
+    ASSERT_EQ(Run("lame --quiet '" + wav + "' '" + mp3 + "'"), 0);
+    settings_.mp3DecoderPath = "/usr/bin/lame";
+    MessageRecorder recorder;
+    ASSERT_TRUE(LoadInputFile(mp3, input_, settings_));
+    EXPECT_TRUE(recorder.Texts().empty());
+    EXPECT_EQ(input_.format.channels, 2);
+    EXPECT_EQ(input_.format.sampleRate, 44100u);
+    // lame pads the start and end; the length is the input's give or take a few frames.
+    EXPECT_NEAR(static_cast<double>(input_.totalFrames), 44100.0, 3000.0);
+}
+
+TEST_F(CompressedLoad, Mp3WithoutDecoderAsksForOneAndStopsWhenCancelled) {
+    LoadPrevious();
+    std::string mp3 = Path("a.mp3");
+    std::ofstream(mp3) << "x";
+    ScriptedDialogs dialogs;
+    dialogs.QueueOpenFile(std::nullopt);
+    ScopedDialogs scoped(dialogs);
+    MessageRecorder recorder;
+    EXPECT_FALSE(LoadInputFile(mp3, input_, settings_));
+    EXPECT_EQ(recorder.Texts(), (std::vector<std::string>{kAskDecoder, kNoSuchFile}));
+    for (const auto& request : recorder.Requests()) EXPECT_TRUE(request.systemModal);
+    ASSERT_EQ(dialogs.Requests().size(), 1u);
+    EXPECT_EQ(dialogs.Requests()[0].first, "exe");
+    EXPECT_EQ(dialogs.Requests()[0].second, "exe files|*.exe|");
+    EXPECT_TRUE(settings_.mp3DecoderPath.empty());
+    ExpectPreviousKept();
+}
+
+TEST_F(CompressedLoad, Mp3DecoderChosenInTheDialogIsUsedAndKept) {
+    std::string wav = MakeAudio("src.wav", "pcm_s16le", 22050, 1, 0.5);
+    std::string mp3 = Path("b.mp3");
+    ASSERT_EQ(Run("lame --quiet '" + wav + "' '" + mp3 + "'"), 0);
+    ScriptedDialogs dialogs;
+    dialogs.QueueOpenFile("/usr/bin/lame");
+    ScopedDialogs scoped(dialogs);
+    MessageRecorder recorder;
+    ASSERT_TRUE(LoadInputFile(mp3, input_, settings_));
+    EXPECT_EQ(recorder.Texts(), std::vector<std::string>{kAskDecoder});
+    EXPECT_EQ(settings_.mp3DecoderPath, "/usr/bin/lame");
+}
+
+TEST_F(CompressedLoad, FailedMp3DecodeAsksWhetherToClearTheDecoder) {
+    LoadPrevious();
+    std::string mp3 = Path("c.mp3");
+    std::ofstream(mp3) << "not really";
+    // A stale sample.wav from an earlier input must not be taken for this one.
+    std::ofstream(Path("sample.wav")) << "stale";
+    std::string silent = Script("decoder", "exit 1");
+    for (MessageAnswer answer : {MessageAnswer::Cancel, MessageAnswer::Ok}) {
+        settings_.mp3DecoderPath = silent;
+        MessageRecorder recorder({answer});
+        EXPECT_FALSE(LoadInputFile(mp3, input_, settings_));
+        auto requests = recorder.Requests();
+        ASSERT_EQ(requests.size(), 1u);
+        EXPECT_EQ(requests[0].text, kMp3Failed);
+        EXPECT_EQ(requests[0].buttons, MessageButtons::OkCancel);
+        EXPECT_EQ(settings_.mp3DecoderPath, answer == MessageAnswer::Ok ? "" : silent);
+        EXPECT_FALSE(fs::exists(Path("sample.wav")));
+        ExpectPreviousKept();
+    }
+}
+
+TEST_F(CompressedLoad, TruncatedMp3FromLameLoadsWhatWasDecoded) {
+    std::string wav = MakeAudio("src.wav", "pcm_s16le", 44100, 1, 2.0);
+    std::string whole = Path("whole.mp3");
+    ASSERT_EQ(Run("lame --quiet '" + wav + "' '" + whole + "'"), 0);
+    std::string cut = Path("cut.mp3");
+    fs::copy_file(whole, cut);
+    fs::resize_file(cut, fs::file_size(whole) / 2);
+    settings_.mp3DecoderPath = "/usr/bin/lame";
+    MessageRecorder recorder;
+    ASSERT_TRUE(LoadInputFile(cut, input_, settings_));
+    EXPECT_GT(input_.totalFrames, 30000u);
+    EXPECT_LT(input_.totalFrames, 70000u);
+}
+
+}  // namespace
+}  // namespace kvt
