@@ -1,9 +1,10 @@
 #include "engine/engine_file.h"
 
 #include <algorithm>
+#include <array>
+#include <filesystem>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <limits>
 #include <new>
 
@@ -31,13 +32,26 @@ EngineFile::EngineFile(std::string clipPath, const FormatBlock& clipFormat,
 }
 
 int EngineFile::Load(const std::string& filePath) {
-    std::ifstream in(filePath, std::ios::binary);
-    if (!in) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(filePath, error)) {
         ShowEngineMessage("file is not found");
         return 0;
     }
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad() || bytes.size() > std::numeric_limits<uint32_t>::max()) {
+    std::ifstream in(filePath, std::ios::binary | std::ios::ate);
+    const std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : -1;
+    if (size < 0 || static_cast<uint64_t>(size) > std::numeric_limits<uint32_t>::max()) {
+        ShowEngineMessage("file is not found");
+        return 0;
+    }
+    std::vector<uint8_t> bytes;
+    try {
+        bytes.resize(static_cast<size_t>(size));
+    } catch (const std::bad_alloc&) {
+        ShowEngineMessage("no memory");
+        return 0;
+    }
+    in.seekg(0);
+    if (!in.read(reinterpret_cast<char*>(bytes.data()), size)) {
         ShowEngineMessage("file is not found");
         return 0;
     }

@@ -146,11 +146,12 @@ TEST(EngineFileImage, LoadAndSaveReportFilesThatCannotBeUsed) {
     MessageRecorder recorder;
     EngineFile file;
     EXPECT_EQ(file.Load(folder.File("missing.wav")), 0);
+    EXPECT_EQ(file.Load(folder.Path().string()), 0);  // a folder is not a file
     file.image = Hex("01020304");
     file.imageSize = 4;
     EXPECT_EQ(file.Save(folder.File("no/such/folder/out.bin")), 0);
-    EXPECT_EQ(recorder.Texts(),
-              (std::vector<std::string>{"file is not found", "ファイルが書き込めませんでした。"}));
+    EXPECT_EQ(recorder.Texts(), (std::vector<std::string>{"file is not found", "file is not found",
+                                                          "ファイルが書き込めませんでした。"}));
 
     ASSERT_EQ(file.Save(folder.File("out.bin")), 1);
     EngineFile loaded;
