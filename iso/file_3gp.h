@@ -70,8 +70,11 @@ public:
     // `scratchWavPath` locates the side files (see side_files.h); empty for 3G2.
     explicit File_3gp(std::string scratchWavPath = {});
 
-    // Builds and writes the file. False (after a message) when it was not written:
-    // it could not be created, the type is not 1 or 2, or there are too many frames.
+    // Builds and writes the file. False (after a message) when it was not written: it
+    // could not be created (kFileNotWritableMessage), there are too many frames
+    // (kTooManyFramesMessage), or the type is not 1 or 2 or the track is unusable
+    // (channels not 1 or 2, rate not 1..44100, no block align, frame sizes adding up to
+    // more than the payload, over 104 bytes of decoder info: kBadFileTypeMessage).
     bool Write(const std::string& outputPath, const AacTrack& track, const File3gpOptions& options);
 
     // The whole file image Write would write, or nothing after a message. Shows the
