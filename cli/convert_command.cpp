@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <malloc.h>
 #include <mutex>
 #include <optional>
 #include <sys/stat.h>
@@ -144,6 +145,9 @@ bool ConvertOne(const std::string& path, Settings& settings, Shared& shared) {
     }
     CliHost host(shared.console, settings, shared.options.quiet);
     if (!LoadInputFile(path, host.MutableInput(), settings)) return false;
+    // Loading passes the samples through several whole-file buffers; give their pages back
+    // before the job makes its own copies.
+    malloc_trim(0);
     if (!ApplySelection(shared.options, host.MutableInput(), shared.console)) return false;
     JobReport report = OnConvert(host);
     for (const JobOutput& output : report.outputs)

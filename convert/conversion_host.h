@@ -2,8 +2,11 @@
 // What the conversion job needs from the window that runs it. The GUI's main window and
 // kvt-convert both implement it.
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "convert/loaded_input.h"
 #include "convert/settings_store.h"
@@ -30,6 +33,10 @@ public:
     virtual void SaveSettings() = 0;
     // The closing message of a job ("<directory>にファイルを保存しました。").
     virtual void ShowClosingMessage(const std::string& text);
+
+    // A host that converts each input only once (kvt-convert) hands its samples over to
+    // the job instead of having the selection copied; the window keeps its own (nothing).
+    virtual std::optional<std::vector<uint8_t>> TakeInputSamples() { return std::nullopt; }
 
     virtual const LoadedInput& Input() const = 0;
     // The grid, the saving directory, the work folder and the external encoder's path

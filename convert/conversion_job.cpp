@@ -1,6 +1,7 @@
 #include "convert/conversion_job.h"
 
 #include <algorithm>
+#include <limits>
 #include <new>
 #include <optional>
 #include <sys/stat.h>
@@ -61,6 +62,22 @@ const RateCell* ChosenRate(const ButtonGrid& grid, int page) {
     return chosen;
 }
 
+
+// The clip of bytes [start, end): a copy, or the host's own samples cut to the selection
+// when the host hands them over.
+SourceClip MakeClip(ConversionHost& host, size_t start, size_t end) {
+    const LoadedInput& input = host.Input();
+    if (auto samples = host.TakeInputSamples(); samples && end <= samples->size() &&
+                                                samples->size() <= std::numeric_limits<uint32_t>::max()) {
+        samples->resize(end);
+        samples->erase(samples->begin(), samples->begin() + static_cast<std::ptrdiff_t>(start));
+        SourceClip clip(input.inputPath, input.format, {});
+        clip.data = std::move(*samples);
+        clip.dataSize = static_cast<uint32_t>(clip.data.size());
+        return clip;
+    }
+    return SourceClip(input.inputPath, input.format, std::span<const uint8_t>(input.pcm).subspan(start, end - start));
+}
 
 }  // namespace
 
@@ -152,8 +169,7 @@ JobReport OnConvert(ConversionHost& host) {
     GneCutExtension(title);
 
     try {
-        SourceClip clip(input.inputPath, input.format,
-                        std::span<const uint8_t>(input.pcm).subspan(start, end - start));
+        SourceClip clip = MakeClip(host, start, end);
         MldEncoder mld(clip);
         MmfEncoder mmf(clip);
         Encoder3gp aac(clip);

@@ -225,6 +225,30 @@ TEST_F(ConversionJob, StartEqualToEndConvertsTheWholeInput) {
     EXPECT_LT(ReadWholeFile(out + "/song.mmf").size(), whole.size());
 }
 
+TEST_F(ConversionJob, HostHandingOverItsSamplesGetsTheSameSelection) {
+    struct TakingHost : testing::TestHost {
+        std::optional<std::vector<uint8_t>> TakeInputSamples() override {
+            std::optional<std::vector<uint8_t>> samples(std::move(input.pcm));
+            input.pcm = {};
+            return samples;
+        }
+    };
+    Load("song.wav", 2);
+    Choose(kMmfPage, {kMmfOutputCell});
+    host.input.startFrame = 1000;
+    host.input.endFrame = 3000;
+    TakingHost taking;
+    taking.input = host.input;
+    taking.settings = host.settings;
+
+    OnConvert(host);
+    std::string copied = ReadWholeFile(out + "/song.mmf");
+    EXPECT_EQ(host.input.PcmBytes(), 4000u * 4);  // the window keeps its input
+    OnConvert(taking);
+    EXPECT_EQ(ReadWholeFile(out + "/song.mmf"), copied);
+    EXPECT_TRUE(taking.input.pcm.empty());
+}
+
 TEST_F(ConversionJob, WithoutARateCellTheInputRateAndTheLowestAacPairAreUsed) {
     Load("song.wav", 1, 8000);
     Choose(kMldPage, {0});
