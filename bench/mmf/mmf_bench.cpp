@@ -1,0 +1,79 @@
+// ConvertMmf of a 240 s 44.1 kHz stereo clip (just inside the longest MMF) as mono at
+// 4000, 8000 and 16000 Hz and as stereo at 16000 and 24000 Hz: copy, channel conversion,
+// resampling, coding, layout, CRC and write.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/mmf_encoder.h"
+#include "engine/pcm_operations.h"
+#include "platform/message.h"
+
+namespace kvt {
+namespace {
+
+constexpr uint32_t kRate = 44100;
+constexpr size_t kSeconds = 240;
+
+std::string Folder() {
+    static const std::string folder = [] {
+        std::string pattern = (std::filesystem::temp_directory_path() / "kvt-mmf-bench-XXXXXX").string();
+        if (!mkdtemp(pattern.data())) std::abort();
+        return pattern;
+    }();
+    return folder;
+}
+
+const SourceClip& Clip() {
+    static const SourceClip clip = [] {
+        std::vector<int16_t> samples(kRate * kSeconds * 2);
+        uint32_t seed = 7;
+        int32_t value = 0;
+        for (int16_t& sample : samples) {
+            seed = seed * 1664525u + 1013904223u;
+            value = (value * 15) / 16 + static_cast<int32_t>(seed >> 22) - 512;
+            sample = static_cast<int16_t>(value * 8);
+        }
+        return SourceClip(Folder() + "/bench.wav", FormatBlock::Pcm16(2, kRate), SamplesToBytes(samples));
+    }();
+    return clip;
+}
+
+void BM_ConvertMmf(benchmark::State& state) {
+    const int rate = static_cast<int>(state.range(0));
+    const int stereo = static_cast<int>(state.range(1));
+    MmfEncoder encoder(Clip());
+    MessageRecorder messages;
+    for (auto _ : state) {
+        if (encoder.ConvertMmf(rate, stereo) != 1 || !messages.Texts().empty()) {
+            state.SkipWithError("ConvertMmf refused the clip");
+            break;
+        }
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * kRate * kSeconds);
+}
+
+BENCHMARK(BM_ConvertMmf)
+    ->ArgNames({"rate", "stereo"})
+    ->Args({4000, 0})
+    ->Args({8000, 0})
+    ->Args({16000, 0})
+    ->Args({16000, 1})
+    ->Args({24000, 1})
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace kvt
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    std::error_code ignored;
+    std::filesystem::remove_all(kvt::Folder(), ignored);
+    return 0;
+}
