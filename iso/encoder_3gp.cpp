@@ -188,6 +188,13 @@ int Encoder3gp::Convert3gp(int kind, int bitRate, int samplingRate, int channels
         return 1;
     };
 
+    // The file's frame table has a fixed capacity; say so before minutes of coding.
+    const size_t callBytes = 2048u * static_cast<size_t>(channels);
+    if ((dataSize + callBytes - 1) / callBytes > kMaxAacFrames + 1) {
+        ShowMessage(kTooManyFramesMessage);
+        return dropSideFiles();
+    }
+
     std::unique_ptr<AacEncoder> encoder = StartEncoder(samplingRate, channels, bitRate, bandwidth, longBlocksOnly);
     if (!encoder) {
         return dropSideFiles();

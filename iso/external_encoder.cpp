@@ -81,7 +81,9 @@ int RunExternalEncoder(const std::string& scratchWavPath, int channels, int samp
                        std::string& encoderPath, std::chrono::milliseconds wait) {
     const std::string inputPath = ExternalInputPath(scratchWavPath);
     const std::string outputPath = ExternalOutputPath(scratchWavPath);
-    std::remove(outputPath.c_str());
+    if (!scratchWavPath.empty()) {
+        std::remove(outputPath.c_str());
+    }
 
     if (!IsReadableFile(encoderPath)) {
         ShowMessage(kEncoderNotFoundMessage, kApplicationTitle, MessageButtons::Ok, true);

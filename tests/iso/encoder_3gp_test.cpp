@@ -7,6 +7,7 @@
 #include "aac_test_support.h"
 #include "engine/pcm_operations.h"
 #include "iso/aac_encoder.h"
+#include "iso/file_3gp.h"
 #include "platform/message.h"
 
 namespace kvt {
@@ -173,6 +174,16 @@ TEST_F(Encoder3gpTest, EncoderFailuresShowAMessageAndWriteNoFile) {
         EXPECT_EQ(messages_.Texts(), std::vector<std::string>{c.message});
         EXPECT_TRUE(std::filesystem::is_empty(dir_.Path()));
     }
+}
+
+TEST_F(Encoder3gpTest, StreamLongerThanTheFrameTableIsRefusedBeforeCoding) {
+    // 8000 Hz mono with its 6400-byte tail: one call more than 65531 frames need.
+    const std::vector<uint8_t> bytes((kMaxAacFrames + 1) * 2048 - 6400 + 1, 0);
+    const SourceClip clip(dir_.File("long.wav"), FormatBlock::Pcm16(1, 8000), bytes);
+    Encoder3gp encoder(clip);
+    EXPECT_EQ(Convert(encoder, 1, 32000, 8000, 1), 1);
+    EXPECT_EQ(messages_.Texts(), std::vector<std::string>{std::string(kTooManyFramesMessage)});
+    EXPECT_TRUE(std::filesystem::is_empty(dir_.Path()));
 }
 
 TEST_F(Encoder3gpTest, EveryCallStartsAgainFromTheClip) {
