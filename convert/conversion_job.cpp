@@ -11,6 +11,7 @@
 #include "engine/mld_encoder.h"
 #include "engine/mld_preset_table.h"
 #include "engine/mmf_encoder.h"
+#include "engine/pcm_operations.h"
 #include "iso/encoder_3gp.h"
 #include "Module/General/General/GeneralFile.h"
 #include "platform/message.h"
@@ -77,6 +78,52 @@ SourceClip MakeClip(ConversionHost& host, size_t start, size_t end) {
         return clip;
     }
     return SourceClip(input.inputPath, input.format, std::span<const uint8_t>(input.pcm).subspan(start, end - start));
+}
+
+// A stereo clip mixed to mono, as every mono MLD row and a mono MMF file begin by doing;
+// nothing for a mono clip (or when the mix fails, leaving it to each encoder).
+std::optional<SourceClip> MixedToMono(const SourceClip& clip) {
+    if (clip.format.channels != 2) return std::nullopt;
+    std::optional<SourceClip> mono(clip);
+    if (ConvertChannels(*mono, 1) != 1) return std::nullopt;
+    return mono;
+}
+
+// The MLD files in dispatch order, then the MMF file. The mono outputs share one mix of
+// the clip instead of each mixing its own copy: an encoder's own mix of a mono clip
+// changes nothing, so the bytes are the same and the work is done once.
+void MakeMldAndMmf(ConversionHost& host, const SourceClip& clip, const JobChoices& choices,
+                   const std::string& basePath, JobReport& report) {
+    const ButtonGrid& grid = host.UserSettings().grid;
+    bool anyMld = false;
+    for (const MldHandset& handset : MldHandsets()) anyMld = anyMld || grid.IsOn(kMldPage, handset.cell);
+    if (!anyMld && !choices.mmf) return;
+
+    std::optional<SourceClip> mixed = MixedToMono(clip);
+    const SourceClip& mono = mixed ? *mixed : clip;
+    MldEncoder monoMld(mono);
+    MldEncoder stereoMld(clip);
+    monoMld.path = stereoMld.path = basePath;
+
+    for (const MldHandset& handset : MldHandsets()) {
+        if (!grid.IsOn(kMldPage, handset.cell)) continue;
+        int preset = MldPresetFor(handset, choices.mldChannels, choices.mldRate);
+        MldEncoder& mld = IsStereoMldType(preset) ? stereoMld : monoMld;
+        std::string_view name = MldPresetTable.at(static_cast<size_t>(preset)).name;
+        MakeOutput(report, MldOutputPath(basePath, name), [&] {
+            mld.SetSizeLimit(choices.mldSizeLimit);
+            return mld.ConvertMld(preset, choices.mldRate, kNormalizeLevel, std::nullopt);
+        });
+        host.ProgressStep();
+    }
+
+    if (choices.mmf) {
+        MmfEncoder mmf(choices.mmfChannels == 1 ? mono : clip);
+        mmf.path = basePath;
+        MakeOutput(report, MmfOutputPath(basePath).value_or(basePath),
+                   [&] { return mmf.ConvertMmf(choices.mmfRate, choices.mmfChannels == 1 ? 0 : 1); });
+        host.ProgressStep();
+    }
 }
 
 }  // namespace
@@ -170,32 +217,11 @@ JobReport OnConvert(ConversionHost& host) {
 
     try {
         SourceClip clip = MakeClip(host, start, end);
-        MldEncoder mld(clip);
-        MmfEncoder mmf(clip);
-        Encoder3gp aac(clip);
-        mld.path = basePath;
-        mmf.path = basePath;
-        aac.path = basePath;
-
         host.ProgressReset(CountSelectedOutputs(settings.grid));
+        MakeMldAndMmf(host, clip, choices, basePath, report);
 
-        for (const MldHandset& handset : MldHandsets()) {
-            if (!settings.grid.IsOn(kMldPage, handset.cell)) continue;
-            int preset = MldPresetFor(handset, choices.mldChannels, choices.mldRate);
-            std::string_view name = MldPresetTable.at(static_cast<size_t>(preset)).name;
-            MakeOutput(report, MldOutputPath(basePath, name), [&] {
-                mld.SetSizeLimit(choices.mldSizeLimit);
-                return mld.ConvertMld(preset, choices.mldRate, kNormalizeLevel, std::nullopt);
-            });
-            host.ProgressStep();
-        }
-
-        if (choices.mmf) {
-            MakeOutput(report, MmfOutputPath(basePath).value_or(basePath),
-                       [&] { return mmf.ConvertMmf(choices.mmfRate, choices.mmfChannels == 1 ? 0 : 1); });
-            host.ProgressStep();
-        }
-
+        Encoder3gp aac(clip);
+        aac.path = basePath;
         bool useExternal = choices.useExternal;
         if (choices.make3gp) {
             if (useExternal) {

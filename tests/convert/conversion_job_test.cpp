@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "convert/input_loader.h"
+#include "engine/mld_encoder.h"
+#include "engine/mmf_encoder.h"
 #include "platform/message.h"
 #include "platform/temp_folder.h"
 #include "wav_bytes.h"
@@ -247,6 +249,40 @@ TEST_F(ConversionJob, HostHandingOverItsSamplesGetsTheSameSelection) {
     OnConvert(taking);
     EXPECT_EQ(ReadWholeFile(out + "/song.mmf"), copied);
     EXPECT_TRUE(taking.input.pcm.empty());
+}
+
+TEST_F(ConversionJob, SharedMonoMixGivesTheBytesEachEncoderMakesFromTheClip) {
+    Load("song.wav", 2, 44100, 9000);
+    for (const MldHandset& handset : MldHandsets()) Choose(kMldPage, {handset.cell});
+    Choose(kMmfPage, {kMmfOutputCell});
+    host.settings.grid.At(kMldPage, kMld20KbCell) = kCellOff;
+    host.settings.grid.At(kMldPage, kMld100KbCell) = kCellOn;
+    const SourceClip clip(host.input.inputPath, host.input.format, host.input.pcm);
+    for (int rateCell : {15, 19, 23}) {  // 4000Hz (codec 3 moves to 8000 Hz), 8000Hz, 16000Hz
+        SetRate(kMldPage, rateCell);
+        SetRate(kMmfPage, rateCell);
+        for (const auto& entry : std::filesystem::directory_iterator(out)) std::filesystem::remove(entry.path());
+        OnConvert(host);
+        std::string direct = folder / "direct";
+        std::filesystem::create_directories(direct);
+        JobChoices choices = ReadJobChoices(host.settings.grid);
+        for (const MldHandset& handset : MldHandsets()) {
+            MldEncoder encoder(clip);
+            encoder.SetSizeLimit(99000);
+            int preset = MldPresetFor(handset, 1, choices.mldRate);
+            std::string path = direct + "/" + std::string(handset.presetName) + ".mld";
+            std::string viaJob = out + "/song_" + std::string(handset.presetName) + ".mld";
+            if (encoder.ConvertMld(preset, choices.mldRate, 100, path) != 1) {  // a rate the row refuses
+                EXPECT_FALSE(std::filesystem::exists(viaJob)) << handset.label;
+                continue;
+            }
+            EXPECT_EQ(ReadWholeFile(viaJob), ReadWholeFile(path)) << handset.label << " at " << choices.mldRate;
+        }
+        MmfEncoder mmf(clip);
+        mmf.path = direct + "/song.wav";
+        ASSERT_EQ(mmf.ConvertMmf(choices.mmfRate, 0), 1);
+        EXPECT_EQ(ReadWholeFile(out + "/song.mmf"), ReadWholeFile(direct + "/song.mmf"));
+    }
 }
 
 TEST_F(ConversionJob, WithoutARateCellTheInputRateAndTheLowestAacPairAreUsed) {
