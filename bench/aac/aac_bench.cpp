@@ -1,0 +1,125 @@
+// Convert3gp of a 180 s 44.1 kHz stereo clip at 44100 Hz and 128000 bit/s per channel,
+// against the ffmpeg program coding the same clip with the same encoder at 256 kbit/s.
+
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "engine/engine_file.h"
+#include "iso/encoder_3gp.h"
+
+namespace {
+
+constexpr int kRate = 44100;
+constexpr int kChannels = 2;
+constexpr int kSeconds = 180;
+
+// Tones with moving levels plus a little noise, so the coder has real work to do.
+std::vector<uint8_t> ClipBytes() {
+    const size_t frames = static_cast<size_t>(kRate) * kSeconds;
+    std::vector<uint8_t> bytes(frames * kChannels * 2);
+    uint32_t noise = 12345;
+    for (size_t i = 0; i < frames; ++i) {
+        const double t = static_cast<double>(i) / kRate;
+        const double swell = 0.6 + 0.4 * std::sin(2 * std::numbers::pi * 0.7 * t);
+        for (int c = 0; c < kChannels; ++c) {
+            noise = noise * 1664525u + 1013904223u;
+            const double tone = std::sin(2 * std::numbers::pi * (220.0 + 110 * c) * t) * 0.4 +
+                                std::sin(2 * std::numbers::pi * 1760.0 * t) * 0.15;
+            const double value = swell * tone + ((noise >> 16) / 65536.0 - 0.5) * 0.05;
+            const auto sample = static_cast<int16_t>(std::lround(value * 24000));
+            bytes[(i * kChannels + c) * 2] = static_cast<uint8_t>(sample);
+            bytes[(i * kChannels + c) * 2 + 1] = static_cast<uint8_t>(static_cast<uint16_t>(sample) >> 8);
+        }
+    }
+    return bytes;
+}
+
+struct Workspace {
+    std::string folder;
+    std::vector<uint8_t> bytes = ClipBytes();
+
+    Workspace() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "kvt-aac-bench-XXXXXX").string();
+        folder = mkdtemp(pattern.data()) ? pattern : "/tmp";
+        std::ofstream wav(folder + "/clip.wav", std::ios::binary);
+        auto u32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) wav.put(static_cast<char>(v >> (8 * i))); };
+        auto u16 = [&](uint16_t v) { wav.put(static_cast<char>(v)); wav.put(static_cast<char>(v >> 8)); };
+        wav.write("RIFF", 4);
+        u32(static_cast<uint32_t>(36 + bytes.size()));
+        wav.write("WAVEfmt ", 8);
+        u32(16);
+        u16(1);
+        u16(kChannels);
+        u32(kRate);
+        u32(kRate * kChannels * 2);
+        u16(kChannels * 2);
+        u16(16);
+        wav.write("data", 4);
+        u32(static_cast<uint32_t>(bytes.size()));
+        wav.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    }
+    ~Workspace() {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    }
+};
+
+Workspace& Shared() {
+    static Workspace workspace;
+    return workspace;
+}
+
+void BM_Convert3gp(benchmark::State& state) {
+    Workspace& work = Shared();
+    const kvt::SourceClip clip(work.folder + "/clip.wav", kvt::FormatBlock::Pcm16(kChannels, kRate), work.bytes);
+    for (auto _ : state) {
+        kvt::Encoder3gp encoder(clip);
+        std::string noProgram;
+        if (encoder.Convert3gp(1, 128000, kRate, kChannels, 0, 0, 0, "", "", 0, noProgram) != 1) {
+            state.SkipWithError("Convert3gp failed");
+            break;
+        }
+    }
+    state.counters["output_bytes"] =
+        static_cast<double>(std::filesystem::file_size(work.folder + "/clip.3gp"));
+}
+BENCHMARK(BM_Convert3gp)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+double ChildCpuSeconds() {
+    rusage usage {};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// The CPU column only counts this process; the program's own CPU time is the counter.
+void BM_FfmpegProgram(benchmark::State& state) {
+    Workspace& work = Shared();
+    const std::string command = "ffmpeg -nostdin -y -v error -i '" + work.folder + "/clip.wav' -c:a aac -b:a 256k '" +
+                                work.folder + "/ffmpeg.3gp'";
+    const double cpuBefore = ChildCpuSeconds();
+    for (auto _ : state) {
+        if (std::system(command.c_str()) != 0) {
+            state.SkipWithError("ffmpeg failed");
+            break;
+        }
+    }
+    state.counters["program_cpu_ms"] =
+        benchmark::Counter((ChildCpuSeconds() - cpuBefore) * 1000, benchmark::Counter::kAvgIterations);
+    state.counters["output_bytes"] =
+        static_cast<double>(std::filesystem::file_size(work.folder + "/ffmpeg.3gp"));
+}
+BENCHMARK(BM_FfmpegProgram)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
