@@ -56,6 +56,12 @@ private:
     Dialogs* previousDialogs_;
 };
 
+// strerror is not safe with jobs running side by side.
+std::string ErrnoText(int error) {
+    char buffer[256];
+    return strerror_r(error, buffer, sizeof buffer);
+}
+
 std::string CurrentFolder() {
     std::error_code error;
     auto folder = std::filesystem::current_path(error);
@@ -90,19 +96,19 @@ void PrintPresets(std::FILE* out) {
 // A clear reason when `path` cannot be an input, before the loader tries it.
 std::optional<std::string> InputProblem(const std::string& path) {
     struct stat status;
-    if (stat(path.c_str(), &status) != 0) return "cannot open " + path + ": " + std::strerror(errno);
+    if (stat(path.c_str(), &status) != 0) return "cannot open " + path + ": " + ErrnoText(errno);
     if (S_ISDIR(status.st_mode)) return path + " is a folder, not a file";
-    if (access(path.c_str(), R_OK) != 0) return "cannot read " + path + ": " + std::strerror(errno);
+    if (access(path.c_str(), R_OK) != 0) return "cannot read " + path + ": " + ErrnoText(errno);
     return std::nullopt;
 }
 
 std::optional<std::string> OutputFolderProblem(const std::string& folder) {
     struct stat status;
     if (folder.empty()) return "no saving directory";
-    if (stat(folder.c_str(), &status) != 0) return "cannot use the saving directory " + folder + ": " + std::strerror(errno);
+    if (stat(folder.c_str(), &status) != 0) return "cannot use the saving directory " + folder + ": " + ErrnoText(errno);
     if (!S_ISDIR(status.st_mode)) return "the saving directory " + folder + " is not a folder";
     if (access(folder.c_str(), W_OK | X_OK) != 0)
-        return "cannot write to the saving directory " + folder + ": " + std::strerror(errno);
+        return "cannot write to the saving directory " + folder + ": " + ErrnoText(errno);
     return std::nullopt;
 }
 
@@ -201,7 +207,7 @@ int RunConvertCommand(const std::vector<std::string>& arguments, std::FILE* out,
     Console console(out, err, !options.quiet && isatty(fileno(err)));
     PrivateWorkFolder work;
     if (work.Path().empty()) {
-        console.Error("cannot create a work folder in the temporary folder: " + std::string(std::strerror(errno)));
+        console.Error("cannot create a work folder in the temporary folder: " + std::string(ErrnoText(errno)));
         return kExitFailed;
     }
     if (removeOnSignal) work.RemoveOnSignal();
