@@ -63,21 +63,23 @@ const RateCell* ChosenRate(const ButtonGrid& grid, int page) {
     return chosen;
 }
 
-
 // The clip of bytes [start, end): a copy, or the host's own samples cut to the selection
 // when the host hands them over.
 SourceClip MakeClip(ConversionHost& host, size_t start, size_t end) {
     const LoadedInput& input = host.Input();
-    if (auto samples = host.TakeInputSamples(); samples && end <= samples->size() &&
-                                                samples->size() <= std::numeric_limits<uint32_t>::max()) {
-        samples->resize(end);
-        samples->erase(samples->begin(), samples->begin() + static_cast<std::ptrdiff_t>(start));
+    std::optional<std::vector<uint8_t>> taken = host.TakeInputSamples();
+    std::span<const uint8_t> all = taken ? std::span<const uint8_t>(*taken) : std::span<const uint8_t>(input.pcm);
+    end = std::min(end, all.size());
+    start = std::min(start, end);
+    if (taken && end - start <= std::numeric_limits<uint32_t>::max()) {
+        taken->resize(end);
+        taken->erase(taken->begin(), taken->begin() + static_cast<std::ptrdiff_t>(start));
         SourceClip clip(input.inputPath, input.format, {});
-        clip.data = std::move(*samples);
+        clip.data = std::move(*taken);
         clip.dataSize = static_cast<uint32_t>(clip.data.size());
         return clip;
     }
-    return SourceClip(input.inputPath, input.format, std::span<const uint8_t>(input.pcm).subspan(start, end - start));
+    return SourceClip(input.inputPath, input.format, all.subspan(start, end - start));
 }
 
 // A stereo clip mixed to mono, as every mono MLD row and a mono MMF file begin by doing;
