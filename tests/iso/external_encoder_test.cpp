@@ -174,6 +174,17 @@ TEST_F(ExternalEncoderTest, FallsBackToTheBuiltInEncoder) {
     unsetenv("KVT_FAKE_AAC_DELAY_MS");
 }
 
+TEST_F(ExternalEncoderTest, MissingWorkFileRunsNoProgram) {
+    const std::string marker = dir_.File("ran");
+    std::string program = Script("marker", "touch \"" + marker + "\"");
+    fs::remove(scratch_);
+    ASSERT_EQ(Convert(1, 2, program), 1);
+    EXPECT_FALSE(fs::exists(marker));
+    EXPECT_EQ(messages_.Texts(), std::vector<std::string>{kFallback});
+    EXPECT_EQ(program, "");
+    EXPECT_EQ(Leftovers({"marker"}), std::vector<std::string>{"song.3gp"});
+}
+
 TEST_F(ExternalEncoderTest, ProgramGetsTheWorkFileFittedToTheChannelsAndTheRateAfterBr) {
     struct Case { int fileChannels; int requested; int given; };
     const Case cases[] = {{1, 2, 1}, {2, 1, 1}, {2, 2, 2}, {1, 1, 1}};
