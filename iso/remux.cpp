@@ -49,14 +49,6 @@ struct OutputCloser {
 };
 using OutputContext = std::unique_ptr<AVFormatContext, OutputCloser>;
 
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 InputContext OpenInput(const std::string& path) {
     AVFormatContext* raw = nullptr;
     if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) {
@@ -153,7 +145,7 @@ bool PatchBrands(const std::string& path) {
 }  // namespace
 
 bool RemuxForStreaming(const std::string& path) {
-    const std::optional<std::string> temporary = CreateTemporaryFile(FolderOf(path));
+    const std::optional<std::string> temporary = CreateTemporaryFile(FolderOfPath(path));
     if (!temporary) {
         ShowMessage(kOpenOutputFailed);
         return false;
