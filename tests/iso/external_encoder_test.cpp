@@ -149,7 +149,7 @@ TEST_F(ExternalEncoderTest, FallsBackToTheBuiltInEncoder) {
         {"not executable", plainFile, {kFallback}, kExternalEncoderWait},
         {"outlives the wait", KVT_FAKE_AAC_ENCODER, {kFallback}, std::chrono::milliseconds(100)},
     };
-    setenv("KVT_FAKE_AAC_DELAY_MS", "1500", 1);
+    setenv("KVT_FAKE_AAC_DELAY_MS", "3000", 1);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         messages_.Clear();
@@ -157,7 +157,7 @@ TEST_F(ExternalEncoderTest, FallsBackToTheBuiltInEncoder) {
         const auto start = std::chrono::steady_clock::now();
         ASSERT_EQ(Convert(1, 2, program, 0, c.wait), 1);
         if (c.wait < kExternalEncoderWait) {
-            EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1400));
+            EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
         }
         EXPECT_EQ(messages_.Texts(), c.messages);
         EXPECT_EQ(program, "");
