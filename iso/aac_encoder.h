@@ -51,8 +51,10 @@ public:
 
     // Samples of all channels together that one Encode call takes (1024 × channels).
     size_t InputSamples() const { return 1024 * static_cast<size_t>(channels_); }
-    // The largest frame: 6144 bits per channel.
-    size_t MaxOutputBytes() const { return 768 * static_cast<size_t>(channels_); }
+    // The largest frame the encoder can hand out. The format's 6144 bits per channel are
+    // not a hard limit for FFmpeg's encoder (775 bytes seen at 8000 Hz mono); it never
+    // makes a packet larger than 8192 bytes per channel.
+    size_t MaxOutputBytes() const { return 8192 * static_cast<size_t>(channels_); }
 
     AacConfiguration CurrentConfiguration() const { return configuration_; }
     // False when the configuration cannot be honoured (version, object type, formats,

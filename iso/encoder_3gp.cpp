@@ -82,7 +82,8 @@ std::optional<AacStream> EncodeFrames(AacEncoder& encoder, std::vector<uint8_t>&
         const size_t take = std::min(frameBytes, dataSize - offset);
         std::memcpy(frame.data(), data.data() + offset, take);
         std::memset(reinterpret_cast<uint8_t*>(frame.data()) + take, 0, frameBytes - take);
-        const size_t room = std::min(encoder.MaxOutputBytes(), dataSize - stream.payloadBytes);
+        // Frames may only overwrite PCM that has already been read.
+        const size_t room = std::min(encoder.MaxOutputBytes(), offset + take - stream.payloadBytes);
         const int bytes = encoder.Encode(frame, std::span(data).subspan(stream.payloadBytes, room));
         if (bytes < 0) {
             return std::nullopt;

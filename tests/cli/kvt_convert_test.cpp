@@ -246,6 +246,15 @@ TEST_F(KvtConvert, StartEqualToEndConvertsTheWholeInput) {
     EXPECT_NE(beyond.err.find("--start"), std::string::npos);
 }
 
+// Music at 8000 Hz makes some AAC frames larger than the format's nominal 768 bytes; a
+// few seconds of the demo tune are enough to meet one.
+TEST_F(KvtConvert, LongerMonoMusicMakesBoth3gpFiles) {
+    std::string input = MakeSample("tune.wav", "7", "22050", "1");
+    RunResult run = Convert({"--3gp", "--3g2", "--3gp-rate", "8000", "-o", out(), input});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(OutFiles(), (std::vector<std::string>{"tune.3g2", "tune.3gp"}));
+}
+
 TEST_F(KvtConvert, BadInputsFailCleanly) {
     std::string good = ReadWholeFile(MakeSample("good.wav", "1"));
     fs::create_directory(folder / "a-folder.wav");

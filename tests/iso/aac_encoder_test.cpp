@@ -95,9 +95,9 @@ TEST(AacEncoder, FrameGeometryFollowsChannelCount) {
     auto stereo = AacEncoder::Open(44100, 2);
     ASSERT_TRUE(mono && stereo);
     EXPECT_EQ(mono->InputSamples(), 1024u);
-    EXPECT_EQ(mono->MaxOutputBytes(), 768u);
+    EXPECT_EQ(mono->MaxOutputBytes(), 8192u);
     EXPECT_EQ(stereo->InputSamples(), 2048u);
-    EXPECT_EQ(stereo->MaxOutputBytes(), 1536u);
+    EXPECT_EQ(stereo->MaxOutputBytes(), 16384u);
     EXPECT_EQ(mono->CurrentConfiguration().version, kAacConfigurationVersion);
 }
 
