@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "platform/dialogs.h"
+#include "platform/file_size_limit.h"
 #include "platform/paths.h"
 #include "platform/temp_folder.h"
 
@@ -156,7 +157,25 @@ TEST(SettingsStore, UnwritableWorkFolderLosesNothing) {
     SaveSettings(settings, folder / "missing/setup.ini");
     EXPECT_FALSE(std::filesystem::exists(folder / "missing"));
 
+    // A write that fails half-way (a full disk) keeps the old file whole, also for root.
+    std::string full = folder / "full";
+    ASSERT_EQ(mkdir(full.c_str(), 0755), 0);
+    Settings previous;
+    SaveSettings(previous, SettingsFilePath(full));
+    std::string before = ReadWholeFile(SettingsFilePath(full));
+    {
+        kvt::testing::FileSizeLimit limit(before.size() / 2);
+        SaveSettings(settings, SettingsFilePath(full));
+    }
+    EXPECT_EQ(ReadWholeFile(SettingsFilePath(full)), before);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(full), std::filesystem::directory_iterator()), 1);
+}
+
+TEST(SettingsStore, ReadOnlyWorkFolderLosesNothing) {
     if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
+    TempFolder folder;
+    Settings settings;
+    settings.grid = MixedGrid();
     std::string locked = folder / "locked";
     ASSERT_EQ(mkdir(locked.c_str(), 0755), 0);
     Settings previous;
