@@ -174,6 +174,36 @@ TEST_F(KvtConvert, EveryOutputOfAnAllRunReadsBackWithIndependentTools) {
     EXPECT_EQ(mld, 13);
 }
 
+// WMA inputs are decoded in-process, MP3 inputs by the decoder program; both then make
+// every output like a WAV input.
+TEST_F(KvtConvert, WmaAndMp3InputsMakeEveryOutput) {
+    std::string wav = MakeSample("tune.wav", "2", "22050", "2");
+    std::string wma = folder / "tune wma.wma";
+    std::string mp3 = folder / "tune mp3.mp3";
+    ASSERT_EQ(std::system(("ffmpeg -v error -y -i " + Quote(wav) + " -c:a wmav2 " + Quote(wma)).c_str()), 0);
+    ASSERT_EQ(std::system(("lame --quiet " + Quote(wav) + " " + Quote(mp3)).c_str()), 0);
+    RunResult run = Convert({"--all", "--mld-rate", "8000", "--mld-limit", "100", "--mp3-decoder", "lame", "-o",
+                             out(), wma, mp3});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.OutLines().size(), 32u) << run.out;
+    for (const char* base : {"tune wma", "tune mp3"})
+        for (const char* suffix : {"_n1.mld", "_lg.mld", "_93.mld", ".mmf", ".3gp", ".3g2"})
+            EXPECT_GT(fs::file_size(out() + "/" + base + suffix), 1000u) << base << suffix;
+    EXPECT_TRUE(TmpIsEmpty());
+    EXPECT_TRUE(fs::is_empty(cwd()));
+}
+
+TEST_F(KvtConvert, Mp3WithoutDecoderFailsAndKeepsTheSettings) {
+    std::string wav = MakeSample("tune.wav", "1");
+    std::string mp3 = folder / "tune.mp3";
+    ASSERT_EQ(std::system(("lame --quiet " + Quote(wav) + " " + Quote(mp3)).c_str()), 0);
+    RunResult run = Convert({"--mmf", "-o", out(), mp3});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("MP3をWAVファイルに変換するための外部プログラムを指定してください。"), std::string::npos) << run.err;
+    EXPECT_TRUE(fs::is_empty(out()));
+    EXPECT_TRUE(fs::is_empty(cwd()));
+}
+
 TEST_F(KvtConvert, NothingChosenEndsWithTheTwoTextsAndStatusTwo) {
     Settings none;
     none.savingDirectory = out();
