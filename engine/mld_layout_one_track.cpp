@@ -5,13 +5,12 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <limits>
 #include <optional>
 
 #include "engine/byte_order.h"
 #include "engine/engine_message.h"
-#include "engine/mld_header.h"
 #include "engine/mld_layout.h"
+#include "engine/mld_track_file.h"
 
 namespace kvt {
 
@@ -126,10 +125,6 @@ void PutDataEventBody(std::vector<uint8_t>& out, int32_t type, size_t index, boo
     }
 }
 
-void PutEvent(std::vector<uint8_t>& out, uint8_t delta, uint8_t b1, uint8_t b2, uint8_t b3) {
-    out.insert(out.end(), {delta, b1, b2, b3});
-}
-
 }  // namespace
 
 MldFile BuildMldOneTrackLayout(const MldPreset& row, std::string_view title,
@@ -187,7 +182,7 @@ MldFile BuildMldOneTrackLayout(const MldPreset& row, std::string_view title,
         case Closing::Type7: PutBytes(track, kClosing7); break;
         case Closing::Type18:
             PutBytes(track, kClosing18);
-            PutEvent(track, static_cast<uint8_t>(total * 200 / rate % 256), 0xFF, 0xDC, 0x00);
+            PutMldEvent(track, static_cast<uint8_t>(total * 200 / rate % 256), 0xFF, 0xDC, 0x00);
             break;
         case Closing::Type2:
             for (size_t k = 0; k < pieces.size(); ++k) {
@@ -196,7 +191,7 @@ MldFile BuildMldOneTrackLayout(const MldPreset& row, std::string_view title,
                                            static_cast<uint8_t>(k), 0x7F});
                 for (uint64_t w = pieces[k].size() * 128 / rate; w > 0;) {
                     const uint64_t x = std::min<uint64_t>(w, 255);
-                    PutEvent(track, static_cast<uint8_t>(x), 0xFF, 0xDE, 0x00);
+                    PutMldEvent(track, static_cast<uint8_t>(x), 0xFF, 0xDE, 0x00);
                     w -= x;
                 }
             }
@@ -212,32 +207,17 @@ MldFile BuildMldOneTrackLayout(const MldPreset& row, std::string_view title,
                                            0x00, 0x05, channel, 0xF1, 0x20, 0x01,
                                            static_cast<uint8_t>(i == waits ? fraction : 0xFF)});
             }
-            PutEvent(track, fraction, 0xFF, 0xDF, 0x00);
+            PutMldEvent(track, fraction, 0xFF, 0xDF, 0x00);
             break;
         }
-        case Tail::Type2: PutEvent(track, 0x00, 0xFF, 0xDF, 0x00); break;
+        case Tail::Type2: PutMldEvent(track, 0x00, 0xFF, 0xDF, 0x00); break;
         case Tail::Waits:
-            for (uint64_t i = 0; i < waits; ++i) PutEvent(track, 0xFF, 0xFF, 0xDE, 0x00);
-            PutEvent(track, fraction, 0xFF, 0xDF, 0x00);
+            for (uint64_t i = 0; i < waits; ++i) PutMldEvent(track, 0xFF, 0xFF, 0xDE, 0x00);
+            PutMldEvent(track, fraction, 0xFF, 0xDF, 0x00);
             break;
     }
 
-    std::vector<uint8_t> file;
-    PutMldFileHeader(file, layout.headerA, 1, 1);
-    PutMldU8Chunk(file, "sorc", 0);
-    PutMldTextChunk(file, "titl", title);
-    PutMldTextChunk(file, "vers", layout.version);
-    if (layout.note) PutMldU16Chunk(file, "note", 1);
-    SetMldHeaderLength(file);
-    if (file.size() + 8 + track.size() > std::numeric_limits<uint32_t>::max()) {
-        ShowEngineMessage("ファイルのサイズが大きすぎます。");
-        return std::nullopt;
-    }
-    PutText(file, "trac");
-    PutBe32(file, static_cast<uint32_t>(track.size()));
-    PutBytes(file, track);
-    SetMldFileLength(file);
-    return file;
+    return BuildMldTrackFile(layout.headerA, title, layout.version, layout.note, track);
 }
 
 }  // namespace kvt

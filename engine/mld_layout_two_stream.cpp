@@ -5,12 +5,11 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <limits>
 
 #include "engine/byte_order.h"
 #include "engine/engine_message.h"
-#include "engine/mld_header.h"
 #include "engine/mld_layout.h"
+#include "engine/mld_track_file.h"
 
 namespace kvt {
 
@@ -70,10 +69,6 @@ const TwoStreamType* TypeOf(int32_t type) {
         case 17: return &kType17;
         default: return nullptr;
     }
-}
-
-void PutEvent(std::vector<uint8_t>& out, uint8_t delta, uint8_t b1, uint8_t b2, uint8_t b3) {
-    out.insert(out.end(), {delta, b1, b2, b3});
 }
 
 // Bytes of a data event after its u16 length; `channel` 0 is left, 1 right.
@@ -161,15 +156,15 @@ MldFile BuildMldTwoStreamLayout(const MldPreset& row, std::string_view title,
             const uint8_t c = static_cast<uint8_t>((sampleRate == 8000 ? 5 : sampleRate == 16000 ? 6 : 0) | 0x80);
             track.insert(track.end(), {0x00, 0xFF, 0xFF, 0x00, 0x05, voice, 0x86, 0x00, c, 0x00});
             track.insert(track.end(), {0x00, 0xFF, 0xFF, 0x00, 0x05, voice, 0x86, 0x41, c, 0x00});
-            PutEvent(track, 0x00, 0xFF, 0xDE, 0x00);
+            PutMldEvent(track, 0x00, 0xFF, 0xDE, 0x00);
             break;
         }
         case 15:
             PutBytes(track, kClosing15);
-            for (uint64_t i = 0; i < fullWaits; ++i) PutEvent(track, 0xFF, 0xFF, 0xDE, 0x00);
-            PutEvent(track, rest, 0xFF, 0xDC, 0x00);
-            PutEvent(track, 0x05, 0xFF, 0xDC, 0x00);
-            PutEvent(track, 0x00, 0xFF, 0xDE, 0x00);
+            for (uint64_t i = 0; i < fullWaits; ++i) PutMldEvent(track, 0xFF, 0xFF, 0xDE, 0x00);
+            PutMldEvent(track, rest, 0xFF, 0xDC, 0x00);
+            PutMldEvent(track, 0x05, 0xFF, 0xDC, 0x00);
+            PutMldEvent(track, 0x00, 0xFF, 0xDE, 0x00);
             break;
         case 16:
             for (uint8_t channelByte : {uint8_t{0x00}, uint8_t{0x41}}) {
@@ -177,37 +172,22 @@ MldFile BuildMldTwoStreamLayout(const MldPreset& row, std::string_view title,
                                            0x00, 0x00, 0x00});
                 PutBe16(track, p16);
             }
-            for (uint64_t i = 0; i < fullWaits; ++i) PutEvent(track, 0xFF, 0xFF, 0xDE, 0x00);
-            PutEvent(track, rest, 0xFF, 0xDC, 0x00);
-            PutEvent(track, 0x00, 0xFF, 0xDE, 0x00);
+            for (uint64_t i = 0; i < fullWaits; ++i) PutMldEvent(track, 0xFF, 0xFF, 0xDE, 0x00);
+            PutMldEvent(track, rest, 0xFF, 0xDC, 0x00);
+            PutMldEvent(track, 0x00, 0xFF, 0xDE, 0x00);
             break;
     }
 
     if (row.type == 15 || row.type == 16) {
-        PutEvent(track, 0x00, 0xFF, 0xDF, 0x00);
+        PutMldEvent(track, 0x00, 0xFF, 0xDF, 0x00);
     } else {
         const uint64_t waits = perChannel / rate / 2;                             // N from P
         const auto fraction = static_cast<uint8_t>(perChannel * 128 / rate % 256);  // Q from P
-        for (uint64_t i = 0; i < waits; ++i) PutEvent(track, 0xFF, 0xFF, 0xDE, 0x00);
-        PutEvent(track, fraction, 0xFF, 0xDF, 0x00);
+        for (uint64_t i = 0; i < waits; ++i) PutMldEvent(track, 0xFF, 0xFF, 0xDE, 0x00);
+        PutMldEvent(track, fraction, 0xFF, 0xDF, 0x00);
     }
 
-    std::vector<uint8_t> file;
-    PutMldFileHeader(file, layout->headerA, 1, 1);
-    PutMldU8Chunk(file, "sorc", 0);
-    PutMldTextChunk(file, "titl", title);
-    PutMldTextChunk(file, "vers", layout->version);
-    PutMldU16Chunk(file, "note", 1);
-    SetMldHeaderLength(file);
-    if (file.size() + 8 + track.size() > std::numeric_limits<uint32_t>::max()) {
-        ShowEngineMessage("ファイルのサイズが大きすぎます。");
-        return std::nullopt;
-    }
-    PutText(file, "trac");
-    PutBe32(file, static_cast<uint32_t>(track.size()));
-    PutBytes(file, track);
-    SetMldFileLength(file);
-    return file;
+    return BuildMldTrackFile(layout->headerA, title, layout->version, true, track);
 }
 
 }  // namespace kvt
