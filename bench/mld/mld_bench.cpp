@@ -4,11 +4,11 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "bench/support/bench_clip.h"
 #include "engine/mld_encoder.h"
 #include "engine/mld_preset_table.h"
 #include "engine/pcm_operations.h"
@@ -21,26 +21,13 @@ constexpr uint32_t kRate = 44100;
 constexpr size_t kSeconds = 180;
 
 const SourceClip& Clip(const std::string& folder) {
-    static const SourceClip clip = [&] {
-        std::vector<int16_t> samples(kRate * kSeconds * 2);
-        uint32_t seed = 7;
-        int32_t value = 0;
-        for (size_t i = 0; i < samples.size(); ++i) {
-            seed = seed * 1664525u + 1013904223u;
-            value = (value * 15) / 16 + static_cast<int32_t>(seed >> 22) - 512;
-            samples[i] = static_cast<int16_t>(value * 8);
-        }
-        return SourceClip(folder + "/bench.wav", FormatBlock::Pcm16(2, kRate), SamplesToBytes(samples));
-    }();
+    static const SourceClip clip(folder + "/bench.wav", FormatBlock::Pcm16(2, kRate),
+                                 SamplesToBytes(bench::BusyNoise(kRate * kSeconds * 2)));
     return clip;
 }
 
 std::string Folder() {
-    static const std::string folder = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kvt-mld-bench-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) std::abort();
-        return pattern;
-    }();
+    static const std::string folder = bench::MakeScratchFolder("kvt-mld-bench");
     return folder;
 }
 

@@ -4,11 +4,11 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "bench/support/bench_clip.h"
 #include "engine/mmf_encoder.h"
 #include "engine/pcm_operations.h"
 #include "platform/message.h"
@@ -20,26 +20,13 @@ constexpr uint32_t kRate = 44100;
 constexpr size_t kSeconds = 240;
 
 std::string Folder() {
-    static const std::string folder = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kvt-mmf-bench-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) std::abort();
-        return pattern;
-    }();
+    static const std::string folder = bench::MakeScratchFolder("kvt-mmf-bench");
     return folder;
 }
 
 const SourceClip& Clip() {
-    static const SourceClip clip = [] {
-        std::vector<int16_t> samples(kRate * kSeconds * 2);
-        uint32_t seed = 7;
-        int32_t value = 0;
-        for (int16_t& sample : samples) {
-            seed = seed * 1664525u + 1013904223u;
-            value = (value * 15) / 16 + static_cast<int32_t>(seed >> 22) - 512;
-            sample = static_cast<int16_t>(value * 8);
-        }
-        return SourceClip(Folder() + "/bench.wav", FormatBlock::Pcm16(2, kRate), SamplesToBytes(samples));
-    }();
+    static const SourceClip clip(Folder() + "/bench.wav", FormatBlock::Pcm16(2, kRate),
+                                 SamplesToBytes(bench::BusyNoise(kRate * kSeconds * 2)));
     return clip;
 }
 
