@@ -11,6 +11,7 @@
 #include "convert/input_loader.h"
 #include "platform/dialogs.h"
 #include "platform/message.h"
+#include "platform/temp_folder.h"
 
 namespace kvt {
 namespace {
@@ -26,15 +27,9 @@ constexpr const char* kUnplayable =
 
 class CompressedLoad : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/kvt-load-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        settings_.workFolder = dir_;
-    }
-    void TearDown() override { fs::remove_all(dir_); }
+    void SetUp() override { settings_.workFolder = folder_.Path(); }
 
-    std::string Path(const std::string& name) const { return (fs::path(dir_) / name).string(); }
+    std::string Path(const std::string& name) const { return folder_.File(name); }
 
     static int Run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()); }
 
@@ -52,8 +47,7 @@ protected:
     std::vector<uint8_t> ReferencePcm(const std::string& path) {
         std::string raw = Path("reference.raw");
         EXPECT_EQ(Run("ffmpeg -y -i '" + path + "' -f s16le '" + raw + "'"), 0);
-        std::ifstream in(raw, std::ios::binary);
-        return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        return ::kvt::testing::ReadFileBytes(raw);
     }
 
     std::string Script(const std::string& name, const std::string& body) {
@@ -76,7 +70,7 @@ protected:
         EXPECT_EQ(input_.pcm, previous_);
     }
 
-    std::string dir_;
+    ::kvt::testing::TempFolder folder_;
     Settings settings_;
     LoadedInput input_;
     std::vector<uint8_t> previous_;

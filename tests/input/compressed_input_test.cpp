@@ -13,6 +13,7 @@
 #include "input/pcm_decoder.h"
 #include "input/wave_file.h"
 #include "platform/message.h"
+#include "platform/temp_folder.h"
 
 namespace kvt {
 namespace {
@@ -25,14 +26,7 @@ constexpr const char* kUnplayable =
 
 class CompressedInputTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/kvt-decode-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    std::string Path(const std::string& name) const { return (fs::path(dir_) / name).string(); }
+    std::string Path(const std::string& name) const { return folder_.File(name); }
 
     // Runs a fixed command line of our own making; the paths are temp paths we chose.
     static int Run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()); }
@@ -62,8 +56,7 @@ protected:
     }
 
     static std::vector<int16_t> ReadSamples(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::vector<uint8_t> bytes = ::kvt::testing::ReadFileBytes(path);
         std::vector<int16_t> samples(bytes.size() / 2);
         std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
         return samples;
@@ -75,7 +68,7 @@ protected:
         return samples;
     }
 
-    std::string dir_;
+    ::kvt::testing::TempFolder folder_;
 };
 
 struct WmaCase {
@@ -243,9 +236,7 @@ TEST_F(FakeDecoder, ArgumentsArriveAsTheDecodeTemplateSays) {
     std::string decoder = Script("echoer", "for a in \"$@\"; do echo \"[$a]\"; done > '" + args + "'; : > \"$3\"");
     std::string out = Path("out $(x).wav");
     ASSERT_EQ(DecodeWithExternalProgram(decoder, input, out), 1);
-    std::ifstream in(args);
-    std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(all, "[--decode]\n[" + input + "]\n[" + out + "]\n");
+    EXPECT_EQ(::kvt::testing::ReadWholeFile(args), "[--decode]\n[" + input + "]\n[" + out + "]\n");
 }
 
 }  // namespace

@@ -192,7 +192,6 @@ TEST(WaveFileLoad, EmptyDataLoadsAndSavesAHeaderOnly) {
 
 TEST(WaveFileLoad, MissingFileOrFolderIsNotFound) {
     test::TempFolder folder;
-    ASSERT_TRUE(folder.Ok());
     for (const std::string& path : {folder.File("absent.wav"), folder.File("")}) {
         SCOPED_TRACE(path);
         MessageRecorder recorder;
@@ -205,9 +204,8 @@ TEST(WaveFileLoad, MissingFileOrFolderIsNotFound) {
 
 TEST(WaveFileLoad, ALaterFailedLoadDropsTheEarlierSamples) {
     test::TempFolder folder;
-    ASSERT_TRUE(folder.Ok());
     const std::string path = folder.File("in.wav");
-    test::WriteBytes(path, RiffImage({FmtChunk(1, 8000, 16), DataChunk(kPcm)}));
+    test::WriteFileBytes(path, RiffImage({FmtChunk(1, 8000, 16), DataChunk(kPcm)}));
     MessageRecorder recorder;
     WaveFile wave;
     ASSERT_TRUE(wave.Load(path));
@@ -337,14 +335,13 @@ TEST(WaveFileConvert, NormalisationRefusesOtherBitCounts) {
 
 TEST(WaveFileSave, WritesTheCanonicalFileAndNothingOnFailure) {
     test::TempFolder folder;
-    ASSERT_TRUE(folder.Ok());
     const std::vector<uint8_t> odd = {1, 2, 3, 4, 5};
     MessageRecorder recorder;
     WaveFile wave = Loaded(RiffImage({Body("PAD ", 2), FmtChunk(1, 8000, 8, 2), Body("LIST", 4), DataChunk(odd)}));
     EXPECT_EQ(recorder.Texts(), Tags({"LIST"}));
     const std::string path = folder.File("out.wav");
     ASSERT_TRUE(wave.Save(path));
-    const std::vector<uint8_t> saved = test::ReadBytes(path);
+    const std::vector<uint8_t> saved = test::ReadFileBytes(path);
     EXPECT_EQ(saved.size(), wave.SavedSize());
     EXPECT_EQ(saved.size(), odd.size() + 44);  // no pad byte after odd data
     EXPECT_EQ(saved, RiffImage({FmtChunk(1, 8000, 8), DataChunk(odd)}));

@@ -1,20 +1,18 @@
 #pragma once
-// Helpers for the WAV tests: RIFF images built chunk by chunk, a private temporary folder,
-// whole-file reads and an ffprobe look at a written file.
+// Helpers for the WAV tests: RIFF images built chunk by chunk and an ffprobe look at a
+// written file, with the shared temporary folder and whole-file helpers.
 
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/byte_order.h"
+#include "platform/temp_folder.h"
 
 namespace kvt::test {
 
@@ -68,36 +66,9 @@ inline std::vector<int16_t> Int16Samples(std::span<const uint8_t> bytes) {
     return samples;
 }
 
-// A folder of its own under the temporary folder, removed with everything in it.
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kvt-wave-XXXXXX").string();
-        if (mkdtemp(pattern.data())) path_ = pattern;
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    bool Ok() const { return !path_.empty(); }
-    std::string File(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
-
-inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-inline std::vector<uint8_t> ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using ::kvt::testing::ReadFileBytes;
+using ::kvt::testing::TempFolder;
+using ::kvt::testing::WriteFileBytes;
 
 // Runs a command with fixed arguments on a path of our temporary folder (no quotes in it)
 // and returns its standard output; nothing when it could not run or failed.

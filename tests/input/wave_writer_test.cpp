@@ -13,7 +13,6 @@ using Texts = std::vector<std::string>;
 
 class WaveWriterTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(folder.Ok()); }
     test::TempFolder folder;
 };
 
@@ -33,7 +32,7 @@ TEST_F(WaveWriterTest, CloseFillsBothSizesAndPadsOddData) {
         EXPECT_FALSE(writer.IsOpen());
         EXPECT_TRUE(recorder.Texts().empty());
 
-        const std::vector<uint8_t> file = test::ReadBytes(path);
+        const std::vector<uint8_t> file = test::ReadFileBytes(path);
         const size_t pad = count % 2;
         ASSERT_EQ(file.size(), 46 + count + pad);
         std::span<const uint8_t> bytes(file);
@@ -64,13 +63,13 @@ TEST_F(WaveWriterTest, CloseFillsBothSizesAndPadsOddData) {
 
 TEST_F(WaveWriterTest, OpenTruncatesAnExistingFile) {
     const std::string path = folder.File("old.wav");
-    test::WriteBytes(path, std::vector<uint8_t>(5000, 0xAA));
+    test::WriteFileBytes(path, std::vector<uint8_t>(5000, 0xAA));
     WaveWriter writer;
     ASSERT_EQ(writer.Open(path, 8000, 8, 1), 0);
     const uint8_t sample = 128;
     ASSERT_TRUE(writer.Write(&sample, 1));
     ASSERT_EQ(writer.Close(), 0);
-    EXPECT_EQ(test::ReadBytes(path).size(), 48u);
+    EXPECT_EQ(test::ReadFileBytes(path).size(), 48u);
 }
 
 TEST_F(WaveWriterTest, OpenRefusalsCarryTheirResults) {

@@ -182,7 +182,7 @@ TEST(AacEncoder, DecodedAudioMatchesTheInputAndBitRateIsPerChannel) {
         {44100, 2, 128000, 25.0},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.rate << " Hz, " << c.channels << " ch");
+        SCOPED_TRACE(::testing::Message() << c.rate << " Hz, " << c.channels << " ch");
         auto encoder = AacEncoder::Open(c.rate, c.channels);
         ASSERT_TRUE(encoder);
         AacConfiguration configuration = encoder->CurrentConfiguration();

@@ -9,9 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <numbers>
 #include <optional>
@@ -19,7 +17,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/temp_folder.h"
+
 namespace kvt::aac_test {
+
+using ::kvt::testing::ReadFileBytes;
+using ::kvt::testing::TempFolder;
 
 // Three tones whose levels move over time, interleaved for `channels`; the right channel
 // is a different mix so a swapped or dropped channel shows.
@@ -146,11 +149,6 @@ inline std::optional<std::vector<int16_t>> DecodeWithFfmpeg(const std::string& p
     return samples;
 }
 
-inline std::vector<uint8_t> ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // A 16-bit PCM WAV file (44-byte header).
 inline void WriteWav(const std::string& path, const std::vector<int16_t>& samples, int rate,
                      int channels) {
@@ -222,25 +220,5 @@ inline std::optional<BoxSpan> FindBoxPath(const std::vector<uint8_t>& bytes, con
 }
 
 inline const std::vector<std::string> kStsdPath = {"moov", "trak", "mdia", "minf", "stbl", "stsd"};
-
-// A fresh directory under the system temp folder, removed with everything in it.
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kvt-aac-XXXXXX").string();
-        path_ = mkdtemp(pattern.data()) ? pattern : std::string();
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& Path() const { return path_; }
-    std::string File(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
 
 }  // namespace kvt::aac_test

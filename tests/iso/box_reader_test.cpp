@@ -131,7 +131,7 @@ void ExpectBoxesFromTheInput(std::span<const uint8_t> damaged, const std::string
 }
 
 TEST(BoxReader, TruncatedMp4FilesKeepOnlyWholeBoxes) {
-    test::ScratchFolder folder;
+    test::TempFolder folder;
     const std::vector<uint8_t> file = test::MakeMp4(folder, 8000, 1, 0.5);
     ASSERT_GT(file.size(), 1000u) << "ffmpeg made no MP4 file";
     const BoxNode intact("root", file);
@@ -153,7 +153,7 @@ TEST(BoxReader, TruncatedMp4FilesKeepOnlyWholeBoxes) {
 }
 
 TEST(BoxReader, MutatedMp4FilesAreReadInBounds) {
-    test::ScratchFolder folder;
+    test::TempFolder folder;
     const std::vector<uint8_t> file = test::MakeMp4(folder, 16000, 2, 0.5);
     ASSERT_GT(file.size(), 1000u) << "ffmpeg made no MP4 file";
     std::mt19937 random(12345);
@@ -170,13 +170,13 @@ TEST(BoxReader, MutatedMp4FilesAreReadInBounds) {
 }
 
 TEST(BoxReader, SaveBodyWritesTheBodyOnly) {
-    test::ScratchFolder folder;
+    test::TempFolder folder;
     const std::vector<uint8_t> file = Box("moov", Box("mvhd", {1, 2, 3, 4}));
     const BoxNode root("root", file);
-    const std::string path = folder.Path("mvhd.bx");
+    const std::string path = folder.File("mvhd.bx");
     ASSERT_TRUE(root.Find("mvhd")->SaveBody(path));
-    EXPECT_THAT(test::ReadBytes(path), ElementsAre(1, 2, 3, 4));
-    EXPECT_FALSE(root.Find("mvhd")->SaveBody(folder.Path("missing/mvhd.bx")));
+    EXPECT_THAT(test::ReadFileBytes(path), ElementsAre(1, 2, 3, 4));
+    EXPECT_FALSE(root.Find("mvhd")->SaveBody(folder.File("missing/mvhd.bx")));
 }
 
 }  // namespace

@@ -15,8 +15,8 @@ namespace kvt {
 namespace {
 
 using test::BoxOffset;
-using test::ReadBytes;
-using test::ScratchFolder;
+using test::ReadFileBytes;
+using test::TempFolder;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
@@ -34,10 +34,10 @@ TEST(BoxSideFiles, PathsSitBesideTheScratchWav) {
 }
 
 TEST(BoxSideFiles, ExtractsTheEightBodiesOfAnMp4File) {
-    ScratchFolder folder;
+    TempFolder folder;
     const std::vector<uint8_t> file = test::MakeMp4(folder, 8000, 1, 0.5);
     ASSERT_GT(file.size(), 1000u) << "ffmpeg made no MP4 file";
-    const std::string scratchWav = folder.Path("tempkvt.wav");
+    const std::string scratchWav = folder.File("tempkvt.wav");
     MessageRecorder recorder;
     EXPECT_EQ(ExtractSideFiles(file, scratchWav), 8);
     EXPECT_THAT(recorder.Texts(), IsEmpty());
@@ -64,8 +64,8 @@ TEST(BoxSideFiles, ExtractsTheEightBodiesOfAnMp4File) {
 }
 
 TEST(BoxSideFiles, MissingBoxesAreReportedOneByOne) {
-    ScratchFolder folder;
-    const std::string scratchWav = folder.Path("tempkvt.wav");
+    TempFolder folder;
+    const std::string scratchWav = folder.File("tempkvt.wav");
     std::vector<uint8_t> file = {0, 0, 0, 12, 'f', 't', 'y', 'p', 'M', '4', 'A', ' ',
                                  0, 0, 0, 10, 'm', 'd', 'a', 't', 1, 2};
     MessageRecorder recorder;
@@ -104,12 +104,12 @@ std::string PacketsMd5(const std::string& path) {
 }
 
 TEST(BoxSideFiles, SplicedFileCarriesTheExternalFrames) {
-    ScratchFolder folder;
+    TempFolder folder;
     const std::vector<uint8_t> external = WithEightBytesBeforeTheFrames(test::MakeMp4(folder, 16000, 1, 1.5));
     ASSERT_FALSE(external.empty()) << "ffmpeg made no usable MP4 file";
-    const std::string externalPath = folder.Path("shifted.m4a");
-    test::WriteBytes(externalPath, external);
-    const std::string scratchWav = folder.Path("tempkvt.wav");
+    const std::string externalPath = folder.File("shifted.m4a");
+    test::WriteFileBytes(externalPath, external);
+    const std::string scratchWav = folder.File("tempkvt.wav");
     MessageRecorder recorder;
     ASSERT_EQ(ExtractSideFiles(external, scratchWav), 8);
 
@@ -120,33 +120,33 @@ TEST(BoxSideFiles, SplicedFileCarriesTheExternalFrames) {
     File3gpOptions options;
     options.spliced = true;
     options.title = "ext";
-    const std::string path = folder.Path("ring.3gp");
+    const std::string path = folder.File("ring.3gp");
     File_3gp writer(scratchWav);
     ASSERT_TRUE(writer.Write(path, AacTrack{ownPayload, ownSizes, info, 1, 16000, 2, 48000}, options));
     EXPECT_THAT(recorder.Texts(), IsEmpty());
 
     EXPECT_EQ(PacketsMd5(path), PacketsMd5(externalPath));
     EXPECT_EQ(test::RunCommand("ffmpeg -v error -i " + path + " -f null - 2>&1"), "");
-    const std::vector<uint8_t> image = ReadBytes(path);
+    const std::vector<uint8_t> image = ReadFileBytes(path);
     EXPECT_EQ(std::string(image.begin() + 8, image.begin() + 12), "3gp5");
     for (std::string_view type : kSideFileTypes) EXPECT_FALSE(std::filesystem::exists(SideFilePath(scratchWav, type)));
 }
 
 TEST(BoxSideFiles, UnshiftedExternalFramesFallBackToOwn) {
-    ScratchFolder folder;
+    TempFolder folder;
     const std::vector<uint8_t> external = test::MakeMp4(folder, 8000, 1, 0.5);
-    const std::string scratchWav = folder.Path("tempkvt.wav");
+    const std::string scratchWav = folder.File("tempkvt.wav");
     MessageRecorder recorder;
     ASSERT_EQ(ExtractSideFiles(external, scratchWav), 8);
     const std::optional<test::AacFrames> frames = test::MakeAacFrames(folder, 8000, 1, 0.5);
     ASSERT_TRUE(frames.has_value());
     File3gpOptions options;
     options.spliced = true;
-    const std::string path = folder.Path("ring.3gp");
+    const std::string path = folder.File("ring.3gp");
     ASSERT_TRUE(File_3gp(scratchWav).Write(
         path, AacTrack{frames->payload, frames->sizes, frames->decoderInfo, 1, 8000, 2, 48000}, options));
     EXPECT_EQ(recorder.Texts(), std::vector<std::string>{std::string(kExternalFallbackMessage)});
-    EXPECT_EQ(PacketsMd5(path), PacketsMd5(folder.Path("frames.aac")));
+    EXPECT_EQ(PacketsMd5(path), PacketsMd5(folder.File("frames.aac")));
 }
 
 }  // namespace

@@ -7,48 +7,19 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <initializer_list>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/byte_order.h"
-#include "platform/paths.h"
+#include "platform/temp_folder.h"
 
 namespace kvt::test {
 
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        std::string pattern = JoinPath(TemporaryFolder(), "kvt-iso-XXXXXX");
-        if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    std::string Path(std::string_view name) const { return JoinPath(path_, name); }
-    const std::string& Folder() const { return path_; }
-
-private:
-    std::string path_;
-};
-
-inline std::vector<uint8_t> ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void WriteBytes(const std::string& path, std::span<const uint8_t> bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
+using ::kvt::testing::ReadFileBytes;
+using ::kvt::testing::TempFolder;
+using ::kvt::testing::WriteFileBytes;
 
 // Standard output of a shell command (the paths used are plain ASCII temp names).
 inline std::string RunCommand(const std::string& command) {
@@ -105,12 +76,12 @@ inline std::optional<uint64_t> BoxOffset(std::span<const uint8_t> image, std::in
 }
 
 // An MP4 file made by the ffmpeg program from a sine.
-inline std::vector<uint8_t> MakeMp4(const ScratchFolder& folder, int sampleRate, int channels, double seconds) {
-    const std::string path = folder.Path("external.m4a");
+inline std::vector<uint8_t> MakeMp4(const TempFolder& folder, int sampleRate, int channels, double seconds) {
+    const std::string path = folder.File("external.m4a");
     RunCommand("ffmpeg -v error -y -f lavfi -i sine=frequency=330:sample_rate=" + std::to_string(sampleRate) +
                ":duration=" + std::to_string(seconds) + " -ac " + std::to_string(channels) + " -c:a aac -b:a 48k " +
                path + " 2>&1");
-    return ReadBytes(path);
+    return ReadFileBytes(path);
 }
 
 struct AacFrames {
@@ -123,13 +94,13 @@ struct AacFrames {
 
 // Encodes `seconds` of a sine with ffmpeg's AAC encoder to ADTS and splits it into raw
 // frames. Nothing when ffmpeg is missing or the stream cannot be parsed.
-inline std::optional<AacFrames> MakeAacFrames(const ScratchFolder& folder, int sampleRate, int channels,
+inline std::optional<AacFrames> MakeAacFrames(const TempFolder& folder, int sampleRate, int channels,
                                               double seconds) {
-    const std::string adts = folder.Path("frames.aac");
+    const std::string adts = folder.File("frames.aac");
     RunCommand("ffmpeg -v error -y -f lavfi -i sine=frequency=440:sample_rate=" + std::to_string(sampleRate) +
                ":duration=" + std::to_string(seconds) + " -ac " + std::to_string(channels) +
                " -c:a aac -b:a 64k -f adts " + adts + " 2>&1");
-    const std::vector<uint8_t> stream = ReadBytes(adts);
+    const std::vector<uint8_t> stream = ReadFileBytes(adts);
     AacFrames frames;
     frames.sampleRate = sampleRate;
     frames.channels = channels;

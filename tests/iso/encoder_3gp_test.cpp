@@ -23,7 +23,7 @@ size_t ExpectedFrames(uint32_t paddedBytes, int channels) {
     return (paddedBytes + callBytes - 1) / callBytes - 1;  // the first call is look-ahead
 }
 
-class Encoder3gpTest : public testing::Test {
+class Encoder3gpTest : public ::testing::Test {
 protected:
     int Convert(Encoder3gp& encoder, int kind, int bitRate, int rate, int channels, int streaming = 0,
                 int longBlocksOnly = 0) {
@@ -31,7 +31,7 @@ protected:
         return encoder.Convert3gp(kind, bitRate, rate, channels, streaming, 0, longBlocksOnly, "", "", 0, noProgram);
     }
 
-    aac_test::TempDir dir_;
+    aac_test::TempFolder dir_;
     MessageRecorder messages_;
 };
 
@@ -63,7 +63,7 @@ TEST_F(Encoder3gpTest, PadsTheClipWithSilenceThatCarriesItsEndOut) {
         {16000, 1, 16000, 32000 + 6400},   // 200 ms
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.clipRate << " Hz -> " << c.requestedRate);
+        SCOPED_TRACE(::testing::Message() << c.clipRate << " Hz -> " << c.requestedRate);
         const auto samples = aac_test::MusicLike(c.clipRate, c.channels, 1.0);
         const SourceClip clip = MakeClip(dir_.File("song.wav"), samples, c.clipRate, c.channels);
         Encoder3gp encoder(clip);
@@ -92,7 +92,7 @@ TEST_F(Encoder3gpTest, FilesReadByFfprobeAndDecodeToTheConvertedClip) {
         {1, 22050, 1, 32000, 1, 96000},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "kind " << c.kind << ", " << c.clipRate << "/" << c.clipChannels
+        SCOPED_TRACE(::testing::Message() << "kind " << c.kind << ", " << c.clipRate << "/" << c.clipChannels
                                         << " -> " << c.rate << "/" << c.channels);
         const auto samples = aac_test::MusicLike(c.clipRate, c.clipChannels, 1.5);
         const SourceClip clip = MakeClip(dir_.File("tone.wav"), samples, c.clipRate, c.clipChannels);

@@ -31,7 +31,7 @@ std::vector<uint8_t> BoxBytes(const std::vector<uint8_t>& file, const std::vecto
     return {file.begin() + box->offset, file.begin() + box->offset + box->size};
 }
 
-class ExternalEncoderTest : public testing::Test {
+class ExternalEncoderTest : public ::testing::Test {
 protected:
     void SetUp() override {
         samples_ = aac_test::MusicLike(kRate, 2, 1.5);
@@ -70,7 +70,7 @@ protected:
     }
 
     static constexpr int kRate = 22050;
-    aac_test::TempDir dir_;
+    aac_test::TempFolder dir_;
     MessageRecorder messages_;
     std::string scratch_ = dir_.File("tempkvt.wav");
     std::vector<int16_t> samples_;
@@ -99,7 +99,7 @@ TEST(ExternalEncoderArguments, OneArgumentPerFieldWithTheRateAfterBr) {
 
 TEST_F(ExternalEncoderTest, SplicesTheProgramsBoxesAndCleansUp) {
     for (int streaming : {0, 1}) {
-        SCOPED_TRACE(testing::Message() << "streaming " << streaming);
+        SCOPED_TRACE(::testing::Message() << "streaming " << streaming);
         std::string program = KVT_FAKE_AAC_ENCODER;
         ASSERT_EQ(Convert(1, 2, program, streaming), 1);
         EXPECT_EQ(program, KVT_FAKE_AAC_ENCODER);
@@ -107,8 +107,8 @@ TEST_F(ExternalEncoderTest, SplicesTheProgramsBoxesAndCleansUp) {
         // Side files and the program input are gone; the program output stays.
         EXPECT_EQ(Leftovers({"tempkvt.wav"}), (std::vector<std::string>{"song.3gp", "tempkvt.m4a"}));
 
-        const auto file = aac_test::ReadAll(dir_.File("song.3gp"));
-        const auto m4a = aac_test::ReadAll(dir_.File("tempkvt.m4a"));
+        const auto file = aac_test::ReadFileBytes(dir_.File("song.3gp"));
+        const auto m4a = aac_test::ReadFileBytes(dir_.File("tempkvt.m4a"));
         ASSERT_GE(file.size(), 12u);
         EXPECT_EQ(std::string(file.begin() + 8, file.begin() + 12), streaming ? "mmp4" : "3gp5");
         if (streaming == 0) {
@@ -166,7 +166,7 @@ TEST_F(ExternalEncoderTest, FallsBackToTheBuiltInEncoder) {
         EXPECT_EQ(Leftovers({"tempkvt.wav", "silent", "failing", "not-executable"}),
                   std::vector<std::string>{"song.3gp"});
         // Written by the built-in encoder: its own brand.
-        const auto file = aac_test::ReadAll(dir_.File("song.3gp"));
+        const auto file = aac_test::ReadFileBytes(dir_.File("song.3gp"));
         EXPECT_EQ(std::string(file.begin() + 8, file.begin() + 12), "mmp4");
         EXPECT_TRUE(aac_test::DecodeWithFfmpeg(dir_.File("song.3gp")));
         fs::remove(dir_.File("song.3gp"));
@@ -191,12 +191,12 @@ TEST_F(ExternalEncoderTest, ProgramGetsTheWorkFileFittedToTheChannelsAndTheRateA
     const std::string program = Script("recorder", "cp \"$5\" \"" + dir_.File("seen.wav") + "\"\necho \"$2\" > \"" +
                                                       dir_.File("br.txt") + "\"");
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.fileChannels << " -> " << c.requested);
+        SCOPED_TRACE(::testing::Message() << c.fileChannels << " -> " << c.requested);
         const auto work = aac_test::MusicLike(kRate, c.fileChannels, 0.5);
         aac_test::WriteWav(scratch_, work, kRate, c.fileChannels);
         std::string path = program;
         ASSERT_EQ(Convert(1, c.requested, path), 1);
-        const auto seen = aac_test::ReadAll(dir_.File("seen.wav"));
+        const auto seen = aac_test::ReadFileBytes(dir_.File("seen.wav"));
         ASSERT_EQ(seen.size(), 44 + work.size() * 2 * c.given / c.fileChannels);
         EXPECT_EQ(seen[22], c.given);
         if (c.fileChannels == 2 && c.given == 1) {

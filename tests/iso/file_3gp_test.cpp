@@ -18,8 +18,8 @@
 namespace kvt {
 namespace {
 
-using test::ReadBytes;
-using test::ScratchFolder;
+using test::ReadFileBytes;
+using test::TempFolder;
 using test::TopLevelBoxes;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
@@ -304,24 +304,24 @@ TEST(File3gpNotices, JapaneseInTheFileNameIsReportedAndWritingGoesOn) {
 }
 
 TEST(File3gpWrite, WritesTheImageAndRemuxesOnly3gp) {
-    ScratchFolder folder;
+    TempFolder folder;
     const SyntheticStream stream;
     for (int type : {1, 2}) {
         MessageRecorder recorder;
-        const std::string path = folder.Path(type == 1 ? "ring.3gp" : "ring.3g2");
+        const std::string path = folder.File(type == 1 ? "ring.3gp" : "ring.3g2");
         std::vector<std::string> remuxed;
         File3gpOptions options = Options(type);
         options.remux = [&](const std::string& p) { remuxed.push_back(p); };
         File_3gp writer;
         ASSERT_TRUE(writer.Write(path, stream.Track(), options));
-        EXPECT_EQ(ReadBytes(path), Build(stream.Track(), Options(type)));
+        EXPECT_EQ(ReadFileBytes(path), Build(stream.Track(), Options(type)));
         EXPECT_EQ(remuxed, type == 1 ? std::vector<std::string>{path} : std::vector<std::string>{});
         EXPECT_THAT(recorder.Texts(), IsEmpty());
     }
 }
 
 TEST(File3gpWrite, RefusalsLeaveNoFile) {
-    ScratchFolder folder;
+    TempFolder folder;
     const SyntheticStream stream;
     const SyntheticStream tooLong(kMaxAacFrames + 1);
     AacTrack noBlockAlign = stream.Track();
@@ -336,11 +336,11 @@ TEST(File3gpWrite, RefusalsLeaveNoFile) {
         std::string_view message;
     };
     const Case cases[] = {
-        {"too many frames", tooLong.Track(), 1, folder.Path("long.3gp"), kTooManyFramesMessage},
-        {"unknown type", stream.Track(), 3, folder.Path("three.3gp"), kBadFileTypeMessage},
-        {"no block align", noBlockAlign, 1, folder.Path("align.3gp"), kBadFileTypeMessage},
-        {"frames beyond payload", shortPayload, 1, folder.Path("short.3gp"), kBadFileTypeMessage},
-        {"missing folder", stream.Track(), 1, folder.Path("none/ring.3gp"), kFileNotWritableMessage},
+        {"too many frames", tooLong.Track(), 1, folder.File("long.3gp"), kTooManyFramesMessage},
+        {"unknown type", stream.Track(), 3, folder.File("three.3gp"), kBadFileTypeMessage},
+        {"no block align", noBlockAlign, 1, folder.File("align.3gp"), kBadFileTypeMessage},
+        {"frames beyond payload", shortPayload, 1, folder.File("short.3gp"), kBadFileTypeMessage},
+        {"missing folder", stream.Track(), 1, folder.File("none/ring.3gp"), kFileNotWritableMessage},
     };
     for (const Case& c : cases) {
         MessageRecorder recorder;
@@ -349,11 +349,11 @@ TEST(File3gpWrite, RefusalsLeaveNoFile) {
         EXPECT_EQ(recorder.Texts(), std::vector<std::string>{std::string(c.message)}) << c.name;
         EXPECT_FALSE(std::filesystem::exists(c.path)) << c.name;
     }
-    EXPECT_TRUE(std::filesystem::is_empty(folder.Folder())) << "no temporary file stays behind";
+    EXPECT_TRUE(std::filesystem::is_empty(folder.Path())) << "no temporary file stays behind";
 
     const SyntheticStream longest(kMaxAacFrames);
     MessageRecorder recorder;
-    EXPECT_TRUE(File_3gp().BuildImage(folder.Path("longest.3gp"), longest.Track(), Options(1)).has_value());
+    EXPECT_TRUE(File_3gp().BuildImage(folder.File("longest.3gp"), longest.Track(), Options(1)).has_value());
     EXPECT_THAT(recorder.Texts(), IsEmpty());
 }
 
@@ -378,13 +378,13 @@ struct ExternalSideFiles {
             {"stsd", &stsd}, {"stts", &stts}, {"stsc", &stsc}, {"stsz", &stsz},
             {"stco", &stco}, {"hdlr", &hdlr}, {"mvhd", &mvhd}, {"mdat", &mdat}};
         for (const auto& [type, bytes] : files)
-            if (type != skip) test::WriteBytes(SideFilePath(scratchWav, type), *bytes);
+            if (type != skip) test::WriteFileBytes(SideFilePath(scratchWav, type), *bytes);
     }
 };
 
 TEST(File3gpSplice, ExternalBoxesAndPayloadReplaceOwn) {
-    ScratchFolder folder;
-    const std::string scratchWav = folder.Path("tempkvt.wav");
+    TempFolder folder;
+    const std::string scratchWav = folder.File("tempkvt.wav");
     const ExternalSideFiles external;
     external.Save(scratchWav);
     const SyntheticStream stream;
@@ -392,11 +392,11 @@ TEST(File3gpSplice, ExternalBoxesAndPayloadReplaceOwn) {
     options.spliced = true;
     MessageRecorder recorder;
     File_3gp writer(scratchWav);
-    const std::string path = folder.Path("ring.3gp");
+    const std::string path = folder.File("ring.3gp");
     ASSERT_TRUE(writer.Write(path, stream.Track(), options));
     EXPECT_THAT(recorder.Texts(), IsEmpty());
 
-    const std::vector<uint8_t> image = ReadBytes(path);
+    const std::vector<uint8_t> image = ReadFileBytes(path);
     EXPECT_EQ(std::string(image.begin(), image.begin() + 24),
               std::string("\0\0\0\x18" "ftyp" "3gp5" "\0\0\0\x0A" "3gp5" "3gp4", 24));
     const BoxNode root("root", image);
@@ -441,8 +441,8 @@ TEST(File3gpSplice, UnusableSampleTablesKeepTheWritersOwn) {
     const std::vector<uint8_t> own = Build(stream.Track(), Options(1));
     const BoxNode ownRoot("root", own);
     for (const Case& c : cases) {
-        ScratchFolder folder;
-        const std::string scratchWav = folder.Path("tempkvt.wav");
+        TempFolder folder;
+        const std::string scratchWav = folder.File("tempkvt.wav");
         ExternalSideFiles external;
         if (c.damage) c.damage(external);
         external.Save(scratchWav, c.missing);
@@ -450,9 +450,9 @@ TEST(File3gpSplice, UnusableSampleTablesKeepTheWritersOwn) {
         options.spliced = true;
         MessageRecorder recorder;
         File_3gp writer(scratchWav);
-        const std::string path = folder.Path("ring.3gp");
+        const std::string path = folder.File("ring.3gp");
         ASSERT_TRUE(writer.Write(path, stream.Track(), options)) << c.name;
-        const std::vector<uint8_t> image = ReadBytes(path);
+        const std::vector<uint8_t> image = ReadFileBytes(path);
         const BoxNode root("root", image);
         const bool tablesUsed = c.missing == "mvhd";
         EXPECT_EQ(recorder.Texts(), tablesUsed ? std::vector<std::string>{}
@@ -498,7 +498,7 @@ std::vector<std::string> AtomTree(const std::string& path) {
 }
 
 TEST(File3gpReaders, FfprobeAndFfmpegReadRealAacFrames) {
-    ScratchFolder folder;
+    TempFolder folder;
     struct Case {
         int rate, channels, type;
     };
@@ -508,7 +508,7 @@ TEST(File3gpReaders, FfprobeAndFfmpegReadRealAacFrames) {
         ASSERT_TRUE(frames.has_value()) << "ffmpeg made no AAC frames";
         const AacTrack track{frames->payload, frames->sizes, frames->decoderInfo, c.channels, c.rate, 2 * c.channels,
                              64000};
-        const std::string path = folder.Path(c.type == 1 ? "ring.3gp" : "ring.3g2");
+        const std::string path = folder.File(c.type == 1 ? "ring.3gp" : "ring.3g2");
         File_3gp writer;
         ASSERT_TRUE(writer.Write(path, track, Options(c.type)));
 
@@ -521,20 +521,20 @@ TEST(File3gpReaders, FfprobeAndFfmpegReadRealAacFrames) {
         EXPECT_EQ(fields.at("duration_ts"), std::to_string(frames->sizes.size() * 1024)) << label;
 
         // The container carries the frames untouched: both decode to the same samples.
-        const std::string fromAdts = test::RunCommand("ffmpeg -v error -i " + folder.Path("frames.aac") + " -f s16le - | md5sum");
-        const std::string errors = test::RunCommand("ffmpeg -v error -y -i " + path + " -f s16le " + folder.Path("pcm") + " 2>&1");
+        const std::string fromAdts = test::RunCommand("ffmpeg -v error -i " + folder.File("frames.aac") + " -f s16le - | md5sum");
+        const std::string errors = test::RunCommand("ffmpeg -v error -y -i " + path + " -f s16le " + folder.File("pcm") + " 2>&1");
         EXPECT_EQ(errors, "") << label;
         EXPECT_NE(fromAdts, test::kEmptyMd5) << label;
-        EXPECT_EQ(test::RunCommand("md5sum < " + folder.Path("pcm")), fromAdts) << label;
+        EXPECT_EQ(test::RunCommand("md5sum < " + folder.File("pcm")), fromAdts) << label;
     }
 }
 
 TEST(File3gpReaders, AtomicParsleyShowsTheBoxOrder) {
-    ScratchFolder folder;
+    TempFolder folder;
     const SyntheticStream stream;
     File3gpOptions options = Options(1);
     options.author = "me";
-    const std::string path3gp = folder.Path("ring.3gp");
+    const std::string path3gp = folder.File("ring.3gp");
     ASSERT_TRUE(File_3gp().Write(path3gp, stream.Track(), options));
     // AtomicParsley does not look inside "drm " and "udta".
     const std::vector<std::string> expected3gp = {
@@ -543,7 +543,7 @@ TEST(File3gpReaders, AtomicParsleyShowsTheBoxOrder) {
         "5stsc", "5stsz", "5stco", "1udta", "0free", "0free", "0mdat"};
     EXPECT_EQ(AtomTree(path3gp), expected3gp);
 
-    const std::string path3g2 = folder.Path("ring.3g2");
+    const std::string path3g2 = folder.File("ring.3g2");
     ASSERT_TRUE(File_3gp().Write(path3g2, stream.Track(), Options(2)));
     const std::vector<std::string> expected3g2 = {
         "0ftyp", "0mdat", "0moov", "1mvhd", "1trak", "2tkhd", "2mdia", "3mdhd", "3hdlr", "3minf", "4smhd",

@@ -28,7 +28,7 @@ size_t IndexOf(const std::vector<std::string>& types, const std::string& type) {
     return static_cast<size_t>(std::find(types.begin(), types.end(), type) - types.begin());
 }
 
-class RemuxTest : public testing::Test {
+class RemuxTest : public ::testing::Test {
 protected:
     // A 3GP file written by the built-in path, optionally re-muxed by it.
     std::string Write3gp(int streaming, int kind = 1) {
@@ -49,18 +49,18 @@ protected:
         return names;
     }
 
-    aac_test::TempDir dir_;
+    aac_test::TempFolder dir_;
     MessageRecorder messages_;
 };
 
 TEST_F(RemuxTest, StreamingFileHasMovieFirstAndTheBrandsOfTheHandsets) {
-    testing::internal::CaptureStderr();
+    ::testing::internal::CaptureStderr();
     const std::string path = Write3gp(1);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Converting to 3GP file...\n");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Converting to 3GP file...\n");
     EXPECT_TRUE(messages_.Texts().empty());
     EXPECT_TRUE(Others(path).empty());
 
-    const auto file = aac_test::ReadAll(path);
+    const auto file = aac_test::ReadFileBytes(path);
     const auto types = TopLevelTypes(file);
     ASSERT_LT(IndexOf(types, "mdat"), types.size());
     EXPECT_EQ(types.front(), "ftyp");
@@ -91,7 +91,7 @@ TEST_F(RemuxTest, StreamingFileHasMovieFirstAndTheBrandsOfTheHandsets) {
 
 TEST_F(RemuxTest, ThreeG2IsNeverRemuxed) {
     const std::string path = Write3gp(1, 2);
-    const auto file = aac_test::ReadAll(path);
+    const auto file = aac_test::ReadFileBytes(path);
     EXPECT_EQ(TopLevelTypes(file), (std::vector<std::string>{"ftyp", "mdat", "moov"}));
     EXPECT_EQ(std::string(file.begin() + 8, file.begin() + 12), "3g2a");
 }
@@ -113,7 +113,7 @@ TEST_F(RemuxTest, FailureLeavesTheFileAsItWasAndNoScratch) {
         {"not a media file", {'j', 'u', 'n', 'k', 0, 1, 2, 3}, "読み込みエラー。"},
         {"empty file", {}, "読み込みエラー。"},
         // PCM cannot go into a 3GP file: the muxer refuses it.
-        {"track the 3GP muxer refuses", aac_test::ReadAll(wavPath), "エラー。"},
+        {"track the 3GP muxer refuses", aac_test::ReadFileBytes(wavPath), "エラー。"},
     };
     fs::remove(wavPath);
     for (const Case& c : cases) {
@@ -122,11 +122,11 @@ TEST_F(RemuxTest, FailureLeavesTheFileAsItWasAndNoScratch) {
         const std::string path = dir_.File("broken.3gp");
         std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(c.content.data()),
                                                     static_cast<std::streamsize>(c.content.size()));
-        testing::internal::CaptureStderr();
+        ::testing::internal::CaptureStderr();
         EXPECT_FALSE(RemuxForStreaming(path));
-        testing::internal::GetCapturedStderr();
+        ::testing::internal::GetCapturedStderr();
         EXPECT_EQ(messages_.Texts(), std::vector<std::string>{c.message});
-        EXPECT_EQ(aac_test::ReadAll(path), c.content);
+        EXPECT_EQ(aac_test::ReadFileBytes(path), c.content);
         EXPECT_TRUE(Others(path).empty());
     }
 }

@@ -1,13 +1,16 @@
 #pragma once
 // A fresh folder under the temporary folder, removed with everything in it at the end of
-// the test.
+// the test, and whole-file reads and writes for the tests.
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <span>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kvt::testing {
@@ -33,6 +36,7 @@ public:
 
     const std::string& Path() const { return path_; }
     std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+    std::string File(std::string_view name) const { return path_ + "/" + std::string(name); }
 
     // Writes `bytes` to `name` inside the folder and returns the full path.
     std::string Write(const std::string& name, const std::string& bytes) const {
@@ -48,6 +52,16 @@ private:
 inline std::string ReadWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+inline std::vector<uint8_t> ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void WriteFileBytes(const std::string& path, std::span<const uint8_t> bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 }  // namespace kvt::testing
