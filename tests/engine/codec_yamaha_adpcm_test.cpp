@@ -2,17 +2,12 @@
 // ADPCM decoder (an independent implementation) for the signal-to-noise ratio.
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "codec_test_signals.h"
 #include "engine/sample_codecs.h"
-#include "platform/process.h"
+#include "ffmpeg_yamaha_decoder.h"
 
 namespace kvt {
 namespace {
@@ -38,49 +33,6 @@ TEST(YamahaAdpcmTest, GoldenCodes) {
     EXPECT_EQ(EncodeYamahaAdpcm(c.samples), c.bytes) << c.fault;
 }
 
-// Decodes bytes with `ffmpeg -f u8 -c:a adpcm_yamaha` in a temporary folder.
-class FfmpegYamahaDecoder {
- public:
-  FfmpegYamahaDecoder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kvt-yamaha-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) folder_ = pattern;
-  }
-  ~FfmpegYamahaDecoder() {
-    std::error_code ignored;
-    if (!folder_.empty()) std::filesystem::remove_all(folder_, ignored);
-  }
-
-  std::vector<int16_t> Decode(const std::vector<uint8_t>& bytes) {
-    if (folder_.empty()) {
-      ADD_FAILURE() << "no temporary folder";
-      return {};
-    }
-    const auto raw = folder_ / "codes.raw";
-    const auto pcm = folder_ / "decoded.pcm";
-    std::ofstream(raw, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    const LaunchResult result = RunProgram(
-        "ffmpeg",
-        {"-nostdin", "-loglevel", "error", "-y", "-f", "u8", "-ar", "8000", "-ac", "1", "-c:a",
-         "adpcm_yamaha", "-i", raw.string(), "-f", "s16le", pcm.string()},
-        std::chrono::seconds(30));
-    if (result.outcome != LaunchOutcome::Finished || result.exitCode != 0) {
-      ADD_FAILURE() << "ffmpeg did not decode the codes";
-      return {};
-    }
-    std::ifstream in(pcm, std::ios::binary);
-    const std::vector<char> data((std::istreambuf_iterator<char>(in)), {});
-    std::vector<int16_t> samples(data.size() / 2);
-    for (size_t i = 0; i < samples.size(); ++i)
-      samples[i] = static_cast<int16_t>(static_cast<uint8_t>(data[2 * i]) |
-                                        (static_cast<uint8_t>(data[2 * i + 1]) << 8));
-    return samples;
-  }
-
- private:
-  std::filesystem::path folder_;
-};
-
 struct SnrCase {
   const char* name;
   std::vector<int16_t> samples;
@@ -94,10 +46,9 @@ TEST(YamahaAdpcmTest, FfmpegDecoderReproducesTheSignal) {
       {"full-scale square (predictor and step at their limits)", test::FullScaleSquare(4001, 400),
        10.0},
   };
-  FfmpegYamahaDecoder decoder;
   for (const auto& c : cases) {
     const auto codes = EncodeYamahaAdpcm(c.samples);
-    const auto decoded = decoder.Decode(codes);
+    const auto decoded = test::DecodeYamahaWithFfmpeg(codes, 8000);
     ASSERT_EQ(decoded.size(), c.samples.size() / 2 * 2) << c.name;
     const double snr = test::SignalToNoiseDb(c.samples, decoded);
     RecordProperty(c.name, std::to_string(snr));

@@ -146,7 +146,7 @@ TEST(EngineFileImage, LoadAndSaveReportFilesThatCannotBeUsed) {
     MessageRecorder recorder;
     EngineFile file;
     EXPECT_EQ(file.Load(folder.File("missing.wav")), 0);
-    EXPECT_EQ(file.Load(folder.Path().string()), 0);  // a folder is not a file
+    EXPECT_EQ(file.Load(folder.Path()), 0);  // a folder is not a file
     file.image = Hex("01020304");
     file.imageSize = 4;
     EXPECT_EQ(file.Save(folder.File("no/such/folder/out.bin")), 0);

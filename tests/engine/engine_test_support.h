@@ -1,13 +1,10 @@
 #pragma once
-// Helpers for the engine and MLD tests: a temporary folder, hex byte strings, PCM clips.
+// Helpers for the engine and MLD tests: hex byte strings and PCM clips, and the shared
+// temporary folder and whole-file helpers.
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <span>
 #include <string>
 #include <string_view>
@@ -16,30 +13,13 @@
 #include "engine/engine_file.h"
 #include "engine/format_block.h"
 #include "engine/pcm_operations.h"
+#include "platform/temp_folder.h"
 
 namespace kvt::engine_test {
 
-// A fresh folder under the temporary folder, removed with everything in it.
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kvt-engine-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) ADD_FAILURE() << "cannot create a temporary folder";
-        path_ = pattern;
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    std::string File(std::string_view name) const { return (path_ / name).string(); }
-    const std::filesystem::path& Path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
+using ::kvt::testing::ReadFileBytes;
+using ::kvt::testing::TempFolder;
+using ::kvt::testing::WriteFileBytes;
 
 // "00 FF d0" -> {0x00, 0xFF, 0xD0}; spaces and commas are ignored.
 inline std::vector<uint8_t> Hex(std::string_view text) {
@@ -59,16 +39,6 @@ inline std::vector<uint8_t> Hex(std::string_view text) {
         }
     }
     return bytes;
-}
-
-inline std::vector<uint8_t> ReadFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void WriteFileBytes(const std::string& path, std::span<const uint8_t> bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 inline SourceClip MakeClip(std::string path, uint16_t channels, uint32_t rate,

@@ -4,20 +4,19 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <numbers>
 
 #include "engine/byte_order.h"
 #include "engine/mld_encoder.h"
 #include "engine/pcm_operations.h"
 #include "engine_test_support.h"
+#include "ffmpeg_yamaha_decoder.h"
 #include "platform/message.h"
 
 namespace kvt {
 namespace {
 
 TEST(MldDecode, YamahaCodesOfARowOneFileDecodeBackToTheSine) {
-    if (std::system("ffmpeg -version > /dev/null 2>&1") != 0) GTEST_SKIP() << "ffmpeg is not installed";
     engine_test::TempFolder folder;
     std::vector<int16_t> sine(8000);
     for (size_t i = 0; i < sine.size(); ++i)
@@ -33,13 +32,7 @@ TEST(MldDecode, YamahaCodesOfARowOneFileDecodeBackToTheSine) {
     ASSERT_EQ(GetBe32(f.subspan(event, 3 + 4)) & 0xFFFFFF00u, 0x00FFFF00u);
     const size_t pieceSize = GetBe16(f.subspan(event + 3)) - 5;
     ASSERT_EQ(pieceSize, 4000u);
-    const std::string raw = folder.File("codes.raw");
-    const std::string pcm = folder.File("decoded.raw");
-    engine_test::WriteFileBytes(raw, f.subspan(event + 10, pieceSize));
-    const std::string command = "ffmpeg -v error -y -f u8 -ar 8000 -ac 1 -c:a adpcm_yamaha -i '" + raw +
-                                "' -f s16le '" + pcm + "'";
-    ASSERT_EQ(std::system(command.c_str()), 0);
-    const std::vector<int16_t> decoded = BytesToSamples(engine_test::ReadFileBytes(pcm));
+    const std::vector<int16_t> decoded = test::DecodeYamahaWithFfmpeg(f.subspan(event + 10, pieceSize), 8000);
     ASSERT_EQ(decoded.size(), sine.size());
 
     double signal = 0, noise = 0;

@@ -72,7 +72,7 @@ TEST(MldEncoder, EveryRowAtEveryRateWritesItsLayoutOrRefuses) {
     constexpr double kSeconds = 5.0;
     for (int preset = 1; preset <= 18; ++preset) {
         for (const uint32_t rate : {4000u, 8000u, 16000u, 32000u}) {
-            SCOPED_TRACE(testing::Message() << "row " << preset << " at " << rate);
+            SCOPED_TRACE(::testing::Message() << "row " << preset << " at " << rate);
             const RowFacts& facts = kRows[preset];
             const bool stereo = preset >= 13 && preset <= 17;
             const int allowed[] = {facts.f04, facts.f08, facts.f16, facts.f32};
@@ -202,7 +202,7 @@ TEST(MldEncoder, SizeCeilingWarnsOnlyAboveTheLimitAndStillWrites) {
 
 TEST(MldEncoder, OutputPathAndTitleRules) {
     engine_test::TempFolder folder;
-    std::filesystem::create_directory(folder.Path() / "x.y");
+    std::filesystem::create_directory(folder.File("x.y"));
     const struct {
         std::string path;
         std::string file;

@@ -2,11 +2,6 @@
 
 #include <gtest/gtest.h>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavutil/channel_layout.h>
-}
-
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -17,6 +12,7 @@ extern "C" {
 
 #include "engine/format_block.h"
 #include "engine/pcm_operations.h"
+#include "ffmpeg_yamaha_decoder.h"
 #include "mmf_test_support.h"
 #include "platform/message.h"
 
@@ -58,7 +54,7 @@ struct WrittenMmf {
     test::MmfParts parts;
 };
 std::optional<WrittenMmf> ReadMmf(const std::string& path) {
-    WrittenMmf file{test::ReadWholeFile(path), {}};
+    WrittenMmf file{test::ReadFileBytes(path), {}};
     auto parts = test::ParseMmf(file.bytes);
     if (!parts) {
         ADD_FAILURE() << path << " is not a well-formed MMF file";
@@ -67,37 +63,6 @@ std::optional<WrittenMmf> ReadMmf(const std::string& path) {
     EXPECT_EQ(parts->storedCrc, parts->computedCrc) << path;
     file.parts = *parts;
     return file;
-}
-
-// FFmpeg's Yamaha ADPCM decoder over a mono stream of codes, low nibble first.
-std::vector<int16_t> DecodeWithFfmpeg(std::span<const uint8_t> codes, int rate) {
-    std::vector<int16_t> out;
-    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_ADPCM_YAMAHA);
-    if (codec == nullptr) {
-        ADD_FAILURE() << "FFmpeg has no Yamaha ADPCM decoder";
-        return out;
-    }
-    AVCodecContext* context = avcodec_alloc_context3(codec);
-    context->sample_rate = rate;
-    av_channel_layout_default(&context->ch_layout, 1);
-    AVPacket* packet = av_packet_alloc();
-    AVFrame* frame = av_frame_alloc();
-    if (avcodec_open2(context, codec, nullptr) == 0 && av_new_packet(packet, static_cast<int>(codes.size())) == 0) {
-        std::memcpy(packet->data, codes.data(), codes.size());
-        EXPECT_EQ(avcodec_send_packet(context, packet), 0);
-        EXPECT_EQ(avcodec_send_packet(context, nullptr), 0);
-        while (avcodec_receive_frame(context, frame) == 0) {
-            EXPECT_TRUE(frame->format == AV_SAMPLE_FMT_S16 || frame->format == AV_SAMPLE_FMT_S16P);
-            const auto* samples = reinterpret_cast<const int16_t*>(frame->data[0]);
-            out.insert(out.end(), samples, samples + frame->nb_samples);
-        }
-    } else {
-        ADD_FAILURE() << "cannot open FFmpeg's Yamaha ADPCM decoder";
-    }
-    av_frame_free(&frame);
-    av_packet_free(&packet);
-    avcodec_free_context(&context);
-    return out;
 }
 
 // One channel's codes of a stereo wave (left in the high nibble) as a mono code stream.
@@ -163,7 +128,7 @@ TEST(MmfEncoderTest, MonoWaveDecodesWithFfmpegToTheResampledInput) {
     ASSERT_TRUE(file.has_value());
 
     const std::vector<int16_t> reference = Converted(clip, 1, 8000);
-    const std::vector<int16_t> decoded = DecodeWithFfmpeg(file->parts.wave, 8000);
+    const std::vector<int16_t> decoded = test::DecodeYamahaWithFfmpeg(file->parts.wave, 8000);
     EXPECT_EQ(file->parts.wave.size(), reference.size() / 2);
     ASSERT_EQ(decoded.size(), reference.size() / 2 * 2);
     EXPECT_GT(SnrDb(reference, decoded, decoded.size()), 20.0);
@@ -183,7 +148,7 @@ TEST(MmfEncoderTest, StereoChannelsDecodeSeparatelyWithFfmpeg) {
     const std::vector<int16_t> reference = Converted(clip, 2, 16000);
     for (int channel = 0; channel < 2; ++channel) {
         const std::vector<int16_t> expected = Channel(reference, channel);
-        const std::vector<int16_t> decoded = DecodeWithFfmpeg(ChannelCodes(file->parts.wave, channel == 0), 16000);
+        const std::vector<int16_t> decoded = test::DecodeYamahaWithFfmpeg(ChannelCodes(file->parts.wave, channel == 0), 16000);
         ASSERT_GE(decoded.size(), expected.size()) << channel;
         EXPECT_GT(SnrDb(expected, decoded, expected.size()), 20.0) << "channel " << channel;
         // The last frame is coded, not left to a filler code.
@@ -212,12 +177,12 @@ TEST(MmfEncoderTest, StereoSixteenKilohertzTypeBytesAndOptionalData) {
     // 800 mono samples at 8000 Hz: 1600 stereo frames at 16000 Hz, 6400 PCM bytes.
     EXPECT_EQ(file->parts.wave.size(), 1600u);
     ASSERT_EQ(file->parts.opda.size(), 53u);
-    EXPECT_EQ(test::ReadU32(file->parts.opda, 49), 26u);  // 6400 × 250 / 64000 + 1
+    EXPECT_EQ(GetBe32(file->parts.opda.subspan(49)), 26u);  // 6400 × 250 / 64000 + 1
     EXPECT_EQ(file->parts.mtsq[25], 26);
 
     MmfEncoder fresh(clip);
     ASSERT_EQ(fresh.ConvertMmf(16000, 1), 1);
-    EXPECT_EQ(test::ReadWholeFile(folder.File("ring.mmf")), file->bytes);
+    EXPECT_EQ(test::ReadFileBytes(folder.File("ring.mmf")), file->bytes);
 }
 
 TEST(MmfEncoderTest, SampleRateLimit) {
@@ -342,7 +307,7 @@ TEST(MmfEncoderTest, TitleLongerThanItsFieldIsCutBetweenCharacters) {
     ASSERT_EQ(encoder.ConvertMmf(0, 0), 1);
     auto file = ReadMmf(folder.File("t.mmf"));
     ASSERT_TRUE(file.has_value());
-    EXPECT_EQ(test::ReadU16(file->parts.opda, 10), 65535);
+    EXPECT_EQ(GetBe16(file->parts.opda.subspan(10)), 65535);
     EXPECT_EQ(file->parts.opda[12], 'a');
     EXPECT_EQ(file->parts.opda.size(), 12u + 65535);
     EXPECT_EQ(file->parts.opda.back(), 0xA0);  // second byte of the last whole "あ" (82 A0)

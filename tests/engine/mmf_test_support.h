@@ -5,17 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "engine/byte_order.h"
 #include "engine/crc16.h"
+#include "platform/temp_folder.h"
 
 namespace kvt::test {
 
@@ -29,13 +27,6 @@ struct MmfParts {
     uint16_t storedCrc = 0;
     uint16_t computedCrc = 0;
 };
-
-inline uint32_t ReadU32(std::span<const uint8_t> b, size_t at) {
-    return uint32_t{b[at]} << 24 | uint32_t{b[at + 1]} << 16 | uint32_t{b[at + 2]} << 8 | b[at + 3];
-}
-inline uint16_t ReadU16(std::span<const uint8_t> b, size_t at) {
-    return static_cast<uint16_t>(b[at] << 8 | b[at + 1]);
-}
 
 // Walks `bytes` as tag + u32 length + content; records a failure and returns nothing when
 // a tag or a length is wrong.
@@ -53,7 +44,7 @@ public:
             ADD_FAILURE() << "expected " << tag << " at " << at_ << ", found " << found;
             return std::nullopt;
         }
-        const uint32_t length = ReadU32(bytes_, at_ + 4);
+        const uint32_t length = GetBe32(bytes_.subspan(at_ + 4));
         if (length > bytes_.size() - at_ - 8) {
             ADD_FAILURE() << tag << " length " << length << " runs past its parent";
             return std::nullopt;
@@ -84,7 +75,7 @@ inline std::optional<MmfParts> ParseMmf(std::span<const uint8_t> file) {
     }
     if (mmmd->size() < 2) return std::nullopt;
     const size_t crcAt = 8 + mmmd->size() - 2;
-    parts.storedCrc = ReadU16(file, crcAt);
+    parts.storedCrc = GetBe16(file.subspan(crcAt));
     parts.computedCrc = Crc16(file.first(crcAt));
 
     ChunkReader inner(mmmd->first(mmmd->size() - 2));
@@ -121,38 +112,12 @@ inline std::optional<MmfParts> ParseMmf(std::span<const uint8_t> file) {
         return std::nullopt;
     }
     parts.waveType = (*mwa)[0];
-    parts.sampleRate = ReadU16(*mwa, 1);
+    parts.sampleRate = GetBe16(mwa->subspan(1));
     parts.wave = mwa->subspan(3);
     return parts;
 }
 
-// A fresh folder under the temporary directory, removed with everything in it.
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kvt-mmf-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) {
-            ADD_FAILURE() << "cannot create a temporary folder";
-        }
-        path_ = pattern;
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    std::string File(std::string_view name) const { return (path_ / name).string(); }
-    const std::filesystem::path& Path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
-
-inline std::vector<uint8_t> ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using ::kvt::testing::ReadFileBytes;
+using ::kvt::testing::TempFolder;
 
 }  // namespace kvt::test
