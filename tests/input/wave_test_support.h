@@ -2,16 +2,15 @@
 // Helpers for the WAV tests: RIFF images built chunk by chunk and an ffprobe look at a
 // written file, with the shared temporary folder and whole-file helpers.
 
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdio>
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/byte_order.h"
+#include "platform/command_output.h"
 #include "platform/temp_folder.h"
 
 namespace kvt::test {
@@ -73,32 +72,16 @@ using ::kvt::testing::WriteFileBytes;
 // Runs a command with fixed arguments on a path of our temporary folder (no quotes in it)
 // and returns its standard output; nothing when it could not run or failed.
 inline std::optional<std::string> CommandOutput(const std::string& command) {
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return std::nullopt;
-    std::string output;
-    char buffer[512];
-    while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
-    return pclose(pipe) == 0 ? std::optional(output) : std::nullopt;
+    ::kvt::testing::CommandResult result = ::kvt::testing::RunCommand(command);
+    if (result.exitCode != 0) return std::nullopt;
+    return std::move(result.output);
 }
 
 // The first audio stream as ffprobe sees it: codec_name, sample_rate, channels,
 // bits_per_sample, duration_ts (frames) and duration.
 inline std::map<std::string, std::string> ProbeStream(const std::string& path) {
-    std::map<std::string, std::string> fields;
-    auto output = CommandOutput(
-        "ffprobe -v error -select_streams a:0 -show_entries "
-        "stream=codec_name,sample_rate,channels,bits_per_sample,duration_ts,duration "
-        "-of default=noprint_wrappers=1 '" + path + "' 2>/dev/null");
-    if (!output) return fields;
-    size_t start = 0;
-    while (start < output->size()) {
-        size_t end = output->find('\n', start);
-        if (end == std::string::npos) end = output->size();
-        std::string line = output->substr(start, end - start);
-        if (size_t eq = line.find('='); eq != std::string::npos) fields[line.substr(0, eq)] = line.substr(eq + 1);
-        start = end + 1;
-    }
-    return fields;
+    return ::kvt::testing::ProbeAudioStream(
+        path, "codec_name,sample_rate,channels,bits_per_sample,duration_ts,duration");
 }
 
 }  // namespace kvt::test

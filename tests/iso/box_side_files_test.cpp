@@ -98,7 +98,7 @@ std::vector<uint8_t> WithEightBytesBeforeTheFrames(std::vector<uint8_t> file) {
 }
 
 std::string PacketsMd5(const std::string& path) {
-    const std::string md5 = test::RunCommand("ffmpeg -v error -i " + path + " -map 0:a -c copy -f adts - | md5sum");
+    const std::string md5 = test::RunCommand("ffmpeg -v error -i " + path + " -map 0:a -c copy -f adts - | md5sum").output;
     EXPECT_NE(md5, test::kEmptyMd5) << "no packets read from " << path;
     return md5;
 }
@@ -126,7 +126,7 @@ TEST(BoxSideFiles, SplicedFileCarriesTheExternalFrames) {
     EXPECT_THAT(recorder.Texts(), IsEmpty());
 
     EXPECT_EQ(PacketsMd5(path), PacketsMd5(externalPath));
-    EXPECT_EQ(test::RunCommand("ffmpeg -v error -i " + path + " -f null - 2>&1"), "");
+    EXPECT_EQ(test::RunCommand("ffmpeg -v error -i " + path + " -f null - 2>&1").output, "");
     const std::vector<uint8_t> image = ReadFileBytes(path);
     EXPECT_EQ(std::string(image.begin() + 8, image.begin() + 12), "3gp5");
     for (std::string_view type : kSideFileTypes) EXPECT_FALSE(std::filesystem::exists(SideFilePath(scratchWav, type)));

@@ -6,32 +6,21 @@
 
 #include <array>
 #include <cstdint>
-#include <cstdio>
 #include <initializer_list>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/byte_order.h"
+#include "platform/command_output.h"
 #include "platform/temp_folder.h"
 
 namespace kvt::test {
 
 using ::kvt::testing::ReadFileBytes;
+using ::kvt::testing::RunCommand;
 using ::kvt::testing::TempFolder;
 using ::kvt::testing::WriteFileBytes;
-
-// Standard output of a shell command (the paths used are plain ASCII temp names).
-inline std::string RunCommand(const std::string& command) {
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        std::array<char, 4096> chunk;
-        size_t n;
-        while ((n = fread(chunk.data(), 1, chunk.size(), pipe)) > 0) output.append(chunk.data(), n);
-        pclose(pipe);
-    }
-    return output;
-}
 
 // What md5sum prints for no input at all: a decode that failed on both sides.
 inline constexpr std::string_view kEmptyMd5 = "d41d8cd98f00b204e9800998ecf8427e  -\n";

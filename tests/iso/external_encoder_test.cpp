@@ -10,6 +10,8 @@
 #include <fstream>
 
 #include "aac_test_support.h"
+#include "box_test_support.h"
+#include "engine/byte_order.h"
 #include "engine/pcm_operations.h"
 #include "iso/encoder_3gp.h"
 #include "iso/file_3gp_splice.h"
@@ -23,12 +25,17 @@ namespace fs = std::filesystem;
 
 const std::string kFallback(kExternalFallbackMessage);
 
-std::vector<uint8_t> BoxBytes(const std::vector<uint8_t>& file, const std::vector<std::string>& path) {
-    const auto box = aac_test::FindBoxPath(file, path);
-    if (!box) {
+std::vector<uint8_t> BoxBytes(const std::vector<uint8_t>& file, std::initializer_list<std::string_view> path) {
+    const auto offset = test::BoxOffset(file, path);
+    if (!offset) {
         return {};
     }
-    return {file.begin() + box->offset, file.begin() + box->offset + box->size};
+    const auto box = std::span(file).subspan(*offset);
+    return {box.begin(), box.begin() + GetBe32(box)};
+}
+
+std::vector<uint8_t> StsdBytes(const std::vector<uint8_t>& file) {
+    return BoxBytes(file, {"moov", "trak", "mdia", "minf", "stbl", "stsd"});
 }
 
 class ExternalEncoderTest : public ::testing::Test {
@@ -113,9 +120,9 @@ TEST_F(ExternalEncoderTest, SplicesTheProgramsBoxesAndCleansUp) {
         EXPECT_EQ(std::string(file.begin() + 8, file.begin() + 12), streaming ? "mmp4" : "3gp5");
         if (streaming == 0) {
             // The program's sample description (with its extra btrt box) replaced ours.
-            const auto stsd = BoxBytes(file, aac_test::kStsdPath);
+            const auto stsd = StsdBytes(file);
             EXPECT_FALSE(stsd.empty());
-            EXPECT_EQ(stsd, BoxBytes(m4a, aac_test::kStsdPath));
+            EXPECT_EQ(stsd, StsdBytes(m4a));
             EXPECT_EQ(BoxBytes(file, {"moov", "mvhd"}), BoxBytes(m4a, {"moov", "mvhd"}));
         }
         auto probe = aac_test::ProbeAudio(dir_.File("song.3gp"));

@@ -479,7 +479,7 @@ std::map<std::string, std::string> Probe(const std::string& path) {
     std::map<std::string, std::string> fields;
     std::istringstream lines(test::RunCommand(
         "ffprobe -v error -show_entries stream=codec_name,profile,sample_rate,channels,duration_ts,duration "
-        "-of default=nw=1 " + path));
+        "-of default=nw=1 " + path).output);
     for (std::string line; std::getline(lines, line);)
         if (auto eq = line.find('='); eq != std::string::npos) fields[line.substr(0, eq)] = line.substr(eq + 1);
     return fields;
@@ -488,7 +488,7 @@ std::map<std::string, std::string> Probe(const std::string& path) {
 // (indent, type) for every atom AtomicParsley lists.
 std::vector<std::string> AtomTree(const std::string& path) {
     std::vector<std::string> atoms;
-    std::istringstream lines(test::RunCommand("AtomicParsley " + path + " -T 2>/dev/null"));
+    std::istringstream lines(test::RunCommand("AtomicParsley " + path + " -T 2>/dev/null").output);
     const std::regex atom(R"(^(\S*?)( *)Atom (.{4}) @)");
     for (std::string line; std::getline(lines, line);) {
         std::smatch m;
@@ -521,11 +521,11 @@ TEST(File3gpReaders, FfprobeAndFfmpegReadRealAacFrames) {
         EXPECT_EQ(fields.at("duration_ts"), std::to_string(frames->sizes.size() * 1024)) << label;
 
         // The container carries the frames untouched: both decode to the same samples.
-        const std::string fromAdts = test::RunCommand("ffmpeg -v error -i " + folder.File("frames.aac") + " -f s16le - | md5sum");
-        const std::string errors = test::RunCommand("ffmpeg -v error -y -i " + path + " -f s16le " + folder.File("pcm") + " 2>&1");
+        const std::string fromAdts = test::RunCommand("ffmpeg -v error -i " + folder.File("frames.aac") + " -f s16le - | md5sum").output;
+        const std::string errors = test::RunCommand("ffmpeg -v error -y -i " + path + " -f s16le " + folder.File("pcm") + " 2>&1").output;
         EXPECT_EQ(errors, "") << label;
         EXPECT_NE(fromAdts, test::kEmptyMd5) << label;
-        EXPECT_EQ(test::RunCommand("md5sum < " + folder.File("pcm")), fromAdts) << label;
+        EXPECT_EQ(test::RunCommand("md5sum < " + folder.File("pcm")).output, fromAdts) << label;
     }
 }
 

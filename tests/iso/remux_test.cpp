@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "aac_test_support.h"
+#include "box_test_support.h"
 #include "engine/pcm_operations.h"
 #include "iso/encoder_3gp.h"
 #include "platform/message.h"
@@ -18,7 +19,7 @@ namespace fs = std::filesystem;
 
 std::vector<std::string> TopLevelTypes(const std::vector<uint8_t>& file) {
     std::vector<std::string> types;
-    for (const auto& box : aac_test::ChildBoxes(file, 0, file.size())) {
+    for (const auto& box : test::TopLevelBoxes(file)) {
         types.push_back(box.type);
     }
     return types;

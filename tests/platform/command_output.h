@@ -1,0 +1,54 @@
+#pragma once
+// Fixed command lines of the tests run through the shell (the paths in them are the tests'
+// own temporary names), and ffprobe's view of a file's first audio stream.
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <map>
+#include <sstream>
+#include <string>
+#include <string_view>
+
+namespace kvt::testing {
+
+struct CommandResult {
+    int exitCode = -1;  // -1 when the shell did not start or the command did not exit
+    std::string output;
+};
+
+inline CommandResult RunCommand(const std::string& command) {
+    CommandResult result;
+    std::FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return result;
+    }
+    char buffer[65536];
+    size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+        result.output.append(buffer, got);
+    }
+    const int status = pclose(pipe);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+// The `entries` (ffprobe's comma-separated stream fields) of the first audio stream, by
+// name; empty when ffprobe cannot read the file.
+inline std::map<std::string, std::string> ProbeAudioStream(const std::string& path, std::string_view entries) {
+    const CommandResult probe = RunCommand("ffprobe -v error -select_streams a:0 -show_entries stream=" +
+                                           std::string(entries) + " -of default=noprint_wrappers=1 '" + path +
+                                           "' 2>/dev/null");
+    std::map<std::string, std::string> fields;
+    std::istringstream lines(probe.output);
+    std::string line;
+    while (std::getline(lines, line)) {
+        const size_t equals = line.find('=');
+        if (equals != std::string::npos) {
+            fields[line.substr(0, equals)] = line.substr(equals + 1);
+        }
+    }
+    return fields;
+}
+
+}  // namespace kvt::testing
