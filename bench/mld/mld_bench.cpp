@@ -4,7 +4,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -59,11 +58,4 @@ BENCHMARK(BM_ConvertMld8000)->DenseRange(1, 18)->Unit(benchmark::kMillisecond);
 }  // namespace
 }  // namespace kvt
 
-int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    std::error_code ignored;
-    std::filesystem::remove_all(kvt::Folder(), ignored);
-    return 0;
-}
+int main(int argc, char** argv) { return kvt::bench::RunBenchmarksAndRemove(argc, argv, kvt::Folder()); }

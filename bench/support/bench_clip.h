@@ -1,6 +1,8 @@
 #pragma once
-// Shared by the MLD and MMF benchmarks: a scratch folder for the files they write and the
-// busy stereo noise they convert (every sample differs, so no coder takes a shortcut).
+// Shared by the MLD and MMF benchmarks: a scratch folder for the files they write, the
+// busy noise they convert (every sample differs, so no coder takes a shortcut) and main().
+
+#include <benchmark/benchmark.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -29,6 +31,16 @@ inline std::vector<int16_t> BusyNoise(size_t count) {
         sample = static_cast<int16_t>(value * 8);
     }
     return samples;
+}
+
+// Runs the registered benchmarks, then removes `scratch` with everything in it.
+inline int RunBenchmarksAndRemove(int argc, char** argv, const std::string& scratch) {
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    std::error_code ignored;
+    std::filesystem::remove_all(scratch, ignored);
+    return 0;
 }
 
 }  // namespace kvt::bench
