@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "convert/settings_store.h"
+#include "platform/command_output.h"
 #include "platform/temp_folder.h"
 
 namespace kvt {
@@ -99,16 +100,7 @@ uint16_t Genibus(std::string_view bytes) {
     return static_cast<uint16_t>(~crc);
 }
 
-std::string Capture(const std::string& command) {
-    std::string text;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, n);
-        pclose(pipe);
-    }
-    return text;
-}
+std::string Capture(const std::string& command) { return testing::RunCommand(command).output; }
 
 TEST(KvtConvertChecks, GenibusReferenceValues) {
     EXPECT_EQ(Genibus("123456789"), 0xD64E);
