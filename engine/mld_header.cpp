@@ -29,7 +29,8 @@ void PutMldU8Chunk(std::vector<uint8_t>& out, std::string_view tag, uint8_t valu
 }
 
 void PutMldU16Chunk(std::vector<uint8_t>& out, std::string_view tag, uint16_t value) {
-    const uint8_t body[2] = {static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value)};
+    uint8_t body[2];
+    SetBe16(body, value);
     PutMldHeaderChunk(out, tag, body);
 }
 
