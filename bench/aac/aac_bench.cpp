@@ -11,9 +11,12 @@
 #include <filesystem>
 #include <fstream>
 #include <numbers>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "bench/support/bench_clip.h"
+#include "engine/byte_order.h"
 #include "engine/engine_file.h"
 #include "iso/encoder_3gp.h"
 
@@ -37,8 +40,7 @@ std::vector<uint8_t> ClipBytes() {
                                 std::sin(2 * std::numbers::pi * 1760.0 * t) * 0.15;
             const double value = swell * tone + ((noise >> 16) / 65536.0 - 0.5) * 0.05;
             const auto sample = static_cast<int16_t>(std::lround(value * 24000));
-            bytes[(i * kChannels + c) * 2] = static_cast<uint8_t>(sample);
-            bytes[(i * kChannels + c) * 2 + 1] = static_cast<uint8_t>(static_cast<uint16_t>(sample) >> 8);
+            kvt::SetLe16(std::span(bytes).subspan((i * kChannels + c) * 2), static_cast<uint16_t>(sample));
         }
     }
     return bytes;
@@ -48,25 +50,24 @@ struct Workspace {
     std::string folder;
     std::vector<uint8_t> bytes = ClipBytes();
 
-    Workspace() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kvt-aac-bench-XXXXXX").string();
-        folder = mkdtemp(pattern.data()) ? pattern : "/tmp";
-        std::ofstream wav(folder + "/clip.wav", std::ios::binary);
-        auto u32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) wav.put(static_cast<char>(v >> (8 * i))); };
-        auto u16 = [&](uint16_t v) { wav.put(static_cast<char>(v)); wav.put(static_cast<char>(v >> 8)); };
-        wav.write("RIFF", 4);
-        u32(static_cast<uint32_t>(36 + bytes.size()));
-        wav.write("WAVEfmt ", 8);
-        u32(16);
-        u16(1);
-        u16(kChannels);
-        u32(kRate);
-        u32(kRate * kChannels * 2);
-        u16(kChannels * 2);
-        u16(16);
-        wav.write("data", 4);
-        u32(static_cast<uint32_t>(bytes.size()));
-        wav.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    Workspace() : folder(kvt::bench::MakeScratchFolder("kvt-aac-bench")) {
+        // A 16-bit PCM WAV file with the 44-byte header.
+        std::vector<uint8_t> wav;
+        kvt::PutText(wav, "RIFF");
+        kvt::PutLe32(wav, static_cast<uint32_t>(36 + bytes.size()));
+        kvt::PutText(wav, "WAVEfmt ");
+        kvt::PutLe32(wav, 16);
+        kvt::PutLe16(wav, 1);
+        kvt::PutLe16(wav, kChannels);
+        kvt::PutLe32(wav, kRate);
+        kvt::PutLe32(wav, kRate * kChannels * 2);
+        kvt::PutLe16(wav, kChannels * 2);
+        kvt::PutLe16(wav, 16);
+        kvt::PutText(wav, "data");
+        kvt::PutLe32(wav, static_cast<uint32_t>(bytes.size()));
+        kvt::PutBytes(wav, bytes);
+        std::ofstream(folder + "/clip.wav", std::ios::binary)
+            .write(reinterpret_cast<const char*>(wav.data()), static_cast<std::streamsize>(wav.size()));
     }
     ~Workspace() {
         std::error_code ignored;

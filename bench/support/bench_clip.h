@@ -1,6 +1,7 @@
 #pragma once
-// Shared by the MLD and MMF benchmarks: a scratch folder for the files they write, the
-// busy noise they convert (every sample differs, so no coder takes a shortcut) and main().
+// Shared by the benchmarks: a scratch folder for the files they write, the
+// busy noise the MLD and MMF ones convert (every sample differs, so no coder takes a
+// shortcut) and their main().
 
 #include <benchmark/benchmark.h>
 
