@@ -11,6 +11,7 @@
 #include "convert/input_loader.h"
 #include "platform/dialogs.h"
 #include "platform/message.h"
+#include "platform/command_output.h"
 #include "platform/temp_folder.h"
 
 namespace kvt {
@@ -45,9 +46,9 @@ protected:
     }
 
     std::vector<uint8_t> ReferencePcm(const std::string& path) {
-        std::string raw = Path("reference.raw");
-        EXPECT_EQ(Run("ffmpeg -y -i '" + path + "' -f s16le '" + raw + "'"), 0);
-        return ::kvt::testing::ReadFileBytes(raw);
+        const auto decoded = ::kvt::testing::FfmpegDecodeRaw(path, "-f s16le");
+        EXPECT_TRUE(decoded) << "ffmpeg cannot decode " << path;
+        return decoded.value_or(std::vector<uint8_t>{});
     }
 
     std::string Script(const std::string& name, const std::string& body) {

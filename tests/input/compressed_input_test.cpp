@@ -13,6 +13,7 @@
 #include "input/pcm_decoder.h"
 #include "input/wave_file.h"
 #include "platform/message.h"
+#include "platform/command_output.h"
 #include "platform/temp_folder.h"
 
 namespace kvt {
@@ -50,13 +51,9 @@ protected:
 
     // What FFmpeg's own command line decodes the file to, as 16-bit samples.
     std::vector<int16_t> ReferenceDecode(const std::string& path, int channels) {
-        std::string raw = Path("reference.raw");
-        EXPECT_EQ(Run("ffmpeg -y -i '" + path + "' -ac " + std::to_string(channels) + " -f s16le '" + raw + "'"), 0);
-        return ReadSamples(raw);
-    }
-
-    static std::vector<int16_t> ReadSamples(const std::string& path) {
-        const std::vector<uint8_t> bytes = ::kvt::testing::ReadFileBytes(path);
+        const auto decoded = ::kvt::testing::FfmpegDecodeRaw(path, "-ac " + std::to_string(channels) + " -f s16le");
+        EXPECT_TRUE(decoded) << "ffmpeg cannot decode " << path;
+        const std::vector<uint8_t> bytes = decoded.value_or(std::vector<uint8_t>{});
         std::vector<int16_t> samples(bytes.size() / 2);
         std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
         return samples;

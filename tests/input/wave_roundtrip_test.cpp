@@ -18,10 +18,7 @@ protected:
 
     // FFmpeg's own decoding of `path` as raw bytes of `format` (s16le, u8, ...).
     std::optional<std::vector<uint8_t>> FfmpegRaw(const std::string& path, const std::string& format) {
-        const std::string raw = folder.File("decoded.raw");
-        if (!test::CommandOutput("ffmpeg -v error -y -i '" + path + "' -f " + format + " '" + raw + "'"))
-            return std::nullopt;
-        return test::ReadFileBytes(raw);
+        return ::kvt::testing::FfmpegDecodeRaw(path, "-f " + format);
     }
 
     // A two-tone stereo test signal written by FFmpeg in the given sample format.

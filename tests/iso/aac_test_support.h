@@ -104,12 +104,11 @@ inline std::map<std::string, std::string> ProbeAudio(const std::string& path) {
 // Decodes the file's audio with the ffmpeg program to interleaved 16-bit samples; nothing
 // when ffmpeg reports any error.
 inline std::optional<std::vector<int16_t>> DecodeWithFfmpeg(const std::string& path) {
-    const CommandResult decode = RunCommand("ffmpeg -nostdin -v error -xerror -i " + Quote(path) +
-                                            " -f s16le -c:a pcm_s16le - 2>/dev/null");
-    if (decode.exitCode != 0) {
+    const auto bytes = ::kvt::testing::FfmpegDecodeRaw(path, "-f s16le -c:a pcm_s16le", true);
+    if (!bytes) {
         return std::nullopt;
     }
-    return BytesToSamples(std::span(reinterpret_cast<const uint8_t*>(decode.output.data()), decode.output.size()));
+    return BytesToSamples(*bytes);
 }
 
 // A 16-bit PCM WAV file (44-byte header).

@@ -1,14 +1,18 @@
 #pragma once
 // Fixed command lines of the tests run through the shell (the paths in them are the tests'
-// own temporary names), and ffprobe's view of a file's first audio stream.
+// own temporary names), ffprobe's view of a file's first audio stream, and the ffmpeg
+// program's decoding of a file as an independent reference.
 
 #include <sys/wait.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kvt::testing {
 
@@ -49,6 +53,16 @@ inline std::map<std::string, std::string> ProbeAudioStream(const std::string& pa
         }
     }
     return fields;
+}
+
+// The ffmpeg program's decoding of `path` to raw bytes as `output` asks for them (such as
+// "-ac 1 -f s16le"); nothing when ffmpeg fails. `strict` also fails on any decoding error.
+inline std::optional<std::vector<uint8_t>> FfmpegDecodeRaw(const std::string& path, const std::string& output,
+                                                           bool strict = false) {
+    const CommandResult decode = RunCommand("ffmpeg -nostdin -v error " + std::string(strict ? "-xerror " : "") +
+                                            "-i '" + path + "' " + output + " - 2>/dev/null");
+    if (decode.exitCode != 0) return std::nullopt;
+    return std::vector<uint8_t>(decode.output.begin(), decode.output.end());
 }
 
 }  // namespace kvt::testing
