@@ -196,21 +196,33 @@ int Encoder3gp::Convert3gp(int kind, int bitRate, int samplingRate, int channels
         return dropSideFiles();
     }
 
-    std::unique_ptr<AacEncoder> encoder = StartEncoder(samplingRate, channels, bitRate, bandwidth, longBlocksOnly);
-    if (!encoder) {
-        return dropSideFiles();
-    }
-    const std::optional<AacStream> stream = EncodeFrames(*encoder, data);
-    encoder->Close();
-    if (!stream) {
-        ShowMessage("aac変換中にエラーが発生しました。ファイルは作成されません。");
-        return dropSideFiles();
+    const CodedStream::Key key{source_.data.data(), source_.dataSize, bitRate, samplingRate, channels, bandwidth,
+                               longBlocksOnly};
+    if (lastStream_ && lastStream_->key == key && lastStream_->payload.size() <= data.size()) {
+        // The encoder would write these very frames over the start of the PCM.
+        std::copy(lastStream_->payload.begin(), lastStream_->payload.end(), data.begin());
+    } else {
+        lastStream_.reset();
+        std::unique_ptr<AacEncoder> encoder =
+            StartEncoder(samplingRate, channels, bitRate, bandwidth, longBlocksOnly);
+        if (!encoder) {
+            return dropSideFiles();
+        }
+        std::optional<AacStream> stream = EncodeFrames(*encoder, data);
+        encoder->Close();
+        if (!stream) {
+            ShowMessage("aac変換中にエラーが発生しました。ファイルは作成されません。");
+            return dropSideFiles();
+        }
+        lastStream_ = CodedStream{key,
+                                  {data.begin(), data.begin() + static_cast<std::ptrdiff_t>(stream->payloadBytes)},
+                                  std::move(stream->frameSizes), std::move(stream->decoderSpecificInfo)};
     }
 
     AacTrack track;
-    track.payload = std::span(data).first(stream->payloadBytes);
-    track.frameSizes = stream->frameSizes;
-    track.decoderSpecificInfo = stream->decoderSpecificInfo;
+    track.payload = std::span(data).first(lastStream_->payload.size());
+    track.frameSizes = lastStream_->frameSizes;
+    track.decoderSpecificInfo = lastStream_->decoderSpecificInfo;
     track.channels = channels;
     track.sampleRate = samplingRate;
     track.blockAlign = format.blockAlign;

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/engine_file.h"
 #include "iso/external_encoder.h"
@@ -42,8 +43,24 @@ public:
     // How long the external program may run before its output is looked for.
     std::chrono::milliseconds externalEncoderWait = kExternalEncoderWait;
 
+    // The coded stream of the last call and what it was coded from. A 3GP and a 3G2 file
+    // of the same clip with the same settings hold the same AAC frames; the second call
+    // takes them from here instead of running the encoder again.
+    struct CodedStream {
+        struct Key {
+            const uint8_t* clipData = nullptr;
+            uint32_t clipBytes = 0;
+            int bitRate = 0, samplingRate = 0, channels = 0, bandwidth = 0, longBlocksOnly = 0;
+            bool operator==(const Key&) const = default;
+        } key;
+        std::vector<uint8_t> payload;
+        std::vector<uint32_t> frameSizes;
+        std::vector<uint8_t> decoderSpecificInfo;
+    };
+
 private:
     const SourceClip& source_;
+    std::optional<CodedStream> lastStream_;
 };
 
 // Milliseconds of silence appended before coding, by requested rate (0 counts as 8000).

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "aac_test_support.h"
+#include "box_test_support.h"
 #include "engine/pcm_operations.h"
 #include "iso/aac_encoder.h"
 #include "iso/file_3gp.h"
@@ -123,6 +124,35 @@ TEST_F(Encoder3gpTest, FilesReadByFfprobeAndDecodeToTheConvertedClip) {
         EXPECT_GT(match.correlation, 0.98);
         EXPECT_GT(match.snrDb, 15.0);
         std::filesystem::remove(file);
+    }
+    EXPECT_TRUE(messages_.Texts().empty());
+}
+
+// The media data box of a written file.
+std::vector<uint8_t> MediaData(const std::string& file) {
+    const std::vector<uint8_t> image = aac_test::ReadFileBytes(file);
+    for (const auto& box : test::TopLevelBoxes(image))
+        if (box.type == "mdat") return {image.begin() + box.offset, image.begin() + box.offset + box.size};
+    return {};
+}
+
+// A 3G2 file after a 3GP file of the same settings reuses the coded frames; other settings
+// code again.
+TEST_F(Encoder3gpTest, SecondFileOfTheSameSettingsHoldsTheSameFrames) {
+    const auto samples = aac_test::MusicLike(22050, 2, 2.0);
+    const SourceClip clip = MakeClip(dir_.File("song.wav"), samples, 22050, 2);
+    struct Setting { int bitRate; int rate; int channels; };
+    for (const Setting& setting : {Setting{32000, 8000, 1}, Setting{64000, 16000, 2}}) {
+        Encoder3gp shared(clip);
+        ASSERT_EQ(Convert(shared, 1, 32000, 8000, 1), 1);
+        ASSERT_EQ(Convert(shared, 2, setting.bitRate, setting.rate, setting.channels), 1);
+        const std::vector<uint8_t> reused = MediaData(dir_.File("song.3g2"));
+        Encoder3gp fresh(clip);
+        ASSERT_EQ(Convert(fresh, 2, setting.bitRate, setting.rate, setting.channels), 1);
+        const std::vector<uint8_t> coded = MediaData(dir_.File("song.3g2"));
+        ASSERT_GT(coded.size(), 1000u);
+        EXPECT_EQ(reused, coded) << setting.rate;
+        EXPECT_EQ(shared.dataSize, fresh.dataSize);
     }
     EXPECT_TRUE(messages_.Texts().empty());
 }
