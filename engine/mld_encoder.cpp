@@ -45,6 +45,43 @@ std::vector<int16_t> Channel(std::span<const int16_t> frames, size_t channel) {
     return out;
 }
 
+// The rate the PCM is brought to for a row's codec at the requested rate: the 32 kbit/s
+// coder at 4000 Hz becomes the 2-bit coder at 8000 Hz.
+uint32_t ConversionRate(int codec, int64_t requested) {
+    if (codec == kCodecG726_32 && requested == 4000) return 8000;
+    return static_cast<uint32_t>(requested);
+}
+
+// Normalises a copy of the converted PCM to `normalize` and codes it for the split;
+// `codedSize` is the size of a mono stream.
+MldCodedStreams CodeStreams(MldStreamSplit split, int codec, std::span<const uint8_t> pcm, int normalize,
+                            size_t codedSize) {
+    // A fresh copy each time: codec 2 rewrites its input.
+    std::vector<int16_t> samples = BytesToSamples(pcm);
+    NormalizeLevel(samples, normalize);
+    MldCodedStreams out;
+    if (split == MldStreamSplit::Mono) {
+        out.stream = Code(codec, samples, codedSize);
+        return out;
+    }
+    std::vector<int16_t> leftSamples = Channel(samples, 0);
+    std::vector<int16_t> rightSamples = Channel(samples, 1);
+    samples = {};
+    const size_t channelCodes = leftSamples.size() * 2 / 4;
+    if (split == MldStreamSplit::TwoStreams) {
+        const bool coded = codec >= 1 && codec <= 3;
+        out.left = coded ? Code(codec, leftSamples, channelCodes) : std::vector<uint8_t>(channelCodes);
+        out.right = coded ? Code(codec, rightSamples, channelCodes) : std::vector<uint8_t>(channelCodes);
+    } else {
+        const bool coded = codec == kCodecG726_32;
+        out.stream = coded ? Code(codec, leftSamples, channelCodes) : std::vector<uint8_t>(channelCodes);
+        const std::vector<uint8_t> rightCodes =
+            coded ? Code(codec, rightSamples, channelCodes) : std::vector<uint8_t>(channelCodes);
+        out.stream.insert(out.stream.end(), rightCodes.begin(), rightCodes.end());
+    }
+    return out;
+}
+
 }  // namespace
 
 std::string MldOutputPath(const std::string& path, std::string_view rowName) {
@@ -79,12 +116,14 @@ int MldEncoder::ConvertMld(int preset, int sampleRate, int normalize,
     image.clear();
     imageSize = 0;
     cursor = 0;
-    if (!CopyPcmFrom(source_)) return 0;
     const int targetChannels = IsStereoMldType(row.type) ? 2 : 1;
+    const int64_t requested = sampleRate == 0 ? int64_t{source_.format.sampleRate} : int64_t{sampleRate};
+    // The clip is copied only when its conversion for this row is not at hand already.
+    const bool atHand = cache_.Holds(source_, targetChannels, ConversionRate(row.codec, requested));
+    if (!atHand && !CopyPcmFrom(source_)) return 0;
     if ((normalize < 0 || normalize > 500) && normalize != kKeepLevel) ShowEngineMessage("normalize");
 
-    const int64_t requested = sampleRate == 0 ? int64_t{format.sampleRate} : int64_t{sampleRate};
-    if (format.bitsPerSample != 16) {
+    if (source_.format.bitsPerSample != 16) {
         ShowEngineMessage("対応していないビット数です。");
         return 0;
     }
@@ -102,21 +141,22 @@ int MldEncoder::ConvertMld(int preset, int sampleRate, int normalize,
         ShowEngineMessage("samplerate 32kはモノラルのみ");
         return 0;
     }
-    uint32_t rate = rule->rate;
-    // The 32 kbit/s coder at 4000 Hz becomes the 2-bit coder at 8000 Hz.
-    if (row.codec == kCodecG726_32 && rate == 4000) {
-        row.codec = kCodecG726_16;
-        rate = 8000;
-    }
+    const uint32_t rate = ConversionRate(row.codec, rule->rate);
+    if (row.codec == kCodecG726_32 && rule->rate == 4000) row.codec = kCodecG726_16;
 
-    if (!ConvertChannels(*this, targetChannels) || !Resample(*this, rate)) return 0;
-    if (format.channels != targetChannels) {
-        // Only mono and stereo sources can be brought to the row's channel count.
-        ShowEngineMessage("zorvikを保存できませんでした。");
-        return 0;
+    if (atHand) {
+        format = cache_.format;
+        data = cache_.bytes;
+        dataSize = static_cast<uint32_t>(data.size());
+    } else {
+        if (!ConvertChannels(*this, targetChannels) || !Resample(*this, rate)) return 0;
+        if (format.channels != targetChannels) {
+            // Only mono and stereo sources can be brought to the row's channel count.
+            ShowEngineMessage("zorvikを保存できませんでした。");
+            return 0;
+        }
+        cache_.Keep(source_, targetChannels, rate, *this);
     }
-    std::vector<int16_t> samples = BytesToSamples(data);
-    NormalizeLevel(samples, normalize);
 
     // Duration in ticks of 5 ms of the PCM as it now stands.
     const uint32_t ticks =
@@ -124,7 +164,8 @@ int MldEncoder::ConvertMld(int preset, int sampleRate, int normalize,
 
     // Byte counts that follow the PCM into the coded stream: the 2-bit coder gives half
     // the bytes of the 4-bit ones and records 4000 Hz.
-    uint32_t pcmBytes = static_cast<uint32_t>(samples.size() * 2);
+    const size_t sampleCount = data.size() / 2;
+    uint32_t pcmBytes = static_cast<uint32_t>(sampleCount * 2);
     uint32_t recordedRate = format.sampleRate;
     uint32_t pcmByteRate = format.byteRate;
     if (row.codec == kCodecG726_16) {
@@ -137,29 +178,19 @@ int MldEncoder::ConvertMld(int preset, int sampleRate, int normalize,
     dataSize = codedSize;
     format.byteRate = codedByteRate;
 
-    std::vector<uint8_t> stream;  // mono and type 14
-    std::vector<uint8_t> left;    // two-stream types
-    std::vector<uint8_t> right;
+    MldStreamSplit split = MldStreamSplit::Mono;
     if (IsStereoMldType(row.type)) {
-        std::vector<int16_t> leftSamples = Channel(samples, 0);
-        std::vector<int16_t> rightSamples = Channel(samples, 1);
-        leftSize = rightSize = static_cast<uint32_t>(leftSamples.size() * 2);
-        const size_t channelCodes = leftSize / 4;
-        if (IsTwoStreamMldType(row.type)) {
-            const bool coded = row.codec >= 1 && row.codec <= 3;
-            if (row.codec == 5 || row.codec == 6) ShowEngineMessage("ステレオに対応していません。");
-            left = coded ? Code(row.codec, leftSamples, channelCodes) : std::vector<uint8_t>(channelCodes);
-            right = coded ? Code(row.codec, rightSamples, channelCodes) : std::vector<uint8_t>(channelCodes);
-        } else {
-            const bool coded = row.codec == kCodecG726_32;
-            stream = coded ? Code(row.codec, leftSamples, channelCodes) : std::vector<uint8_t>(channelCodes);
-            const std::vector<uint8_t> rightCodes =
-                coded ? Code(row.codec, rightSamples, channelCodes) : std::vector<uint8_t>(channelCodes);
-            stream.insert(stream.end(), rightCodes.begin(), rightCodes.end());
-        }
-    } else {
-        stream = Code(row.codec, samples, codedSize);
+        leftSize = rightSize = static_cast<uint32_t>(sampleCount / 2 * 2);
+        split = IsTwoStreamMldType(row.type) ? MldStreamSplit::TwoStreams : MldStreamSplit::OneStereoStream;
+        if (split == MldStreamSplit::TwoStreams && (row.codec == 5 || row.codec == 6))
+            ShowEngineMessage("ステレオに対応していません。");
     }
+    const MldCodedStreams* coded = cache_.FindCoded(split, row.codec, normalize);
+    if (coded == nullptr)
+        coded = &cache_.KeepCoded(split, row.codec, CodeStreams(split, row.codec, data, normalize, codedSize));
+    const std::vector<uint8_t>& stream = coded->stream;
+    const std::vector<uint8_t>& left = coded->left;
+    const std::vector<uint8_t>& right = coded->right;
     if (codedSize > sizeLimit)
         ShowEngineMessage("指定されたファイルサイズの制限を越えています。");
 

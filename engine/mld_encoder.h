@@ -3,12 +3,18 @@
 // MldPresetTable. Checks the request against the row, converts the channel count,
 // resamples, normalises, codes with the row's sample codec, warns above the size
 // ceiling, builds the row's layout and writes the file.
+//
+// The object keeps the clip as converted for its last channel count and rate, and the
+// streams coded from it, so that calls for rows sharing a coder and rate (as when one
+// clip goes to many handsets) convert and code once. The clip must stay unchanged while
+// the object lives.
 
 #include <cstdint>
 #include <optional>
 #include <string>
 
 #include "engine/engine_file.h"
+#include "engine/mld_coding_cache.h"
 
 namespace kvt {
 
@@ -32,6 +38,7 @@ public:
 
 private:
     const SourceClip& source_;
+    MldCodingCache cache_;
 };
 
 // The default output path for a row name: the text before the file name's last "."
