@@ -44,6 +44,7 @@ TEST(SkinnedWindowTest, DrawElementCopiesTheRectangleFromTheLookOfItsState) {
 TEST(SkinnedWindowTest, HitTestIncludesRightAndBottomEdgesAndUsesTheCursorNow) {
     TestWindow window;
     window.Fit();
+    QPoint cursor;
     window.SetCursorSource([&] { return window.mapToGlobal(cursor); });
     struct Case { QPoint point; bool inside; };
     for (const Case& c : {Case{{5, 5}, true}, Case{{9, 9}, true}, Case{{10, 9}, false},
