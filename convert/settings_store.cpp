@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <sys/stat.h>
+#include <vector>
 
 #include "platform/dialogs.h"
 #include "platform/paths.h"
@@ -50,16 +51,17 @@ int LoadSettings(Settings& settings, const std::string& iniPath) {
 }
 
 void SaveSettings(const Settings& settings, const std::string& iniPath) {
-    // The writer replaces the file whole on every key; once one write fails the folder
-    // is not writable and the rest would fail the same way.
+    // One replace of the file for all keys: a failure leaves the old file whole, and an
+    // entry the writer refuses (a folder name with a line break) is left out on its own.
+    std::vector<ProfileEntry> entries;
+    entries.reserve(kGridPages * kGridCells + 3);
     for (int page = 0; page < kGridPages; ++page)
         for (int cell = 0; cell < kGridCells; ++cell)
-            if (!WriteProfileString(kSettingsSection, CellKey(page, cell),
-                                    std::to_string(settings.grid.At(page, cell)), iniPath))
-                return;
-    if (!WriteProfileString(kSettingsSection, "directory", settings.savingDirectory, iniPath)) return;
-    if (!WriteProfileString(kSettingsSection, "mp3", settings.mp3DecoderPath, iniPath)) return;
-    WriteProfileString(kSettingsSection, "external", settings.externalEncoderPath, iniPath);
+            entries.emplace_back(CellKey(page, cell), std::to_string(settings.grid.At(page, cell)));
+    entries.emplace_back("directory", settings.savingDirectory);
+    entries.emplace_back("mp3", settings.mp3DecoderPath);
+    entries.emplace_back("external", settings.externalEncoderPath);
+    WriteProfileStrings(kSettingsSection, entries, iniPath);
 }
 
 void BrowseSavingDirectory(Settings& settings) {

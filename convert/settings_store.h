@@ -27,8 +27,9 @@ std::string SettingsFilePath(const std::string& workFolder);
 // directory that is gone is replaced by the documents folder and the folder browser opens.
 int LoadSettings(Settings& settings, const std::string& iniPath);
 
-// Writes the 84 cells, "directory", "mp3" and "external" in that order. A file that
-// cannot be written is left as it was; nothing is shown.
+// Writes the 84 cells, "directory", "mp3" and "external" in that order, with one replace
+// of the file. A file that cannot be written is left as it was; a value the file cannot
+// hold (a line break) is skipped alone; nothing is shown.
 void SaveSettings(const Settings& settings, const std::string& iniPath);
 
 // Lets the user pick the saving directory through the folder dialog; a cancelled dialog

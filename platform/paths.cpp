@@ -1,5 +1,6 @@
 #include "platform/paths.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +12,8 @@
 
 namespace kvt {
 namespace {
+
+std::atomic<uint64_t> fileReplaces{0};
 
 // Reads XDG_DOCUMENTS_DIR="$HOME/Documents" from user-dirs.dirs.
 std::optional<std::string> XdgDocumentsDir(const std::string& home) {
@@ -108,9 +111,14 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
     if (close(fd) != 0) ok = false;
     // The data is on disk before the rename, so after a crash the name holds either the
     // old or the new file, never a half-written one.
-    if (ok && std::rename(buffer.data(), path.c_str()) == 0) return true;
+    if (ok && std::rename(buffer.data(), path.c_str()) == 0) {
+        fileReplaces.fetch_add(1, std::memory_order_relaxed);
+        return true;
+    }
     std::remove(buffer.data());
     return false;
 }
+
+uint64_t FileReplaceCount() { return fileReplaces.load(std::memory_order_relaxed); }
 
 }  // namespace kvt

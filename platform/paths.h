@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,5 +26,9 @@ std::optional<std::string> CreateTemporaryFile(std::string_view folder = {});
 // Writes `bytes` to a temporary name in the target's folder and renames it over the
 // target, so a failure never leaves a half-written file or loses the old one.
 bool WriteFileAtomically(const std::string& path, std::string_view bytes);
+
+// How many files WriteFileAtomically has replaced in this process so far. Each replace
+// waits for the disk, so callers that write several values are meant to do it once.
+uint64_t FileReplaceCount();
 
 }  // namespace kvt

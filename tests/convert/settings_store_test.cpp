@@ -149,6 +149,39 @@ TEST(SettingsStore, FirstRunBrowsesOnceAndCancelKeepsTheDocumentsFolder) {
     EXPECT_TRUE(settings.externalEncoderPath.empty());
 }
 
+TEST(SettingsStore, OneReplaceSavesEveryKeyAndARefusedValueSkipsOnlyItself) {
+    TempFolder folder;
+    std::string ini = SettingsFilePath(folder.Path());
+    struct Case {
+        const char* name;
+        std::string directory;
+        std::string expectedDirectory;  // as read back
+    };
+    const Case cases[] = {
+        {"plain", folder.Path(), folder.Path()},
+        // A line break cannot be stored; the earlier value stays and the keys after it
+        // are still written.
+        {"line break in the directory", folder.Path() + "/a\nb", folder.Path()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Settings settings;
+        settings.grid = MixedGrid();
+        settings.savingDirectory = c.directory;
+        settings.mp3DecoderPath = std::string("/mp3/") + c.name;
+        settings.externalEncoderPath = std::string("/aac/") + c.name;
+        uint64_t before = FileReplaceCount();
+        SaveSettings(settings, ini);
+        EXPECT_EQ(FileReplaceCount() - before, 1u);
+        Settings loaded;
+        ASSERT_EQ(LoadSettings(loaded, ini), 1);
+        EXPECT_EQ(loaded.grid, settings.grid);
+        EXPECT_EQ(loaded.savingDirectory, c.expectedDirectory);
+        EXPECT_EQ(loaded.mp3DecoderPath, settings.mp3DecoderPath);
+        EXPECT_EQ(loaded.externalEncoderPath, settings.externalEncoderPath);
+    }
+}
+
 TEST(SettingsStore, UnwritableWorkFolderLosesNothing) {
     TempFolder folder;
     Settings settings;
