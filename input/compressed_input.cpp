@@ -1,11 +1,9 @@
 #include "input/compressed_input.h"
 
-#include <cstdio>
-#include <fstream>
-
 #include "input/pcm_decoder.h"
 #include "platform/message.h"
 #include "platform/process.h"
+#include "platform/regular_file.h"
 
 namespace kvt {
 namespace {
@@ -16,10 +14,7 @@ constexpr const char* kUnplayableMessage =
 constexpr const char* kDecoderMissingMessage = "エンコーダが見つかりませんでした。";
 constexpr const char* kDecodeParameters = " --decode \"%s\" \"%s\" ";
 
-bool CanOpenForReading(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return file.is_open();
-}
+bool IsRegularFile(const std::string& path) { return CheckRegularFile(path) == FileCheck::Regular; }
 
 }  // namespace
 
@@ -34,16 +29,17 @@ int DecodeWithGraph(const std::string& inputPath, const std::string& outputPath)
 
 int DecodeWithExternalProgram(std::string& decoderPath, const std::string& inputPath,
                               const std::string& outputPath, std::chrono::milliseconds wait) {
-    if (decoderPath.empty() || !CanOpenForReading(decoderPath)) {
+    if (decoderPath.empty() || !IsRegularFile(decoderPath)) {
         ShowMessage(kDecoderMissingMessage, kApplicationTitle, MessageButtons::Ok, true);
         decoderPath.clear();
         return 0;
     }
-    if (!CanOpenForReading(inputPath)) return 0;
-    std::vector<std::string> arguments = FillParameterTemplate(kDecodeParameters, {inputPath, outputPath});
-    LaunchResult launch = RunProgram(decoderPath, arguments, wait);
+    if (!IsRegularFile(inputPath)) return 0;
+    std::vector<std::string> arguments =
+        FillParameterTemplate(kDecodeParameters, {FileArgument(inputPath), FileArgument(outputPath)});
+    LaunchResult launch = RunProgram(FileArgument(decoderPath), arguments, wait);
     if (launch.outcome == LaunchOutcome::NotStarted) return 0;
-    return CanOpenForReading(outputPath) ? 1 : 0;
+    return IsRegularFile(outputPath) ? 1 : 0;
 }
 
 }  // namespace kvt

@@ -1,6 +1,7 @@
 #include "input/pcm_decoder.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <unistd.h>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "input/wave_writer.h"
 #include "platform/message.h"
 #include "platform/paths.h"
+#include "platform/regular_file.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -50,11 +52,20 @@ public:
     StreamDecoder(const std::function<bool(const DecodedFormat&)>& onFormat,
                   const std::function<bool(std::span<const int16_t>)>& onSamples)
         : onFormat_(onFormat), onSamples_(onSamples) {}
+    ~StreamDecoder() { av_channel_layout_uninit(&sourceLayout_); }
+    StreamDecoder(const StreamDecoder&) = delete;
+    StreamDecoder& operator=(const StreamDecoder&) = delete;
 
     bool Open(const std::string& inputPath) {
         av_log_set_level(AV_LOG_QUIET);
+        if (CheckRegularFile(inputPath) != FileCheck::Regular) return false;
+        AVDictionary* options = nullptr;
+        av_dict_set(&options, "protocol_whitelist", "file", 0);
+        av_dict_set(&options, "format_whitelist", kAudioDemuxers, 0);
         AVFormatContext* rawFormat = nullptr;
-        if (avformat_open_input(&rawFormat, inputPath.c_str(), nullptr, nullptr) < 0) return false;
+        int opened = avformat_open_input(&rawFormat, LocalFileUrl(inputPath).c_str(), nullptr, &options);
+        av_dict_free(&options);
+        if (opened < 0) return false;
         format_.reset(rawFormat);
         if (avformat_find_stream_info(format_.get(), nullptr) < 0) return false;
         const AVCodec* codec = nullptr;
@@ -97,30 +108,51 @@ private:
         }
     }
 
+    // The resampler converts from the shape of the frames it was built for to the output
+    // fixed by the first frame: that frame's rate, mono or stereo.
     bool StartResampler(const AVFrame* frame) {
-        int sourceChannels = frame->ch_layout.nb_channels;
-        if (sourceChannels <= 0 || frame->sample_rate <= 0) return false;
-        format.sampleRate = frame->sample_rate;
-        format.channels = sourceChannels == 1 ? 1 : 2;
+        AVChannelLayout inLayout;
+        if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || frame->ch_layout.nb_channels <= 0) {
+            av_channel_layout_default(&inLayout, frame->ch_layout.nb_channels);
+        } else if (av_channel_layout_copy(&inLayout, &frame->ch_layout) < 0) {
+            return false;
+        }
         AVChannelLayout outLayout;
         av_channel_layout_default(&outLayout, format.channels);
-        AVChannelLayout inLayout;
-        if (av_channel_layout_copy(&inLayout, &frame->ch_layout) < 0) return false;
         SwrContext* raw = nullptr;
         int made = swr_alloc_set_opts2(&raw, &outLayout, AV_SAMPLE_FMT_S16, format.sampleRate, &inLayout,
                                        static_cast<AVSampleFormat>(frame->format), frame->sample_rate, 0, nullptr);
         av_channel_layout_uninit(&inLayout);
         resampler_.reset(raw);
-        if (made < 0 || swr_init(resampler_.get()) < 0) return false;
+        if (made < 0 || swr_init(resampler_.get()) < 0) {
+            resampler_.reset();
+            return false;
+        }
+        av_channel_layout_uninit(&sourceLayout_);
+        av_channel_layout_copy(&sourceLayout_, &frame->ch_layout);
+        sourceRate_ = frame->sample_rate;
         sourceFormat_ = frame->format;
-        return onFormat_(format);
+        return true;
+    }
+
+    bool MatchesResampler(const AVFrame* frame) const {
+        return resampler_ && frame->format == sourceFormat_ && frame->sample_rate == sourceRate_ &&
+               av_channel_layout_compare(&frame->ch_layout, &sourceLayout_) == 0;
     }
 
     bool Deliver(const AVFrame* frame) {
-        if (!resampler_) {
+        if (frame->ch_layout.nb_channels <= 0 || frame->sample_rate <= 0 || frame->nb_samples <= 0) return true;
+        if (!announced_) {
+            format.sampleRate = frame->sample_rate;
+            format.channels = frame->ch_layout.nb_channels == 1 ? 1 : 2;
             if (!StartResampler(frame)) return false;
-        } else if (frame->format != sourceFormat_ || frame->sample_rate != format.sampleRate) {
-            return true;  // a mid-stream format change is not followed; keep the first format
+            announced_ = true;
+            if (!onFormat_(format)) return false;
+        } else if (!MatchesResampler(frame)) {
+            // The stream changed its layout, rate or sample format: what the old resampler
+            // still holds comes out first, then a new one takes the new shape.
+            if (!Flush()) return false;
+            if (!StartResampler(frame)) return true;  // a shape no resampler takes: skip it
         }
         int capacity = swr_get_out_samples(resampler_.get(), frame->nb_samples);
         if (capacity <= 0) return true;
@@ -158,12 +190,21 @@ private:
     PacketPtr packet_;
     ResamplerPtr resampler_;
     int stream_ = -1;
+    bool announced_ = false;
+    AVChannelLayout sourceLayout_{};
+    int sourceRate_ = 0;
     int sourceFormat_ = -1;
     std::vector<int16_t> buffer_;
     size_t samplesDelivered_ = 0;
 };
 
 }  // namespace
+
+std::string LocalFileUrl(const std::string& path) {
+    std::error_code error;
+    std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return "file:" + (error ? path : absolute.string());
+}
 
 DecodeOutcome DecodeAudio(const std::string& inputPath, const std::function<bool(const DecodedFormat&)>& onFormat,
                           const std::function<bool(std::span<const int16_t>)>& onSamples) {

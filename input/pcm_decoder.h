@@ -13,11 +13,25 @@ struct DecodedFormat {
     int channels = 0;  // 1 or 2
 };
 
+// The demuxers an input may be read with, whatever its extension says: audio containers
+// (ASF first) and the raw audio streams a mislabelled file may really hold. Playlists,
+// concat scripts, image sequences and other formats that open further files or URLs are
+// not among them.
+inline constexpr const char* kAudioDemuxers =
+    "asf,mp3,wav,w64,xwma,ogg,flac,aac,mov,matroska,aiff,au,caf,ac3,eac3,amr,wv,ape,tta,mpc,mpc8";
+
+// The URL FFmpeg opens for a local path: "file:" and the absolute path, so that no part of
+// a name ("file:x.wma", "http:...") is taken for a protocol of its own. The decoder opens
+// it with "file" as the only protocol.
+std::string LocalFileUrl(const std::string& path);
+
 enum class DecodeOutcome { Decoded, NoAudio, WriteFailed };
 
-// Decodes the first audio stream to interleaved 16-bit samples at the source rate; mono
-// stays mono, everything else becomes stereo. `onFormat` is called once before the first
-// `onSamples`. Returns NoAudio when nothing could be decoded.
+// Decodes the first audio stream of a regular file to interleaved 16-bit samples at the
+// rate of its first frame; a mono first frame gives mono, anything else stereo. Later frames
+// of another layout, rate or sample format are converted to that same output. `onFormat`
+// is called once before the first `onSamples`. Returns NoAudio when nothing could be
+// decoded (also for a path that is not a regular file, or a format not in kAudioDemuxers).
 DecodeOutcome DecodeAudio(const std::string& inputPath, const std::function<bool(const DecodedFormat&)>& onFormat,
                           const std::function<bool(std::span<const int16_t>)>& onSamples);
 

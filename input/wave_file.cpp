@@ -1,7 +1,5 @@
 #include "input/wave_file.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <limits>
@@ -13,6 +11,7 @@
 #include "engine/byte_order.h"
 #include "platform/message.h"
 #include "platform/paths.h"
+#include "platform/regular_file.h"
 
 namespace kvt {
 namespace {
@@ -102,23 +101,17 @@ int GetInt16(std::span<const uint8_t> in, size_t index) {
 }
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
-    struct stat info {};
-    if (!file || fstat(fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode)) {
+    RegularFile file(path);
+    if (file.Check() != FileCheck::Regular) {
         WaveFile::ShowMessage(0);
         return false;
     }
     try {
-        bytes.resize(static_cast<size_t>(info.st_size));
+        if (file.ReadAll(bytes)) return true;
     } catch (const std::exception&) {  // no memory for the whole file
-        WaveFile::ShowMessage(2);
-        return false;
     }
-    if (std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) {
-        WaveFile::ShowMessage(2);
-        return false;
-    }
-    return true;
+    WaveFile::ShowMessage(2);
+    return false;
 }
 
 }  // namespace

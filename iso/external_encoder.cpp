@@ -17,7 +17,8 @@ namespace {
 
 bool IsReadableFile(const std::string& path) {
     struct stat info {};
-    if (stat(path.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) {
+    // Only a regular file: opening a named pipe for reading would wait for a writer.
+    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
         return false;
     }
     std::FILE* file = std::fopen(path.c_str(), "rb");
@@ -74,7 +75,7 @@ std::string ExternalOutputPath(std::string_view scratchWavPath) {
 std::vector<std::string> ExternalEncoderArguments(int samplingRate, const std::string& inputPath,
                                                   const std::string& outputPath) {
     return FillParameterTemplate(kExternalEncoderParameters,
-                                 {std::to_string(samplingRate), inputPath, outputPath});
+                                 {std::to_string(samplingRate), FileArgument(inputPath), FileArgument(outputPath)});
 }
 
 int RunExternalEncoder(const std::string& scratchWavPath, int channels, int samplingRate,
@@ -96,7 +97,7 @@ int RunExternalEncoder(const std::string& scratchWavPath, int channels, int samp
     }
 
     const LaunchResult launch =
-        RunProgram(encoderPath, ExternalEncoderArguments(samplingRate, inputPath, outputPath), wait);
+        RunProgram(FileArgument(encoderPath), ExternalEncoderArguments(samplingRate, inputPath, outputPath), wait);
     // The program input is scratch of this call. A program that outlived the wait is
     // not asked for anything later, so its input goes too.
     std::remove(inputPath.c_str());

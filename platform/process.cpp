@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <filesystem>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -188,6 +189,13 @@ std::vector<std::string> FillParameterTemplate(const std::string& parameterTempl
     }
     if (inField) arguments.push_back(std::move(field));
     return arguments;
+}
+
+std::string FileArgument(const std::string& path) {
+    if (path.empty() || path.front() == '/') return path;
+    std::error_code error;
+    std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return error ? "./" + path : absolute.string();
 }
 
 }  // namespace kvt

@@ -31,4 +31,10 @@ LaunchResult RunProgram(const std::string& program, const std::vector<std::strin
 std::vector<std::string> FillParameterTemplate(const std::string& parameterTemplate,
                                                const std::vector<std::string>& values);
 
+// A file path as an external program must receive it: absolute, so that a name beginning
+// with '-' ("-V9.mp3") cannot be read as an option, and a program path is never looked up
+// in PATH instead of the file that was checked. A relative path is taken against the
+// current folder ("./" is put in front when that folder cannot be read).
+std::string FileArgument(const std::string& path);
+
 }  // namespace kvt

@@ -176,6 +176,22 @@ TEST_F(CompressedInputTest, Mp3ThroughLameWithAwkwardNames) {
     EXPECT_FALSE(fs::exists(Path("pwned")));
 }
 
+// A relative name that looks like an option ("-V9" sets lame's quality) must reach the
+// decoder as a file.
+TEST_F(CompressedInputTest, OptionLikeRelativeNamesReachTheDecoderAsFiles) {
+    std::string wav = MakeSource(22050, 1, 0.5);
+    ASSERT_EQ(Run("lame --quiet '" + wav + "' '" + Path("-V9.mp3") + "'"), 0);
+    const fs::path previous = fs::current_path();
+    fs::current_path(folder_.Path());
+    std::string decoder = "/usr/bin/lame";
+    int result = DecodeWithExternalProgram(decoder, "-V9.mp3", "-o.wav");
+    fs::current_path(previous);
+    EXPECT_EQ(result, 1);
+    WaveFile wave;
+    EXPECT_TRUE(wave.Load(Path("-o.wav")));
+    EXPECT_GT(wave.SampleBytes(), 20000u);
+}
+
 TEST_F(CompressedInputTest, MissingDecoderIsClearedWithASystemModalMessage) {
     std::string mp3 = Path("in.mp3");
     std::ofstream(mp3) << "x";

@@ -2,6 +2,7 @@
 
 #include "platform/temp_folder.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <thread>
@@ -47,6 +48,14 @@ INSTANTIATE_TEST_SUITE_P(
         TemplateCase{"UnknownConversionIsKept", "%x %", {}, {"%x", "%"}},
         TemplateCase{"EmptyTemplate", "   ", {"a"}, {}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FileArgument, RelativeNamesBecomeAbsoluteSoNoneIsAnOption) {
+    const std::string cwd = std::filesystem::current_path().string();
+    EXPECT_EQ(FileArgument("-V9.mp3"), cwd + "/-V9.mp3");
+    EXPECT_EQ(FileArgument("sub/--help.wav"), cwd + "/sub/--help.wav");
+    EXPECT_EQ(FileArgument("/abs/-x.wav"), "/abs/-x.wav");
+    EXPECT_EQ(FileArgument(""), "");
+}
 
 // Runs the recording child and reads back what it received.
 class RunProgramTest : public ::testing::Test {
