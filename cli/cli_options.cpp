@@ -1,56 +1,29 @@
 #include "cli/cli_options.h"
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdlib>
-#include <span>
 #include <sstream>
 #include <unistd.h>
 
 #include "convert/button_grid.h"
+#include "convert/conversion_job.h"
 
 namespace kvt::cli {
 namespace {
 
-constexpr int kMldRates[] = {4000, 8000, 16000, 32000};
-constexpr int kMmfRates[] = {4000, 8000, 16000};
-constexpr int kAacRates[] = {8000, 16000, 24000, 32000, 44100};
-constexpr int kMldLimits[] = {10, 20, 100};
+const std::vector<int> kMldRates = {4000, 8000, 16000, 32000};
+const std::vector<int> kMmfRates = {4000, 8000, 16000};
+const std::vector<int> kAacRates = {8000, 16000, 24000, 32000, 44100};
+const std::vector<int> kMldLimits = {10, 20, 100};
+const std::vector<std::string> kChannelNames = {"mono", "stereo"};
 
 std::string Lower(std::string_view text) {
     std::string lower(text);
     std::transform(lower.begin(), lower.end(), lower.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return lower;
-}
-
-std::string JoinInts(std::span<const int> values) {
-    std::string joined;
-    for (int value : values) joined += (joined.empty() ? "" : ", ") + std::to_string(value);
-    return joined;
-}
-
-std::optional<int> ParseInt(std::string_view text) {
-    int value = 0;
-    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-    return value;
-}
-
-std::optional<double> ParseSeconds(const std::string& text) {
-    if (text.empty()) return std::nullopt;
-    char* end = nullptr;
-    double value = std::strtod(text.c_str(), &end);
-    if (end != text.c_str() + text.size() || !std::isfinite(value) || value < 0) return std::nullopt;
-    return value;
-}
-
-std::optional<bool> ParseChannels(std::string_view text) {
-    std::string lower = Lower(text);
-    if (lower == "mono") return false;
-    if (lower == "stereo") return true;
-    return std::nullopt;
 }
 
 std::optional<int> FindHandsetCell(std::string_view item) {
@@ -60,161 +33,214 @@ std::optional<int> FindHandsetCell(std::string_view item) {
     return std::nullopt;
 }
 
-// Options that take a value.
-constexpr std::string_view kValueOptions[] = {
-    "--mld", "--mld-rate", "--mld-channels", "--mld-limit", "--mmf-rate", "--mmf-channels", "--3gp-rate",
-    "--3gp-channels", "--external", "--mp3-decoder", "--start", "--end", "--output", "-o", "--settings", "-j",
+// The values as the parser stores them; turned into CliOptions once parsing succeeded.
+struct RawOptions {
+    std::vector<std::string> handsets;
+    bool all = false;
+    std::string mldChannels, mmfChannels, aacChannels;
+    int mldRate = 0, mmfRate = 0, aacRate = 0, mldLimit = 0;
+    double start = -1, end = -1;
+    std::string external, mp3Decoder, output, settings;
 };
 
-bool TakesValue(std::string_view option) {
-    return std::find(std::begin(kValueOptions), std::end(kValueOptions), option) != std::end(kValueOptions);
+const CLI::Validator kSeconds = CLI::Validator(
+    [](std::string& value) -> std::string {
+        char* end = nullptr;
+        double seconds = std::strtod(value.c_str(), &end);
+        if (value.empty() || end != value.c_str() + value.size() || !std::isfinite(seconds) || seconds < 0)
+            return "takes seconds (a number of 0 or more), not '" + value + "'";
+        return {};
+    },
+    "SEC");
+
+// What --help shows as a setting's default: the value the settings file in use gives.
+struct Defaults {
+    std::string mldRate, mldChannels, mldLimit, mmfRate, mmfChannels, aacRate, aacChannels;
+    std::string outputs, output, external, mp3Decoder;
+};
+
+std::string RateOf(const ButtonGrid& grid, int page) {
+    std::string chosen = "the input's own";
+    for (const RateCell& cell : RateCells(page))
+        if (grid.IsOn(page, cell.cell)) chosen = std::to_string(cell.rate);
+    return chosen;
 }
 
-class Parser {
-public:
-    std::variant<CliOptions, UsageError> Parse(const std::vector<std::string>& arguments) {
-        for (size_t i = 0; i < arguments.size(); ++i) {
-            std::string argument = arguments[i];
-            if (onlyInputs_ || argument == "-" || argument.empty() || argument[0] != '-') {
-                options_.inputs.push_back(argument);
-                continue;
-            }
-            if (argument == "--") {
-                onlyInputs_ = true;
-                continue;
-            }
-            std::string option = argument;
-            std::optional<std::string> value;
-            if (auto equals = argument.find('='); argument.rfind("--", 0) == 0 && equals != std::string::npos) {
-                option = argument.substr(0, equals);
-                value = argument.substr(equals + 1);
-            } else if ((argument.rfind("-j", 0) == 0 || argument.rfind("-o", 0) == 0) && argument.size() > 2 &&
-                       argument[1] != '-') {
-                option = argument.substr(0, 2);
-                value = argument.substr(2);
-            }
-            if (TakesValue(option) && !value) {
-                if (i + 1 >= arguments.size()) return UsageError{"option " + option + " needs a value"};
-                value = arguments[++i];
-            } else if (!TakesValue(option) && value) {
-                return UsageError{"option " + option + " takes no value"};
-            }
-            if (auto error = Apply(option, value.value_or(""))) return *error;
-        }
-        if (options_.startSeconds && options_.endSeconds && *options_.startSeconds > *options_.endSeconds)
-            return UsageError{"--start lies after --end"};
-        if (options_.inputs.empty() && !options_.help && !options_.version && !options_.listPresets)
-            return UsageError{"no input file given"};
-        return options_;
-    }
+std::string ChannelsOf(const ButtonGrid& grid, int page) {
+    return grid.IsOn(page, kStereoCell) ? "stereo" : "mono";
+}
 
-private:
-    std::optional<UsageError> Apply(const std::string& option, const std::string& value) {
-        CliOptions& o = options_;
-        if (option == "--mld") return ApplyHandsets(value);
-        if (option == "--mmf") { o.outputsGiven = o.mmf = true; return {}; }
-        if (option == "--3gp") { o.outputsGiven = o.make3gp = true; return {}; }
-        if (option == "--3g2") { o.outputsGiven = o.make3g2 = true; return {}; }
-        if (option == "--all") {
-            o.outputsGiven = o.mmf = o.make3gp = o.make3g2 = true;
-            return ApplyHandsets("all");
-        }
-        if (option == "--mld-rate") return Choose(option, value, kMldRates, o.mldRate);
-        if (option == "--mmf-rate") return Choose(option, value, kMmfRates, o.mmfRate);
-        if (option == "--3gp-rate") return Choose(option, value, kAacRates, o.aacRate);
-        if (option == "--mld-limit") return Choose(option, value, kMldLimits, o.mldLimitKb);
-        if (option == "--mld-channels") return Channels(option, value, o.mldStereo);
-        if (option == "--mmf-channels") return Channels(option, value, o.mmfStereo);
-        if (option == "--3gp-channels") return Channels(option, value, o.aacStereo);
-        if (option == "--streaming") { o.streaming = true; return {}; }
-        if (option == "--external") return Program(option, value, o.externalEncoder);
-        if (option == "--mp3-decoder") return Program(option, value, o.mp3Decoder);
-        if (option == "--start") return Seconds(option, value, o.startSeconds);
-        if (option == "--end") return Seconds(option, value, o.endSeconds);
-        if (option == "-o" || option == "--output") {
-            if (value.empty()) return UsageError{option + " needs a folder"};
-            o.outputDirectory = value;
-            return {};
-        }
-        if (option == "--settings") {
-            if (value.empty()) return UsageError{"--settings needs a file"};
-            o.settingsFile = value;
-            return {};
-        }
-        if (option == "--save-settings") { o.saveSettings = true; return {}; }
-        if (option == "-j") {
-            auto jobs = ParseInt(value);
-            if (!jobs || *jobs < 1 || *jobs > 64) return UsageError{"-j takes a number from 1 to 64"};
-            o.jobs = *jobs;
-            return {};
-        }
-        if (option == "-q" || option == "--quiet") { o.quiet = true; return {}; }
-        if (option == "--list-presets") { o.listPresets = true; return {}; }
-        if (option == "-h" || option == "--help") { o.help = true; return {}; }
-        if (option == "--version") { o.version = true; return {}; }
-        return UsageError{"unknown option " + option};
-    }
+Defaults DefaultsOf(const Settings& settings) {
+    const ButtonGrid& grid = settings.grid;
+    Defaults d;
+    d.mldRate = RateOf(grid, kMldPage);
+    d.mmfRate = RateOf(grid, kMmfPage);
+    d.aacRate = RateOf(grid, k3gpPage);
+    d.mldChannels = ChannelsOf(grid, kMldPage);
+    d.mmfChannels = ChannelsOf(grid, kMmfPage);
+    d.aacChannels = ChannelsOf(grid, k3gpPage);
+    d.mldLimit = grid.IsOn(kMldPage, kMld100KbCell) ? "100" : grid.IsOn(kMldPage, kMld20KbCell) ? "20" : "10";
+    for (const MldHandset& handset : MldHandsets())
+        if (grid.IsOn(kMldPage, handset.cell)) d.outputs += (d.outputs.empty() ? "" : ",") + std::string(handset.label);
+    if (grid.IsOn(kMmfPage, kMmfOutputCell)) d.outputs += d.outputs.empty() ? "MMF" : ",MMF";
+    if (grid.IsOn(k3gpPage, k3gpOutputCell)) d.outputs += d.outputs.empty() ? "3GP" : ",3GP";
+    if (grid.IsOn(k3gpPage, k3g2OutputCell)) d.outputs += d.outputs.empty() ? "3G2" : ",3G2";
+    if (d.outputs.empty()) d.outputs = "none";
+    d.output = settings.savingDirectory.empty() ? "the current folder" : settings.savingDirectory;
+    d.external = settings.externalEncoderPath.empty() ? "none" : settings.externalEncoderPath;
+    d.mp3Decoder = settings.mp3DecoderPath.empty() ? "none: decoded in-process" : settings.mp3DecoderPath;
+    return d;
+}
 
-    std::optional<UsageError> ApplyHandsets(const std::string& list) {
-        options_.outputsGiven = true;
-        std::stringstream items(list);
-        std::string item;
-        bool any = false;
-        while (std::getline(items, item, ',')) {
-            if (item.empty()) continue;
-            any = true;
-            if (Lower(item) == "all") {
-                for (const MldHandset& handset : MldHandsets()) AddCell(handset.cell);
-                continue;
-            }
-            auto cell = FindHandsetCell(item);
-            if (!cell) return UsageError{"unknown handset '" + item + "' (see --list-presets)"};
-            AddCell(*cell);
-        }
-        if (!any) return UsageError{"--mld needs at least one handset"};
-        return {};
-    }
+// Declares every option of kvt-convert on `app`, storing into `options` and `raw`.
+void Declare(CLI::App& app, CliOptions& options, RawOptions& raw, const Defaults& d) {
+    app.set_help_flag();
+    app.get_formatter()->column_width(34);
+    app.option_defaults()->always_capture_default(false);
+    const char* outputs = "Outputs (given on the command line, they replace the choice of the settings file)";
+    app.add_option("--mld", raw.handsets,
+                   "handsets, comma-separated, by button label or preset name (N503i or n1, N900i or n2, "
+                   "D503i or d1, ... LG or lg), or \"all\"")
+        ->expected(1)
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+        ->type_name("LIST")
+        ->default_str(d.outputs)
+        ->group(outputs);
+    app.add_flag("--mmf", options.mmf, "one MMF file")->group(outputs);
+    app.add_flag("--3gp", options.make3gp, "one .3gp file")->group(outputs);
+    app.add_flag("--3g2", options.make3g2, "one .3g2 file")->group(outputs);
+    app.add_flag("--all", raw.all, "every handset the MLD rate allows, MMF, 3GP and 3G2")->group(outputs);
 
-    void AddCell(int cell) {
-        auto& cells = options_.mldCells;
+    const char* settings = "Settings (each sets a cell of the grid read from the settings file)";
+    auto channels = CLI::IsMember(kChannelNames, CLI::ignore_case);
+    app.add_option("--mld-rate", raw.mldRate, "MLD sampling rate in Hz")
+        ->check(CLI::IsMember(kMldRates))->type_name("HZ")->default_str(d.mldRate)->group(settings);
+    app.add_option("--mld-channels", raw.mldChannels, "MLD channels")
+        ->check(channels)->type_name("mono|stereo")->default_str(d.mldChannels)->group(settings);
+    app.add_option("--mld-limit", raw.mldLimit, "MLD size ceiling in KB")
+        ->check(CLI::IsMember(kMldLimits))->type_name("KB")->default_str(d.mldLimit)->group(settings);
+    app.add_option("--mmf-rate", raw.mmfRate, "MMF sampling rate in Hz")
+        ->check(CLI::IsMember(kMmfRates))->type_name("HZ")->default_str(d.mmfRate)->group(settings);
+    app.add_option("--mmf-channels", raw.mmfChannels, "MMF channels")
+        ->check(channels)->type_name("mono|stereo")->default_str(d.mmfChannels)->group(settings);
+    app.add_option("--3gp-rate", raw.aacRate, "3GP/3G2 sampling rate in Hz")
+        ->check(CLI::IsMember(kAacRates))->type_name("HZ")->default_str(d.aacRate)->group(settings);
+    app.add_option("--3gp-channels", raw.aacChannels, "3GP/3G2 channels")
+        ->check(channels)->type_name("mono|stereo")->default_str(d.aacChannels)->group(settings);
+    app.add_flag("--streaming", options.streaming, "re-mux the .3gp file for streaming")->group(settings);
+    app.add_option("--external", raw.external, "encode the .3gp file with an external AAC encoder")
+        ->type_name("PROGRAM")->default_str(d.external)->group(settings);
+    app.add_option("--mp3-decoder", raw.mp3Decoder, "external MP3-to-WAV decoder, run as PROGRAM --decode IN OUT")
+        ->type_name("PROGRAM")->default_str(d.mp3Decoder)->group(settings);
+
+    const char* selection = "Selection (equal values mean the whole input)";
+    app.add_option("--start", raw.start, "start of the range in seconds")
+        ->check(kSeconds)->type_name("SEC")->default_str("0")->group(selection);
+    app.add_option("--end", raw.end, "end of the range in seconds")
+        ->check(kSeconds)->type_name("SEC")->default_str("the end of the input")->group(selection);
+
+    const char* files = "Files and run";
+    app.add_option("-o,--output", raw.output, "saving directory")
+        ->type_name("DIR")->default_str(d.output)->group(files);
+    app.add_option("--settings", raw.settings, "settings file; only the implicit ./setup.ini may be missing")
+        ->type_name("FILE")->default_str("./setup.ini")->group(files);
+    app.add_flag("--save-settings", options.saveSettings,
+                 "write the resulting grid and paths back to the settings file")->group(files);
+    app.add_option("-j", options.jobs, "convert N inputs in parallel")
+        ->check(CLI::Range(1, 64))->type_name("N")->default_str("1")->group(files);
+    app.add_flag("-q,--quiet", options.quiet, "print errors only")->group(files);
+    app.add_flag("--list-presets", options.listPresets, "list the handsets and their presets")->group(files);
+    app.add_flag("-h,--help", options.help, "print this help")->group(files);
+    app.add_flag("--version", options.version, "print the version")->group(files);
+
+    app.add_option("INPUT", options.inputs, "WAV, WMA or MP3 files")->type_name("");
+    app.footer(
+        "Messages go to stderr, the path of each written file to stdout. Exit status: 0 when every\n"
+        "chosen output was written, 1 when one failed, 2 for a usage error or when no output is chosen.");
+}
+
+// A flag given as --flag=VALUE: CLI11 would read VALUE as true or false.
+std::optional<UsageError> FlagWithValue(const CLI::App& app) {
+    for (const CLI::Option* option : app.get_options()) {
+        if (option->get_expected_max() != 0 || option->count() == 0) continue;
+        for (const std::string& result : option->results())
+            if (!result.empty() && result != "true" && result != "1")
+                return UsageError{"option " + option->get_name() + " takes no value"};
+    }
+    return std::nullopt;
+}
+
+std::optional<UsageError> Handsets(const RawOptions& raw, CliOptions& options) {
+    auto add = [&](int cell) {
+        auto& cells = options.mldCells;
         if (std::find(cells.begin(), cells.end(), cell) == cells.end()) cells.push_back(cell);
+    };
+    bool any = false;
+    std::vector<std::string> items;
+    for (const std::string& list : raw.handsets) {
+        std::stringstream parts(list);
+        for (std::string item; std::getline(parts, item, ',');) items.push_back(item);
     }
-
-    static std::optional<UsageError> Choose(const std::string& option, const std::string& value,
-                                            std::span<const int> allowed, std::optional<int>& target) {
-        auto number = ParseInt(value);
-        if (!number || std::find(allowed.begin(), allowed.end(), *number) == allowed.end())
-            return UsageError{option + " takes one of " + JoinInts(allowed) + ", not '" + value + "'"};
-        target = *number;
-        return {};
+    for (const std::string& item : items) {
+        if (item.empty()) continue;
+        any = true;
+        if (Lower(item) == "all") {
+            options.allHandsets = true;
+            for (const MldHandset& handset : MldHandsets()) add(handset.cell);
+            continue;
+        }
+        auto cell = FindHandsetCell(item);
+        if (!cell) return UsageError{"unknown handset '" + item + "' (see --list-presets)"};
+        add(*cell);
+        options.namedMldCells.push_back(*cell);
     }
-
-    static std::optional<UsageError> Channels(const std::string& option, const std::string& value,
-                                              std::optional<bool>& target) {
-        auto stereo = ParseChannels(value);
-        if (!stereo) return UsageError{option + " takes mono or stereo, not '" + value + "'"};
-        target = *stereo;
-        return {};
+    if (!raw.handsets.empty() && !any) return UsageError{"--mld needs at least one handset"};
+    if (raw.all) {
+        options.allHandsets = options.mmf = options.make3gp = options.make3g2 = true;
+        for (const MldHandset& handset : MldHandsets()) add(handset.cell);
     }
+    return std::nullopt;
+}
 
-    static std::optional<UsageError> Program(const std::string& option, const std::string& value,
-                                             std::optional<std::string>& target) {
-        if (value.empty()) return UsageError{option + " needs a program"};
-        target = value;
-        return {};
+std::optional<UsageError> Finish(const CLI::App& app, const RawOptions& raw, CliOptions& options) {
+    if (auto error = FlagWithValue(app)) return error;
+    if (auto error = Handsets(raw, options)) return error;
+    options.outputsGiven = !raw.handsets.empty() || raw.all || options.mmf || options.make3gp || options.make3g2;
+    auto given = [&](const char* name) { return app.get_option(name)->count() > 0; };
+    auto stereo = [](const std::string& name) { return Lower(name) == "stereo"; };
+    if (given("--mld-rate")) options.mldRate = raw.mldRate;
+    if (given("--mmf-rate")) options.mmfRate = raw.mmfRate;
+    if (given("--3gp-rate")) options.aacRate = raw.aacRate;
+    if (given("--mld-limit")) options.mldLimitKb = raw.mldLimit;
+    if (given("--mld-channels")) options.mldStereo = stereo(raw.mldChannels);
+    if (given("--mmf-channels")) options.mmfStereo = stereo(raw.mmfChannels);
+    if (given("--3gp-channels")) options.aacStereo = stereo(raw.aacChannels);
+    if (given("--start")) options.startSeconds = raw.start;
+    if (given("--end")) options.endSeconds = raw.end;
+    if (given("--external")) {
+        if (raw.external.empty()) return UsageError{"--external needs a program"};
+        options.externalEncoder = raw.external;
     }
-
-    static std::optional<UsageError> Seconds(const std::string& option, const std::string& value,
-                                             std::optional<double>& target) {
-        auto seconds = ParseSeconds(value);
-        if (!seconds) return UsageError{option + " takes seconds (a number of 0 or more), not '" + value + "'"};
-        target = *seconds;
-        return {};
+    if (given("--mp3-decoder")) {
+        if (raw.mp3Decoder.empty()) return UsageError{"--mp3-decoder needs a program"};
+        options.mp3Decoder = raw.mp3Decoder;
     }
-
-    CliOptions options_;
-    bool onlyInputs_ = false;
-};
+    if (given("--output")) {
+        if (raw.output.empty()) return UsageError{"--output needs a folder"};
+        options.outputDirectory = raw.output;
+    }
+    if (given("--settings")) {
+        if (raw.settings.empty()) return UsageError{"--settings needs a file"};
+        options.settingsFile = raw.settings;
+        options.settingsFileNamed = true;
+    }
+    if (options.startSeconds && options.endSeconds && *options.startSeconds > *options.endSeconds)
+        return UsageError{"--start lies after --end"};
+    if (options.inputs.empty() && !options.help && !options.version && !options.listPresets)
+        return UsageError{"no input file given"};
+    return std::nullopt;
+}
 
 // Turns one rate cell of the page on and the page's other rate cells off.
 void SetRate(ButtonGrid& grid, int page, int rate) {
@@ -229,7 +255,20 @@ void SetChannels(ButtonGrid& grid, int page, bool stereo) {
 }  // namespace
 
 std::variant<CliOptions, UsageError> ParseCommandLine(const std::vector<std::string>& arguments) {
-    return Parser().Parse(arguments);
+    CliOptions options;
+    RawOptions raw;
+    CLI::App app("", "kvt-convert");
+    Declare(app, options, raw, DefaultsOf(Settings{}));
+    // CLI11 takes the arguments last first.
+    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::ParseError& error) {
+        std::string message = error.what();
+        return UsageError{message.empty() ? error.get_name() : message};
+    }
+    if (auto error = Finish(app, raw, options)) return *error;
+    return options;
 }
 
 void ApplyOptions(const CliOptions& options, Settings& settings) {
@@ -273,40 +312,14 @@ std::string ResolveProgram(const std::string& name) {
     return name;
 }
 
-std::string UsageText() {
-    return R"(Usage: kvt-convert [OPTIONS] INPUT...
-Convert WAV, WMA or MP3 files into ringtones: MLD files for handsets, MMF, 3GP and 3G2.
-
-Outputs (given on the command line, they replace the choice of the settings file):
-  --mld LIST            handsets, comma-separated, by button label or preset name
-                        (N503i or n1, N900i or n2, D503i or d1, ... LG or lg), or "all"
-  --mmf  --3gp  --3g2   one MMF / .3gp / .3g2 file each
-  --all                 every handset, MMF, 3GP and 3G2
-Settings (each sets a cell of the grid read from the settings file):
-  --mld-rate HZ         4000, 8000, 16000 or 32000
-  --mld-channels mono|stereo
-  --mld-limit 10|20|100 size ceiling in KB
-  --mmf-rate HZ         4000, 8000 or 16000
-  --mmf-channels mono|stereo
-  --3gp-rate HZ         8000, 16000, 24000, 32000 or 44100
-  --3gp-channels mono|stereo
-  --streaming           re-mux the .3gp file for streaming
-  --external PROGRAM    encode the .3gp file with an external AAC encoder
-  --mp3-decoder PROGRAM external MP3-to-WAV decoder (run as PROGRAM --decode IN OUT)
-Selection:
-  --start SEC  --end SEC  (default: the whole input; equal values mean the whole input)
-Files:
-  -o, --output DIR      saving directory (default: setup.ini's, else the current folder)
-  --settings FILE       settings file (default: ./setup.ini)
-  --save-settings       write the resulting grid and paths back to the settings file
-  -j N                  convert N inputs in parallel
-  -q, --quiet           no progress bar and no closing message
-  --list-presets        list the handsets and their presets
-  --help  --version
-
-Messages go to stderr, the path of each written file to stdout. Exit status: 0 when every
-chosen output was written, 1 when one failed, 2 for a usage error or when no output is chosen.
-)";
+std::string UsageText(const Settings& settings) {
+    CliOptions options;
+    RawOptions raw;
+    CLI::App app("Convert WAV, WMA or MP3 files into ringtones: MLD files for handsets, MMF, 3GP and 3G2.\n"
+                 "Defaults are those of the settings file in use.",
+                 "kvt-convert");
+    Declare(app, options, raw, DefaultsOf(settings));
+    return app.help();
 }
 
 }  // namespace kvt::cli

@@ -15,7 +15,9 @@ struct CliOptions {
 
     // Outputs: when any of these is given they replace the choice of the settings file.
     bool outputsGiven = false;
-    std::vector<int> mldCells;  // handset cells of the MLD page
+    std::vector<int> mldCells;       // handset cells of the MLD page
+    std::vector<int> namedMldCells;  // of those, the ones named one by one
+    bool allHandsets = false;        // "all": handsets the MLD rate refuses are left out
     bool mmf = false;
     bool make3gp = false;
     bool make3g2 = false;
@@ -36,6 +38,7 @@ struct CliOptions {
 
     std::optional<std::string> outputDirectory;
     std::string settingsFile = "setup.ini";
+    bool settingsFileNamed = false;  // --settings given: the file must exist
     bool saveSettings = false;
     int jobs = 1;
     bool quiet = false;
@@ -57,6 +60,7 @@ void ApplyOptions(const CliOptions& options, Settings& settings);
 // A program named without a folder is looked up in PATH; other names are kept as given.
 std::string ResolveProgram(const std::string& name);
 
-std::string UsageText();
+// The help text, each setting's default taken from `settings`.
+std::string UsageText(const Settings& settings);
 
 }  // namespace kvt::cli

@@ -192,7 +192,12 @@ int RunConvertCommand(const std::vector<std::string>& arguments, std::FILE* out,
     }
     const CliOptions& options = std::get<CliOptions>(parsed);
     if (options.help) {
-        std::fputs(UsageText().c_str(), out);
+        // The defaults shown are those of the settings file in use, read without asking anything.
+        Settings settings;
+        CliDialogs dialogs(CurrentFolder());
+        FrontEndScope silent([](const MessageRequest&) { return MessageAnswer::Ok; }, &dialogs);
+        LoadSettings(settings, options.settingsFile);
+        std::fputs(UsageText(settings).c_str(), out);
         return kExitSuccess;
     }
     if (options.version) {

@@ -118,5 +118,15 @@ TEST(CliOptions, ProgramsAndFolder) {
     EXPECT_EQ(ResolveProgram("no-such-program-kvt"), "no-such-program-kvt");
 }
 
+TEST(CliOptions, HelpShowsTheSettingsFilesValuesAsDefaults) {
+    Settings settings;
+    settings.savingDirectory = "/ring/tones";
+    ApplyOptions(Parsed({"--mld-rate", "16000", "--3gp-channels", "stereo", "--mld", "lg", "a.wav"}), settings);
+    std::string help = UsageText(settings);
+    for (const char* shown : {"=16000", "=stereo", "=LG", "=/ring/tones", "=mono", "=8000"})
+        EXPECT_NE(help.find(shown), std::string::npos) << shown << "\n" << help;
+    EXPECT_EQ(UsageText(Settings{}).find("=16000"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace kvt::cli

@@ -346,6 +346,19 @@ TEST_F(KvtConvert, UsageErrorsAndInformation) {
     EXPECT_NE(presets.out.find("n2s"), std::string::npos);
     EXPECT_EQ(std::count(presets.out.begin(), presets.out.end(), '\n'), 14);
     EXPECT_EQ(Convert({"--version"}).out.rfind("kvt-convert ", 0), 0u);
+    EXPECT_EQ(Convert({"--mld-rate=8000", "--mmf=yes", "a.wav"}).exitCode, 2);
+}
+
+TEST_F(KvtConvert, HelpShowsTheDefaultsOfTheSettingsFileInUse) {
+    EXPECT_NE(Convert({"--help"}).out.find("--mld-rate HZ:{4000,8000,16000,32000}=4000"), std::string::npos);
+    Settings settings;
+    settings.savingDirectory = out();
+    settings.grid.At(kMldPage, 15) = kCellOff;
+    settings.grid.At(kMldPage, 27) = kCellOn;
+    SaveSettings(settings, cwd() + "/setup.ini");
+    RunResult help = Convert({"--help"});
+    EXPECT_NE(help.out.find("=32000"), std::string::npos) << help.out;
+    EXPECT_NE(help.out.find("=" + out()), std::string::npos) << help.out;
 }
 
 }  // namespace
