@@ -51,6 +51,12 @@ std::optional<std::string> ScriptedDialogs::OpenFile(const std::string& defaultE
     return Next(openFileAnswers_);
 }
 
+std::optional<std::string> ScriptedDialogs::OpenFileFrom(const std::string& initialName, const std::string& filter) {
+    std::lock_guard lock(mutex_);
+    requests_.push_back({Request::Kind::OpenFileFrom, initialName, filter});
+    return Next(openFileAnswers_);
+}
+
 std::optional<std::string> ScriptedDialogs::BrowseFolder(const std::string& title, const std::string& startFolder) {
     std::lock_guard lock(mutex_);
     requests_.push_back({Request::Kind::BrowseFolder, title, startFolder});

@@ -17,6 +17,12 @@ public:
     // Nothing when the user cancels.
     virtual std::optional<std::string> OpenFile(const std::string& defaultExtension, const std::string& filter) = 0;
     virtual std::optional<std::string> BrowseFolder(const std::string& title, const std::string& startFolder) = 0;
+    // An open dialog whose name box starts with `initialName` (a folder and a pattern such
+    // as "/home/me/*.wav"). Without its own version, the plain OpenFile.
+    virtual std::optional<std::string> OpenFileFrom(const std::string& initialName, const std::string& filter) {
+        (void)initialName;
+        return OpenFile("", filter);
+    }
 };
 
 // The process's dialogs; until a front end installs its own, every dialog is cancelled.
@@ -29,8 +35,8 @@ Dialogs* SetDialogs(Dialogs* dialogs);
 class ScriptedDialogs : public Dialogs {
 public:
     struct Request {
-        enum class Kind { OpenFile, BrowseFolder } kind;
-        std::string first;   // default extension, or title
+        enum class Kind { OpenFile, BrowseFolder, OpenFileFrom } kind;
+        std::string first;   // default extension, title, or initial name
         std::string second;  // filter, or start folder
     };
 
@@ -41,6 +47,8 @@ public:
 
     std::optional<std::string> OpenFile(const std::string& defaultExtension, const std::string& filter) override;
     std::optional<std::string> BrowseFolder(const std::string& title, const std::string& startFolder) override;
+    // Answers from the OpenFile queue.
+    std::optional<std::string> OpenFileFrom(const std::string& initialName, const std::string& filter) override;
 
 private:
     mutable std::mutex mutex_;

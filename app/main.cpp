@@ -1,0 +1,5 @@
+// kvt: the desktop program.
+
+#include "app/application.h"
+
+int main(int argc, char** argv) { return kvt::RunDesktopProgram(argc, argv); }

@@ -1,0 +1,54 @@
+#include "app/qt_platform/qt_dialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+
+namespace kvt {
+namespace {
+
+std::optional<std::string> RunOpenDialog(const QString& folder, const QString& name, const QString& suffix,
+                                         const std::string& filter) {
+    QFileDialog dialog(QApplication::activeWindow());
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setNameFilters(QtNameFilters(filter));
+    if (!folder.isEmpty()) dialog.setDirectory(folder);
+    if (!name.isEmpty()) dialog.selectFile(name);
+    if (!suffix.isEmpty()) dialog.setDefaultSuffix(suffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().front().toStdString();
+}
+
+}  // namespace
+
+QStringList QtNameFilters(const std::string& filter) {
+    const QStringList fields = QString::fromStdString(filter).split('|');
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < fields.size(); i += 2) {
+        const QString& description = fields[i];
+        const QString pattern = QString(fields[i + 1]).replace(';', ' ');
+        if (description.isEmpty() && pattern.isEmpty()) continue;
+        if (description.endsWith('(' + pattern + ')')) filters << description;
+        else filters << description + " (" + pattern + ')';
+    }
+    return filters;
+}
+
+std::optional<std::string> QtDialogs::OpenFile(const std::string& defaultExtension, const std::string& filter) {
+    return RunOpenDialog({}, {}, QString::fromStdString(defaultExtension), filter);
+}
+
+std::optional<std::string> QtDialogs::OpenFileFrom(const std::string& initialName, const std::string& filter) {
+    const QFileInfo initial(QString::fromStdString(initialName));
+    return RunOpenDialog(initial.path(), initial.fileName(), {}, filter);
+}
+
+std::optional<std::string> QtDialogs::BrowseFolder(const std::string& title, const std::string& startFolder) {
+    const QString folder = QFileDialog::getExistingDirectory(
+        QApplication::activeWindow(), QString::fromStdString(title), QString::fromStdString(startFolder));
+    if (folder.isEmpty()) return std::nullopt;
+    return folder.toStdString();
+}
+
+}  // namespace kvt

@@ -1,0 +1,11 @@
+#pragma once
+// The GUI's back end of ShowMessage: a modal message box with OK (or OK and Cancel).
+// A system-modal request becomes an application-modal box that stays on top.
+
+#include "platform/message.h"
+
+namespace kvt {
+
+MessageAnswer ShowQtMessageBox(const MessageRequest& request);
+
+}  // namespace kvt

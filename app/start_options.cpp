@@ -1,0 +1,34 @@
+#include "app/start_options.h"
+
+#include <filesystem>
+
+#include "platform/paths.h"
+
+namespace kvt {
+
+StartOptions ParseStartOptions(const std::vector<std::string>& arguments) {
+    StartOptions options;
+    bool optionsEnded = false;
+    for (const std::string& argument : arguments) {
+        if (!optionsEnded && argument == "--") optionsEnded = true;
+        else if (!optionsEnded && argument == kXdgWorkFolderOption) options.xdgWorkFolder = true;
+        else options.files.push_back(argument);
+    }
+    return options;
+}
+
+std::optional<std::string> XdgWorkFolder(const char* xdgDataHome, const char* home) {
+    if (xdgDataHome != nullptr && xdgDataHome[0] == '/') return JoinPath(xdgDataHome, "kvt");
+    if (home != nullptr && home[0] != '\0') return JoinPath(JoinPath(home, ".local/share"), "kvt");
+    return std::nullopt;
+}
+
+std::optional<std::string> EnterFolder(const std::string& folder) {
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (!error) std::filesystem::current_path(folder, error);
+    if (error) return folder + ": " + error.message();
+    return std::nullopt;
+}
+
+}  // namespace kvt

@@ -1,0 +1,63 @@
+// From a loaded WAV to output files through the window's buttons and the real job.
+
+#include <filesystem>
+
+#include <gmock/gmock.h>
+
+#include "convert/conversion_job.h"
+#include "main_window_fixture.h"
+
+namespace kvt::testing {
+namespace {
+
+using main_window::Element;
+using main_window::kProgressBar;
+
+TEST_F(MainWindowTest, ConvertWritesTheSelectionAndFillsTheProgressBar) {
+    const std::string out = folder / "out";
+    std::filesystem::create_directory(out);
+    Settings& settings = window->UserSettings();
+    settings.savingDirectory = out;
+    settings.grid.At(kMldPage, 0) = kCellOn;         // N503i
+    settings.grid.At(kMmfPage, kMmfOutputCell) = kCellOn;
+    window->OpenPath(folder.Write("song.wav", WavBytes({.channels = 2, .rate = 8000}, SineData(8000, 2, 8000))));
+    window->show();
+
+    ClickPlotColumn(100);
+    Click(CentreOf(Element::SetStart));
+    ClickPlotColumn(400);
+    Click(CentreOf(Element::SetEnd));
+    ASSERT_EQ(window->Input().startFrame, 100u);
+    ASSERT_EQ(window->Input().endFrame, 400u);
+
+    // The window as it looks while the closing message is up.
+    QImage atClosingMessage;
+    std::vector<std::string> texts;
+    MessageSink previous = SetMessageSink([&](const MessageRequest& request) {
+        texts.push_back(request.text);
+        if (request.text == out + kSavedSuffix) atClosingMessage = window->grab().toImage();
+        return MessageAnswer::Ok;
+    });
+    Click(CentreOf(Element::Convert));
+    SetMessageSink(previous);
+
+    EXPECT_THAT(texts, ::testing::ElementsAre(out + kSavedSuffix));
+    EXPECT_GT(std::filesystem::file_size(out + "/song_n1.mld"), 0u);
+    EXPECT_GT(std::filesystem::file_size(out + "/song.mmf"), 0u);
+    ASSERT_FALSE(atClosingMessage.isNull());
+    for (int x : {kProgressBar.left, (kProgressBar.left + kProgressBar.right) / 2, kProgressBar.right}) {
+        for (int y : {kProgressBar.top, 80, kProgressBar.bottom - 1}) {
+            EXPECT_EQ(atClosingMessage.pixel(x, y), qRgb(255, 255, 255)) << x << "," << y;
+        }
+    }
+    // After the job the bar gives way to the texts again.
+    EXPECT_EQ(window->grab().toImage().pixel(kProgressBar.right, kProgressBar.top), kNormalSkin);
+}
+
+TEST_F(MainWindowTest, ConvertWithNothingLoadedAsksForAFile) {
+    Click(CentreOf(Element::Convert));
+    EXPECT_THAT(messages.Texts(), ::testing::ElementsAre("ファイルを選択してください。"));
+}
+
+}  // namespace
+}  // namespace kvt::testing

@@ -1,0 +1,197 @@
+#include <filesystem>
+
+#include <gmock/gmock.h>
+
+#include "main_window_fixture.h"
+
+namespace kvt::testing {
+namespace {
+
+using main_window::Element;
+using ::testing::ElementsAre;
+
+TEST_F(MainWindowTest, LoadingAWavShowsItsNameAndSelectsTheWholeInput) {
+    window->OpenPath(WriteWav("song.wav", 3000, 2, 8000, 100, -100));
+    const LoadedInput& input = window->Input();
+    EXPECT_TRUE(input.isLoaded);
+    EXPECT_EQ(input.totalFrames, 3000u);
+    EXPECT_EQ(input.startFrame, 0u);
+    EXPECT_EQ(input.endFrame, 3000u);
+    EXPECT_EQ(window->windowTitle(), "song.wav");
+    EXPECT_TRUE(messages.Texts().empty());
+}
+
+TEST_F(MainWindowTest, TwoDroppedFilesGiveTheMessageAndNoLoad) {
+    const std::string a = WriteWav("a.wav", 100, 1, 8000);
+    const std::string b = WriteWav("b.wav", 100, 1, 8000);
+    window->DropFiles({a, b});
+    EXPECT_THAT(messages.Texts(), ElementsAre(kOneFileAtATimeText));
+    EXPECT_FALSE(window->Input().isLoaded);
+    window->DropFiles({a});
+    EXPECT_TRUE(window->Input().isLoaded);
+}
+
+TEST_F(MainWindowTest, Mp3WithoutDecoderAndTheProgramDialogCancelledLoadsNothing) {
+    dialogs.QueueOpenFile(std::nullopt);
+    window->OpenPath(folder.Write("song.mp3", "ID3"));
+    EXPECT_THAT(messages.Texts(), ElementsAre("MP3をWAVファイルに変換するための外部プログラムを指定してください。",
+                                              "指定されたファイルが存在しません。"));
+    EXPECT_FALSE(window->Input().isLoaded);
+    EXPECT_TRUE(window->UserSettings().mp3DecoderPath.empty());
+}
+
+TEST_F(MainWindowTest, AFailedLoadKeepsThePreviousInput) {
+    const std::string good = WriteWav("good.wav", 2000, 1, 8000, 500);
+    struct Case {
+        std::string path;
+        const char* message;
+    };
+    const Case cases[] = {
+        {folder.Write("broken.wav", "RIFF....WAVEjunk"), nullptr},
+        {folder.Write("notes.txt", "text"), "このファイルは変換できません。"},
+        {folder / "missing.wav", nullptr},
+    };
+    for (const Case& c : cases) {
+        window->OpenPath(good);
+        window->MutableModel().input.startFrame = 10;
+        messages.Clear();
+        window->OpenPath(c.path);
+        const LoadedInput& input = window->Input();
+        EXPECT_TRUE(input.isLoaded) << c.path;
+        EXPECT_EQ(input.totalFrames, 2000u) << c.path;
+        EXPECT_EQ(input.inputPath, good) << c.path;
+        EXPECT_EQ(input.startFrame, 10u) << c.path;
+        ASSERT_EQ(messages.Texts().size(), 1u) << c.path;
+        if (c.message) {
+            EXPECT_EQ(messages.Texts()[0], c.message);
+        }
+    }
+}
+
+TEST_F(MainWindowTest, ACdTrackGoesToTheRipperWhichRefusesUntilThereIsOne) {
+    window->OpenPath(folder / "Track01.cda");
+    EXPECT_THAT(messages.Texts(), ElementsAre(kRipFailedText));
+    EXPECT_TRUE(window->isEnabled());
+
+    std::string ripped;
+    window->SetRipStarter([&](const std::string& path) { ripped = path; });
+    window->OpenPath(folder / "Track02.CDA");
+    EXPECT_EQ(ripped, folder / "Track02.CDA");
+}
+
+TEST_F(MainWindowTest, APressEndingOnAnotherButtonRunsThatButton) {
+    window->OpenPath(WriteWav("song.wav", 3000, 1, 8000));
+    ClickPlotColumn(100);
+    EXPECT_EQ(window->Model().cursorX, 100);
+    Click(CentreOf(Element::SetStart), CentreOf(Element::SetEnd));
+    EXPECT_EQ(window->Input().startFrame, 0u);
+    EXPECT_EQ(window->Input().endFrame, 100u);
+    EXPECT_FALSE(window->Model().IsPressed(Element::SetStart));
+
+    // A press on a button and a release off every button runs nothing.
+    ClickPlotColumn(50);
+    Click(CentreOf(Element::SetStart), {300, 300});
+    EXPECT_EQ(window->Input().startFrame, 0u);
+}
+
+TEST_F(MainWindowTest, ButtonsReachTheirSeams) {
+    window->OpenPath(WriteWav("song.wav", 1000, 1, 8000));
+    auto preview = std::make_unique<FakePreview>();
+    FakePreview& fake = *preview;
+    window->SetPreviewPlayer(std::move(preview));
+    QUrl help;
+    window->SetHelpOpener([&](const QUrl& url) { help = url; });
+    int settingsRuns = 0;
+    window->SetSettingsDialogRunner([&] {
+        ++settingsRuns;
+        return false;
+    });
+
+    Click(CentreOf(Element::Play));
+    EXPECT_EQ(fake.plays, 1);
+    Click(CentreOf(Element::Help));
+    EXPECT_TRUE(help.isLocalFile());
+    EXPECT_TRUE(help.path().endsWith("/top.htm"));
+    Click(CentreOf(Element::Settings));
+    EXPECT_EQ(settingsRuns, 1);
+    // Saved whatever the dialog's result.
+    EXPECT_TRUE(std::filesystem::exists(folder / "setup.ini"));
+
+    // While playing, START and END stay.
+    fake.playing = true;
+    ClickPlotColumn(200);
+    Click(CentreOf(Element::SetEnd));
+    EXPECT_EQ(window->Input().endFrame, 1000u);
+    Click(CentreOf(Element::Stop));
+    EXPECT_FALSE(fake.playing);
+}
+
+TEST_F(MainWindowTest, OpenDialogStartsInTheCurrentFolderWithTheInputFilter) {
+    const std::string song = WriteWav("song.wav", 100, 1, 8000);
+    dialogs.QueueOpenFile(song);
+    Click(CentreOf(Element::Open));
+    ASSERT_FALSE(dialogs.Requests().empty());
+    const ScriptedDialogs::Request request = dialogs.Requests().back();
+    EXPECT_EQ(request.kind, ScriptedDialogs::Request::Kind::OpenFileFrom);
+    EXPECT_EQ(request.first, std::filesystem::current_path().string() + "/*.wav");
+    EXPECT_EQ(request.second, kInputFilter);
+    EXPECT_EQ(window->Input().inputPath, song);
+}
+
+TEST_F(MainWindowTest, TimerFollowsDragsPastTheDetailViewsEdges) {
+    window->OpenPath(WriteWav("song.wav", 10100, 1, 8000));
+    window->MutableModel().viewOffset = 1000;
+    Press({300, 300});
+    cursor = {20, 300};  // 11 columns left of the plot
+    window->OnTimer100();
+    EXPECT_EQ(window->Model().viewOffset, 989);
+    EXPECT_EQ(window->Model().cursorX, 0);
+    cursor = {546, 300};  // 10 columns right of it
+    window->OnTimer100();
+    EXPECT_EQ(window->Model().viewOffset, 999);
+    EXPECT_EQ(window->Model().cursorX, 505);
+    Release({546, 300});
+    window->OnTimer100();
+    EXPECT_EQ(window->Model().viewOffset, 999);
+}
+
+TEST_F(MainWindowTest, HeldScrollArrowRepeatsWhileTheCursorStaysOnIt) {
+    window->OpenPath(WriteWav("song.wav", 10100, 1, 8000));
+    Press(CentreOf(Element::ScrollRight));
+    EXPECT_EQ(window->Model().viewOffset, 20);
+    window->OnTimer100();
+    EXPECT_EQ(window->Model().viewOffset, 40);
+    cursor = {300, 300};
+    window->OnTimer100();
+    EXPECT_EQ(window->Model().viewOffset, 40);
+    Release(cursor);
+}
+
+TEST_F(MainWindowTest, RightButtonMenuChangesTheVolumeOfTheLoadedBlock) {
+    window->OpenPath(WriteWav("song.wav", 10, 1, 8000, 32767));
+    std::vector<std::optional<VolumeCommand>> answers = {VolumeCommand::Down, std::nullopt, VolumeCommand::Up};
+    window->SetVolumeMenu([&](QPoint) {
+        auto answer = answers.front();
+        answers.erase(answers.begin());
+        return answer;
+    });
+    const int16_t expected[] = {26213, 26213, 32766};
+    for (int16_t value : expected) {
+        QMouseEvent event(QEvent::MouseButtonPress, QPointF(300, 300), window->mapToGlobal(QPointF(300, 300)),
+                          Qt::RightButton, Qt::RightButton, Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &event);
+        EXPECT_EQ(SampleOf(window->Input(), 9), value);
+    }
+}
+
+TEST_F(MainWindowTest, EveryWayOutSavesTheSettingsOnce) {
+    window->UserSettings().savingDirectory = folder / "out";
+    window->show();
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &escape);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_THAT(ReadWholeFile(folder / "setup.ini"), ::testing::HasSubstr(folder / "out"));
+}
+
+}  // namespace
+}  // namespace kvt::testing

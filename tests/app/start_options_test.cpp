@@ -1,0 +1,62 @@
+#include "app/start_options.h"
+
+#include <filesystem>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "app/qt_platform/qt_dialogs.h"
+#include "platform/temp_folder.h"
+
+namespace kvt {
+namespace {
+
+using ::testing::ElementsAre;
+
+TEST(StartOptionsTest, WorkFolderOptionAndFilesInAnyOrder) {
+    struct Case {
+        std::vector<std::string> arguments;
+        bool xdg;
+        std::vector<std::string> files;
+    };
+    const Case cases[] = {
+        {{}, false, {}},
+        {{"song.wav"}, false, {"song.wav"}},
+        {{"--xdg-work-folder", "/m/song.wav"}, true, {"/m/song.wav"}},
+        {{"a.wav", "--xdg-work-folder", "b.wav"}, true, {"a.wav", "b.wav"}},
+        {{"--", "--xdg-work-folder"}, false, {"--xdg-work-folder"}},
+    };
+    for (const Case& c : cases) {
+        const StartOptions options = ParseStartOptions(c.arguments);
+        EXPECT_EQ(options.xdgWorkFolder, c.xdg);
+        EXPECT_EQ(options.files, c.files);
+    }
+}
+
+TEST(StartOptionsTest, XdgWorkFolderPrefersAnAbsoluteDataHome) {
+    EXPECT_EQ(XdgWorkFolder("/d/data", "/home/u"), "/d/data/kvt");
+    EXPECT_EQ(XdgWorkFolder("relative", "/home/u"), "/home/u/.local/share/kvt");
+    EXPECT_EQ(XdgWorkFolder(nullptr, "/home/u/"), "/home/u/.local/share/kvt");
+    EXPECT_EQ(XdgWorkFolder("", ""), std::nullopt);
+}
+
+TEST(StartOptionsTest, EnterFolderCreatesItAndMakesItCurrent) {
+    testing::TempFolder temp;
+    const std::filesystem::path before = std::filesystem::current_path();
+    const std::string nested = temp / "a/b/kvt";
+    EXPECT_EQ(EnterFolder(nested), std::nullopt);
+    EXPECT_EQ(std::filesystem::current_path(), std::filesystem::path(nested));
+    std::filesystem::current_path(before);
+    temp.Write("file", "x");
+    EXPECT_NE(EnterFolder(temp / "file/kvt"), std::nullopt);
+    EXPECT_EQ(std::filesystem::current_path(), before);
+}
+
+TEST(QtDialogsTest, FiltersKeepTheirOwnPatternText) {
+    EXPECT_THAT(QtNameFilters("WAVファイル(*.wav)|*.wav|MP3ファイル(*.mp3)|*.mp3|"),
+                ElementsAre("WAVファイル(*.wav)", "MP3ファイル(*.mp3)"));
+    EXPECT_THAT(QtNameFilters("exe files|*.exe|"), ElementsAre("exe files (*.exe)"));
+}
+
+}  // namespace
+}  // namespace kvt
