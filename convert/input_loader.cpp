@@ -10,6 +10,7 @@
 #include "Module/General/General/GeneralFile.h"
 #include "platform/message.h"
 #include "platform/paths.h"
+#include "platform/regular_file.h"
 
 namespace kvt {
 namespace {
@@ -25,8 +26,6 @@ constexpr const char* kProgramFilter = "exe files|*.exe|";
 
 constexpr uint16_t kWaveFormatExtensible = 0xFFFE;
 constexpr uint16_t kWaveFormatPcm = 1;
-constexpr uint16_t kWaveFormatALaw = 6;
-constexpr uint16_t kWaveFormatMuLaw = 7;
 
 bool DecodeMp3(const std::string& path, const std::string& wavPath, Settings& settings) {
     if (settings.mp3DecoderPath.empty()) {
@@ -63,16 +62,23 @@ std::optional<std::string> SourceWav(const std::string& path, Settings& settings
     return std::nullopt;
 }
 
-// Reads the source, brings it to 16 bits and writes the scratch copy. False after a message.
+// Reads the source, brings it to 16-bit linear PCM in one or two channels and writes the
+// scratch copy, so that "tempkvt.wav" is that whatever the input was (G.711 codes and
+// more than two channels included). False after a message.
 bool WriteScratchCopy(const std::string& sourcePath, const std::string& scratchPath) {
     WaveFile wave;
     if (!wave.Load(sourcePath)) return false;
-    // G.711 bytes are expanded by the engine's loader; they are not 8-bit linear samples.
-    bool companded = wave.formatTag == kWaveFormatALaw || wave.formatTag == kWaveFormatMuLaw;
-    if (!companded && !NormalizeTo16Bits(wave)) return false;
-    // A WAVE_FORMAT_EXTENSIBLE header carries integer PCM here (other bit counts were
-    // refused above); the scratch file's 16-byte "fmt " has no room for the sub-format.
+    if (!HasUsableSampleRate(wave) || !NormalizeTo16Bits(wave)) return false;
+    if (wave.channels > 2 && !wave.MixDownToStereo()) {
+        ShowMessage(kBadLayout);
+        return false;
+    }
+    // A WAVE_FORMAT_EXTENSIBLE header carries integer PCM here (other formats were refused
+    // above); the scratch file's 16-byte "fmt " has no room for the sub-format. The frame
+    // size and byte rate are those of the samples now held, whatever the header claimed.
     if (wave.formatTag == kWaveFormatExtensible) wave.formatTag = kWaveFormatPcm;
+    wave.blockAlign = static_cast<uint16_t>(2 * wave.channels);
+    wave.byteRate = wave.sampleRate * wave.blockAlign;
     return wave.Save(scratchPath);
 }
 
@@ -84,6 +90,12 @@ std::string DecodedWavPath(const std::string& workFolder) { return JoinPath(work
 
 bool LoadInputFile(const std::string& path, LoadedInput& input, Settings& settings) {
     try {
+        // A named pipe, device or folder is turned away before anything opens it: reading
+        // one could wait forever.
+        if (CheckRegularFile(path) == FileCheck::NotRegular) {
+            ShowMessage(kCannotConvert);
+            return false;
+        }
         auto source = SourceWav(path, settings);
         if (!source) return false;
         std::string scratch = ScratchWavPath(settings.workFolder);

@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "engine/byte_order.h"
+#include "engine/g711.h"
 #include "platform/message.h"
 #include "platform/paths.h"
 #include "platform/regular_file.h"
@@ -19,8 +20,12 @@ namespace {
 constexpr size_t kChunkHeaderSize = 8;   // identifier + u32 size
 constexpr size_t kPcmRecordSize = 16;    // formatTag ... bitsPerSample
 constexpr uint32_t kCanonicalHeaderSize = 44;
+constexpr uint16_t kFormatPcm = 1;
 constexpr uint16_t kFormatExtensible = 0xFFFE;
-constexpr size_t kSubFormatOffset = 24;  // in an extensible "fmt " body: the GUID, tag first
+constexpr size_t kChannelMaskOffset = 20;  // in an extensible "fmt " body: speaker positions
+constexpr size_t kSubFormatOffset = 24;    // in an extensible "fmt " body: the GUID, tag first
+constexpr uint16_t kFormatALaw = 6;
+constexpr uint16_t kFormatMuLaw = 7;
 
 // Chunks that may stand before "fmt ", skipped in this order, each at most once.
 constexpr std::array<std::string_view, 4> kLeadingChunks = {"PAD ", "bext", "minf", "elm1"};
@@ -37,6 +42,7 @@ constexpr std::array<std::string_view, 5> kMessageTexts = {
 };
 constexpr std::string_view kUnknownTagText = "不明なタグが検出されました。処理は継続可能です。";
 constexpr std::string_view kUnsupportedBitsText = "対応していないビット数のWAVファイルです。";
+constexpr std::string_view kUnsupportedRateText = "対応していないサンプリング周波数のWAVファイルです。";
 
 ChunkId ToChunkId(std::span<const uint8_t> bytes) {
     ChunkId id{};
@@ -70,6 +76,9 @@ public:
         if (start + chunk.size > file_.size()) return std::nullopt;
         return file_.subspan(start, chunk.size);
     }
+
+    // Everything after the chunk's header, to the end of the file.
+    std::span<const uint8_t> Rest() const { return file_.subspan(at_ + kChunkHeaderSize); }
 
     // Moves past the chunk (its size as it stands, no pad byte); false when the chunk runs
     // past the end of the file.
@@ -156,8 +165,10 @@ bool WaveFile::LoadFromMemory(std::span<const uint8_t> file) {
     bitsPerSample = GetLe16(fmtBody->subspan(14));
     // An extensible format names its real format tag at the head of its SubFormat GUID.
     // The saved file has no room for the GUID, so the tag it carries is that one.
-    if (formatTag == kFormatExtensible && fmtBody->size() >= kSubFormatOffset + 2)
+    if (formatTag == kFormatExtensible && fmtBody->size() >= kSubFormatOffset + 2) {
+        channelMask = GetLe32(fmtBody->subspan(kChannelMaskOffset));
         formatTag = GetLe16(fmtBody->subspan(kSubFormatOffset));
+    }
     cursor.Skip(*fmt);
 
     auto chunk = cursor.Header();
@@ -181,7 +192,13 @@ bool WaveFile::LoadFromMemory(std::span<const uint8_t> file) {
     dataId = chunk->id;
     dataSize = chunk->size;
     auto data = cursor.Body(*chunk);
-    if (!data) return refuse("data");
+    if (!data) {
+        // A "data" chunk that runs past the end belongs to a file still being written (a
+        // decoder that has not finished, a WAV sent down a pipe with size 0xFFFFFFFF) or
+        // cut short: the whole frames that are there are kept.
+        data = cursor.Rest();
+        if (blockAlign > 0) data = data->first(data->size() / blockAlign * blockAlign);
+    }
     try {
         samples_.assign(data->begin(), data->end());
     } catch (const std::bad_alloc&) {
@@ -213,6 +230,19 @@ void WaveFile::Convert24To16() {
     samples_ = std::move(out);
     byteRate = static_cast<uint32_t>(uint64_t{byteRate} * 2 / 3);
     blockAlign = static_cast<uint16_t>(blockAlign * 2 / 3);
+    bitsPerSample = 16;
+}
+
+void WaveFile::ExpandG711() {
+    if (!loaded_ || (formatTag != kFormatALaw && formatTag != kFormatMuLaw)) return;
+    const bool aLaw = formatTag == kFormatALaw;
+    std::vector<uint8_t> out(samples_.size() * 2);
+    for (size_t i = 0; i < samples_.size(); ++i)
+        PutInt16(out, i, aLaw ? ExpandALaw(samples_[i]) : ExpandMuLaw(samples_[i]));
+    samples_ = std::move(out);
+    formatTag = kFormatPcm;
+    blockAlign = static_cast<uint16_t>(channels * 2);
+    byteRate = static_cast<uint32_t>(uint64_t{sampleRate} * blockAlign);
     bitsPerSample = 16;
 }
 
@@ -289,6 +319,10 @@ void WaveFile::ShowTagMessage(int kind, std::string_view tag) {
 }
 
 bool NormalizeTo16Bits(WaveFile& wave) {
+    if (wave.formatTag == kFormatALaw || wave.formatTag == kFormatMuLaw) {
+        wave.ExpandG711();  // one code byte a sample, whatever the bit count says
+        return true;
+    }
     switch (wave.bitsPerSample) {
     case 8:
         wave.Convert8To16();
@@ -304,6 +338,12 @@ bool NormalizeTo16Bits(WaveFile& wave) {
         return false;
     }
     }
+}
+
+bool HasUsableSampleRate(const WaveFile& wave) {
+    if (wave.sampleRate >= kMinSampleRate && wave.sampleRate <= kMaxSampleRate) return true;
+    kvt::ShowMessage(std::string(kUnsupportedRateText) + " [" + std::to_string(wave.sampleRate) + " Hz]");
+    return false;
 }
 
 }  // namespace kvt

@@ -31,10 +31,14 @@ public:
     uint16_t bitsPerSample = 0;
     ChunkId dataId{};
     uint32_t dataSize = 0;
+    // Speaker positions of an extensible "fmt " (dwChannelMask); 0 when the file has none.
+    uint32_t channelMask = 0;
 
-    // Reads the whole file. True when the "data" chunk was read; false after a message box
-    // (file missing, not RIFF/WAVE, a chunk out of place, or a file cut short), and the
-    // object then holds no sample data.
+    // Reads the whole file. True when the "data" chunk was found: a "data" chunk that runs
+    // past the end (a file still being written, or sent down a pipe) gives the whole frames
+    // that are there. False after a message box (not a regular file, not RIFF/WAVE, a chunk
+    // out of place or cut short before "data", no "data" chunk), and the object then holds
+    // no sample data.
     bool Load(const std::string& path);
     // The same on a file image already in memory.
     bool LoadFromMemory(std::span<const uint8_t> file);
@@ -48,6 +52,13 @@ public:
     void Convert8To16();
     // 24-bit (or 20-bit) samples in 3-byte containers to 16 bits: the upper two bytes.
     void Convert24To16();
+    // A-law (format tag 6) or µ-law (7) codes to 16-bit linear PCM (format tag 1).
+    void ExpandG711();
+    // 16-bit samples of more than two channels to stereo, with FFmpeg's standard down-mix
+    // for the speaker layout (channelMask, else the usual layout of that many channels).
+    // True when there was nothing to do or the mix was made; false when no mix is known
+    // for the layout, the samples then unchanged.
+    bool MixDownToStereo();
     // Stereo to mono, (left + right) / 2 truncated toward zero; nothing unless channels is 2.
     // bitsPerSample 8 mixes unsigned 8-bit samples, any other value 16-bit samples.
     void MixToMono();
@@ -73,9 +84,18 @@ private:
     bool loaded_ = false;
 };
 
-// Brings a loaded input to 16 bits: 8-bit and 20/24-bit data are converted, 16-bit data is
-// kept. Any other bit count shows "対応していないビット数のWAVファイルです。 [bits]" and
-// returns false; the caller then drops the file.
+// Brings a loaded input to 16 bits: A-law and µ-law codes are expanded, 8-bit and 20/24-bit
+// data are converted, 16-bit data is kept. Any other bit count shows
+// "対応していないビット数のWAVファイルです。 [bits]" and returns false; the caller then
+// drops the file.
 bool NormalizeTo16Bits(WaveFile& wave);
+
+// The sampling rates real audio uses. A header outside them (1 Hz, say) would make every
+// later resampling step multiply a small file into gigabytes.
+inline constexpr uint32_t kMinSampleRate = 1000;
+inline constexpr uint32_t kMaxSampleRate = 384000;
+// True for a rate within those bounds; otherwise shows
+// "対応していないサンプリング周波数のWAVファイルです。 [rate Hz]" and returns false.
+bool HasUsableSampleRate(const WaveFile& wave);
 
 }  // namespace kvt

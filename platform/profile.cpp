@@ -52,33 +52,46 @@ std::optional<std::string> ReadBytes(const std::string& path) {
     return bytes;
 }
 
-// An INI text as lines without their line ends; what is written back keeps the byte order
-// mark and the line-end style it was read with.
+// An INI text as lines without their line ends. Every line keeps the end it was read with
+// ("\r\n", "\n", a stray "\r" or nothing at the end of the file), so that the lines a
+// write does not touch go back byte for byte; lines the writer adds take the end style of
+// the first line.
 struct ProfileText {
     std::string bom;
     std::string lineEnd = "\n";
     std::vector<std::string> lines;
+    std::vector<std::string> ends;
 
     explicit ProfileText(std::string_view bytes) {
         if (bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
             bom = kUtf8Bom;
             bytes.remove_prefix(kUtf8Bom.size());
         }
-        auto firstEnd = bytes.find('\n');
-        if (firstEnd != std::string_view::npos && firstEnd > 0 && bytes[firstEnd - 1] == '\r') lineEnd = "\r\n";
         while (!bytes.empty()) {
-            auto end = bytes.find('\n');
-            std::string_view line = bytes.substr(0, end);
-            if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-            lines.emplace_back(line);
-            if (end == std::string_view::npos) break;
-            bytes.remove_prefix(end + 1);
+            auto newline = bytes.find('\n');
+            std::string_view line = bytes.substr(0, newline);
+            size_t endStart = line.size();
+            if (!line.empty() && line.back() == '\r') --endStart;
+            lines.emplace_back(line.substr(0, endStart));
+            ends.emplace_back(bytes.substr(endStart, newline == std::string_view::npos ? line.size() - endStart
+                                                                                          : newline + 1 - endStart));
+            if (newline == std::string_view::npos) break;
+            bytes.remove_prefix(newline + 1);
         }
+        if (!ends.empty() && ends.front() == "\r\n") lineEnd = "\r\n";
+    }
+
+    void Insert(size_t at, std::string line) {
+        // The line before a new last line needs an end of its own.
+        if (at == lines.size() && !ends.empty() && ends.back().find('\n') == std::string::npos)
+            ends.back() += ends.back().empty() ? lineEnd : "\n";
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
+        ends.insert(ends.begin() + static_cast<std::ptrdiff_t>(at), lineEnd);
     }
 
     std::string Bytes() const {
         std::string bytes = bom;
-        for (const auto& line : lines) bytes += line + lineEnd;
+        for (size_t i = 0; i < lines.size(); ++i) bytes += lines[i] + ends[i];
         return bytes;
     }
 };
@@ -169,12 +182,11 @@ Change Apply(ProfileText& text, const std::string& section, const std::string& k
         if (replaced == line) return Change::Unchanged;
         line = std::move(replaced);
     } else if (location.sectionEnd) {
-        text.lines.insert(text.lines.begin() + static_cast<std::ptrdiff_t>(*location.sectionEnd),
-                          std::string(keyName) + "=" + Stored(value));
+        text.Insert(*location.sectionEnd, std::string(keyName) + "=" + Stored(value));
     } else {
-        if (!text.lines.empty() && !Trim(text.lines.back()).empty()) text.lines.emplace_back();
-        text.lines.push_back("[" + std::string(sectionName) + "]");
-        text.lines.push_back(std::string(keyName) + "=" + Stored(value));
+        if (!text.lines.empty() && !Trim(text.lines.back()).empty()) text.Insert(text.lines.size(), "");
+        text.Insert(text.lines.size(), "[" + std::string(sectionName) + "]");
+        text.Insert(text.lines.size(), std::string(keyName) + "=" + Stored(value));
     }
     return Change::Changed;
 }

@@ -1,5 +1,6 @@
 // Loads arbitrary bytes as a WAV file. A file that loads must hold only bytes of its own,
-// survive normalisation and mixing, and read back from its saved image unchanged.
+// survive normalisation and mixing (a down-mix keeps every frame), and read back from its
+// saved image unchanged.
 
 #include <algorithm>
 #include <cstdint>
@@ -25,7 +26,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (samples.size() > size || std::search(file.begin(), file.end(), samples.begin(), samples.end()) == file.end())
         std::abort();
 
-    if (!kvt::NormalizeTo16Bits(wave)) return 0;
+    if (!kvt::HasUsableSampleRate(wave) || !kvt::NormalizeTo16Bits(wave)) return 0;
+    const uint16_t channels = wave.channels;
+    const size_t frames = channels ? wave.SampleBytes() / (2u * channels) : 0;
+    if (wave.MixDownToStereo() && channels > 2 && (wave.channels != 2 || wave.SampleBytes() != frames * 4))
+        std::abort();
     wave.MixToMono();
     const std::vector<uint8_t> saved = wave.SavedBytes();
     if (saved.size() != wave.SavedSize()) std::abort();

@@ -6,23 +6,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <unistd.h>
+
+#include "fuzz/common/scratch_folder.h"
 
 namespace {
 
-char folder[] = "/tmp/kvt-fuzz-XXXXXX";
-
-void RemoveFolder() {
-    unlink((std::string(folder) + "/setup.ini").c_str());
-    rmdir(folder);
-}
-
 const std::string& IniPath() {
-    static const std::string path = [] {
-        if (!mkdtemp(folder)) std::abort();
-        std::atexit(RemoveFolder);
-        return std::string(folder) + "/setup.ini";
-    }();
+    static const std::string path = kvt::fuzz::ScratchFolder::Path() + "/setup.ini";
     return path;
 }
 
@@ -30,6 +20,11 @@ constexpr const char* kSections[] = {"kvt", "KVT", "other"};
 constexpr const char* kProbes[] = {"a", "B", "directory", "mp3", "button001", ""};
 
 }  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    IniPath();
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string& ini = IniPath();

@@ -1,6 +1,12 @@
 #include "convert/input_loader.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <filesystem>
+#include <future>
 #include <gtest/gtest.h>
 
 #include "platform/dialogs.h"
@@ -60,6 +66,9 @@ TEST_F(InputLoader, EverySampleFormatArrivesAs16BitPcmWithTheWholeSelection) {
         {"24-bit extensible", {0xFFFE, 2, 48000, 24, 40}, std::string("\x00\x34\x12\x00\xcc\xed", 6), 2,
          {0x1234, -0x1234}},
         {"mu-law", {7, 1, 8000, 8}, std::string("\xff\x00", 2), 1, {0, -32124}},
+        {"A-law stereo", {6, 2, 8000, 8}, std::string("\xd5\x2a", 2), 2, {8, -32256}},
+        {"lowest rate", {1, 1, 1000, 16}, std::string("\x07\x00", 2), 1, {7}},
+        {"highest rate", {1, 1, 384000, 16}, std::string("\x07\x00", 2), 1, {7}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -77,7 +86,12 @@ TEST_F(InputLoader, EverySampleFormatArrivesAs16BitPcmWithTheWholeSelection) {
         EXPECT_EQ(input.totalFrames, c.samples.size() / c.channels);
         EXPECT_EQ(input.startFrame, 0u);
         EXPECT_EQ(input.endFrame, input.totalFrames);
-        EXPECT_TRUE(std::filesystem::exists(ScratchWavPath(settings.workFolder)));
+        // The scratch copy the external encoder reads is 16-bit linear PCM too.
+        const std::string scratch = testing::ReadWholeFile(ScratchWavPath(settings.workFolder));
+        ASSERT_EQ(scratch.size(), 44 + input.pcm.size());
+        EXPECT_EQ(scratch.substr(20, 2), std::string("\x01\x00", 2));  // format tag
+        EXPECT_EQ(scratch.substr(34, 2), std::string("\x10\x00", 2));  // bits per sample
+        EXPECT_EQ(scratch.substr(44), std::string(input.pcm.begin(), input.pcm.end()));
     }
     EXPECT_TRUE(messages.Texts().empty());
 }
@@ -95,8 +109,14 @@ TEST_F(InputLoader, RefusedInputsKeepThePreviousOneWithItsPath) {
         {"twelve.wav", WavBytes({1, 1, 8000, 12}, "\0\0"), "対応していないビット数のWAVファイルです。 [12]"},
         {"empty-data.wav", WavBytes({}, ""),
          "ファイルが異常です。CDからの抽出の場合は、CDをトレイに入れなおして再試行してください。"},
-        {"six.wav", WavBytes({1, 6, 8000, 16}, std::string(24, '\0')), "error"},
-        {"no-rate.wav", WavBytes({1, 1, 0, 16}, std::string(4, '\0')), "error"},
+        {"no-channels.wav", WavBytes({1, 0, 8000, 16}, std::string(24, '\0')), "error"},
+        {"no-rate.wav", WavBytes({1, 1, 0, 16}, std::string(4, '\0')),
+         "対応していないサンプリング周波数のWAVファイルです。 [0 Hz]"},
+        // A tiny file claiming 1 Hz would be resampled into gigabytes.
+        {"one-hertz.wav", WavBytes({1, 1, 1, 8}, std::string(176000, '\x80')),
+         "対応していないサンプリング周波数のWAVファイルです。 [1 Hz]"},
+        {"too-fast.wav", WavBytes({1, 2, 384001, 16}, std::string(8, '\0')),
+         "対応していないサンプリング周波数のWAVファイルです。 [384001 Hz]"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -114,7 +134,6 @@ TEST_F(InputLoader, DamagedFilesAreRefusedWithAMessage) {
     std::string good = WavBytes({}, testing::SineData(1000, 1, 8000));
     const std::pair<const char*, std::string> cases[] = {
         {"empty.wav", ""},
-        {"truncated.wav", good.substr(0, good.size() / 2)},
         {"header-only.wav", good.substr(0, 30)},
         {"not-riff.wav", "hello, this is text"},
     };
@@ -123,6 +142,74 @@ TEST_F(InputLoader, DamagedFilesAreRefusedWithAMessage) {
         LoadPrevious();
         EXPECT_FALSE(LoadInputFile(folder.Write(name, bytes), input, settings));
         EXPECT_FALSE(messages.Texts().empty());
+        ExpectPreviousKept();
+    }
+}
+
+// A WAV still being written (a decoder that outlived its wait) or one sent down a pipe
+// carries a "data" size beyond the file: what is there loads, in whole frames.
+TEST_F(InputLoader, UnfinishedAndPipedWavFilesLoadWhatIsThere) {
+    const std::string sine = testing::SineData(1000, 2, 8000);
+    std::string unfinished = WavBytes({1, 2, 8000, 16}, sine).substr(0, 44 + 1001);
+    unfinished.replace(40, 4, std::string("\xff\xff\xff\x7f", 4));
+    std::string piped = WavBytes({1, 2, 8000, 16}, sine);
+    piped.replace(40, 4, std::string("\xff\xff\xff\xff", 4));
+    const std::pair<std::string, size_t> cases[] = {{unfinished, 250}, {piped, 1000}};
+    for (const auto& [bytes, frames] : cases) {
+        ASSERT_TRUE(LoadInputFile(folder.Write("partial.wav", bytes), input, settings));
+        EXPECT_EQ(input.totalFrames, frames);
+        EXPECT_EQ(std::string(input.pcm.begin(), input.pcm.end()), sine.substr(0, 4 * frames));
+    }
+    EXPECT_TRUE(messages.Texts().empty());
+}
+
+// More than two channels are mixed to stereo the way the in-process decoder mixes the
+// same file: loading it as .wav and as .wma gives the same samples.
+TEST_F(InputLoader, MoreThanTwoChannelsMixToStereoLikeTheDecoder) {
+    std::string six;
+    for (int frame = 0; frame < 400; ++frame)
+        for (int channel = 0; channel < 6; ++channel)
+            testing::PutLe(six, static_cast<uint16_t>((frame * 97 + channel * 3001) % 20000 - 10000), 2);
+    struct Layout {
+        testing::WavHeader header;
+        uint32_t channelMask;  // of an extensible header
+    };
+    const Layout layouts[] = {{{1, 6, 8000, 16}, 0}, {{1, 4, 22050, 16}, 0}, {{0xFFFE, 4, 8000, 16, 40}, 0x107}};
+    for (const auto& [header, mask] : layouts) {
+        SCOPED_TRACE(header.channels);
+        std::string bytes = WavBytes(header, six);
+        if (mask != 0) {
+            // dwChannelMask and the whole PCM sub-format GUID, 20 and 24 bytes into "fmt ".
+            std::string tail;
+            testing::PutLe(tail, mask, 4);
+            tail += std::string("\x01\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xaa\x00\x38\x9b\x71", 16);
+            bytes.replace(40, tail.size(), tail);
+        }
+        ASSERT_TRUE(LoadInputFile(folder.Write("many.wav", bytes), input, settings));
+        const std::vector<uint8_t> fromWav = input.pcm;
+        EXPECT_EQ(input.format.channels, 2);
+        ASSERT_TRUE(LoadInputFile(folder.Write("many.wma", bytes), input, settings));
+        EXPECT_EQ(fromWav, input.pcm);
+        EXPECT_EQ(input.totalFrames, 400u * 6 / header.channels);
+    }
+    EXPECT_TRUE(messages.Texts().empty());
+}
+
+// Reading a named pipe would wait for a writer forever; a folder is no input either.
+TEST_F(InputLoader, NamedPipesAndFoldersAreRefusedAtOnce) {
+    LoadPrevious();
+    std::filesystem::create_directory(folder / "folder.wav");
+    for (const char* name : {"pipe.wav", "pipe.wma", "pipe.mp3", "folder.wav"}) {
+        SCOPED_TRACE(name);
+        const std::string path = folder / name;
+        if (std::string(name).rfind("pipe", 0) == 0) ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+        messages.Clear();
+        auto loading = std::async(std::launch::async, [&] { return LoadInputFile(path, input, settings); });
+        const bool finished = loading.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+        if (!finished) close(open(path.c_str(), O_WRONLY | O_NONBLOCK));  // releases a stuck open()
+        EXPECT_TRUE(finished);
+        EXPECT_FALSE(loading.get());
+        EXPECT_EQ(messages.Texts(), std::vector<std::string>{"このファイルは変換できません。"});
         ExpectPreviousKept();
     }
 }

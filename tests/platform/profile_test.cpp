@@ -74,6 +74,31 @@ TEST_F(ProfileTest, KeepsTheRestOfTheFileAndAddsKeysAtTheEndOfTheirSection) {
     EXPECT_EQ(ReadProfileInt("other", "b", 0, ini_), 2);
 }
 
+// Lines a write does not touch keep their bytes, stray carriage returns and a missing
+// final line end included, so no other key's value can change.
+TEST_F(ProfileTest, UntouchedLinesKeepTheirOwnLineEnds) {
+    struct Case {
+        std::string before;
+        std::string after;  // once button000=7 is written
+    };
+    const Case cases[] = {
+        {"[kvt]\na=\r\r", "[kvt]\na=\r\r\nbutton000=7\n"},
+        {"[kvt]\na=\r\r\nb=1\n", "[kvt]\na=\r\r\nb=1\nbutton000=7\n"},
+        {"[kvt]\r\na=1\nb=2\r\n", "[kvt]\r\na=1\nb=2\r\nbutton000=7\r\n"},
+        {"[kvt]\r\na=1", "[kvt]\r\na=1\r\nbutton000=7\r\n"},
+        {"[kvt]\nbutton000=1\r\nz=2", "[kvt]\nbutton000=7\r\nz=2"},
+        {"[x]\na=\r", "[x]\na=\r\n\n[kvt]\nbutton000=7\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.before);
+        folder_.Write("setup.ini", c.before);
+        const std::string a = ReadProfileString("kvt", "a", "?", ini_);
+        ASSERT_TRUE(WriteProfileString("kvt", "button000", "7", ini_));
+        EXPECT_EQ(ReadWholeFile(ini_), c.after);
+        EXPECT_EQ(ReadProfileString("kvt", "a", "?", ini_), a);
+    }
+}
+
 TEST_F(ProfileTest, AnyValueWithoutLineBreaksReadsBackUnchanged) {
     for (const std::string value : {" leading", "trailing ", "\"quoted\"", "'single'", "a=b;c[d]", "表ソ\\", "\""}) {
         SCOPED_TRACE(value);
