@@ -49,6 +49,26 @@ std::string Convert(std::string_view input, const char* to, const char* from, bo
     return out;
 }
 
+// Well-formed UTF-8: no stray continuation bytes, no overlong forms, no surrogates, nothing
+// beyond U+10FFFF.
+bool IsUtf8(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
+                                         : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+        if (length == 0 || i + length > text.size()) return false;
+        for (size_t k = 1; k < length; ++k)
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+        const auto second = length > 1 ? static_cast<unsigned char>(text[i + 1]) : 0;
+        if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) || (lead == 0xF0 && second < 0x90) ||
+            (lead == 0xF4 && second > 0x8F))
+            return false;
+        i += length;
+    }
+    return true;
+}
+
 std::atomic<LeadByteTable> leadByteTable{LeadByteTable::FromLocale};
 
 bool LocaleIsCp932() {
@@ -60,7 +80,12 @@ bool LocaleIsCp932() {
 
 }  // namespace
 
-std::string Utf8ToCp932(std::string_view utf8) { return Convert(utf8, "CP932", "UTF-8", true); }
+std::string Utf8ToCp932(std::string_view utf8) {
+    // Text that is not UTF-8 (a file name from an old CP932 archive or disk) is read as the
+    // CP932 it most likely is, rather than turned into a row of '?'.
+    if (!IsUtf8(utf8)) return Convert(Cp932ToUtf8(utf8), "CP932", "UTF-8", true);
+    return Convert(utf8, "CP932", "UTF-8", true);
+}
 
 std::string Cp932ToUtf8(std::string_view cp932) { return Convert(cp932, "UTF-8", "CP932", false); }
 

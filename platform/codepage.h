@@ -7,7 +7,8 @@
 
 namespace kvt {
 
-// Characters with no CP932 form become '?'.
+// Characters with no CP932 form become '?'. Text that is not valid UTF-8 is taken as CP932
+// (its invalid bytes become '?'), so a CP932 file name keeps its characters.
 std::string Utf8ToCp932(std::string_view utf8);
 // Bytes that are not valid CP932 become '?'.
 std::string Cp932ToUtf8(std::string_view cp932);

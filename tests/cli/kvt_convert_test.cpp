@@ -285,7 +285,6 @@ TEST_F(KvtConvert, BadInputsFailCleanly) {
         {"missing", folder / "missing.wav"},
         {"a folder", folder / "a-folder.wav"},
         {"empty", folder.Write("empty.wav", "")},
-        {"truncated", folder.Write("truncated.wav", good.substr(0, good.size() / 3))},
         {"header only", folder.Write("header.wav", good.substr(0, 40))},
         {"not audio", folder.Write("text.wav", "just some text, not a RIFF file at all")},
         {"unknown kind", folder.Write("song.flac", good)},
@@ -304,6 +303,41 @@ TEST_F(KvtConvert, BadInputsFailCleanly) {
         EXPECT_TRUE(OutFiles().empty());
         EXPECT_TRUE(TmpIsEmpty());
     }
+}
+
+// Inputs the program once crashed on, cut short or misnamed: each converts in full.
+TEST_F(KvtConvert, AwkwardInputsConvert) {
+    std::string good = ReadWholeFile(MakeSample("good.wav", "1", "22050", "1"));
+    // A stereo MP3 followed by a mono one, named .wma: the layout changes midway.
+    std::string joined;
+    for (const char* layout : {"stereo", "mono"}) {
+        std::string part = folder / (std::string(layout) + ".mp3");
+        ASSERT_EQ(std::system(("ffmpeg -v error -y -f lavfi -i 'sine=f=440:r=22050:d=2' -ac " +
+                               std::string(layout == std::string("mono") ? "1" : "2") + " " + Quote(part)).c_str()),
+                  0);
+        joined += ReadWholeFile(part);
+    }
+    const std::string cp932Name = "\x92\x85\x90\x4d\x89\xb9";  // 着信音 in CP932
+    struct Case { std::string path; std::string output; };
+    const Case cases[] = {
+        {folder.Write("joined.wma", joined), "joined.mmf"},
+        {folder.Write("cut.wav", good.substr(0, good.size() / 3)), "cut.mmf"},
+        {folder.Write("live\\take1.wav", good), "live\\take1.mmf"},
+        {folder.Write(cp932Name + ".wav", good), cp932Name + ".mmf"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        RunResult run = Convert({"--mmf", "-o", out(), c.path});
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(OutFiles(), std::vector<std::string>{c.output});
+        EXPECT_TRUE(TmpIsEmpty());
+        fs::remove_all(out());
+        fs::create_directory(out());
+    }
+    ASSERT_EQ(Convert({"--mld", "n1", "--mld-rate", "8000", "-o", out(), folder / (cp932Name + ".wav")}).exitCode, 0);
+    EXPECT_NE(ReadWholeFile(out() + "/" + cp932Name + "_n1.mld").find("titl" + std::string("\0\x06", 2) + cp932Name),
+              std::string::npos)
+        << "the title keeps the name's characters";
 }
 
 TEST_F(KvtConvert, UnusableOutputFolderFailsBeforeConverting) {

@@ -40,9 +40,9 @@ TEST_F(PathSplitTest, Cp932SecondByte5CIsNoSeparator) {
     ExpectSplits({
         {"C:\\" + hyo + "\\" + so + ".wav", "C:\\" + hyo, so + ".wav"},
         {"C:\\music\\" + hyo + ".wav", "C:\\music", hyo + ".wav"},
-        {hyo + so + "\\a.wav", hyo + so, "a.wav"},
+        {"C:\\" + hyo + so + "\\a.wav", "C:\\" + hyo + so, "a.wav"},
         {"dir/" + hyo + so, "dir", hyo + so},
-        {equal + "\\x.wav", equal, "x.wav"},
+        {"C:\\" + equal + "\\x.wav", "C:\\" + equal, "x.wav"},
         {"C:\\a\\b.wav", "C:\\a", "b.wav"},
         {"C:\\b.wav", "C:", "b.wav"},
     });
@@ -67,8 +67,22 @@ TEST_F(PathSplitTest, Utf8NamesSplitAtSlashes) {
     }
 }
 
+// On Linux '\' is a character of a file name except in a drive-letter path.
+TEST_F(PathSplitTest, BackslashSeparatesOnlyAfterADriveLetter) {
+    SetLeadByteTable(LeadByteTable::None);
+    ExpectSplits({
+        {"/rec/live\\take1.wav", "/rec", "live\\take1.wav"},
+        {"d:\\live\\take1.wav", "d:\\live", "take1.wav"},
+        {"x/C:\\a.wav", "x", "C:\\a.wav"},
+    });
+    std::string name = "live\\take1.wav";
+    GneCutExtension(name);
+    EXPECT_EQ(name, "live\\take1");
+    EXPECT_EQ(GneGetFileName("\\name"), "\\name");
+    EXPECT_EQ(GneGetFileName("C:\\name"), "name");
+}
+
 TEST_F(PathSplitTest, FileNameOfPathsWithoutFolder) {
-    EXPECT_EQ(GneGetFileName("\\name"), "name");
     EXPECT_EQ(GneGetFileName("/name"), "name");
     EXPECT_EQ(GneGetFileName("name.wav"), "name.wav");
     EXPECT_EQ(GneGetFileName(""), "");
@@ -117,7 +131,8 @@ TEST(Extension, CutAndGetTakeTheLastDotOfTheName) {
         {"noext", "noext", "noext"},
         {"/Music/NoExt", "/Music/NoExt", "/music/noext"},
         {"/my.music/song", "/my.music/song", "/my.music/song"},
-        {"dir.d\\name", "dir.d\\name", "dir.d\\name"},
+        {"C:\\dir.d\\name", "C:\\dir.d\\name", "c:\\dir.d\\name"},
+        {"dir.d\\name", "dir", "d\\name"},
         {".hidden", "", "hidden"},
         {"trailing.", "trailing", ""},
         {"", "", ""},

@@ -13,8 +13,10 @@
 
 namespace kvt {
 
-// Path splitting. '/' always separates; '\' separates too unless it is the second byte
-// of a double-byte character (IsDbcsLeadByte), as in the CP932 forms of ソ and 表.
+// Path splitting. '/' always separates. '\' separates only in a drive-letter path
+// ("C:\a\b.wav"), and there not when it is the second byte of a double-byte character
+// (IsDbcsLeadByte), as in the CP932 forms of ソ and 表; elsewhere it is part of a name,
+// as Linux allows ("live\take1.wav").
 
 // The folder part without the final separator ("/a/b.wav" gives "/a", "/b.wav" gives "/").
 // A bare name gives the current directory; when that cannot be read, GENE0100000C and "".

@@ -9,12 +9,19 @@
 namespace kvt {
 namespace {
 
+// A Windows path with a drive letter ("C:\music\a.wav", "D:\Track01.cda"). Only there
+// does '\' separate: on Linux it is an ordinary character of a file name ("live\take1.wav").
+bool IsDriveLetterPath(std::string_view path) {
+    return path.size() >= 3 && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
+           path[1] == ':' && path[2] == '\\';
+}
+
 // Whether the byte at `i` separates path elements. A '\' right after a lead byte is that
 // character's second byte, unless the lead byte itself completes an earlier character.
 bool IsSeparatorAt(std::string_view path, size_t i) {
     char c = path[i];
     if (c == '/') return true;
-    if (c != '\\' || i == 0) return false;
+    if (c != '\\' || i == 0 || !IsDriveLetterPath(path)) return false;
     auto lead = [&](size_t at) { return IsDbcsLeadByte(static_cast<unsigned char>(path[at])); };
     return !lead(i - 1) || (i >= 2 && lead(i - 2));
 }
@@ -50,7 +57,7 @@ std::string GneGetFolder(std::string_view path) {
 
 std::string GneGetFileName(std::string_view path) {
     if (auto separator = LastSeparator(path)) return std::string(path.substr(*separator + 1));
-    if (!path.empty() && (path[0] == '\\' || path[0] == '/')) return std::string(path.substr(1));
+    if (!path.empty() && path[0] == '/') return std::string(path.substr(1));
     return std::string(path);
 }
 
