@@ -7,6 +7,24 @@ namespace kvt {
 
 using namespace main_window;
 
+namespace {
+
+// Every sample times Multiplier / Divisor, truncated toward zero (as C++ divides) and held
+// to -32767..32767. Constant factors let the compiler vectorise the loop.
+template <int Multiplier, int Divisor>
+void ScaleSamples(std::vector<uint8_t>& pcm) {
+    uint8_t* bytes = pcm.data();
+    const size_t count = pcm.size() / 2;
+    for (size_t i = 0; i < count; ++i) {
+        int16_t sample;
+        std::memcpy(&sample, bytes + 2 * i, 2);
+        sample = static_cast<int16_t>(std::clamp(sample * Multiplier / Divisor, -32767, 32767));
+        std::memcpy(bytes + 2 * i, &sample, 2);
+    }
+}
+
+}  // namespace
+
 int OverviewColumn(int64_t frame, int64_t totalFrames) {
     if (totalFrames <= 0) return 0;
     return static_cast<int>(frame * kOverviewWidth / totalFrames);
@@ -72,18 +90,8 @@ void MainWindowModel::ScrollForward() {
 }
 
 void MainWindowModel::ChangeVolume(VolumeCommand command) {
-    // Integer forms of x 1.25 and x 0.8; C++ division truncates toward zero.
-    const int multiplier = command == VolumeCommand::Up ? 5 : 4;
-    const int divisor = command == VolumeCommand::Up ? 4 : 5;
-    uint8_t* bytes = input.pcm.data();
-    const size_t count = input.pcm.size() / 2;
-    for (size_t i = 0; i < count; ++i) {
-        int16_t sample;
-        std::memcpy(&sample, bytes + 2 * i, 2);
-        const int scaled = std::clamp(sample * multiplier / divisor, -32767, 32767);
-        sample = static_cast<int16_t>(scaled);
-        std::memcpy(bytes + 2 * i, &sample, 2);
-    }
+    if (command == VolumeCommand::Up) ScaleSamples<5, 4>(input.pcm);
+    else ScaleSamples<4, 5>(input.pcm);
     overviewReady = false;
 }
 
