@@ -33,21 +33,23 @@ QFont LetterFont() {
 // font is then narrowed until the texts fit their places: the first ends before the
 // cursor text begins, the longest inside the window.
 QFont TextFont() {
-    static const QFont font = [] {
-        QFont bold("Tahoma");
-        bold.setPixelSize(14);
-        bold.setWeight(QFont::Black);
-        for (int stretch = 100; stretch > 50; stretch -= 5) {
-            bold.setStretch(stretch);
+    QFont bold("Tahoma");
+    bold.setPixelSize(14);
+    bold.setWeight(QFont::Black);
+    // Measured once; a QFont must not outlive the application, so only the number is kept.
+    static const int stretch = [bold]() mutable {
+        for (int candidate = 100; candidate > 50; candidate -= 5) {
+            bold.setStretch(candidate);
             const QFontMetrics metrics(bold);
             if (metrics.horizontalAdvance("44100 [Hz] / 000.000[s]") <= 330 - 170 - 6 &&
                 metrics.horizontalAdvance("START 000.000[s] / END 000.000[s] / DURATION 000.000[s]") <=
                     kSkinWidth - 8 - 170)
-                break;
+                return candidate;
         }
-        return bold;
+        return 50;
     }();
-    return font;
+    bold.setStretch(stretch);
+    return bold;
 }
 
 QFont RulerFont() {
