@@ -1,5 +1,7 @@
 #include <filesystem>
 
+#include <QFileInfo>
+
 #include <gmock/gmock.h>
 
 #include "main_window_fixture.h"
@@ -112,6 +114,7 @@ TEST_F(MainWindowTest, ButtonsReachTheirSeams) {
     Click(CentreOf(Element::Help));
     EXPECT_TRUE(help.isLocalFile());
     EXPECT_TRUE(help.path().endsWith("/top.htm"));
+    EXPECT_TRUE(QFileInfo::exists(help.toLocalFile()));  // the source tree's page, before installing
     Click(CentreOf(Element::Settings));
     EXPECT_EQ(settingsRuns, 1);
     // Saved whatever the dialog's result.
