@@ -15,6 +15,7 @@
 #include <QTimer>
 
 #include "app/main_window.h"
+#include "app/settings_dialog.h"
 #include "app/qt_platform/qt_dialogs.h"
 #include "app/qt_platform/qt_message_box.h"
 #include "app/start_options.h"
@@ -84,6 +85,9 @@ int RunDesktopProgram(int argc, char** argv) {
     CMFCzorvikDlg window(SkinImage(":/skin/main_normal.bmp", QColor(200, 200, 200)),
                          SkinImage(":/skin/main_pressed.bmp", QColor(150, 150, 150)), error ? "." : workFolder);
     CloseOnTerminationSignals(window);
+    // One settings dialog for the whole run: it reopens on the page last shown.
+    SettingsDialog settingsDialog(ArtworkSettingsDialogSkin(), &window);
+    window.SetSettingsDialogRunner([&] { return settingsDialog.Exec(window.UserSettings()); });
     window.show();
     if (!options.files.empty()) {
         QTimer::singleShot(0, &window, [&window, files = options.files] { window.DropFiles(files); });

@@ -14,7 +14,8 @@
 #include <QMouseEvent>
 
 #include "app/help_page.h"
-#include "app/unavailable_preview.h"
+#include "app/preview/qt_audio_output.h"
+#include "app/preview/sink_preview_player.h"
 #include "app/waveform_painter.h"
 #include "convert/conversion_job.h"
 #include "convert/input_loader.h"
@@ -49,7 +50,7 @@ std::string CurrentFolder() {
 
 CMFCzorvikDlg::CMFCzorvikDlg(QImage normalLook, QImage pressedLook, std::string workFolder, QWidget* parent)
     : SkinnedWindow(std::move(normalLook), std::move(pressedLook), parent),
-      preview_(std::make_unique<UnavailablePreview>()),
+      preview_(std::make_unique<SinkPreviewPlayer>(std::make_unique<QtAudioOutput>())),
       helpOpener_([](const QUrl& url) { QDesktopServices::openUrl(url); }),
       volumeMenu_([this](QPoint at) { return VolumeMenuAt(this, at); }),
       ripStarter_([this](const std::string&) { RipFinished(false); }) {

@@ -18,6 +18,17 @@ struct MldPreset {
     int32_t f32 = 0;
     int32_t useV4Layout = 0;       // 1: the version "0400" layout
     std::string_view description;  // handsets the row serves
+
+    // Whether the row's flag for `rate` (4000, 8000, 16000 or 32000 Hz) is set.
+    constexpr bool AllowsRate(int rate) const {
+        switch (rate) {
+        case 4000: return f04 != 0;
+        case 8000: return f08 != 0;
+        case 16000: return f16 != 0;
+        case 32000: return f32 != 0;
+        default: return false;
+        }
+    }
 };
 
 inline constexpr size_t kMldPresetCount = 19;

@@ -1,0 +1,81 @@
+#include "app/preview/sink_preview_player.h"
+
+#include <algorithm>
+
+#include "platform/message.h"
+
+namespace kvt {
+
+SinkPreviewPlayer::SinkPreviewPlayer(std::unique_ptr<AudioOutput> output) : output_(std::move(output)) {}
+
+SinkPreviewPlayer::~SinkPreviewPlayer() { CloseOutput(); }
+
+void SinkPreviewPlayer::CloseOutput() {
+    // A device still holding queued audio does not close cleanly: return it first.
+    if (output_->IsOpen()) {
+        output_->Reset();
+        output_->Close();
+    }
+    reader_.reset();
+}
+
+void SinkPreviewPlayer::Play(const LoadedInput& input) {
+    if (playing_ || !input.isLoaded) return;
+    CloseOutput();
+
+    const int channels = input.format.channels;
+    const size_t frameBytes = static_cast<size_t>(std::max(channels, 1)) * 2;
+    const size_t start = size_t{input.startFrame} * frameBytes;
+    const size_t end = size_t{input.endFrame} * frameBytes;
+    size_t offset = 0;
+    size_t length = input.PcmBytes();
+    firstFrame_ = 0;
+    if (start != end) {
+        offset = start;
+        length = end > start ? end - start : 0;
+        firstFrame_ = input.startFrame;
+    }
+    frameCount_ = static_cast<int64_t>(length / frameBytes);
+
+    if (!output_->Open(static_cast<int>(input.format.sampleRate), channels)) {
+        ShowMessage(kCannotPlayText);
+        return;
+    }
+    reader_ = std::make_unique<PcmBlockReader>(input.pcm, offset, length);
+    if (!reader_->open(QIODevice::ReadOnly)) {
+        ShowMessage(kPlayHeaderErrorText);
+        CloseOutput();
+        return;
+    }
+    switch (output_->Start(*reader_)) {
+    case AudioOutput::StartResult::Playing: break;
+    case AudioOutput::StartResult::OpenFailed:
+        ShowMessage(kCannotPlayText);
+        CloseOutput();
+        return;
+    case AudioOutput::StartResult::Failed:
+        ShowMessage(kPlayWriteErrorText);
+        CloseOutput();
+        return;
+    }
+    playing_ = true;
+    playFrame_ = firstFrame_;
+}
+
+void SinkPreviewPlayer::Stop() {
+    if (!playing_) return;
+    CloseOutput();
+    playing_ = false;
+}
+
+void SinkPreviewPlayer::OnTimer() {
+    if (!playing_) return;
+    if (output_->Finished()) {
+        Stop();
+        return;
+    }
+    const uint64_t played = std::min<uint64_t>(output_->PlayedFrames(), static_cast<uint64_t>(frameCount_));
+    playFrame_ = firstFrame_ + static_cast<int64_t>(played);
+}
+
+}  // namespace kvt
