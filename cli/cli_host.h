@@ -4,15 +4,20 @@
 
 #include <malloc.h>
 
+#include <map>
+
 #include "cli/console.h"
 #include "convert/conversion_host.h"
+#include "platform/failure_cause.h"
 
 namespace kvt::cli {
 
 class CliHost : public ConversionHost {
 public:
-    CliHost(Console& console, Settings& settings, bool quiet)
-        : console_(console), settings_(settings), quiet_(quiet) {}
+    // `rateRefusals`: file endings of refused MLD outputs and the line that follows their
+    // refusal (see RateRefusals).
+    CliHost(Console& console, Settings& settings, const std::map<std::string, std::string>& rateRefusals)
+        : console_(console), settings_(settings), rateRefusals_(rateRefusals) {}
 
     void ProgressReset(int total) override { console_.AddToTotal(total); }
     void ProgressStep() override {
@@ -26,8 +31,22 @@ public:
     bool RunSettingsDialog() override { return false; }
     // Settings are written once at the end, and only with --save-settings.
     void SaveSettings() override {}
+    // Said only when something was saved.
     void ShowClosingMessage(const std::string& text) override {
-        if (!quiet_) ConversionHost::ShowClosingMessage(text);
+        if (anyWritten_) ConversionHost::ShowClosingMessage(text);
+    }
+
+    void OutputStarted(const std::string& path) override {
+        Console::SetCurrentOutput(path);
+        TakeFailureCause();  // a cause of earlier, handled trouble is not this output's
+    }
+    void OutputFinished(const std::string& path, bool written) override {
+        anyWritten_ = anyWritten_ || written;
+        if (!written) {
+            for (const auto& [ending, line] : rateRefusals_)
+                if (path.ends_with(ending)) console_.Error(line);
+        }
+        Console::SetCurrentOutput("");
     }
 
     // Each input is converted once, so the job may have the samples themselves.
@@ -44,8 +63,9 @@ public:
 private:
     Console& console_;
     Settings& settings_;
+    const std::map<std::string, std::string>& rateRefusals_;
     LoadedInput input_;
-    bool quiet_;
+    bool anyWritten_ = false;
 };
 
 }  // namespace kvt::cli

@@ -1,37 +1,67 @@
 #include "cli/console.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "convert/conversion_job.h"
+#include "platform/failure_cause.h"
 
 namespace kvt::cli {
 namespace {
 
 thread_local std::string currentInput;
+thread_local std::string currentOutput;
 
 constexpr int kBarWidth = 30;
 
+std::string BaseName(const std::string& path) {
+    auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Messages of the job that report what happened rather than a failure.
+bool IsNotice(const std::string& text) {
+    return text == kInternalEncoderText || text == k3g2ExternalText ||
+           (text.size() > std::strlen(kSavedSuffix) && text.ends_with(kSavedSuffix));
+}
+
+std::string Tagged(const std::string& text) {
+    std::string line = "kvt-convert: ";
+    if (!currentInput.empty()) line += currentInput + ": ";
+    if (!currentOutput.empty()) line += currentOutput + ": ";
+    return line + text;
+}
+
 }  // namespace
 
-Console::Console(std::FILE* out, std::FILE* err, bool progressBar) : out_(out), err_(err), progressBar_(progressBar) {}
+Console::Console(std::FILE* out, std::FILE* err, bool progressBar, bool quiet)
+    : out_(out), err_(err), progressBar_(progressBar && !quiet), quiet_(quiet) {}
 
-void Console::SetCurrentInput(const std::string& path) {
-    auto slash = path.rfind('/');
-    currentInput = slash == std::string::npos ? path : path.substr(slash + 1);
-}
+void Console::SetCurrentInput(const std::string& path) { currentInput = BaseName(path); }
+
+void Console::SetCurrentOutput(const std::string& path) { currentOutput = BaseName(path); }
 
 MessageSink Console::Sink() {
     return [this](const MessageRequest& request) {
-        std::lock_guard lock(mutex_);
-        ClearBarLocked();
-        std::string line = "kvt-convert: ";
-        if (!currentInput.empty()) line += currentInput + ": ";
-        if (!request.caption.empty() && request.caption != kApplicationTitle) line += request.caption + ": ";
-        line += request.text;
         bool question = request.buttons == MessageButtons::OkCancel;
-        if (question) line += " [Cancel]";
-        std::fprintf(err_, "%s\n", line.c_str());
-        std::fflush(err_);
-        DrawBarLocked();
+        std::string text;
+        if (!request.caption.empty() && request.caption != kApplicationTitle) text += request.caption + ": ";
+        text += request.text;
+        if (question) text += " [Cancel]";
+        // The box's words name the symptom; what the system said names the cause.
+        std::optional<std::string> cause = TakeFailureCause();
+        std::lock_guard lock(mutex_);
+        if (quiet_ && IsNotice(request.text)) return question ? MessageAnswer::Cancel : MessageAnswer::Ok;
+        PrintLocked(Tagged(text));
+        if (cause) PrintLocked(Tagged(*cause));
         return question ? MessageAnswer::Cancel : MessageAnswer::Ok;
+    };
+}
+
+NoteSink Console::Notes() {
+    return [this](std::string_view text) {
+        if (!quiet_) Info(std::string(text));
     };
 }
 
@@ -47,26 +77,48 @@ void Console::Step() {
     DrawBarLocked();
 }
 
-void Console::PrintWritten(const std::string& path) {
+bool Console::PrintWritten(const std::string& path) {
     std::lock_guard lock(mutex_);
+    if (outputBroken_) return false;
     ClearBarLocked();
-    std::fprintf(out_, "%s\n", path.c_str());
-    std::fflush(out_);
+    if (std::fprintf(out_, "%s\n", path.c_str()) < 0 || std::fflush(out_) != 0) {
+        char buffer[256];
+        std::string reason = strerror_r(errno, buffer, sizeof buffer);
+        outputBroken_ = true;
+        std::fprintf(err_, "kvt-convert: cannot write to standard output: %s\n", reason.c_str());
+        std::fflush(err_);
+        return false;
+    }
     DrawBarLocked();
+    return true;
+}
+
+bool Console::OutputBroken() {
+    std::lock_guard lock(mutex_);
+    return outputBroken_;
 }
 
 void Console::Error(const std::string& text) {
     std::lock_guard lock(mutex_);
-    ClearBarLocked();
-    std::fprintf(err_, "kvt-convert: %s\n", text.c_str());
-    std::fflush(err_);
-    DrawBarLocked();
+    PrintLocked(Tagged(text));
+}
+
+void Console::Info(const std::string& text) {
+    std::lock_guard lock(mutex_);
+    if (!quiet_) PrintLocked(Tagged(text));
 }
 
 void Console::Finish() {
     std::lock_guard lock(mutex_);
     ClearBarLocked();
     progressBar_ = false;
+}
+
+void Console::PrintLocked(const std::string& line) {
+    ClearBarLocked();
+    std::fprintf(err_, "%s\n", line.c_str());
+    std::fflush(err_);
+    DrawBarLocked();
 }
 
 void Console::ClearBarLocked() {

@@ -1,7 +1,7 @@
 #pragma once
-// kvt-convert's terminal: messages on stderr (tagged with the input they concern), the
-// written paths on stdout, and a progress bar on stderr when it is a terminal. Safe to
-// use from several jobs at once.
+// kvt-convert's terminal: messages on stderr, each tagged with the input and the output it
+// concerns, the written paths on stdout, and a progress bar on stderr when it is a
+// terminal. Quiet, it prints errors only. Safe to use from several jobs at once.
 
 #include <cstdio>
 #include <mutex>
@@ -13,22 +13,29 @@ namespace kvt::cli {
 
 class Console {
 public:
-    Console(std::FILE* out, std::FILE* err, bool progressBar);
+    Console(std::FILE* out, std::FILE* err, bool progressBar, bool quiet);
 
     // A message back end for ShowMessage: prints and answers OK (Cancel to questions).
     MessageSink Sink();
+    // A back end for ShowNote: progress notes, silent when quiet.
+    NoteSink Notes();
 
-    // The input the calling thread works on; its name tags the thread's messages.
+    // The input and the output the calling thread works on; they tag its messages.
     static void SetCurrentInput(const std::string& path);
+    static void SetCurrentOutput(const std::string& path);
 
     void AddToTotal(int outputs);
     void Step();
-    void PrintWritten(const std::string& path);
-    void Error(const std::string& text);  // "kvt-convert: text"
+    // False once stdout cannot be written (a closed pipe); that error was printed once.
+    bool PrintWritten(const std::string& path);
+    bool OutputBroken();
+    void Error(const std::string& text);  // "kvt-convert: [input: [output: ]]text"
+    void Info(const std::string& text);   // the same, not when quiet
     // Removes the progress bar.
     void Finish();
 
 private:
+    void PrintLocked(const std::string& text);
     void ClearBarLocked();
     void DrawBarLocked();
 
@@ -36,6 +43,8 @@ private:
     std::FILE* out_;
     std::FILE* err_;
     bool progressBar_;
+    bool quiet_;
+    bool outputBroken_ = false;
     bool barShown_ = false;
     int total_ = 0;
     int done_ = 0;

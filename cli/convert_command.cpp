@@ -7,17 +7,19 @@
 #include <malloc.h>
 #include <mutex>
 #include <optional>
-#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
 #include "cli/cli_host.h"
 #include "cli/cli_options.h"
 #include "cli/console.h"
+#include "cli/exit_on_signal.h"
+#include "cli/preflight.h"
+#include "cli/preset_list.h"
+#include "cli/rate_fit.h"
 #include "cli/work_folder.h"
 #include "convert/conversion_job.h"
 #include "convert/input_loader.h"
-#include "engine/mld_preset_table.h"
 #include "platform/dialogs.h"
 
 #ifndef KVT_VERSION
@@ -41,22 +43,25 @@ private:
     std::string currentFolder_;
 };
 
-// Puts the process-wide message sink and dialogs back when the command ends.
+// Puts the process-wide message and note sinks and dialogs back when the command ends.
 class FrontEndScope {
 public:
-    FrontEndScope(MessageSink sink, Dialogs* dialogs)
-        : previousSink_(SetMessageSink(std::move(sink))), previousDialogs_(SetDialogs(dialogs)) {}
+    FrontEndScope(MessageSink sink, NoteSink notes, Dialogs* dialogs)
+        : previousSink_(SetMessageSink(std::move(sink))),
+          previousNotes_(SetNoteSink(std::move(notes))),
+          previousDialogs_(SetDialogs(dialogs)) {}
     ~FrontEndScope() {
         SetDialogs(previousDialogs_);
+        SetNoteSink(std::move(previousNotes_));
         SetMessageSink(std::move(previousSink_));
     }
 
 private:
     MessageSink previousSink_;
+    NoteSink previousNotes_;
     Dialogs* previousDialogs_;
 };
 
-// strerror is not safe with jobs running side by side.
 std::string ErrnoText(int error) {
     char buffer[256];
     return strerror_r(error, buffer, sizeof buffer);
@@ -66,50 +71,6 @@ std::string CurrentFolder() {
     std::error_code error;
     auto folder = std::filesystem::current_path(error);
     return error ? std::string(".") : folder.string();
-}
-
-std::string AllowedRates(int preset) {
-    const MldPreset& row = MldPresetTable.at(static_cast<size_t>(preset));
-    const std::pair<int32_t, const char*> flags[] = {
-        {row.f04, "4000"}, {row.f08, "8000"}, {row.f16, "16000"}, {row.f32, "32000"}};
-    std::string rates;
-    for (auto [allowed, rate] : flags)
-        if (allowed) rates += (rates.empty() ? "" : ",") + std::string(rate);
-    return rates;
-}
-
-// One line a handset button: label, preset and its rates, stereo preset and its rates,
-// then the handsets the preset serves.
-void PrintPresets(std::FILE* out) {
-    std::fprintf(out, "%-8s %-6s %-22s %-6s %-18s %s\n", "button", "preset", "rates", "stereo", "stereo rates",
-                 "handsets");
-    for (const MldHandset& handset : MldHandsets()) {
-        std::string stereoRates = handset.stereoPreset ? AllowedRates(handset.stereoPreset) : "";
-        const MldPreset& row = MldPresetTable.at(static_cast<size_t>(handset.preset));
-        std::fprintf(out, "%-8s %-6s %-22s %-6s %-18s %s\n", std::string(handset.label).c_str(),
-                     std::string(handset.presetName).c_str(), AllowedRates(handset.preset).c_str(),
-                     std::string(handset.stereoPresetName).c_str(), stereoRates.c_str(),
-                     std::string(row.description).c_str());
-    }
-}
-
-// A clear reason when `path` cannot be an input, before the loader tries it.
-std::optional<std::string> InputProblem(const std::string& path) {
-    struct stat status;
-    if (stat(path.c_str(), &status) != 0) return "cannot open " + path + ": " + ErrnoText(errno);
-    if (S_ISDIR(status.st_mode)) return path + " is a folder, not a file";
-    if (access(path.c_str(), R_OK) != 0) return "cannot read " + path + ": " + ErrnoText(errno);
-    return std::nullopt;
-}
-
-std::optional<std::string> OutputFolderProblem(const std::string& folder) {
-    struct stat status;
-    if (folder.empty()) return "no saving directory";
-    if (stat(folder.c_str(), &status) != 0) return "cannot use the saving directory " + folder + ": " + ErrnoText(errno);
-    if (!S_ISDIR(status.st_mode)) return "the saving directory " + folder + " is not a folder";
-    if (access(folder.c_str(), W_OK | X_OK) != 0)
-        return "cannot write to the saving directory " + folder + ": " + ErrnoText(errno);
-    return std::nullopt;
 }
 
 // START/END from --start/--end; nothing when the selection lies outside the input.
@@ -135,11 +96,12 @@ struct Shared {
     const CliOptions& options;
     Console& console;
     const Settings& startSettings;
+    std::map<std::string, std::string> rateRefusals;
     std::atomic<size_t> nextInput{0};
     std::atomic<bool> anyFailed{false};
-    std::mutex settingsMutex;
-    std::optional<std::string> externalEncoderPath;  // changed by a job
-    std::optional<std::string> mp3DecoderPath;
+    std::mutex settingsMutex{};
+    std::optional<std::string> externalEncoderPath{};  // changed by a job
+    std::optional<std::string> mp3DecoderPath{};
 };
 
 // Loads and converts one input; false when it or one of its outputs failed.
@@ -149,16 +111,20 @@ bool ConvertOne(const std::string& path, Settings& settings, Shared& shared) {
         shared.console.Error(*problem);
         return false;
     }
-    CliHost host(shared.console, settings, shared.options.quiet);
-    if (!LoadInputFile(path, host.MutableInput(), settings)) return false;
+    CliHost host(shared.console, settings, shared.rateRefusals);
+    LoadOptions load;
+    load.mp3InProcess = true;
+    TakeFailureCause();
+    if (!LoadInputFile(path, host.MutableInput(), settings, load)) return false;
     // Loading passes the samples through several whole-file buffers; give their pages back
     // before the job makes its own copies.
     malloc_trim(0);
     if (!ApplySelection(shared.options, host.MutableInput(), shared.console)) return false;
     JobReport report = OnConvert(host);
+    bool printed = true;
     for (const JobOutput& output : report.outputs)
-        if (output.written) shared.console.PrintWritten(output.path);
-    return report.AllWritten();
+        if (output.written && printed) printed = shared.console.PrintWritten(output.path);
+    return report.AllWritten() && printed;
 }
 
 void RunJobs(int job, const PrivateWorkFolder& work, Shared& shared) {
@@ -171,6 +137,11 @@ void RunJobs(int job, const PrivateWorkFolder& work, Shared& shared) {
     }
     const auto& inputs = shared.options.inputs;
     for (size_t index = shared.nextInput++; index < inputs.size(); index = shared.nextInput++) {
+        // Nobody reads the list of written files any more: no new input is started.
+        if (shared.console.OutputBroken()) {
+            shared.anyFailed = true;
+            break;
+        }
         if (!ConvertOne(inputs[index], settings, shared)) shared.anyFailed = true;
     }
     Console::SetCurrentInput("");
@@ -181,21 +152,49 @@ void RunJobs(int job, const PrivateWorkFolder& work, Shared& shared) {
         shared.mp3DecoderPath = settings.mp3DecoderPath;
 }
 
+int Usage(std::FILE* err, const std::string& message) {
+    std::fprintf(err, "kvt-convert: %s\nTry 'kvt-convert --help'.\n", message.c_str());
+    return kExitUsage;
+}
+
+// The settings file to read and write. Only the implicit ./setup.ini may be absent, and
+// one that --save-settings is to create.
+std::optional<std::string> SettingsProblem(const CliOptions& options) {
+    if (options.saveSettings)
+        if (auto problem = SaveTargetProblem(options.settingsFile)) return problem;
+    bool created = options.saveSettings && access(options.settingsFile.c_str(), F_OK) != 0;
+    if (options.settingsFileNamed && !created) return SettingsFileProblem(options.settingsFile);
+    return std::nullopt;
+}
+
+// Programs named on the command line must be there before any work.
+std::optional<std::string> ProgramsProblem(const CliOptions& options, const Settings& settings) {
+    if (options.externalEncoder)
+        if (auto problem = ProgramProblem("--external", settings.externalEncoderPath)) return problem;
+    if (options.mp3Decoder)
+        if (auto problem = ProgramProblem("--mp3-decoder", settings.mp3DecoderPath)) return problem;
+    return std::nullopt;
+}
+
+std::string JoinLabels(const std::vector<std::string>& labels) {
+    std::string joined;
+    for (const std::string& label : labels) joined += (joined.empty() ? "" : ", ") + label;
+    return joined;
+}
+
 }  // namespace
 
 int RunConvertCommand(const std::vector<std::string>& arguments, std::FILE* out, std::FILE* err,
                       bool removeOnSignal) {
     auto parsed = ParseCommandLine(arguments);
-    if (auto* usage = std::get_if<UsageError>(&parsed)) {
-        std::fprintf(err, "kvt-convert: %s\nTry 'kvt-convert --help'.\n", usage->message.c_str());
-        return kExitUsage;
-    }
+    if (auto* usage = std::get_if<UsageError>(&parsed)) return Usage(err, usage->message);
     const CliOptions& options = std::get<CliOptions>(parsed);
+    CliDialogs dialogs(CurrentFolder());
     if (options.help) {
         // The defaults shown are those of the settings file in use, read without asking anything.
         Settings settings;
-        CliDialogs dialogs(CurrentFolder());
-        FrontEndScope silent([](const MessageRequest&) { return MessageAnswer::Ok; }, &dialogs);
+        FrontEndScope silent([](const MessageRequest&) { return MessageAnswer::Ok; }, [](std::string_view) {},
+                             &dialogs);
         LoadSettings(settings, options.settingsFile);
         std::fputs(UsageText(settings).c_str(), out);
         return kExitSuccess;
@@ -209,18 +208,25 @@ int RunConvertCommand(const std::vector<std::string>& arguments, std::FILE* out,
         return kExitSuccess;
     }
 
-    Console console(out, err, !options.quiet && isatty(fileno(err)));
+    if (removeOnSignal) EndCleanlyOnSignals();
+    Console console(out, err, isatty(fileno(err)) != 0, options.quiet);
     PrivateWorkFolder work;
     if (work.Path().empty()) {
-        console.Error("cannot create a work folder in the temporary folder: " + std::string(ErrnoText(errno)));
+        console.Error("cannot create a work folder in the temporary folder: " + ErrnoText(errno));
         return kExitFailed;
     }
-    if (removeOnSignal) work.RemoveOnSignal();
-    CliDialogs dialogs(CurrentFolder());
-    FrontEndScope frontEnd(console.Sink(), &dialogs);
+    FrontEndScope frontEnd(console.Sink(), console.Notes(), &dialogs);
 
+    if (auto problem = SettingsProblem(options)) return Usage(err, *problem);
     Settings settings = StartUpSettings(work.Path(), options.settingsFile);
     ApplyOptions(options, settings);
+    if (auto problem = ProgramsProblem(options, settings)) return Usage(err, *problem);
+    std::vector<std::string> leftOut = LeaveOutUnfitHandsets(options, settings);
+    if (!leftOut.empty()) {
+        const JobChoices choices = ReadJobChoices(settings.grid);
+        console.Info("--all: left out " + JoinLabels(leftOut) + ": their presets do not take " +
+                     std::to_string(choices.mldRate) + " Hz" + (choices.mldChannels == 2 ? " in stereo" : ""));
+    }
     if (CountSelectedOutputs(settings.grid) == 0) {
         ShowNothingChosenMessage();
         return kExitUsage;
@@ -229,8 +235,13 @@ int RunConvertCommand(const std::vector<std::string>& arguments, std::FILE* out,
         console.Error(*problem);
         return kExitFailed;
     }
+    std::vector<std::string> clashes = OutputClashes(options.inputs, settings);
+    if (!clashes.empty()) {
+        for (const std::string& clash : clashes) console.Error(clash);
+        return Usage(err, "inputs of the same name would overwrite each other's outputs; convert them apart");
+    }
 
-    Shared shared{options, console, settings};
+    Shared shared{options, console, settings, RateRefusals(settings)};
     const int jobs = static_cast<int>(std::min<size_t>(static_cast<size_t>(options.jobs), options.inputs.size()));
     if (jobs <= 1) {
         RunJobs(1, work, shared);

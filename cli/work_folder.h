@@ -1,7 +1,7 @@
 #pragma once
 // kvt-convert keeps its scratch files ("tempkvt.wav", "sample.wav", the external encoder's
 // files) in a private folder under the temporary folder, removed when the program ends,
-// also when it is interrupted.
+// also when it is interrupted (the folder is a pending path of the clean-up registry).
 
 #include <string>
 
@@ -18,11 +18,6 @@ public:
     const std::string& Path() const { return path_; }
     // A fresh subfolder for one parallel job; empty on failure.
     std::string MakeJobFolder(int job) const;
-
-    // Blocks SIGINT, SIGTERM and SIGHUP in the calling thread (and the threads it starts
-    // later) and removes the folder when one arrives, then ends the process with the
-    // signal's status.
-    void RemoveOnSignal();
 
 private:
     std::string path_;

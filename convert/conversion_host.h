@@ -34,6 +34,10 @@ public:
     // The closing message of a job ("<directory>にファイルを保存しました。").
     virtual void ShowClosingMessage(const std::string& text);
 
+    // The job is about to make the output `path`; then it has made it, or failed.
+    virtual void OutputStarted(const std::string& /*path*/) {}
+    virtual void OutputFinished(const std::string& /*path*/, bool /*written*/) {}
+
     // A host that converts each input only once (kvt-convert) hands its samples over to
     // the job instead of having the selection copied; the window keeps its own (nothing).
     virtual std::optional<std::vector<uint8_t>> TakeInputSamples() { return std::nullopt; }

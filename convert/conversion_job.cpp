@@ -49,10 +49,12 @@ bool IsNewFile(const std::optional<FileStamp>& before, const std::string& path) 
 
 // Runs one encoder call and records whether its file appeared.
 template <typename Convert>
-void MakeOutput(JobReport& report, const std::string& path, Convert convert) {
+void MakeOutput(ConversionHost& host, JobReport& report, const std::string& path, Convert convert) {
+    host.OutputStarted(path);
     auto before = StampOf(path);
     int result = convert();
     report.outputs.push_back({path, result == 1 && IsNewFile(before, path)});
+    host.OutputFinished(path, report.outputs.back().written);
 }
 
 // The last rate cell that is on, in table order.
@@ -112,7 +114,7 @@ void MakeMldAndMmf(ConversionHost& host, const SourceClip& clip, const JobChoice
         int preset = MldPresetFor(handset, choices.mldChannels, choices.mldRate);
         MldEncoder& mld = IsStereoMldType(preset) ? stereoMld : monoMld;
         std::string_view name = MldPresetTable.at(static_cast<size_t>(preset)).name;
-        MakeOutput(report, MldOutputPath(basePath, name), [&] {
+        MakeOutput(host, report, MldOutputPath(basePath, name), [&] {
             mld.SetSizeLimit(choices.mldSizeLimit);
             return mld.ConvertMld(preset, choices.mldRate, kNormalizeLevel, std::nullopt);
         });
@@ -122,7 +124,7 @@ void MakeMldAndMmf(ConversionHost& host, const SourceClip& clip, const JobChoice
     if (choices.mmf) {
         MmfEncoder mmf(choices.mmfChannels == 1 ? mono : clip);
         mmf.path = basePath;
-        MakeOutput(report, MmfOutputPath(basePath).value_or(basePath),
+        MakeOutput(host, report, MmfOutputPath(basePath).value_or(basePath),
                    [&] { return mmf.ConvertMmf(choices.mmfRate, choices.mmfChannels == 1 ? 0 : 1); });
         host.ProgressStep();
     }
@@ -234,7 +236,7 @@ JobReport OnConvert(ConversionHost& host) {
                 }
             }
             std::string scratch = ScratchWavPath(settings.workFolder);
-            MakeOutput(report, Output3gpPath(basePath, 1).value_or(basePath), [&] {
+            MakeOutput(host, report, Output3gpPath(basePath, 1).value_or(basePath), [&] {
                 return aac.Convert3gp(1, choices.aacBitRate, choices.aacRate, choices.aacChannels,
                                       choices.streaming ? 1 : 0, 0, 0, title, scratch, useExternal ? 1 : 0,
                                       settings.externalEncoderPath);
@@ -245,7 +247,7 @@ JobReport OnConvert(ConversionHost& host) {
         if (choices.make3g2) {
             if (useExternal) ShowMessage(k3g2ExternalText);
             std::string noExternal;
-            MakeOutput(report, Output3gpPath(basePath, 2).value_or(basePath), [&] {
+            MakeOutput(host, report, Output3gpPath(basePath, 2).value_or(basePath), [&] {
                 return aac.Convert3gp(2, choices.aacBitRate, choices.aacRate, choices.aacChannels, 0, 0, 0,
                                       title, "", 0, noExternal);
             });

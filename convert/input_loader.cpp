@@ -46,7 +46,7 @@ bool DecodeMp3(const std::string& path, const std::string& wavPath, Settings& se
 }
 
 // The WAV file the input is read from, or nothing after a message.
-std::optional<std::string> SourceWav(const std::string& path, Settings& settings) {
+std::optional<std::string> SourceWav(const std::string& path, Settings& settings, const LoadOptions& options) {
     std::string extension = GneGetExtension(path);
     if (extension == "wav" || extension == "tmp") return path;
     std::string decoded = DecodedWavPath(settings.workFolder);
@@ -55,6 +55,10 @@ std::optional<std::string> SourceWav(const std::string& path, Settings& settings
         return decoded;
     }
     if (extension == "mp3") {
+        if (options.mp3InProcess && settings.mp3DecoderPath.empty()) {
+            if (DecodeWithGraph(path, decoded) != 1) return std::nullopt;
+            return decoded;
+        }
         if (!DecodeMp3(path, decoded, settings)) return std::nullopt;
         return decoded;
     }
@@ -88,7 +92,7 @@ std::string ScratchWavPath(const std::string& workFolder) { return JoinPath(work
 
 std::string DecodedWavPath(const std::string& workFolder) { return JoinPath(workFolder, "sample.wav"); }
 
-bool LoadInputFile(const std::string& path, LoadedInput& input, Settings& settings) {
+bool LoadInputFile(const std::string& path, LoadedInput& input, Settings& settings, const LoadOptions& options) {
     try {
         // A named pipe, device or folder is turned away before anything opens it: reading
         // one could wait forever.
@@ -96,7 +100,7 @@ bool LoadInputFile(const std::string& path, LoadedInput& input, Settings& settin
             ShowMessage(kCannotConvert);
             return false;
         }
-        auto source = SourceWav(path, settings);
+        auto source = SourceWav(path, settings, options);
         if (!source) return false;
         std::string scratch = ScratchWavPath(settings.workFolder);
         if (!WriteScratchCopy(*source, scratch)) return false;

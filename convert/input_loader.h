@@ -20,6 +20,13 @@ std::string DecodedWavPath(const std::string& workFolder);
 // Every failure has shown its message; the previous input then stays loaded (and keeps
 // its path), except after an allocation failure, which leaves nothing loaded. May set or
 // clear settings.mp3DecoderPath.
-bool LoadInputFile(const std::string& path, LoadedInput& input, Settings& settings);
+// How a front end wants its inputs loaded.
+struct LoadOptions {
+    // An MP3 input with no decoder program chosen is decoded in-process, as WMA is
+    // (kvt-convert); otherwise the user is asked for a program (the window).
+    bool mp3InProcess = false;
+};
+
+bool LoadInputFile(const std::string& path, LoadedInput& input, Settings& settings, const LoadOptions& options = {});
 
 }  // namespace kvt

@@ -11,6 +11,7 @@
 #include "engine/byte_order.h"
 #include "engine/g711.h"
 #include "platform/message.h"
+#include "platform/failure_cause.h"
 #include "platform/paths.h"
 #include "platform/regular_file.h"
 
@@ -118,6 +119,7 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
     try {
         if (file.ReadAll(bytes)) return true;
     } catch (const std::exception&) {  // no memory for the whole file
+        NoteFailureCause("cannot hold " + path + " in memory", ENOMEM);
     }
     WaveFile::ShowMessage(2);
     return false;

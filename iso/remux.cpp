@@ -21,7 +21,7 @@ namespace {
 constexpr char kOpenOutputFailed[] = "出力ファイル開けませんでした。";
 constexpr char kReadFailed[] = "読み込みエラー。";
 constexpr char kRemuxFailed[] = "エラー。";
-constexpr char kProgressNote[] = "Converting to 3GP file...\n";
+constexpr char kProgressNote[] = "Converting to 3GP file...";
 
 // The muxer cannot set the minor version or the compatible brands; these 16 bytes from
 // offset 12 of its 28-byte ftyp are patched in place, which moves no offset.
@@ -164,7 +164,7 @@ bool RemuxForStreaming(const std::string& path) {
         if (!input || !CopyStreams(input.get(), output.get())) {
             return fail(kReadFailed);
         }
-        std::fputs(kProgressNote, stderr);
+        ShowNote(kProgressNote);
         switch (CopyPackets(input.get(), output.get())) {
             case CopyResult::Done:
                 break;

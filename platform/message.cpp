@@ -12,7 +12,30 @@ MessageSink& CurrentSink() {
     return sink;
 }
 
+NoteSink& CurrentNoteSink() {
+    static NoteSink sink = [](std::string_view text) {
+        std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
+    };
+    return sink;
+}
+
 }  // namespace
+
+void ShowNote(std::string_view text) {
+    NoteSink sink;
+    {
+        std::lock_guard lock(sinkMutex);
+        sink = CurrentNoteSink();
+    }
+    if (sink) sink(text);
+}
+
+NoteSink SetNoteSink(NoteSink sink) {
+    std::lock_guard lock(sinkMutex);
+    NoteSink previous = std::move(CurrentNoteSink());
+    CurrentNoteSink() = std::move(sink);
+    return previous;
+}
 
 MessageAnswer ShowMessage(std::string_view text, std::string_view caption, MessageButtons buttons,
                           bool systemModal) {

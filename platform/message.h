@@ -34,6 +34,13 @@ MessageSink SetMessageSink(MessageSink sink);
 // the default answer (Cancel unless told otherwise) for an OK/Cancel question.
 MessageSink ConsoleMessageSink(MessageAnswer questionAnswer = MessageAnswer::Cancel);
 
+// A progress note ("Converting to 3GP file..."): no box, a line for whoever watches.
+// The default back end prints it to stderr; kvt-convert tags it or, quiet, drops it.
+using NoteSink = std::function<void(std::string_view)>;
+void ShowNote(std::string_view text);
+// Installs a back end for the whole process and returns the one it replaces.
+NoteSink SetNoteSink(NoteSink sink);
+
 // Records every request and answers with scripted answers (then OK). Installs itself on
 // construction and puts the previous sink back on destruction.
 class MessageRecorder {

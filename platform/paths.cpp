@@ -1,5 +1,9 @@
 #include "platform/paths.h"
 
+#include "platform/cleanup_registry.h"
+#include "platform/failure_cause.h"
+#include "platform/pause_point.h"
+
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -79,43 +83,57 @@ std::string TemporaryFolder() {
 }
 
 std::optional<std::string> CreateTemporaryFile(std::string_view folder) {
-    std::string pattern = JoinPath(folder.empty() ? TemporaryFolder() : std::string(folder), "KVTXXXXXX.tmp");
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    int fd = mkostemps(buffer.data(), 4, O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    close(fd);
-    return std::string(buffer.data());
+    std::string path = JoinPath(folder.empty() ? TemporaryFolder() : std::string(folder), "KVTXXXXXX.tmp");
+    std::optional<int> fd = CreatePendingFile(path, 4);
+    if (!fd) return std::nullopt;
+    close(*fd);
+    return path;
 }
 
 bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
-    std::string pattern = JoinPath(FolderOfPath(path), ".kvt-write-XXXXXX");
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    int fd = mkostemp(buffer.data(), O_CLOEXEC);
-    if (fd < 0) return false;
+    std::string temporary = JoinPath(FolderOfPath(path), ".kvt-write-XXXXXX");
+    std::optional<int> created = CreatePendingFile(temporary);
+    if (!created) {
+        NoteFailureCause("cannot create a file in " + FolderOfPath(path), errno);
+        return false;
+    }
+    const int fd = *created;
     const char* data = bytes.data();
     size_t left = bytes.size();
     bool ok = true;
     while (left > 0) {
         ssize_t written = write(fd, data, left);
         if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) { ok = false; break; }
+        if (written <= 0) {
+            NoteFailureCause("cannot write " + path, written < 0 ? errno : ENOSPC);
+            ok = false;
+            break;
+        }
         data += written;
         left -= static_cast<size_t>(written);
     }
     // mkstemp makes the file 0600: a replaced file keeps its mode, a new one gets the usual.
     struct stat old;
     fchmod(fd, stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : (0666 & ~CurrentUmask()));
-    if (ok && fsync(fd) != 0) ok = false;
-    if (close(fd) != 0) ok = false;
+    if (ok && fsync(fd) != 0) {
+        NoteFailureCause("cannot write " + path, errno);
+        ok = false;
+    }
+    if (close(fd) != 0 && ok) {
+        NoteFailureCause("cannot write " + path, errno);
+        ok = false;
+    }
+    if (ok) PausePoint("rename " + path.substr(path.rfind('/') + 1));
     // The data is on disk before the rename, so after a crash the name holds either the
     // old or the new file, never a half-written one.
-    if (ok && std::rename(buffer.data(), path.c_str()) == 0) {
+    if (ok && std::rename(temporary.c_str(), path.c_str()) == 0) {
+        DropPendingPath(temporary);
         fileReplaces.fetch_add(1, std::memory_order_relaxed);
         return true;
     }
-    std::remove(buffer.data());
+    if (ok) NoteFailureCause("cannot rename a file to " + path, errno);
+    std::remove(temporary.c_str());
+    DropPendingPath(temporary);
     return false;
 }
 

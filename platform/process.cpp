@@ -1,5 +1,7 @@
 #include "platform/process.h"
 
+#include "platform/cleanup_registry.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
@@ -9,7 +11,6 @@
 #include <spawn.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
-#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -27,16 +28,15 @@ int ExitCodeOf(int status) {
     return -1;
 }
 
-// Polls waitpid with a growing pause; used where the kernel offers no pidfd.
-bool PollUntil(pid_t pid, Clock::time_point deadline, int& status) {
+// True once the child has ended; it is left unreaped, so its process group stays ours to
+// end. Polls with a growing pause; used where the kernel offers no pidfd.
+bool PollUntil(pid_t pid, Clock::time_point deadline) {
     auto pause = std::chrono::milliseconds(1);
     for (;;) {
-        pid_t done = waitpid(pid, &status, WNOHANG);
-        if (done == pid) return true;
-        if (done < 0 && errno != EINTR) {
-            status = -1;
-            return true;
-        }
+        siginfo_t info{};
+        int done = waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT);
+        if (done == 0 && info.si_pid == pid) return true;
+        if (done < 0 && errno != EINTR) return true;
         auto now = Clock::now();
         if (now >= deadline) return false;
         std::this_thread::sleep_for(std::min<Clock::duration>(pause, deadline - now));
@@ -44,9 +44,9 @@ bool PollUntil(pid_t pid, Clock::time_point deadline, int& status) {
     }
 }
 
-// Waits until the child ends; false when it is still running at `deadline`. A pidfd lets
-// poll() sleep until the exit.
-bool WaitUntil(pid_t pid, Clock::time_point deadline, int& status) {
+// Waits until the child ends (without reaping it); false when it is still running at
+// `deadline`. A pidfd lets poll() sleep until the exit.
+bool WaitUntil(pid_t pid, Clock::time_point deadline) {
 #ifdef SYS_pidfd_open
     int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
     if (pidfd >= 0) {
@@ -57,33 +57,18 @@ bool WaitUntil(pid_t pid, Clock::time_point deadline, int& status) {
             ready = poll(&entry, 1, static_cast<int>(std::clamp<long long>(left, 0, 1 << 30)));
         } while (ready < 0 && errno == EINTR);
         close(pidfd);
-        if (ready == 0) return false;
-        if (ready > 0) {
-            while (waitpid(pid, &status, 0) < 0) {
-                if (errno != EINTR) {
-                    status = -1;
-                    break;
-                }
-            }
-            return true;
-        }
+        if (ready >= 0) return ready > 0;
     }
 #endif
-    return PollUntil(pid, deadline, status);
+    return PollUntil(pid, deadline);
 }
 
-// The program goes on running after the time-out; someone must collect its exit status
-// or it stays a zombie until we exit.
-void ReapLater(pid_t pid) {
-    try {
-        std::thread([pid] {
-            int status = 0;
-            while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-            }
-        }).detach();
-    } catch (const std::system_error&) {
-        // No thread to be had: the zombie stays until this process ends.
+int Reap(pid_t pid) {
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) return -1;
     }
+    return status;
 }
 
 // Spawn attributes for a program that runs hidden: default signal handling and an empty
@@ -101,7 +86,10 @@ struct SpawnSetup {
         sigset_t all;
         sigfillset(&all);
         posix_spawnattr_setsigdefault(&attributes, &all);
-        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+        // A group of its own: whatever the program starts can be ended with it, and a
+        // terminal's Ctrl-C reaches us, not it.
+        posix_spawnattr_setpgroup(&attributes, 0);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
 
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
@@ -133,19 +121,30 @@ LaunchResult RunProgram(const std::string& program, const std::vector<std::strin
     argv.push_back(nullptr);
 
     SpawnSetup setup;
-    pid_t pid = 0;
-    // A name without '/' is looked up in PATH, as a shell would; a path is used as given.
-    if (posix_spawnp(&pid, program.c_str(), &setup.actions, &setup.attributes, argv.data(), environ) != 0)
-        return result;
+    std::optional<pid_t> spawned = SpawnChildGroup([&]() -> pid_t {
+        pid_t pid = 0;
+        // A name without '/' is looked up in PATH, as a shell would; a path is used as given.
+        return posix_spawnp(&pid, program.c_str(), &setup.actions, &setup.attributes, argv.data(), environ) == 0
+                   ? pid
+                   : 0;
+    });
+    if (!spawned) return result;
+    const pid_t pid = *spawned;
 
-    int status = 0;
-    if (!WaitUntil(pid, Clock::now() + timeout, status)) {
-        ReapLater(pid);
+    if (WaitUntil(pid, Clock::now() + timeout)) {
+        // What the program left running in its group ends with it; its unreaped leader
+        // keeps the group's id from being reused meanwhile.
+        kill(-pid, SIGKILL);
+        int status = Reap(pid);
+        result.outcome = LaunchOutcome::Finished;
+        result.exitCode = status == -1 ? -1 : ExitCodeOf(status);
+    } else {
+        // Nobody waits for its output any more: the program and its group are ended.
+        EndProcessGroup(pid);
+        Reap(pid);
         result.outcome = LaunchOutcome::TimedOut;
-        return result;
     }
-    result.outcome = LaunchOutcome::Finished;
-    result.exitCode = status == -1 ? -1 : ExitCodeOf(status);
+    DropChildGroup(pid);
     return result;
 }
 

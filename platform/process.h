@@ -16,9 +16,10 @@ struct LaunchResult {
 
 // Runs `program` with `arguments` (argv[1..]; each element reaches the program untouched)
 // and waits at most `timeout`. No shell is involved. The program runs hidden: stdin,
-// stdout and stderr are /dev/null. A program still running at the time-out is left to
-// finish and reaped in the background, never left as a zombie. A name without '/' is
-// looked up in PATH.
+// stdout and stderr are /dev/null. It leads a process group of its own, recorded for the
+// clean-up at exit; when we stop waiting (it ended, or the time-out passed) the whole
+// group is ended and the program reaped, so nothing it started keeps running. A name
+// without '/' is looked up in PATH.
 LaunchResult RunProgram(const std::string& program, const std::vector<std::string>& arguments,
                         std::chrono::milliseconds timeout);
 

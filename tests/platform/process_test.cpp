@@ -144,5 +144,38 @@ TEST_F(RunProgramTest, TimesOutAndReapsTheProgramWhenItEnds) {
     EXPECT_TRUE(gone) << "process " << pid << " left as a zombie";
 }
 
+// A program's helpers run in its process group; when we stop waiting for the program, by
+// its end or by the time-out, nothing of the group is left running.
+TEST(RunProgramGroup, NothingOfTheProgramsGroupOutlivesTheWait) {
+    testing::TempFolder folder;
+    std::string pids = folder / "pids";
+    struct Case {
+        const char* name;
+        std::string tail;  // what the program does after starting its helper
+        std::chrono::milliseconds timeout;
+        LaunchOutcome outcome;
+    };
+    const Case cases[] = {
+        {"ends at once", "exit 0\n", 30s, LaunchOutcome::Finished},
+        {"hangs", "wait\n", 300ms, LaunchOutcome::TimedOut},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string script = folder.Write("program.sh", "#!/bin/sh\nsleep 300 &\necho $! > '" + pids + "'\n" + c.tail);
+        chmod(script.c_str(), 0755);
+        auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(RunProgram(script, {}, c.timeout).outcome, c.outcome);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+        long helper = std::stol(testing::ReadWholeFile(pids));
+        // Ended, and reaped by whoever adopted it: nothing but a zombie may remain.
+        bool ended = false;
+        for (int i = 0; i < 300 && !ended; ++i, std::this_thread::sleep_for(10ms)) {
+            std::string stat = testing::ReadWholeFile("/proc/" + std::to_string(helper) + "/stat");
+            ended = stat.empty() || stat.find(") Z") != std::string::npos;
+        }
+        EXPECT_TRUE(ended) << "helper " << helper << " left running";
+    }
+}
+
 }  // namespace
 }  // namespace kvt

@@ -1,0 +1,123 @@
+#include "cli/preflight.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "convert/conversion_job.h"
+#include "engine/mld_encoder.h"
+#include "engine/mld_preset_table.h"
+#include "engine/mmf_encoder.h"
+#include "iso/encoder_3gp.h"
+#include "Module/General/General/GeneralFile.h"
+#include "platform/paths.h"
+
+namespace kvt::cli {
+namespace {
+
+constexpr const char* kReadExtensions[] = {"wav", "wma", "mp3"};
+
+// strerror is not safe with jobs running side by side.
+std::string ErrnoText(int error) {
+    char buffer[256];
+    return strerror_r(error, buffer, sizeof buffer);
+}
+
+std::string LowerExtension(const std::string& path) {
+    std::string name = GneGetFileName(path);
+    auto dot = name.rfind('.');
+    if (dot == std::string::npos) return {};
+    std::string extension = name.substr(dot + 1);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension;
+}
+
+}  // namespace
+
+std::optional<std::string> InputProblem(const std::string& path) {
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0) return "cannot open " + path + ": " + ErrnoText(errno);
+    if (S_ISDIR(status.st_mode)) return path + " is a folder, not a file";
+    std::string extension = LowerExtension(path);
+    if (std::find(std::begin(kReadExtensions), std::end(kReadExtensions), extension) == std::end(kReadExtensions))
+        return path + ": このファイルは変換できません。 (kvt-convert reads .wav, .wma and .mp3 files)";
+    if (access(path.c_str(), R_OK) != 0) return "cannot read " + path + ": " + ErrnoText(errno);
+    return std::nullopt;
+}
+
+std::optional<std::string> OutputFolderProblem(const std::string& folder) {
+    struct stat status;
+    if (folder.empty()) return "no saving directory";
+    if (stat(folder.c_str(), &status) != 0) return "cannot use the saving directory " + folder + ": " + ErrnoText(errno);
+    if (!S_ISDIR(status.st_mode)) return "the saving directory " + folder + " is not a folder";
+    if (access(folder.c_str(), W_OK | X_OK) != 0)
+        return "cannot write to the saving directory " + folder + ": " + ErrnoText(errno);
+    return std::nullopt;
+}
+
+std::optional<std::string> ProgramProblem(const std::string& option, const std::string& program) {
+    struct stat status;
+    if (stat(program.c_str(), &status) != 0) return option + ": cannot run " + program + ": " + ErrnoText(errno);
+    if (!S_ISREG(status.st_mode)) return option + ": " + program + " is not a program";
+    if (access(program.c_str(), X_OK) != 0) return option + ": cannot run " + program + ": " + ErrnoText(errno);
+    return std::nullopt;
+}
+
+std::optional<std::string> SettingsFileProblem(const std::string& path) {
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0) return "--settings: cannot read " + path + ": " + ErrnoText(errno);
+    if (!S_ISREG(status.st_mode)) return "--settings: " + path + " is not a file";
+    if (access(path.c_str(), R_OK) != 0) return "--settings: cannot read " + path + ": " + ErrnoText(errno);
+    return std::nullopt;
+}
+
+std::optional<std::string> SaveTargetProblem(const std::string& path) {
+    struct stat status;
+    if (stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode))
+        return "--save-settings: " + path + " is a folder";
+    std::string folder = FolderOfPath(path);
+    if (stat(folder.c_str(), &status) != 0) return "--save-settings: cannot use " + folder + ": " + ErrnoText(errno);
+    if (!S_ISDIR(status.st_mode)) return "--save-settings: " + folder + " is not a folder";
+    if (access(folder.c_str(), W_OK | X_OK) != 0)
+        return "--save-settings: cannot write to " + folder + ": " + ErrnoText(errno);
+    return std::nullopt;
+}
+
+std::vector<std::string> OutputPathsOf(const std::string& input, const Settings& settings) {
+    const ButtonGrid& grid = settings.grid;
+    const JobChoices choices = ReadJobChoices(grid);
+    const std::string base = JoinPath(settings.savingDirectory, GneGetFileName(input));
+    std::vector<std::string> paths;
+    for (const MldHandset& handset : MldHandsets()) {
+        if (!grid.IsOn(kMldPage, handset.cell)) continue;
+        int preset = MldPresetFor(handset, choices.mldChannels, choices.mldRate);
+        paths.push_back(MldOutputPath(base, MldPresetTable.at(static_cast<size_t>(preset)).name));
+    }
+    if (choices.mmf) paths.push_back(MmfOutputPath(base).value_or(base));
+    if (choices.make3gp) paths.push_back(Output3gpPath(base, 1).value_or(base));
+    if (choices.make3g2) paths.push_back(Output3gpPath(base, 2).value_or(base));
+    return paths;
+}
+
+std::vector<std::string> OutputClashes(const std::vector<std::string>& inputs, const Settings& settings) {
+    std::map<std::string, size_t> writer;  // output path -> the first input that writes it
+    std::vector<std::pair<size_t, size_t>> pairs;
+    std::vector<std::string> lines;
+    for (size_t index = 0; index < inputs.size(); ++index) {
+        for (const std::string& path : OutputPathsOf(inputs[index], settings)) {
+            auto [first, inserted] = writer.emplace(path, index);
+            if (inserted) continue;
+            std::pair<size_t, size_t> pair{first->second, index};
+            if (std::find(pairs.begin(), pairs.end(), pair) != pairs.end()) continue;
+            pairs.push_back(pair);
+            lines.push_back(inputs[pair.first] + " and " + inputs[pair.second] + " would both write " + path);
+        }
+    }
+    return lines;
+}
+
+}  // namespace kvt::cli
