@@ -3,10 +3,13 @@
 #include <cstdio>
 
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QPainter>
 
+#include "app/settings_dialog_hints.h"
 #include "app/settings_dialog_layout.h"
+#include "convert/button_grid.h"
 
 namespace kvt {
 namespace {
@@ -24,6 +27,45 @@ QFont DialogFont(int pixelSize, int weight = QFont::Normal) {
 }
 
 QString Text(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+// The fallback for "Tahoma" may be wider than Tahoma. The largest stretch (100 down to 50)
+// at which every text of `texts` fits `width` pixels, so labels stay inside their cells and
+// hint lines end before the buttons.
+template <typename ForEachText>
+int FittingStretch(QFont font, int width, ForEachText forEachText) {
+    for (int stretch = 100; stretch > 50; stretch -= 5) {
+        font.setStretch(stretch);
+        const QFontMetrics metrics(font);
+        bool fits = true;
+        forEachText([&](std::string_view text) { fits = fits && metrics.horizontalAdvance(Text(text)) <= width; });
+        if (fits) return stretch;
+    }
+    return 50;
+}
+
+// Measured once; a QFont must not outlive the application, so only the stretch is kept.
+QFont LabelFont() {
+    QFont font = DialogFont(16);
+    static const int stretch = FittingStretch(font, CellRect(0).Width() - 4, [](auto measure) {
+        for (int page = 0; page < kPageCount; ++page)
+            for (int cell = 0; cell < kCellCount; ++cell) measure(CellLabel(page, cell));
+    });
+    font.setStretch(stretch);
+    return font;
+}
+
+constexpr int kHintLeft = 25;
+
+QFont HintFont() {
+    QFont font = DialogFont(14);
+    static const int stretch = FittingStretch(font, kBrowseButton.left - kHintLeft - 4, [](auto measure) {
+        for (int page = 0; page < kPageCount; ++page)
+            for (int cell = 0; cell < kCellCount; ++cell)
+                for (std::string_view line : CellHint(page, cell)) measure(line);
+    });
+    font.setStretch(stretch);
+    return font;
+}
 
 // Text whose top-left corner is at (x, y), on one line.
 void DrawTextAt(QPainter& painter, int x, int y, const QString& text) {
@@ -105,7 +147,7 @@ void SettingsDialog::ComposeContent(QImage& backBuffer) {
 
 void SettingsDialog::DrawTexts(QImage& backBuffer) {
     QPainter painter(&backBuffer);
-    painter.setFont(DialogFont(16));
+    painter.setFont(LabelFont());
     for (int cell = 0; cell < kCellCount; ++cell) {
         if (!model_.HasButton(cell)) continue;
         painter.setPen(model_.IsLabelGrey(cell) ? QColor(kGreyLabel) : QColor(Qt::black));
@@ -116,8 +158,10 @@ void SettingsDialog::DrawTexts(QImage& backBuffer) {
     painter.setPen(Qt::black);
     DrawTextAt(painter, 120, 75, QStringLiteral("Saving Directory"));
     DrawTextAt(painter, 120, 90, Text(model_.ShownDirectory()));
+    painter.setFont(HintFont());
     constexpr int kHintTops[] = {370, 390, 410};
-    for (size_t line = 0; line < model_.Hint().size(); ++line) DrawTextAt(painter, 25, kHintTops[line], Text(model_.Hint()[line]));
+    for (size_t line = 0; line < model_.Hint().size(); ++line)
+        DrawTextAt(painter, kHintLeft, kHintTops[line], Text(model_.Hint()[line]));
 
     painter.setFont(DialogFont(16, QFont::Black));
     painter.setPen(Qt::white);
