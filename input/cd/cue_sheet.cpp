@@ -1,0 +1,181 @@
+#include "input/cd/cue_sheet.h"
+
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "input/cd/track_buffer.h"
+#include "platform/paths.h"
+
+namespace kvt::cd {
+namespace {
+
+constexpr size_t kMaxCueBytes = 1 << 20;
+
+std::string Upper(std::string_view word) {
+    std::string upper(word);
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return upper;
+}
+
+// Splits a line into words; a double-quoted word keeps its spaces.
+std::vector<std::string> Words(std::string_view line) {
+    std::vector<std::string> words;
+    size_t i = 0;
+    while (i < line.size()) {
+        if (std::isspace(static_cast<unsigned char>(line[i]))) {
+            ++i;
+            continue;
+        }
+        std::string word;
+        if (line[i] == '"') {
+            size_t end = line.find('"', i + 1);
+            if (end == std::string_view::npos) end = line.size();
+            word = std::string(line.substr(i + 1, end - i - 1));
+            i = end + 1;
+        } else {
+            while (i < line.size() && !std::isspace(static_cast<unsigned char>(line[i]))) word += line[i++];
+        }
+        words.push_back(std::move(word));
+    }
+    return words;
+}
+
+bool Number(std::string_view text, int limit, int& value) {
+    if (text.empty() || text.size() > 3) return false;
+    value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + (c - '0');
+    }
+    return value <= limit;
+}
+
+// "mm:ss:ff" → frames (75 a second).
+bool TimeToFrames(std::string_view text, uint64_t& frames) {
+    size_t first = text.find(':');
+    size_t second = first == std::string_view::npos ? first : text.find(':', first + 1);
+    if (second == std::string_view::npos) return false;
+    int minutes, seconds, fraction;
+    if (!Number(text.substr(0, first), 999, minutes) ||
+        !Number(text.substr(first + 1, second - first - 1), 59, seconds) ||
+        !Number(text.substr(second + 1), 74, fraction))
+        return false;
+    frames = (uint64_t(minutes) * 60 + seconds) * 75 + fraction;
+    return true;
+}
+
+}  // namespace
+
+bool ParseCueSheet(std::string_view text, CueSheet& sheet, std::string& error) {
+    sheet = {};
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+    bool trackHasStart = true;
+    int lineNumber = 0;
+    auto fail = [&](const std::string& why) {
+        error = std::to_string(lineNumber) + " 行目: " + why;
+        return false;
+    };
+    while (!text.empty()) {
+        ++lineNumber;
+        size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        std::vector<std::string> words = Words(line);
+        if (words.empty()) continue;
+        const std::string command = Upper(words[0]);
+        if (command == "FILE") {
+            if (words.size() < 3) return fail("FILE にファイル名と種類がありません");
+            if (Upper(words[2]) != "BINARY") return fail("BINARY 以外のファイルは読めません: " + words[2]);
+            if (!trackHasStart) return fail("INDEX 01 のないトラックがあります");
+            sheet.files.push_back(words[1]);
+        } else if (command == "TRACK") {
+            int number;
+            if (words.size() < 3 || !Number(words[1], kMaxTracks, number))
+                return fail("TRACK の番号が正しくありません");
+            if (sheet.files.empty()) return fail("FILE より前に TRACK があります");
+            if (!trackHasStart) return fail("INDEX 01 のないトラックがあります");
+            if (Upper(words[2]) != "AUDIO") return fail("音声トラックではありません: " + words[2]);
+            if (number != static_cast<int>(sheet.tracks.size()) + 1)
+                return fail("トラック番号が 1 から順に並んでいません");
+            sheet.tracks.push_back({number, sheet.files.size() - 1, 0});
+            trackHasStart = false;
+        } else if (command == "INDEX") {
+            int index;
+            uint64_t frames;
+            if (words.size() < 3 || !Number(words[1], 99, index) || !TimeToFrames(words[2], frames))
+                return fail("INDEX が正しくありません");
+            if (sheet.tracks.empty()) return fail("TRACK より前に INDEX があります");
+            if (index != 1) continue;
+            CueTrack& track = sheet.tracks.back();
+            if (track.file != sheet.files.size() - 1) return fail("INDEX 01 がトラックと別のファイルにあります");
+            if (sheet.tracks.size() >= 2) {
+                const CueTrack& previous = sheet.tracks[sheet.tracks.size() - 2];
+                if (previous.file == track.file && previous.startFrame >= frames)
+                    return fail("トラックの開始位置が前のトラックより前にあります");
+            }
+            track.startFrame = frames;
+            trackHasStart = true;
+        }
+        // REM, TITLE, PERFORMER, PREGAP, POSTGAP, FLAGS, ISRC and the like do not change
+        // where the audio is.
+    }
+    ++lineNumber;
+    if (!trackHasStart) return fail("INDEX 01 のないトラックがあります");
+    if (sheet.tracks.empty()) return fail("トラックがありません");
+    return true;
+}
+
+std::shared_ptr<DiscImage> LoadCueImage(const std::string& cuePath, std::string& error) {
+    std::ifstream in(cuePath, std::ios::binary);
+    if (!in) {
+        error = cuePath + ": 開けません";
+        return nullptr;
+    }
+    std::string text(kMaxCueBytes + 1, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<size_t>(in.gcount()));
+    if (text.size() > kMaxCueBytes) {
+        error = cuePath + ": キューシートが大きすぎます";
+        return nullptr;
+    }
+    CueSheet sheet;
+    if (!ParseCueSheet(text, sheet, error)) {
+        error = cuePath + ": " + error;
+        return nullptr;
+    }
+
+    const std::string folder = FolderOfPath(cuePath);
+    std::vector<DiscImage::FilePiece> pieces;
+    std::vector<uint64_t> fileStart;  // disc frame where each file begins
+    uint64_t discFrames = 0;
+    for (const std::string& name : sheet.files) {
+        std::string path = name.starts_with('/') ? name : JoinPath(folder, name);
+        std::error_code failure;
+        uint64_t bytes = std::filesystem::file_size(path, failure);
+        if (failure) {
+            error = path + ": " + failure.message();
+            return nullptr;
+        }
+        fileStart.push_back(discFrames);
+        pieces.push_back({path, bytes / kFrameBytes});
+        discFrames += bytes / kFrameBytes;
+    }
+    // Track starts as a 32-bit frame address; a disc holds far fewer frames.
+    if (discFrames >= (1u << 24)) {
+        error = cuePath + ": イメージが大きすぎます";
+        return nullptr;
+    }
+    std::vector<uint32_t> starts;
+    for (const CueTrack& track : sheet.tracks) {
+        if (track.startFrame >= pieces[track.file].frames) {
+            error = cuePath + ": トラック " + std::to_string(track.number) + " の開始位置がファイルの外にあります";
+            return nullptr;
+        }
+        starts.push_back(static_cast<uint32_t>(fileStart[track.file] + track.startFrame));
+    }
+    return DiscImage::FromFiles(pieces, std::move(starts), error);
+}
+
+}  // namespace kvt::cd

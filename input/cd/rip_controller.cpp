@@ -1,0 +1,143 @@
+#include "input/cd/rip_controller.h"
+
+#include <chrono>
+
+#include "input/cd/cd_reader.h"
+#include "input/wave_writer.h"
+#include "platform/message.h"
+
+namespace kvt::cd {
+
+namespace {
+
+std::atomic<bool> running{false};  // one rip at a time in the whole program
+constexpr auto kWaitLimit = std::chrono::milliseconds(1000);
+
+}  // namespace
+
+struct RipController::Shared {
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool finished = false;
+    RipFinished notify;
+    int driveIndex = 0;
+    int trackIndex = 0;
+    std::string outputPath;
+    std::atomic<int> framesDone{0};
+    std::atomic<int> framesTotal{1};
+};
+
+namespace {
+
+void Reset(RipController::Shared& shared) {
+    shared.framesTotal = 1;
+    shared.framesDone = 0;
+    running = false;
+}
+
+// Reads the track into the file; 1 on success (also after a stop or a read failure part
+// way), 0 after a failure that has been shown.
+int RipTrack(RipController::Shared& shared, CdDeviceLayer& layer) {
+    if (shared.outputPath.empty()) {
+        ShowMessage("ファイル名が指定されていません。");
+        return 0;
+    }
+    CdReader reader(layer);
+    if (!reader.Open(shared.driveIndex)) {
+        std::string text = "CD-ROMドライブではありません。";
+        std::string problem = layer.DriveProblem(shared.driveIndex);
+        if (!problem.empty()) text += "\n" + problem;
+        ShowMessage(text);
+        return 0;
+    }
+    if (!reader.SelectTrack(shared.trackIndex)) {
+        ShowMessage("CDがセットされていません。");
+        return 0;
+    }
+    shared.framesTotal = std::max(reader.TrackLength(), 1);
+    shared.framesDone = 0;
+    WaveWriter writer;
+    if (writer.Open(shared.outputPath, 44100, 16, 2) != 0) {
+        writer.Close();
+        ShowMessage("WAVファイルの作成に失敗しました。");
+        return 0;
+    }
+    bool written = true;
+    while (running) {
+        std::span<const uint8_t> chunk = reader.ReadNext();
+        if (chunk.empty()) break;
+        shared.framesDone = reader.Position();
+        // A file that cannot take the samples would only repeat the writer's message for
+        // every chunk and end as a track with a hole: stop at the first failure.
+        if (!writer.Write(chunk.data(), chunk.size())) {
+            written = false;
+            break;
+        }
+    }
+    if (writer.Close() != 0) {
+        ShowMessage("WAVファイルのクローズに失敗しました。");
+        return 0;
+    }
+    return written ? 1 : 0;
+}
+
+}  // namespace
+
+RipController::RipController(CdDeviceLayer& layer) : layer_(layer), shared_(std::make_shared<Shared>()) {}
+
+RipController::~RipController() {
+    if (!thread_.joinable()) return;
+    StopRip();
+    if (WaitRip()) return;
+    {
+        std::lock_guard lock(shared_->mutex);
+        shared_->notify = nullptr;
+    }
+    thread_.detach();
+}
+
+bool RipController::Running() { return running; }
+
+void RipController::StartRip(RipFinished notify, int driveIndex, int trackIndex,
+                             std::string outputPath) {
+    if (running) return;
+    // A finished rip's thread, or one ending its last read after a stop: its reset must
+    // come before this rip claims the flag.
+    if (thread_.joinable()) thread_.join();
+    // Claimed here rather than on the new thread, so that two quick calls cannot both start.
+    bool idle = false;
+    if (!running.compare_exchange_strong(idle, true)) return;
+
+    shared_ = std::make_shared<Shared>();
+    shared_->notify = std::move(notify);
+    shared_->driveIndex = driveIndex;
+    shared_->trackIndex = trackIndex;
+    shared_->outputPath = std::move(outputPath);
+    thread_ = std::thread([shared = shared_, &layer = layer_] {
+        int result = RipTrack(*shared, layer);
+        Reset(*shared);
+        std::lock_guard lock(shared->mutex);
+        if (shared->notify) shared->notify(result);
+        shared->finished = true;
+        shared->ended.notify_all();
+    });
+}
+
+double RipController::Progress() const {
+    if (!running) return 0.0;
+    const int total = shared_->framesTotal;
+    return total > 0 ? static_cast<double>(shared_->framesDone) / total : 0.0;
+}
+
+void RipController::StopRip() { running = false; }
+
+bool RipController::WaitRip() {
+    if (!thread_.joinable()) return true;
+    std::unique_lock lock(shared_->mutex);
+    if (!shared_->ended.wait_for(lock, kWaitLimit, [this] { return shared_->finished; })) return false;
+    lock.unlock();
+    thread_.join();
+    return true;
+}
+
+}  // namespace kvt::cd

@@ -1,0 +1,52 @@
+#pragma once
+// Rips one CD track into a 44100 Hz 16-bit stereo WAV file on a worker thread, with its
+// progress readable from any thread and a notice when it is done.
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "input/cd/cd_device_layer.h"
+
+namespace kvt::cd {
+
+// The finish notice: 1 when the track (or the part read before a stop or a read failure)
+// is in the file, 0 after a failure the user has been told about. Called on the ripping
+// thread; the window forwards it to its own thread.
+using RipFinished = std::function<void(int result)>;
+
+inline constexpr std::string_view kRipFailedMessage = "リッピングは異常終了しました。";
+
+class RipController {
+public:
+    explicit RipController(CdDeviceLayer& layer = SystemCdAccess());
+    // Stops a running rip and waits for it like WaitRip; a thread still reading after
+    // that is left to finish on its own and no longer notifies.
+    virtual ~RipController();
+    RipController(const RipController&) = delete;
+    RipController& operator=(const RipController&) = delete;
+
+    // Does nothing while a rip is in progress anywhere in the program.
+    void StartRip(RipFinished notify, int driveIndex, int trackIndex, std::string outputPath);
+    // Frames done / frames total while a rip is in progress, else 0.
+    double Progress() const;
+    // The rip ends after the read in progress and keeps what was read.
+    void StopRip();
+    // Waits up to 1000 ms for the thread to end; true when it has.
+    bool WaitRip();
+
+    static bool Running();
+
+    struct Shared;
+
+private:
+    CdDeviceLayer& layer_;
+    std::thread thread_;
+    std::shared_ptr<Shared> shared_;
+};
+
+}  // namespace kvt::cd
