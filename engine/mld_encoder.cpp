@@ -1,6 +1,7 @@
 #include "engine/mld_encoder.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "engine/engine_message.h"
 #include "engine/level_normalizer.h"
@@ -101,10 +102,17 @@ std::string MldTitleBase(const std::string& path) {
     return base;
 }
 
+uint32_t MldDurationTicks(uint32_t pcmBytes, uint32_t byteRate) {
+    if (byteRate == 0) return 0;
+    const double seconds = static_cast<double>(pcmBytes) / byteRate;
+    return static_cast<uint32_t>(std::min(std::floor(seconds * 200), double{UINT32_MAX}));
+}
+
 MldEncoder::MldEncoder(const SourceClip& source) : source_(source) { path = source.path; }
 
 int MldEncoder::ConvertMld(int preset, int sampleRate, int normalize,
                            const std::optional<std::string>& outputPath) {
+    keptSeconds.reset();
     if (preset < 0 || static_cast<size_t>(preset) >= kMldPresetCount) {
         ShowEngineMessage("fmt_num");
         return 0;
@@ -158,9 +166,7 @@ int MldEncoder::ConvertMld(int preset, int sampleRate, int normalize,
         cache_.Keep(source_, targetChannels, rate, *this);
     }
 
-    // Duration in ticks of 5 ms of the PCM as it now stands.
-    const uint32_t ticks =
-        format.byteRate == 0 ? 0 : static_cast<uint32_t>(uint64_t{dataSize} * 200 / format.byteRate);
+    const uint32_t ticks = MldDurationTicks(dataSize, format.byteRate);
 
     // Byte counts that follow the PCM into the coded stream: the 2-bit coder gives half
     // the bytes of the 4-bit ones and records 4000 Hz.
@@ -202,6 +208,8 @@ int MldEncoder::ConvertMld(int preset, int sampleRate, int normalize,
         file = BuildMldTwoStreamLayout(row, titleText, left, right, recordedRate, codedByteRate);
     } else {
         file = BuildMldOneTrackLayout(row, titleText, stream, recordedRate, codedByteRate);
+        if (const auto kept = MldKeptStreamBytes(row, stream.size()); kept && file && codedByteRate > 0)
+            keptSeconds = static_cast<double>(*kept) / codedByteRate;
     }
     if (!file) {
         ShowEngineMessage("zorvikを保存できませんでした。");

@@ -34,6 +34,9 @@ public:
                    const std::optional<std::string>& outputPath = std::nullopt);
 
     uint32_t sizeLimit = 100000;  // ceiling for the coded audio in bytes
+    // Set by a ConvertMld whose row stores one piece and kept only the start of the clip:
+    // the seconds kept. Nothing after any other call.
+    std::optional<double> keptSeconds;
     std::string title;            // "titl" text (UTF-8); empty: the input's base name
 
 private:
@@ -46,5 +49,9 @@ private:
 std::string MldOutputPath(const std::string& path, std::string_view rowName);
 // The file name of `path` without folder and extension, the title when none is set.
 std::string MldTitleBase(const std::string& path);
+// The PCM's duration in ticks of 5 ms as the "0400" layout records it: the quotient of
+// the byte counts times 200, in double precision, rounded down. The rounding of the
+// double quotient is part of the result (2320 bytes at 16000 a second give 28, not 29).
+uint32_t MldDurationTicks(uint32_t pcmBytes, uint32_t byteRate);
 
 }  // namespace kvt

@@ -132,6 +132,27 @@ TEST(MldEncoder, EveryRowAtEveryRateWritesItsLayoutOrRefuses) {
     }
 }
 
+TEST(MldEncoder, DurationTicksRoundTheDoubleQuotientDown) {
+    // bytes, bytes a second, ticks; the first two differ from exact integer arithmetic.
+    constexpr struct {
+        uint32_t bytes, byteRate, ticks;
+    } kCases[] = {
+        {2320, 16000, 28}, {1160 * 4, 32000, 28}, {16000, 16000, 200}, {2400, 16000, 30},
+        {79, 16000, 0},    {0xFFFFFFFF, 1, UINT32_MAX},  {100, 0, 0},
+    };
+    for (const auto& c : kCases) EXPECT_EQ(MldDurationTicks(c.bytes, c.byteRate), c.ticks) << c.bytes << "/" << c.byteRate;
+
+    // 1160 samples at 8000 Hz through the "0400" row: the trac chunk records 0x1C.
+    engine_test::TempFolder folder;
+    const SourceClip clip = engine_test::MakeClip(folder.File("t.wav"), 1, 8000, engine_test::TestSignal(1160));
+    MldEncoder encoder(clip);
+    ASSERT_EQ(encoder.ConvertMld(12, 8000, 2000), 1);
+    const std::vector<uint8_t> file = engine_test::ReadFileBytes(folder.File("t_93.mld"));
+    ASSERT_GT(file.size(), 37u);
+    EXPECT_EQ(file[file.size() - 37 + 25], 0x1C);  // Tlo
+    EXPECT_EQ(file[file.size() - 37 + 28], 0x00);  // Thi
+}
+
 TEST(MldEncoder, ThirtyTwoKilohertzStereoAndUnknownRatesAreRefused) {
     const struct {
         int preset;
