@@ -1,6 +1,8 @@
 #include "convert/conversion_job.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <limits>
 #include <new>
 #include <optional>
@@ -84,6 +86,14 @@ SourceClip MakeClip(ConversionHost& host, size_t start, size_t end) {
     return SourceClip(input.inputPath, input.format, all.subspan(start, end - start));
 }
 
+// One notice a job, however many rows cut the clip. Rounded down, so the text never
+// promises more than was kept.
+void ShowShortenedNotice(double keptSeconds) {
+    char text[256];
+    std::snprintf(text, sizeof text, kShortenedText, std::floor(keptSeconds * 10) / 10);
+    ShowMessage(text);
+}
+
 // A stereo clip mixed to mono, as every mono MLD row and a mono MMF file begin by doing;
 // nothing for a mono clip (or when the mix fails, leaving it to each encoder).
 std::optional<SourceClip> MixedToMono(const SourceClip& clip) {
@@ -109,6 +119,7 @@ void MakeMldAndMmf(ConversionHost& host, const SourceClip& clip, const JobChoice
     MldEncoder stereoMld(clip);
     monoMld.path = stereoMld.path = basePath;
 
+    std::optional<double> keptSeconds;  // the shortest start kept by a one-piece row
     for (const MldHandset& handset : MldHandsets()) {
         if (!grid.IsOn(kMldPage, handset.cell)) continue;
         int preset = MldPresetFor(handset, choices.mldChannels, choices.mldRate);
@@ -118,8 +129,11 @@ void MakeMldAndMmf(ConversionHost& host, const SourceClip& clip, const JobChoice
             mld.SetSizeLimit(choices.mldSizeLimit);
             return mld.ConvertMld(preset, choices.mldRate, kNormalizeLevel, std::nullopt);
         });
+        if (report.outputs.back().written && mld.keptSeconds)
+            keptSeconds = std::min(keptSeconds.value_or(*mld.keptSeconds), *mld.keptSeconds);
         host.ProgressStep();
     }
+    if (keptSeconds) ShowShortenedNotice(*keptSeconds);
 
     if (choices.mmf) {
         MmfEncoder mmf(choices.mmfChannels == 1 ? mono : clip);

@@ -18,6 +18,8 @@ inline constexpr const char* kInternalEncoderText = "内部エンコーダーを
 inline constexpr const char* k3g2ExternalText =
     "3G2ファイルへの変換に外部エンコーダリンク機能は使用できません。内部エンコーダで変換を行います。";
 inline constexpr const char* kSavedSuffix = "にファイルを保存しました。";
+// The MLD rows that store one piece keep only the start of a long clip.
+inline constexpr const char* kShortenedText = "選択範囲が長いため、MLDファイルには先頭の%.1f秒だけを保存しました。";
 
 // Size ceilings of the MLD page, in bytes.
 inline constexpr int kMldLimit10Kb = 10000;

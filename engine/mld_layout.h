@@ -37,4 +37,9 @@ MldFile BuildMldTwoStreamLayout(const MldPreset& row, std::string_view title,
 // length counts the piece plus 8 bytes, and the last 5 coded bytes are never stored.
 inline constexpr size_t kMldType18StreamLimit = 0xFFFF - 8 + 5;
 
+// The coded bytes the one-track layout of `row` keeps of a stream of `streamBytes` when
+// its type (1, 7, 11, 18) stores one piece and the stream is longer than that piece;
+// nothing when the whole stream is stored.
+std::optional<size_t> MldKeptStreamBytes(const MldPreset& row, size_t streamBytes);
+
 }  // namespace kvt

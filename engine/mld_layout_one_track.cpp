@@ -127,6 +127,18 @@ void PutDataEventBody(std::vector<uint8_t>& out, int32_t type, size_t index, boo
 
 }  // namespace
 
+std::optional<size_t> MldKeptStreamBytes(const MldPreset& row, size_t streamBytes) {
+    if (row.type < 0 || static_cast<size_t>(row.type) >= kTypes.size() || !kTypes[row.type]) return std::nullopt;
+    const OneTrackType& layout = *kTypes[row.type];
+    if (layout.manyPieces) return std::nullopt;
+    if (row.type == 18) {
+        if (streamBytes <= kMldType18StreamLimit) return std::nullopt;
+        return kMldType18StreamLimit - 5;
+    }
+    if (streamBytes <= layout.largestPiece) return std::nullopt;
+    return layout.largestPiece;
+}
+
 MldFile BuildMldOneTrackLayout(const MldPreset& row, std::string_view title,
                                std::span<const uint8_t> stream, uint32_t sampleRate,
                                uint32_t codedByteRate) {

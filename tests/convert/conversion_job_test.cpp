@@ -141,6 +141,36 @@ TEST_F(ConversionJob, RefusedStereoAt32000StillEndsWithTheClosingMessage) {
     EXPECT_EQ(host.steps, 1);
 }
 
+TEST_F(ConversionJob, OnePieceRowsThatCutTheClipGiveOneNoticeWithTheLengthKept) {
+    // At 8000 Hz a one-piece row keeps 65522 to 65530 coded bytes of 4000 a second.
+    const std::string notice = "選択範囲が長いため、MLDファイルには先頭の16.3秒だけを保存しました。";
+    struct Case {
+        const char* name;
+        uint32_t frames;
+        std::initializer_list<int> cells;
+        std::vector<std::string> texts;  // before the closing message
+    };
+    const Case cases[] = {
+        {"four one-piece rows, one notice", 8000 * 20, {0, 12, 20, 24}, {notice}},
+        {"a row of many pieces keeps it all", 8000 * 20, {4}, {}},
+        {"a clip that fits the piece", 8000 * 16, {0, 12, 20, 24}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Load("song.wav", 1, 8000, c.frames);
+        for (const MldHandset& handset : MldHandsets()) host.settings.grid.At(kMldPage, handset.cell) = kCellOff;
+        Choose(kMldPage, c.cells);
+        Choose(kMldPage, {22});  // 100 KB
+        SetRate(kMldPage, 19);   // 8000Hz
+        messages.Clear();
+        JobReport report = OnConvert(host);
+        EXPECT_TRUE(report.AllWritten());
+        std::vector<std::string> expected = c.texts;
+        expected.push_back(Closing());
+        EXPECT_EQ(messages.Texts(), expected);
+    }
+}
+
 TEST_F(ConversionJob, ProgressCountsEveryChosenOutputAlsoWhenOneFails) {
     Load("song.wav");
     Choose(kMldPage, {0, 24});  // N503i, LG (LG has no 4000 Hz)
