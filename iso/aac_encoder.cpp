@@ -92,6 +92,8 @@ bool AacEncoder::Start() {
     context_->cutoff = configuration_.bandWidth;
     context_->profile = FF_PROFILE_AAC_LOW;
     context_->time_base = AVRational{1, sampleRate_};
+    // Without it every 256th frame carries the library's name and version.
+    context_->flags |= AV_CODEC_FLAG_BITEXACT;
     av_opt_set_int(context_->priv_data, "aac_tns", configuration_.useTns, 0);
     if (configuration_.allowMidSide == 0) {
         av_opt_set_int(context_->priv_data, "aac_ms", 0, 0);

@@ -41,6 +41,12 @@ struct AacConfiguration {
     int shortControl = kAacShortNormal;
 };
 
+// A decoder's input buffer holds 6144 bits a channel; no frame may be larger.
+inline constexpr size_t kAacDecoderBufferBytes = 768;
+inline bool FrameFitsDecoderBuffer(size_t frameBytes, int channels) {
+    return frameBytes <= kAacDecoderBufferBytes * static_cast<size_t>(channels);
+}
+
 class AacEncoder {
 public:
     // Nothing when the rate or channel count cannot be coded.
@@ -51,9 +57,10 @@ public:
 
     // Samples of all channels together that one Encode call takes (1024 × channels).
     size_t InputSamples() const { return 1024 * static_cast<size_t>(channels_); }
-    // The largest frame the encoder can hand out. The format's 6144 bits per channel are
-    // not a hard limit for FFmpeg's encoder (775 bytes seen at 8000 Hz mono); it never
-    // makes a packet larger than 8192 bytes per channel.
+    // The largest frame the encoder can hand out. FFmpeg's encoder does not keep to the
+    // decoder buffer of 6144 bits a channel (it lets frames of up to about 780 bytes a
+    // channel through at 8000 and 16000 Hz); it never makes a packet larger than 8192
+    // bytes a channel. Callers that need FrameFitsDecoderBuffer check each frame.
     size_t MaxOutputBytes() const { return 8192 * static_cast<size_t>(channels_); }
 
     AacConfiguration CurrentConfiguration() const { return configuration_; }

@@ -31,9 +31,10 @@ constexpr std::array<TailStep, 5> kSilentTail = {{
 constexpr int kSilentTailAbove44100 = 30;
 
 struct AacStream {
+    std::vector<uint8_t> payload;  // the frames back to back
     std::vector<uint32_t> frameSizes;
     std::vector<uint8_t> decoderSpecificInfo;
-    size_t payloadBytes = 0;  // the frames lie back to back at the start of `data`
+    int bitRate = 0;  // per channel, as the frames were coded
 };
 
 // Opens and configures the encoder; nothing after a message.
@@ -68,32 +69,60 @@ std::unique_ptr<AacEncoder> StartEncoder(int sampleRate, int channels, int bitRa
     return encoder;
 }
 
-// The frame loop: one call per `InputSamples()` samples of `data` (the last call padded
+enum class CodingOutcome { Coded, FrameTooLarge, Failed };
+
+// The frame loop: one call per `InputSamples()` samples of `pcm` (the last call padded
 // with silence), no flush. Calls that return no bytes (the look-ahead) are not frames.
-// Each frame is written over the start of `data`, behind the samples still to be read.
-std::optional<AacStream> EncodeFrames(AacEncoder& encoder, std::vector<uint8_t>& data) {
-    AacStream stream;
+// Stops at the first frame larger than the decoder buffer.
+CodingOutcome EncodeFrames(AacEncoder& encoder, std::span<const uint8_t> pcm, int channels, AacStream& stream) {
     stream.decoderSpecificInfo = encoder.DecoderSpecificInfo();
     std::vector<int16_t> frame(encoder.InputSamples());
+    std::vector<uint8_t> coded(encoder.MaxOutputBytes());
     const size_t frameBytes = frame.size() * sizeof(int16_t);
-    const size_t dataSize = data.size();
-    stream.frameSizes.reserve(dataSize / frameBytes + 1);
-    for (size_t offset = 0; offset < dataSize; offset += frameBytes) {
-        const size_t take = std::min(frameBytes, dataSize - offset);
-        std::memcpy(frame.data(), data.data() + offset, take);
+    stream.frameSizes.reserve(pcm.size() / frameBytes + 1);
+    for (size_t offset = 0; offset < pcm.size(); offset += frameBytes) {
+        const size_t take = std::min(frameBytes, pcm.size() - offset);
+        std::memcpy(frame.data(), pcm.data() + offset, take);
         std::memset(reinterpret_cast<uint8_t*>(frame.data()) + take, 0, frameBytes - take);
-        // Frames may only overwrite PCM that has already been read.
-        const size_t room = std::min(encoder.MaxOutputBytes(), offset + take - stream.payloadBytes);
-        const int bytes = encoder.Encode(frame, std::span(data).subspan(stream.payloadBytes, room));
+        const int bytes = encoder.Encode(frame, coded);
         if (bytes < 0) {
-            return std::nullopt;
+            return CodingOutcome::Failed;
+        }
+        if (!FrameFitsDecoderBuffer(static_cast<size_t>(bytes), channels)) {
+            return CodingOutcome::FrameTooLarge;
         }
         if (bytes > 0) {
-            stream.payloadBytes += static_cast<size_t>(bytes);
+            stream.payload.insert(stream.payload.end(), coded.begin(), coded.begin() + bytes);
             stream.frameSizes.push_back(static_cast<uint32_t>(bytes));
         }
     }
-    return stream;
+    return CodingOutcome::Coded;
+}
+
+// FFmpeg's encoder lets a dense passage overshoot the decoder buffer at 8000 and 16000 Hz
+// (by up to 2 %). Such a stream is coded again at 15/16 of the rate, which its rate
+// control then keeps within the buffer; the loop is bounded should it not.
+constexpr int kRateSteps = 8;
+
+std::optional<AacStream> EncodeWithinDecoderBuffer(std::span<const uint8_t> pcm, int sampleRate, int channels,
+                                                   int bitRate, int bandwidth, int longBlocksOnly) {
+    for (int step = 0; step < kRateSteps; ++step, bitRate = bitRate / 16 * 15) {
+        std::unique_ptr<AacEncoder> encoder = StartEncoder(sampleRate, channels, bitRate, bandwidth, longBlocksOnly);
+        if (!encoder) {
+            return std::nullopt;
+        }
+        AacStream stream;
+        stream.bitRate = bitRate;
+        const CodingOutcome outcome = EncodeFrames(*encoder, pcm, channels, stream);
+        if (outcome == CodingOutcome::Coded) {
+            return stream;
+        }
+        if (outcome == CodingOutcome::Failed) {
+            break;
+        }
+    }
+    ShowMessage(kAacCodingFailedMessage);
+    return std::nullopt;
 }
 
 }  // namespace
@@ -176,8 +205,7 @@ int Encoder3gp::Convert3gp(int kind, int bitRate, int samplingRate, int channels
     }
 
     bool external = useExternal == 1 && kind == 1;
-    if (external && !RunExternalEncoder(scratchWavPath, channels, samplingRate, externalEncoderPath,
-                                        externalEncoderWait)) {
+    if (external && !RunExternalEncoder(scratchWavPath, *this, externalEncoderPath, externalEncoderWait)) {
         ShowMessage(kExternalFallbackMessage);
         externalEncoderPath.clear();
         external = false;
@@ -198,35 +226,25 @@ int Encoder3gp::Convert3gp(int kind, int bitRate, int samplingRate, int channels
 
     const CodedStream::Key key{source_.data.data(), source_.dataSize, bitRate, samplingRate, channels, bandwidth,
                                longBlocksOnly};
-    if (lastStream_ && lastStream_->key == key && lastStream_->payload.size() <= data.size()) {
-        // The encoder would write these very frames over the start of the PCM.
-        std::copy(lastStream_->payload.begin(), lastStream_->payload.end(), data.begin());
-    } else {
+    if (!lastStream_ || lastStream_->key != key) {
         lastStream_.reset();
-        std::unique_ptr<AacEncoder> encoder =
-            StartEncoder(samplingRate, channels, bitRate, bandwidth, longBlocksOnly);
-        if (!encoder) {
-            return dropSideFiles();
-        }
-        std::optional<AacStream> stream = EncodeFrames(*encoder, data);
-        encoder->Close();
+        std::optional<AacStream> stream =
+            EncodeWithinDecoderBuffer(data, samplingRate, channels, bitRate, bandwidth, longBlocksOnly);
         if (!stream) {
-            ShowMessage("aac変換中にエラーが発生しました。ファイルは作成されません。");
             return dropSideFiles();
         }
-        lastStream_ = CodedStream{key,
-                                  {data.begin(), data.begin() + static_cast<std::ptrdiff_t>(stream->payloadBytes)},
-                                  std::move(stream->frameSizes), std::move(stream->decoderSpecificInfo)};
+        lastStream_ = CodedStream{key, std::move(stream->payload), std::move(stream->frameSizes),
+                                  std::move(stream->decoderSpecificInfo), stream->bitRate};
     }
 
     AacTrack track;
-    track.payload = std::span(data).first(lastStream_->payload.size());
+    track.payload = lastStream_->payload;
     track.frameSizes = lastStream_->frameSizes;
     track.decoderSpecificInfo = lastStream_->decoderSpecificInfo;
     track.channels = channels;
     track.sampleRate = samplingRate;
     track.blockAlign = format.blockAlign;
-    track.bitRate = bitRate;
+    track.bitRate = lastStream_->codedBitRate;
 
     File3gpOptions options;
     options.type = kind;

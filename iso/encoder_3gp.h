@@ -21,6 +21,8 @@ inline constexpr std::string_view kChannelErrorMessage = "error channel";
 inline constexpr std::string_view kAacAbnormalMessage = "aac変換が異常です。";
 inline constexpr std::string_view kAacParametersMessage =
     "元データが壊れているか、aac変換のパラメータが間違っています。";
+inline constexpr std::string_view kAacCodingFailedMessage =
+    "aac変換中にエラーが発生しました。ファイルは作成されません。";
 inline constexpr int kMaxAacSampleRate = 44100;
 
 class Encoder3gp : public EngineFile {
@@ -56,6 +58,7 @@ public:
         std::vector<uint8_t> payload;
         std::vector<uint32_t> frameSizes;
         std::vector<uint8_t> decoderSpecificInfo;
+        int codedBitRate = 0;  // per channel; below the asked rate when that overshot
     };
 
 private:

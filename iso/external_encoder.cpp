@@ -7,7 +7,7 @@
 #include <iterator>
 #include <optional>
 
-#include "input/wave_file.h"
+#include "engine/engine_file.h"
 #include "iso/side_files.h"
 #include "platform/message.h"
 #include "platform/process.h"
@@ -46,17 +46,12 @@ std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path) {
     return bytes;
 }
 
-// The program input: the work file with its channel count fitted. Mixing only ever goes
-// from stereo to mono; mono stays mono when stereo is asked for.
-bool WriteProgramInput(const std::string& scratchWavPath, int channels, const std::string& inputPath) {
-    WaveFile wave;
-    if (!wave.Load(scratchWavPath)) {
-        return false;
-    }
-    if (wave.channels != channels) {
-        wave.MixToMono();
-    }
-    return wave.Save(inputPath);
+// The program input: the clip as the built-in encoder codes it (the selection with its
+// silent tail, at the requested rate and channel count), so the program's tables and our
+// own headers describe the same audio.
+bool WriteProgramInput(const EngineFile& clip, const std::string& inputPath) {
+    EngineFile input;
+    return input.CopyPcmFrom(clip) == 1 && input.WriteWave(inputPath) == 1;
 }
 
 }  // namespace
@@ -78,8 +73,8 @@ std::vector<std::string> ExternalEncoderArguments(int samplingRate, const std::s
                                  {std::to_string(samplingRate), FileArgument(inputPath), FileArgument(outputPath)});
 }
 
-int RunExternalEncoder(const std::string& scratchWavPath, int channels, int samplingRate,
-                       std::string& encoderPath, std::chrono::milliseconds wait) {
+int RunExternalEncoder(const std::string& scratchWavPath, const EngineFile& clip, std::string& encoderPath,
+                       std::chrono::milliseconds wait) {
     const std::string inputPath = ExternalInputPath(scratchWavPath);
     const std::string outputPath = ExternalOutputPath(scratchWavPath);
     if (!scratchWavPath.empty()) {
@@ -91,13 +86,15 @@ int RunExternalEncoder(const std::string& scratchWavPath, int channels, int samp
         encoderPath.clear();
         return 0;
     }
-    if (!IsReadableFile(scratchWavPath) || !WriteProgramInput(scratchWavPath, channels, inputPath)) {
+    // The work file names the program's files and must still be there.
+    if (!IsReadableFile(scratchWavPath) || !WriteProgramInput(clip, inputPath)) {
         std::remove(inputPath.c_str());
         return 0;
     }
 
     const LaunchResult launch =
-        RunProgram(FileArgument(encoderPath), ExternalEncoderArguments(samplingRate, inputPath, outputPath), wait);
+        RunProgram(FileArgument(encoderPath),
+                   ExternalEncoderArguments(static_cast<int>(clip.format.sampleRate), inputPath, outputPath), wait);
     // The program input is scratch of this call. A program that outlived the wait is
     // not asked for anything later, so its input goes too.
     std::remove(inputPath.c_str());

@@ -1,6 +1,6 @@
 #pragma once
-// The external AAC encoder path of 3GP files: the user's encoder program codes the work
-// WAV file into an MP4 file, whose sample tables, handler, movie header and media data
+// The external AAC encoder path of 3GP files: the user's encoder program codes the
+// converted clip into an MP4 file, whose sample tables, handler, movie header and media data
 // are saved as side files for File_3gp to splice in.
 
 #include <chrono>
@@ -9,6 +9,8 @@
 #include <vector>
 
 namespace kvt {
+
+class EngineFile;
 
 inline constexpr std::string_view kEncoderNotFoundMessage = "エンコーダが見つかりませんでした。";
 // Each field is one argument of the program; the values never pass through a shell.
@@ -25,13 +27,13 @@ std::string ExternalOutputPath(std::string_view scratchWavPath);
 std::vector<std::string> ExternalEncoderArguments(int samplingRate, const std::string& inputPath,
                                                   const std::string& outputPath);
 
-// Runs the program on the work WAV file (its channel count fitted to `channels`) and
-// extracts the eight boxes of its output into side files. 1 when the program wrote its
-// output, else 0. A missing or unstartable program shows kEncoderNotFoundMessage (for a
-// missing one) and clears `encoderPath`. A program still running after `wait` is left to
-// finish on its own; its output is looked for anyway.
-int RunExternalEncoder(const std::string& scratchWavPath, int channels, int samplingRate,
-                       std::string& encoderPath,
+// Runs the program on `clip` (the PCM the built-in encoder codes, at the requested rate
+// and channel count) and extracts the eight boxes of its output into side files named
+// after the work WAV file, which must exist. 1 when the program wrote its output, else 0.
+// A missing or unstartable program shows kEncoderNotFoundMessage (for a missing one) and
+// clears `encoderPath`. A program still running after `wait` is left to finish on its
+// own; its output is looked for anyway.
+int RunExternalEncoder(const std::string& scratchWavPath, const EngineFile& clip, std::string& encoderPath,
                        std::chrono::milliseconds wait = kExternalEncoderWait);
 
 }  // namespace kvt

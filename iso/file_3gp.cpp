@@ -397,18 +397,27 @@ std::optional<std::vector<uint8_t>> File_3gp::BuildImage(const std::string& outp
     const std::string baseName = OutputBaseName(outputPath);
     if (NameHasLeadByte(baseName)) ShowMessage(kJapaneseFileNameMessage);
 
-    const Times times = ComputeTimes(track, options.now.value_or(CurrentTime()));
+    std::optional<SplicedBoxes> spliced;
+    if (options.spliced) spliced = LoadSplicedBoxes(scratchWavPath_);
+    const SplicedSampleTables* tables = spliced && spliced->sampleTables ? &*spliced->sampleTables : nullptr;
+
+    Times times = ComputeTimes(track, options.now.value_or(CurrentTime()));
+    if (tables) {
+        // The headers describe the program's frames: the media duration is its sample
+        // table's, and the track and edit take its movie duration, in its movie timescale.
+        const uint64_t movieDur = spliced->mvhd ? spliced->movieDuration
+                                                : tables->mediaDuration * kMovieTimescale / track.sampleRate;
+        times.mediaDur = static_cast<uint32_t>(std::min<uint64_t>(tables->mediaDuration, UINT32_MAX));
+        times.movieDur = static_cast<uint32_t>(std::min<uint64_t>(movieDur, UINT32_MAX));
+    }
     MovieBoxes boxes{BuildMvhd(times), BuildTkhd(times), BuildEdts(times),   BuildMdhd(track, times),
                      BuildHdlr(),      BuildSmhd(),      BuildDinf(),        BuildStsd(track),
                      BuildStts(static_cast<uint32_t>(track.frameSizes.size())), BuildStsc(),
                      BuildStsz(track.frameSizes),        BuildUdta(options, baseName)};
-
-    std::optional<SplicedBoxes> spliced;
-    if (options.spliced) spliced = LoadSplicedBoxes(scratchWavPath_);
-    if (spliced && spliced->mvhd) boxes.mvhd = std::move(*spliced->mvhd);
-    if (spliced && spliced->hdlr) boxes.hdlr = std::move(*spliced->hdlr);
-    const SplicedSampleTables* tables = spliced && spliced->sampleTables ? &*spliced->sampleTables : nullptr;
     if (tables) {
+        // The program's movie header and handler only go with its own tables and frames.
+        if (spliced->mvhd) boxes.mvhd = std::move(*spliced->mvhd);
+        if (spliced->hdlr) boxes.hdlr = std::move(*spliced->hdlr);
         boxes.stsd = tables->stsd;
         boxes.stts = tables->stts;
         boxes.stsc = tables->stsc;

@@ -14,7 +14,8 @@
 // external file's first chunk must start 8 bytes into its mdat body. The sample tables
 // and the payload belong together: when one of stsd, stts, stsc, stsz, stco, mdat is
 // missing, or the spliced tables point outside the spliced payload, all six stay the
-// writer's own (with the frames passed in). A missing hdlr or mvhd keeps its own box.
+// writer's own (with the frames passed in), and so do hdlr and mvhd. A missing hdlr or
+// mvhd keeps its own box.
 // After a spliced write the eight side files are deleted.
 
 #include <cstddef>

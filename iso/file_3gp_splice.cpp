@@ -35,6 +35,28 @@ std::optional<uint64_t> SampleBytes(const BoxBuffer& stsz, uint32_t& sampleCount
     return total;
 }
 
+// Sum of sample count × delta over the stts entries, or nothing when the box is cut short.
+std::optional<uint64_t> SttsDuration(const BoxBuffer& stts) {
+    std::span<const uint8_t> box = stts.Bytes();
+    if (box.size() < 16) return std::nullopt;
+    const uint32_t entries = GetBe32(box.subspan(12));
+    if (entries > (box.size() - 16) / 8) return std::nullopt;
+    uint64_t total = 0;
+    for (uint32_t i = 0; i < entries; ++i)
+        total += uint64_t{GetBe32(box.subspan(16 + 8 * i))} * GetBe32(box.subspan(20 + 8 * i));
+    return total;
+}
+
+// The duration field of an mvhd box: 32-bit after the timescale in version 0, 64-bit in
+// version 1.
+std::optional<uint64_t> MvhdDuration(const BoxBuffer& mvhd) {
+    std::span<const uint8_t> box = mvhd.Bytes();
+    if (box.size() < 9) return std::nullopt;
+    if (box[8] == 0 && box.size() >= 28) return GetBe32(box.subspan(24));
+    if (box[8] == 1 && box.size() >= 40) return uint64_t{GetBe32(box.subspan(32))} << 32 | GetBe32(box.subspan(36));
+    return std::nullopt;
+}
+
 // The stco entries, once rebased onto the payload, and the samples must lie inside it.
 bool TablesFitPayload(const SplicedSampleTables& tables) {
     uint32_t sampleCount = 0;
@@ -68,6 +90,9 @@ std::optional<SplicedSampleTables> LoadSampleTables(std::string_view scratchWavP
     if (tables.chunkCount > (tables.stco.size() - 8) / 4) return std::nullopt;
     tables.payload.assign(mdat->begin() + kMdatSkipBytes, mdat->end());
     if (!TablesFitPayload(tables)) return std::nullopt;
+    const std::optional<uint64_t> duration = SttsDuration(tables.stts);
+    if (!duration) return std::nullopt;
+    tables.mediaDuration = *duration;
     return tables;
 }
 
@@ -76,6 +101,12 @@ std::optional<SplicedSampleTables> LoadSampleTables(std::string_view scratchWavP
 SplicedBoxes LoadSplicedBoxes(std::string_view scratchWavPath) {
     SplicedBoxes boxes;
     boxes.mvhd = SplicedBox(scratchWavPath, "mvhd");
+    const std::optional<uint64_t> movieDuration = boxes.mvhd ? MvhdDuration(*boxes.mvhd) : std::nullopt;
+    if (movieDuration) {
+        boxes.movieDuration = *movieDuration;
+    } else {
+        boxes.mvhd.reset();
+    }
     boxes.hdlr = SplicedBox(scratchWavPath, "hdlr");
     boxes.sampleTables = LoadSampleTables(scratchWavPath);
     if (!boxes.sampleTables) ShowMessage(kExternalFallbackMessage);

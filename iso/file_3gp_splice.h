@@ -20,10 +20,13 @@ struct SplicedSampleTables {
     std::vector<uint8_t> stco;     // body of the external stco, entries as the external file had them
     uint32_t chunkCount = 0;       // entries present in `stco`
     std::vector<uint8_t> payload;  // the mdat side file without its first 8 bytes
+    uint64_t mediaDuration = 0;    // the stts sample deltas added up
 };
 
 struct SplicedBoxes {
+    // mvhd only when its version is 0 or 1 and it holds a duration (movieDuration).
     std::optional<BoxBuffer> mvhd, hdlr;
+    uint64_t movieDuration = 0;  // of the spliced mvhd, in its timescale
     // Missing when one of the six side files is missing, or when the tables point outside
     // the payload (kExternalFallbackMessage is shown then).
     std::optional<SplicedSampleTables> sampleTables;

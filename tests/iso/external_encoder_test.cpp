@@ -56,11 +56,11 @@ protected:
     }
 
     int Convert(int kind, int channels, std::string& program, int streaming = 0,
-                std::chrono::milliseconds wait = kExternalEncoderWait) {
+                std::chrono::milliseconds wait = kExternalEncoderWait, int rate = kRate) {
         Encoder3gp encoder(clip_);
         encoder.path = dir_.File("song.wav");
         encoder.externalEncoderWait = wait;
-        return encoder.Convert3gp(kind, 64000, kRate, channels, streaming, 0, 0, "", scratch_, 1, program);
+        return encoder.Convert3gp(kind, 64000, rate, channels, streaming, 0, 0, "", scratch_, 1, program);
     }
 
     // Files left in the folder besides the scratch WAV and the scripts.
@@ -192,31 +192,53 @@ TEST_F(ExternalEncoderTest, MissingWorkFileRunsNoProgram) {
     EXPECT_EQ(Leftovers({"marker"}), std::vector<std::string>{"song.3gp"});
 }
 
-TEST_F(ExternalEncoderTest, ProgramGetsTheWorkFileFittedToTheChannelsAndTheRateAfterBr) {
-    struct Case { int fileChannels; int requested; int given; };
-    const Case cases[] = {{1, 2, 1}, {2, 1, 1}, {2, 2, 2}, {1, 1, 1}};
+TEST_F(ExternalEncoderTest, ProgramGetsTheConvertedClipAndItsRateAfterBr) {
+    // The work file is the whole input; the clip is what the user selected.
+    aac_test::WriteWav(scratch_, aac_test::MusicLike(kRate, 2, 4.0), kRate, 2);
+    struct Case { int channels; int rate; };
+    const Case cases[] = {{2, kRate}, {1, kRate}, {1, 8000}, {2, 16000}};
     const std::string program = Script("recorder", "cp \"$5\" \"" + dir_.File("seen.wav") + "\"\necho \"$2\" > \"" +
                                                       dir_.File("br.txt") + "\"");
     for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.fileChannels << " -> " << c.requested);
-        const auto work = aac_test::MusicLike(kRate, c.fileChannels, 0.5);
-        aac_test::WriteWav(scratch_, work, kRate, c.fileChannels);
+        SCOPED_TRACE(::testing::Message() << c.channels << " channels at " << c.rate);
         std::string path = program;
-        ASSERT_EQ(Convert(1, c.requested, path), 1);
+        ASSERT_EQ(Convert(1, c.channels, path, 0, kExternalEncoderWait, c.rate), 1);
         const auto seen = aac_test::ReadFileBytes(dir_.File("seen.wav"));
-        ASSERT_EQ(seen.size(), 44 + work.size() * 2 * c.given / c.fileChannels);
-        EXPECT_EQ(seen[22], c.given);
-        if (c.fileChannels == 2 && c.given == 1) {
-            const auto mixed = BytesToSamples(std::span(seen).subspan(44));
-            for (size_t i = 0; i < mixed.size(); i += 97) {
-                EXPECT_EQ(mixed[i], (work[2 * i] + work[2 * i + 1]) / 2) << i;
-            }
-        }
+        ASSERT_GT(seen.size(), 46u);
+        EXPECT_EQ(GetLe16(std::span(seen).subspan(22)), c.channels);
+        EXPECT_EQ(GetLe32(std::span(seen).subspan(24)), static_cast<uint32_t>(c.rate));
+        // The selection and its silent tail, nothing of the rest of the work file.
+        const double seconds = static_cast<double>(GetLe32(std::span(seen).subspan(42))) / (2 * c.channels) / c.rate;
+        EXPECT_NEAR(seconds, 1.5 + SilentTailMilliseconds(c.rate) / 1000.0, 0.01);
         std::ifstream br(dir_.File("br.txt"));
         std::string rate;
         br >> rate;
-        EXPECT_EQ(rate, std::to_string(kRate));
+        EXPECT_EQ(rate, std::to_string(c.rate));
         EXPECT_FALSE(fs::exists(ExternalInputPath(scratch_)));
+    }
+}
+
+TEST_F(ExternalEncoderTest, MovieAndTrackDurationsAgreeForASelectionAndARateChange) {
+    // A 4 s work file of which a 0.5 s selection is converted.
+    aac_test::WriteWav(scratch_, aac_test::MusicLike(kRate, 2, 4.0), kRate, 2);
+    samples_ = aac_test::MusicLike(kRate, 2, 0.5);
+    clip_ = SourceClip(dir_.File("song.wav"), FormatBlock::Pcm16(2, kRate), SamplesToBytes(samples_));
+    for (const int rate : {kRate, 8000}) {
+        SCOPED_TRACE(rate);
+        std::string program = KVT_FAKE_AAC_ENCODER;
+        ASSERT_EQ(Convert(1, 2, program, 0, kExternalEncoderWait, rate), 1);
+        EXPECT_TRUE(messages_.Texts().empty());
+        const std::string file = dir_.File("song.3gp");
+        auto stream = ::kvt::testing::ProbeAudioStream(file, "duration,sample_rate,time_base");
+        const std::string movie = ::kvt::testing::RunCommand(
+            "ffprobe -v error -show_entries format=duration -of csv=p=0 '" + file + "'").output;
+        ASSERT_FALSE(stream["duration"].empty());
+        ASSERT_FALSE(movie.empty());
+        EXPECT_NEAR(std::stod(stream["duration"]), std::stod(movie), 1024.0 / rate)
+            << "track " << stream["duration"] << " s, movie " << movie;
+        EXPECT_EQ(stream["sample_rate"], std::to_string(rate));
+        EXPECT_EQ(stream["time_base"], "1/" + std::to_string(rate));
+        fs::remove(file);
     }
 }
 

@@ -366,7 +366,8 @@ struct ExternalSideFiles {
     std::vector<uint8_t> stsz = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 5, 0, 0, 0, 6, 0, 0, 0, 7};
     std::vector<uint8_t> stco = {0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 3, 0xE8, 0, 0, 3, 0xED, 0, 0, 3, 0xF3};
     std::vector<uint8_t> hdlr = {0, 0, 0, 0, 0, 0, 0, 0, 's', 'o', 'u', 'n', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 'x', 0};
-    std::vector<uint8_t> mvhd = std::vector<uint8_t>(100, 0x77);
+    // Version 0, times 0x77777777, timescale 1000, duration 70 ms.
+    std::vector<uint8_t> mvhd = {0, 0, 0, 0, 0x77, 0x77, 0x77, 0x77, 0x77, 0x77, 0x77, 0x77, 0, 0, 0x03, 0xE8, 0, 0, 0, 70};
     std::vector<uint8_t> mdat;
 
     ExternalSideFiles() {
@@ -404,7 +405,10 @@ TEST(File3gpSplice, ExternalBoxesAndPayloadReplaceOwn) {
                                       {"stsc", &external.stsc}, {"stsz", &external.stsz},
                                       {"hdlr", &external.hdlr}, {"mvhd", &external.mvhd}})
         EXPECT_THAT(Body(root, type), ElementsAreArray(*bytes)) << type;
-    EXPECT_THAT(Words(Body(root, "mdhd"), 16, 1), ElementsAre(10240)) << "durations stay the writer's own";
+    // Every duration describes the program's frames: 3 of 1024 samples, a 70 ms movie.
+    EXPECT_THAT(Words(Body(root, "mdhd"), 16, 1), ElementsAre(3 * 1024));
+    EXPECT_THAT(Words(Body(root, "tkhd"), 20, 1), ElementsAre(70));
+    EXPECT_THAT(Words(Body(root, "edts"), 16, 1), ElementsAre(70)) << "elst segment duration";
 
     const uint32_t moov = BoxSize(root, "moov");
     const uint32_t first = 24 + moov + 16 + 24;
@@ -465,9 +469,13 @@ TEST(File3gpSplice, UnusableSampleTablesKeepTheWritersOwn) {
             EXPECT_EQ(GetBe32(Body(root, "stco").subspan(8)), first) << c.name;
             EXPECT_EQ(image[3], 28) << c.name << ": own ftyp";
         }
-        EXPECT_THAT(Body(root, "hdlr"), ElementsAreArray(external.hdlr)) << c.name;
-        if (c.ownMvhd)
+        // The program's handler and movie header only come with its tables: its movie
+        // duration would contradict the writer's own frames.
+        EXPECT_THAT(Body(root, "hdlr"), ElementsAreArray(tablesUsed ? std::span<const uint8_t>(external.hdlr) : Body(ownRoot, "hdlr"))) << c.name;
+        if (!tablesUsed)
             EXPECT_THAT(Body(root, "mvhd"), ElementsAreArray(Body(ownRoot, "mvhd"))) << c.name;
+        else if (c.ownMvhd)  // own header, timed by the program's 3 frames at 8000 Hz
+            EXPECT_THAT(Words(Body(root, "mvhd"), 12, 2), ElementsAre(90000, 3 * 1024 * 90000 / 8000)) << c.name;
         else
             EXPECT_THAT(Body(root, "mvhd"), ElementsAreArray(external.mvhd)) << c.name;
     }
