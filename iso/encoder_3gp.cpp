@@ -69,12 +69,12 @@ std::unique_ptr<AacEncoder> StartEncoder(int sampleRate, int channels, int bitRa
     return encoder;
 }
 
-enum class CodingOutcome { Coded, FrameTooLarge, Failed };
-
 // The frame loop: one call per `InputSamples()` samples of `pcm` (the last call padded
 // with silence), no flush. Calls that return no bytes (the look-ahead) are not frames.
-// Stops at the first frame larger than the decoder buffer.
-CodingOutcome EncodeFrames(AacEncoder& encoder, std::span<const uint8_t> pcm, int channels, AacStream& stream) {
+// Stops at the first frame larger than the decoder buffer and returns its size; 0 when
+// every frame fits, nothing when the encoder failed.
+std::optional<size_t> EncodeFrames(AacEncoder& encoder, std::span<const uint8_t> pcm, int channels,
+                                   AacStream& stream) {
     stream.decoderSpecificInfo = encoder.DecoderSpecificInfo();
     std::vector<int16_t> frame(encoder.InputSamples());
     std::vector<uint8_t> coded(encoder.MaxOutputBytes());
@@ -86,40 +86,44 @@ CodingOutcome EncodeFrames(AacEncoder& encoder, std::span<const uint8_t> pcm, in
         std::memset(reinterpret_cast<uint8_t*>(frame.data()) + take, 0, frameBytes - take);
         const int bytes = encoder.Encode(frame, coded);
         if (bytes < 0) {
-            return CodingOutcome::Failed;
+            return std::nullopt;
         }
         if (!FrameFitsDecoderBuffer(static_cast<size_t>(bytes), channels)) {
-            return CodingOutcome::FrameTooLarge;
+            return static_cast<size_t>(bytes);
         }
         if (bytes > 0) {
             stream.payload.insert(stream.payload.end(), coded.begin(), coded.begin() + bytes);
             stream.frameSizes.push_back(static_cast<uint32_t>(bytes));
         }
     }
-    return CodingOutcome::Coded;
+    return 0;
 }
 
-// FFmpeg's encoder lets a dense passage overshoot the decoder buffer at 8000 and 16000 Hz
-// (by up to 2 %). Such a stream is coded again at 15/16 of the rate, which its rate
-// control then keeps within the buffer; the loop is bounded should it not.
+// FFmpeg's rate control lets a dense passage at 8000 and 16000 Hz overshoot the decoder
+// buffer by up to 2 %. Such a stream is coded again at a rate lowered by the overshoot
+// and a margin of 1/64, which keeps the encoder within the buffer; the loop is bounded
+// should it not.
 constexpr int kRateSteps = 8;
 
 std::optional<AacStream> EncodeWithinDecoderBuffer(std::span<const uint8_t> pcm, int sampleRate, int channels,
                                                    int bitRate, int bandwidth, int longBlocksOnly) {
-    for (int step = 0; step < kRateSteps; ++step, bitRate = bitRate / 16 * 15) {
+    const size_t buffer = kAacDecoderBufferBytes * static_cast<size_t>(channels);
+    for (int step = 0; step < kRateSteps; ++step) {
         std::unique_ptr<AacEncoder> encoder = StartEncoder(sampleRate, channels, bitRate, bandwidth, longBlocksOnly);
         if (!encoder) {
             return std::nullopt;
         }
         AacStream stream;
         stream.bitRate = bitRate;
-        const CodingOutcome outcome = EncodeFrames(*encoder, pcm, channels, stream);
-        if (outcome == CodingOutcome::Coded) {
-            return stream;
-        }
-        if (outcome == CodingOutcome::Failed) {
+        const std::optional<size_t> oversized = EncodeFrames(*encoder, pcm, channels, stream);
+        if (!oversized) {
             break;
         }
+        if (*oversized == 0) {
+            return stream;
+        }
+        bitRate = static_cast<int>(int64_t{bitRate} * static_cast<int64_t>(buffer) * 63 /
+                                   (static_cast<int64_t>(*oversized) * 64));
     }
     ShowMessage(kAacCodingFailedMessage);
     return std::nullopt;

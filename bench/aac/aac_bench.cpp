@@ -18,6 +18,7 @@
 #include "bench/support/bench_clip.h"
 #include "engine/byte_order.h"
 #include "engine/engine_file.h"
+#include "input/wave_file.h"
 #include "iso/encoder_3gp.h"
 
 namespace {
@@ -95,6 +96,54 @@ void BM_Convert3gp(benchmark::State& state) {
         static_cast<double>(std::filesystem::file_size(work.folder + "/clip.3gp"));
 }
 BENCHMARK(BM_Convert3gp)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+// The rates where FFmpeg's encoder can overshoot the decoder buffer, on 60 s of the demo
+// tune (its 6 s repeated) or of loud noise over music: arguments rate, channels, signal
+// (0 tune, 1 noise). The files must keep every frame within 768 bytes a channel, which can
+// take a second coding at a lower rate; the counters show what that costs.
+std::vector<uint8_t> BudgetClip(int signal) {
+    constexpr size_t kSeconds = 60;
+    std::vector<uint8_t> out;
+    if (signal == 0) {
+        kvt::WaveFile wave;
+        if (!wave.Load(KVT_DEMO_TUNE) || wave.sampleRate != 22050 || wave.channels != 2) std::abort();
+        while (out.size() < kSeconds * 22050 * 4) out.insert(out.end(), wave.Samples().begin(), wave.Samples().end());
+        return out;
+    }
+    out.resize(kSeconds * 22050 * 4);
+    uint32_t seed = 7;
+    for (size_t i = 0; i < out.size() / 2; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        const double t = static_cast<double>(i / 2) / 22050;
+        const double music = 9000 * std::sin(2 * std::numbers::pi * 440 * t) * (0.6 + 0.4 * std::sin(9 * t));
+        const auto sample = static_cast<int16_t>(std::lround(music) + static_cast<int>(seed >> 17) - 16384);
+        kvt::SetLe16(std::span(out).subspan(i * 2), static_cast<uint16_t>(sample));
+    }
+    return out;
+}
+
+void BM_Convert3gpFrameBudget(benchmark::State& state) {
+    Workspace& work = Shared();
+    const int rate = static_cast<int>(state.range(0));
+    const int channels = static_cast<int>(state.range(1));
+    const std::vector<uint8_t> bytes = BudgetClip(static_cast<int>(state.range(2)));
+    const kvt::SourceClip clip(work.folder + "/budget.wav", kvt::FormatBlock::Pcm16(2, 22050), bytes);
+    for (auto _ : state) {
+        kvt::Encoder3gp encoder(clip);
+        std::string noProgram;
+        if (encoder.Convert3gp(1, rate == 8000 ? 32000 : 64000, rate, channels, 0, 0, 0, "", "", 0, noProgram) != 1) {
+            state.SkipWithError("Convert3gp failed");
+            break;
+        }
+    }
+    state.counters["output_bytes"] =
+        static_cast<double>(std::filesystem::file_size(work.folder + "/budget.3gp"));
+}
+BENCHMARK(BM_Convert3gpFrameBudget)
+    ->ArgsProduct({{8000, 16000}, {1, 2}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
 
 double ChildCpuSeconds() {
     rusage usage {};
