@@ -3,15 +3,19 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <sys/stat.h>
+#include <vector>
 
 extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/dict.h>
 }
 
+#include "iso/stream_chunks.h"
 #include "platform/message.h"
 #include "platform/paths.h"
 
@@ -73,8 +77,12 @@ OutputContext OpenOutput(const std::string& path) {
     return output;
 }
 
-// One output stream per track of the input, copied as it is.
+// One output stream per track of the input, copied as it is, and the input's creation
+// time, which the muxer writes as creation and modification time of every header.
 bool CopyStreams(AVFormatContext* input, AVFormatContext* output) {
+    if (const AVDictionaryEntry* created = av_dict_get(input->metadata, "creation_time", nullptr, 0)) {
+        av_dict_set(&output->metadata, "creation_time", created->value, 0);
+    }
     for (unsigned i = 0; i < input->nb_streams; ++i) {
         AVStream* stream = avformat_new_stream(output, nullptr);
         if (stream == nullptr ||
@@ -126,6 +134,26 @@ CopyResult CopyPackets(AVFormatContext* input, AVFormatContext* output) {
         result = CopyResult::WriteFailed;
     }
     return result;
+}
+
+// The muxer writes a lone track as one chunk; the streaming layout has half-second chunks.
+bool InterleaveChunks(const std::string& path) {
+    std::vector<uint8_t> bytes;
+    {
+        std::ifstream in(path, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        if (!in.is_open() || in.bad()) {
+            return false;
+        }
+    }
+    const std::optional<std::vector<uint8_t>> chunked = ChunkBySeconds(bytes, kStreamingChunkSeconds);
+    if (!chunked) {
+        return false;
+    }
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(chunked->data()), static_cast<std::streamsize>(chunked->size()));
+    out.close();
+    return out.good();
 }
 
 bool PatchBrands(const std::string& path) {
@@ -182,7 +210,8 @@ bool RemuxForStreaming(const std::string& path) {
     if (stat(path.c_str(), &old) == 0) {
         chmod(temporary->c_str(), old.st_mode & 07777);
     }
-    if (!PatchBrands(*temporary) || std::rename(temporary->c_str(), path.c_str()) != 0) {
+    if (!InterleaveChunks(*temporary) || !PatchBrands(*temporary) ||
+        std::rename(temporary->c_str(), path.c_str()) != 0) {
         return fail(kRemuxFailed);
     }
     return true;

@@ -1,6 +1,7 @@
 #pragma once
 // Rewrites a written 3GP file in the streaming layout (movie box before the media data,
-// brand "mmp4", minor version 1, compatible brands "mmp4" "3gp5" "3gp4").
+// chunks of half a second, brand "mmp4", minor version 1, compatible brands "mmp4" "3gp5"
+// "3gp4"), keeping its creation and modification times.
 
 #include <string>
 

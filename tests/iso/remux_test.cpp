@@ -8,6 +8,7 @@
 
 #include "aac_test_support.h"
 #include "box_test_support.h"
+#include "engine/byte_order.h"
 #include "engine/pcm_operations.h"
 #include "iso/encoder_3gp.h"
 #include "platform/message.h"
@@ -88,6 +89,84 @@ TEST_F(RemuxTest, StreamingFileHasMovieFirstAndTheBrandsOfTheHandsets) {
     ASSERT_TRUE(before && after);
     EXPECT_EQ(*before, *after);
     EXPECT_EQ(aac_test::ProbeAudio(remuxed)["nb_frames"], aac_test::ProbeAudio(plain)["nb_frames"]);
+}
+
+// The chunk sizes of a file's sample-to-chunk table, one per chunk.
+std::vector<uint32_t> SamplesPerChunk(const std::vector<uint8_t>& file, uint32_t chunkCount) {
+    const auto stsc = test::BoxOffset(file, {"moov", "trak", "mdia", "minf", "stbl", "stsc"});
+    if (!stsc) return {};
+    const auto box = std::span(file).subspan(*stsc);
+    const uint32_t entries = GetBe32(box.subspan(12));
+    std::vector<uint32_t> counts;
+    for (uint32_t e = 0; e < entries; ++e) {
+        const uint32_t end = e + 1 < entries ? GetBe32(box.subspan(16 + 12 * (e + 1))) : chunkCount + 1;
+        for (uint32_t chunk = GetBe32(box.subspan(16 + 12 * e)); chunk < end; ++chunk)
+            counts.push_back(GetBe32(box.subspan(20 + 12 * e)));
+    }
+    return counts;
+}
+
+std::vector<uint32_t> Table(const std::vector<uint8_t>& file, std::string_view type, size_t countAt) {
+    const auto at = test::BoxOffset(file, {"moov", "trak", "mdia", "minf", "stbl", type});
+    if (!at) return {};
+    const auto box = std::span(file).subspan(*at);
+    std::vector<uint32_t> values(GetBe32(box.subspan(countAt)));
+    for (size_t i = 0; i < values.size(); ++i) values[i] = GetBe32(box.subspan(countAt + 4 + 4 * i));
+    return values;
+}
+
+// Creation and modification time of mvhd, tkhd and mdhd.
+std::vector<uint32_t> Times(const std::vector<uint8_t>& file) {
+    std::vector<uint32_t> times;
+    for (const auto& path : {std::initializer_list<std::string_view>{"moov", "mvhd"}, {"moov", "trak", "tkhd"},
+                             {"moov", "trak", "mdia", "mdhd"}}) {
+        const auto at = test::BoxOffset(file, path);
+        if (!at) return {};
+        times.push_back(GetBe32(std::span(file).subspan(*at + 12)));
+        times.push_back(GetBe32(std::span(file).subspan(*at + 16)));
+    }
+    return times;
+}
+
+TEST_F(RemuxTest, StreamingFileHasHalfSecondChunksAndKeepsItsTimes) {
+    const std::string plainPath = Write3gp(0);
+    const auto plain = aac_test::ReadFileBytes(plainPath);
+    fs::rename(plainPath, dir_.File("plain.3gp"));
+    ::testing::internal::CaptureStderr();
+    const auto file = aac_test::ReadFileBytes(Write3gp(1));
+    ::testing::internal::GetCapturedStderr();
+
+    // 16000 Hz: a chunk per 8000 samples of media time, frames of 1024 samples.
+    const std::vector<uint32_t> sizes = Table(plain, "stsz", 16);
+    const std::vector<uint32_t> plainOffsets = Table(plain, "stco", 12);
+    const std::vector<uint32_t> offsets = Table(file, "stco", 12);
+    ASSERT_FALSE(sizes.empty());
+    EXPECT_EQ(Table(file, "stsz", 16), sizes);
+    EXPECT_EQ(offsets.size(), (sizes.size() - 1) * 1024 / 8000 + 1);
+    const std::vector<uint32_t> perChunk = SamplesPerChunk(file, static_cast<uint32_t>(offsets.size()));
+    ASSERT_EQ(perChunk.size(), offsets.size());
+    size_t frame = 0;
+    for (size_t chunk = 0; chunk < offsets.size(); ++chunk) {
+        SCOPED_TRACE(chunk);
+        EXPECT_EQ(frame * 1024 / 8000, chunk) << "first frame of the chunk in its half second";
+        uint64_t at = offsets[chunk];
+        for (uint32_t k = 0; k < perChunk[chunk]; ++k, ++frame) {
+            ASSERT_LT(frame, sizes.size());
+            ASSERT_LE(at + sizes[frame], file.size());
+            EXPECT_TRUE(std::equal(file.begin() + at, file.begin() + at + sizes[frame], plain.begin() + plainOffsets[frame]))
+                << "frame " << frame;
+            at += sizes[frame];
+        }
+    }
+    EXPECT_EQ(frame, sizes.size());
+
+    const std::vector<uint32_t> times = Times(file);
+    const std::vector<uint32_t> plainTimes = Times(plain);
+    ASSERT_EQ(times.size(), 6u);
+    for (size_t i = 0; i < times.size(); ++i) {
+        EXPECT_NE(times[i], 0u) << i;
+        EXPECT_NEAR(times[i], plainTimes[i], 2) << i;
+    }
 }
 
 TEST_F(RemuxTest, ThreeG2IsNeverRemuxed) {
