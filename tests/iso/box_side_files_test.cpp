@@ -97,8 +97,11 @@ std::vector<uint8_t> WithEightBytesBeforeTheFrames(std::vector<uint8_t> file) {
     return file;
 }
 
-std::string PacketsMd5(const std::string& path) {
-    const std::string md5 = test::RunCommand("ffmpeg -v error -i " + path + " -map 0:a -c copy -f adts - | md5sum").output;
+// Every packet of the file's audio, also those its edit list leaves out of the presentation
+// (a spliced file's edit ends with the program's movie, inside the silent tail).
+std::string PacketsMd5(const std::string& path, bool isoFile = true) {
+    const std::string md5 = test::RunCommand("ffmpeg -v error " + std::string(isoFile ? "-ignore_editlist 1 " : "") +
+                                             "-i " + path + " -map 0:a -c copy -f adts - | md5sum").output;
     EXPECT_NE(md5, test::kEmptyMd5) << "no packets read from " << path;
     return md5;
 }
@@ -146,7 +149,7 @@ TEST(BoxSideFiles, UnshiftedExternalFramesFallBackToOwn) {
     ASSERT_TRUE(File_3gp(scratchWav).Write(
         path, AacTrack{frames->payload, frames->sizes, frames->decoderInfo, 1, 8000, 2, 48000}, options));
     EXPECT_EQ(recorder.Texts(), std::vector<std::string>{std::string(kExternalFallbackMessage)});
-    EXPECT_EQ(PacketsMd5(path), PacketsMd5(folder.File("frames.aac")));
+    EXPECT_EQ(PacketsMd5(path), PacketsMd5(folder.File("frames.aac"), false));
 }
 
 }  // namespace
