@@ -37,8 +37,10 @@ TEST(MldDecode, YamahaCodesOfARowOneFileDecodeBackToTheSine) {
 
     double signal = 0, noise = 0;
     for (size_t i = 0; i < sine.size(); ++i) {
-        signal += double{sine[i]} * sine[i];
-        noise += (double{decoded[i]} - sine[i]) * (double{decoded[i]} - sine[i]);
+        const double wanted = sine[i];
+        const double got = decoded[i];
+        signal += wanted * wanted;
+        noise += (got - wanted) * (got - wanted);
     }
     const double snr = 10 * std::log10(signal / std::max(noise, 1.0));
     EXPECT_GT(snr, 20.0);

@@ -216,7 +216,9 @@ TEST(MldEncoder, SizeCeilingWarnsOnlyAboveTheLimitAndStillWrites) {
         MessageRecorder recorder;
         EXPECT_EQ(encoder.ConvertMld(3, 8000, 100), 1);
         EXPECT_EQ(recorder.Texts().size(), warned ? 1u : 0u) << limit;
-        if (warned) EXPECT_EQ(recorder.Texts()[0], "指定されたファイルサイズの制限を越えています。");
+        if (warned) {
+            EXPECT_EQ(recorder.Texts()[0], "指定されたファイルサイズの制限を越えています。");
+        }
         EXPECT_TRUE(std::filesystem::exists(folder.File("a_d1.mld")));
     }
 }
@@ -289,7 +291,9 @@ TEST(MldEncoder, NormaliseLevelMessages) {
         MessageRecorder recorder;
         EXPECT_EQ(encoder.ConvertMld(1, 8000, level), 1) << level;
         EXPECT_EQ(recorder.Texts().size(), messages) << level;
-        if (messages) EXPECT_EQ(recorder.Texts()[0], "normalize");
+        if (messages) {
+            EXPECT_EQ(recorder.Texts()[0], "normalize");
+        }
     }
 }
 

@@ -19,6 +19,7 @@ using ::testing::IsEmpty;
 
 std::vector<uint8_t> Box(std::string_view type, std::vector<uint8_t> body = {}, std::optional<uint32_t> lyingSize = {}) {
     std::vector<uint8_t> box;
+    box.reserve(8 + body.size());
     PutBe32(box, lyingSize.value_or(static_cast<uint32_t>(body.size() + 8)));
     PutText(box, type);
     PutBytes(box, body);
@@ -99,7 +100,9 @@ TEST(BoxReader, LyingSizesEndTheWalkWithinTheParent) {
     for (const Case& c : cases) {
         const BoxNode root("root", c.file);
         EXPECT_EQ(ChildNames(root), c.rootChildren) << c.name;
-        if (!c.moovChildren.empty()) EXPECT_EQ(ChildNames(root.Child(0)), c.moovChildren) << c.name;
+        if (!c.moovChildren.empty()) {
+            EXPECT_EQ(ChildNames(root.Child(0)), c.moovChildren) << c.name;
+        }
     }
 }
 
