@@ -111,13 +111,13 @@ private:
     // The resampler converts from the shape of the frames it was built for to the output
     // fixed by the first frame: that frame's rate, mono or stereo.
     bool StartResampler(const AVFrame* frame) {
-        AVChannelLayout inLayout;
+        AVChannelLayout inLayout{};  // copy frees what the destination holds, so it must start empty
         if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || frame->ch_layout.nb_channels <= 0) {
             av_channel_layout_default(&inLayout, frame->ch_layout.nb_channels);
         } else if (av_channel_layout_copy(&inLayout, &frame->ch_layout) < 0) {
             return false;
         }
-        AVChannelLayout outLayout;
+        AVChannelLayout outLayout{};
         av_channel_layout_default(&outLayout, format.channels);
         SwrContext* raw = nullptr;
         int made = swr_alloc_set_opts2(&raw, &outLayout, AV_SAMPLE_FMT_S16, format.sampleRate, &inLayout,
