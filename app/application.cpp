@@ -15,9 +15,9 @@
 #include <QTimer>
 
 #include "app/main_window.h"
-#include "app/settings_dialog.h"
 #include "app/qt_platform/qt_dialogs.h"
 #include "app/qt_platform/qt_message_box.h"
+#include "app/settings_dialog.h"
 #include "app/start_options.h"
 #include "platform/message.h"
 

@@ -13,13 +13,13 @@
 #include <QMimeData>
 #include <QMouseEvent>
 
+#include "Module/General/General/GeneralFile.h"
 #include "app/help_page.h"
 #include "app/preview/qt_audio_output.h"
 #include "app/preview/sink_preview_player.h"
 #include "app/waveform_painter.h"
 #include "convert/conversion_job.h"
 #include "convert/input_loader.h"
-#include "Module/General/General/GeneralFile.h"
 #include "platform/dialogs.h"
 #include "platform/message.h"
 #include "platform/paths.h"
@@ -64,7 +64,9 @@ CMFCzorvikDlg::CMFCzorvikDlg(QImage normalLook, QImage pressedLook, std::string 
     timer100_.start(100);
 }
 
-CMFCzorvikDlg::~CMFCzorvikDlg() { Shutdown(); }
+CMFCzorvikDlg::~CMFCzorvikDlg() {
+    Shutdown();
+}
 
 void CMFCzorvikDlg::SetPreviewPlayer(std::unique_ptr<PreviewPlayer> player) {
     if (preview_) preview_->Stop();
@@ -132,8 +134,10 @@ void CMFCzorvikDlg::ShowRipProgress(double fraction) {
 void CMFCzorvikDlg::RipFinished(bool ok) {
     model_.HideProgress();
     setEnabled(true);
-    if (ok && !ripTempPath_.empty()) LoadPath(ripTempPath_);
-    else ShowMessage(kRipFailedText);
+    if (ok && !ripTempPath_.empty())
+        LoadPath(ripTempPath_);
+    else
+        ShowMessage(kRipFailedText);
     update();
 }
 
@@ -146,7 +150,9 @@ void CMFCzorvikDlg::ApplyVolume(VolumeCommand command) {
 
 // --- ConversionHost ---------------------------------------------------------------
 
-void CMFCzorvikDlg::ProgressReset(int total) { model_.ProgressReset(total); }
+void CMFCzorvikDlg::ProgressReset(int total) {
+    model_.ProgressReset(total);
+}
 
 void CMFCzorvikDlg::ProgressStep() {
     model_.ProgressStep();
@@ -158,9 +164,13 @@ void CMFCzorvikDlg::Repaint() {
     update();
 }
 
-bool CMFCzorvikDlg::RunSettingsDialog() { return settingsDialogRunner_ ? settingsDialogRunner_() : false; }
+bool CMFCzorvikDlg::RunSettingsDialog() {
+    return settingsDialogRunner_ ? settingsDialogRunner_() : false;
+}
 
-void CMFCzorvikDlg::SaveSettings() { kvt::SaveSettings(settings_, SettingsFilePath(settings_.workFolder)); }
+void CMFCzorvikDlg::SaveSettings() {
+    kvt::SaveSettings(settings_, SettingsFilePath(settings_.workFolder));
+}
 
 // --- painting ---------------------------------------------------------------------
 

@@ -28,20 +28,22 @@ inline constexpr int kButtonCount = 9;
 inline constexpr int kElementCount = 11;
 
 inline constexpr std::array<SkinRect, kElementCount> kElementRects = {{
-    {111, 28, 172, 51},  // open
-    {179, 24, 208, 51},  // play
-    {214, 24, 245, 51},  // stop
-    {250, 28, 311, 51},  // set START
-    {317, 28, 379, 51},  // set END
-    {385, 28, 446, 51},  // settings
-    {452, 28, 515, 51},  // convert
-    {526, 24, 555, 51},  // help
-    {548, 6, 562, 18},   // exit
-    {7, 111, 54, 184},   // scroll-left arrow
+    {111, 28, 172, 51},    // open
+    {179, 24, 208, 51},    // play
+    {214, 24, 245, 51},    // stop
+    {250, 28, 311, 51},    // set START
+    {317, 28, 379, 51},    // set END
+    {385, 28, 446, 51},    // settings
+    {452, 28, 515, 51},    // convert
+    {526, 24, 555, 51},    // help
+    {548, 6, 562, 18},     // exit
+    {7, 111, 54, 184},     // scroll-left arrow
     {512, 111, 559, 184},  // scroll-right arrow
 }};
 
-constexpr const SkinRect& RectOf(Element element) { return kElementRects[static_cast<int>(element)]; }
+constexpr const SkinRect& RectOf(Element element) {
+    return kElementRects[static_cast<int>(element)];
+}
 
 inline constexpr SkinRect kProgressBar = {7, 71, 559, 109};
 inline constexpr SkinRect kOverview = {56, 111, 510, 184};

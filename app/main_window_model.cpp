@@ -90,8 +90,10 @@ void MainWindowModel::ScrollForward() {
 }
 
 void MainWindowModel::ChangeVolume(VolumeCommand command) {
-    if (command == VolumeCommand::Up) ScaleSamples<5, 4>(input.pcm);
-    else ScaleSamples<4, 5>(input.pcm);
+    if (command == VolumeCommand::Up)
+        ScaleSamples<5, 4>(input.pcm);
+    else
+        ScaleSamples<4, 5>(input.pcm);
     overviewReady = false;
 }
 

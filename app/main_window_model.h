@@ -16,9 +16,9 @@ enum class VolumeCommand { Up = 128, Down = 129 };
 class MainWindowModel {
 public:
     LoadedInput input;
-    bool overviewReady = false;      // the overview cache matches the samples
-    int64_t viewOffset = 0;          // first frame of the detail view, one frame a pixel
-    int cursorX = 0;                 // cursor column in the plot, 0 to 505
+    bool overviewReady = false;  // the overview cache matches the samples
+    int64_t viewOffset = 0;      // first frame of the detail view, one frame a pixel
+    int cursorX = 0;             // cursor column in the plot, 0 to 505
     std::array<bool, main_window::kElementCount> pressed{};
     bool overviewDrag = false;
     bool detailDrag = false;

@@ -16,7 +16,9 @@ namespace {
 
 using namespace settings_dialog;
 
-QRect ToQRect(const SkinRect& rect) { return QRect(rect.left, rect.top, rect.Width(), rect.Height()); }
+QRect ToQRect(const SkinRect& rect) {
+    return QRect(rect.left, rect.top, rect.Width(), rect.Height());
+}
 
 // Tahoma where it is installed; otherwise Qt's fallback, which also finds a Japanese font.
 QFont DialogFont(int pixelSize, int weight = QFont::Normal) {
@@ -26,7 +28,9 @@ QFont DialogFont(int pixelSize, int weight = QFont::Normal) {
     return font;
 }
 
-QString Text(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString Text(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 // The fallback for "Tahoma" may be wider than Tahoma. The largest stretch (100 down to 50)
 // at which every text of `texts` fits `width` pixels, so labels stay inside their cells and
@@ -165,7 +169,8 @@ void SettingsDialog::DrawTexts(QImage& backBuffer) {
 
     painter.setFont(DialogFont(16, QFont::Black));
     painter.setPen(Qt::white);
-    for (int tab = 0; tab < kPageCount; ++tab) DrawCentred(painter, kTabRects[tab], QString::fromLatin1(kTabLabels[tab]));
+    for (int tab = 0; tab < kPageCount; ++tab)
+        DrawCentred(painter, kTabRects[tab], QString::fromLatin1(kTabLabels[tab]));
 
     painter.setFont(DialogFont(14));
     painter.setPen(Qt::black);
@@ -193,8 +198,10 @@ void SettingsDialog::mouseMoveEvent(QMouseEvent*) {
 }
 
 void SettingsDialog::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Escape) End(SettingsDialogModel::Ending::Cancelled);
-    else SkinnedWindow::keyPressEvent(event);
+    if (event->key() == Qt::Key_Escape)
+        End(SettingsDialogModel::Ending::Cancelled);
+    else
+        SkinnedWindow::keyPressEvent(event);
 }
 
 void SettingsDialog::closeEvent(QCloseEvent* event) {

@@ -24,10 +24,10 @@ struct CellGroup {
 };
 
 const CellGroup kGroups[] = {
-    {kMldPage, {15, 19, 23, 27}},      // rate
-    {kMldPage, {18, 22}},              // size ceiling
+    {kMldPage, {15, 19, 23, 27}},  // rate
+    {kMldPage, {18, 22}},          // size ceiling
     {kMldPage, {kMonoCell, kStereoCell}},
-    {kMmfPage, {15, 19, 23}},          // rate
+    {kMmfPage, {15, 19, 23}},  // rate
     {kMmfPage, {kMonoCell, kStereoCell}},
     {k3gpPage, {15, 18, 19, 22, 23}},  // rate and bit rate
     {k3gpPage, {kMonoCell, kStereoCell}},
@@ -70,14 +70,19 @@ bool SettingsDialogModel::HasButton(int cell) const {
     return !CellLabel(page_, cell).empty() && grid_.At(page_, cell) != kNoButton;
 }
 
-bool SettingsDialogModel::IsOn(int cell) const { return HasButton(cell) && grid_.At(page_, cell) == kCellOn; }
+bool SettingsDialogModel::IsOn(int cell) const {
+    return HasButton(cell) && grid_.At(page_, cell) == kCellOn;
+}
 
-std::string_view SettingsDialogModel::Label(int cell) const { return HasButton(cell) ? CellLabel(page_, cell) : ""; }
+std::string_view SettingsDialogModel::Label(int cell) const {
+    return HasButton(cell) ? CellLabel(page_, cell) : "";
+}
 
 bool SettingsDialogModel::IsLabelGrey(int cell) const {
     if (page_ != kMldPage) return false;
     const auto handsets = MldHandsets();
-    const auto handset = std::find_if(handsets.begin(), handsets.end(), [&](const MldHandset& h) { return h.cell == cell; });
+    const auto handset =
+        std::find_if(handsets.begin(), handsets.end(), [&](const MldHandset& h) { return h.cell == cell; });
     if (handset == handsets.end()) return false;
     return !MldPresetTable.at(handset->preset).AllowsRate(ChosenMldRate(grid_));
 }

@@ -10,9 +10,12 @@ StartOptions ParseStartOptions(const std::vector<std::string>& arguments) {
     StartOptions options;
     bool optionsEnded = false;
     for (const std::string& argument : arguments) {
-        if (!optionsEnded && argument == "--") optionsEnded = true;
-        else if (!optionsEnded && argument == kXdgWorkFolderOption) options.xdgWorkFolder = true;
-        else options.files.push_back(argument);
+        if (!optionsEnded && argument == "--")
+            optionsEnded = true;
+        else if (!optionsEnded && argument == kXdgWorkFolderOption)
+            options.xdgWorkFolder = true;
+        else
+            options.files.push_back(argument);
     }
     return options;
 }

@@ -72,9 +72,9 @@ std::string SelectionText(int64_t startFrame, int64_t endFrame, int rate) {
     const SecondsAndMillis start = TimeOfFrame(startFrame, rate);
     const SecondsAndMillis end = TimeOfFrame(endFrame, rate);
     const SecondsAndMillis duration = TimeOfFrame(endFrame - startFrame, rate);
-    return Format("START %03d.%03d[s] / END %03d.%03d[s] / DURATION %03d.%03d[s]",
-                  static_cast<int>(start.seconds), start.millis, static_cast<int>(end.seconds), end.millis,
-                  static_cast<int>(duration.seconds), duration.millis);
+    return Format("START %03d.%03d[s] / END %03d.%03d[s] / DURATION %03d.%03d[s]", static_cast<int>(start.seconds),
+                  start.millis, static_cast<int>(end.seconds), end.millis, static_cast<int>(duration.seconds),
+                  duration.millis);
 }
 
 }  // namespace kvt

@@ -194,8 +194,8 @@ void PaintTexts(QImage& backBuffer, const MainWindowModel& model) {
 }  // namespace
 
 QImage BuildOverviewCache(const QImage& skin, const LoadedInput& input) {
-    QImage cache = skin.copy(kOverview.left, kOverview.top, kOverviewWidth, kOverviewHeight)
-                       .convertToFormat(QImage::Format_RGB32);
+    QImage cache =
+        skin.copy(kOverview.left, kOverview.top, kOverviewWidth, kOverviewHeight).convertToFormat(QImage::Format_RGB32);
     const int64_t total = input.totalFrames;
     if (total <= 0) return cache;
     const int64_t step = total / kOverviewPoints + 1;
@@ -242,8 +242,7 @@ void PaintProgress(QImage& backBuffer, const MainWindowModel& model) {
     QPainter painter(&backBuffer);
     painter.fillRect(QRect(QPoint(bar.left, bar.top), QPoint(bar.right, bar.bottom - 1)), Qt::black);
     const int white = std::min(model.ProgressWhiteRight(), bar.right);
-    if (white >= bar.left)
-        painter.fillRect(QRect(QPoint(bar.left, bar.top), QPoint(white, bar.bottom - 1)), Qt::white);
+    if (white >= bar.left) painter.fillRect(QRect(QPoint(bar.left, bar.top), QPoint(white, bar.bottom - 1)), Qt::white);
 }
 
 }  // namespace kvt

@@ -1,11 +1,11 @@
 #include "cli/cli_options.h"
 
+#include <unistd.h>
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <sstream>
-#include <unistd.h>
 
 #include "convert/button_grid.h"
 #include "convert/conversion_job.h"
@@ -115,40 +115,79 @@ void Declare(CLI::App& app, CliOptions& options, RawOptions& raw, const Defaults
     const char* settings = "Settings (each sets a cell of the grid read from the settings file)";
     auto channels = CLI::IsMember(kChannelNames, CLI::ignore_case);
     app.add_option("--mld-rate", raw.mldRate, "MLD sampling rate in Hz")
-        ->check(CLI::IsMember(kMldRates))->type_name("HZ")->default_str(d.mldRate)->group(settings);
+        ->check(CLI::IsMember(kMldRates))
+        ->type_name("HZ")
+        ->default_str(d.mldRate)
+        ->group(settings);
     app.add_option("--mld-channels", raw.mldChannels, "MLD channels")
-        ->check(channels)->type_name("mono|stereo")->default_str(d.mldChannels)->group(settings);
+        ->check(channels)
+        ->type_name("mono|stereo")
+        ->default_str(d.mldChannels)
+        ->group(settings);
     app.add_option("--mld-limit", raw.mldLimit, "MLD size ceiling in KB")
-        ->check(CLI::IsMember(kMldLimits))->type_name("KB")->default_str(d.mldLimit)->group(settings);
+        ->check(CLI::IsMember(kMldLimits))
+        ->type_name("KB")
+        ->default_str(d.mldLimit)
+        ->group(settings);
     app.add_option("--mmf-rate", raw.mmfRate, "MMF sampling rate in Hz")
-        ->check(CLI::IsMember(kMmfRates))->type_name("HZ")->default_str(d.mmfRate)->group(settings);
+        ->check(CLI::IsMember(kMmfRates))
+        ->type_name("HZ")
+        ->default_str(d.mmfRate)
+        ->group(settings);
     app.add_option("--mmf-channels", raw.mmfChannels, "MMF channels")
-        ->check(channels)->type_name("mono|stereo")->default_str(d.mmfChannels)->group(settings);
+        ->check(channels)
+        ->type_name("mono|stereo")
+        ->default_str(d.mmfChannels)
+        ->group(settings);
     app.add_option("--3gp-rate", raw.aacRate, "3GP/3G2 sampling rate in Hz")
-        ->check(CLI::IsMember(kAacRates))->type_name("HZ")->default_str(d.aacRate)->group(settings);
+        ->check(CLI::IsMember(kAacRates))
+        ->type_name("HZ")
+        ->default_str(d.aacRate)
+        ->group(settings);
     app.add_option("--3gp-channels", raw.aacChannels, "3GP/3G2 channels")
-        ->check(channels)->type_name("mono|stereo")->default_str(d.aacChannels)->group(settings);
+        ->check(channels)
+        ->type_name("mono|stereo")
+        ->default_str(d.aacChannels)
+        ->group(settings);
     app.add_flag("--streaming", options.streaming, "re-mux the .3gp file for streaming")->group(settings);
     app.add_option("--external", raw.external, "encode the .3gp file with an external AAC encoder")
-        ->type_name("PROGRAM")->default_str(d.external)->group(settings);
+        ->type_name("PROGRAM")
+        ->default_str(d.external)
+        ->group(settings);
     app.add_option("--mp3-decoder", raw.mp3Decoder, "external MP3-to-WAV decoder, run as PROGRAM --decode IN OUT")
-        ->type_name("PROGRAM")->default_str(d.mp3Decoder)->group(settings);
+        ->type_name("PROGRAM")
+        ->default_str(d.mp3Decoder)
+        ->group(settings);
 
     const char* selection = "Selection (equal values mean the whole input)";
     app.add_option("--start", raw.start, "start of the range in seconds")
-        ->check(kSeconds)->type_name("SEC")->default_str("0")->group(selection);
+        ->check(kSeconds)
+        ->type_name("SEC")
+        ->default_str("0")
+        ->group(selection);
     app.add_option("--end", raw.end, "end of the range in seconds")
-        ->check(kSeconds)->type_name("SEC")->default_str("the end of the input")->group(selection);
+        ->check(kSeconds)
+        ->type_name("SEC")
+        ->default_str("the end of the input")
+        ->group(selection);
 
     const char* files = "Files and run";
     app.add_option("-o,--output", raw.output, "saving directory")
-        ->type_name("DIR")->default_str(d.output)->group(files);
+        ->type_name("DIR")
+        ->default_str(d.output)
+        ->group(files);
     app.add_option("--settings", raw.settings, "settings file; only the implicit ./setup.ini may be missing")
-        ->type_name("FILE")->default_str("./setup.ini")->group(files);
+        ->type_name("FILE")
+        ->default_str("./setup.ini")
+        ->group(files);
     app.add_flag("--save-settings", options.saveSettings,
-                 "write the resulting grid and paths back to the settings file")->group(files);
+                 "write the resulting grid and paths back to the settings file")
+        ->group(files);
     app.add_option("-j", options.jobs, "convert N inputs in parallel")
-        ->check(CLI::Range(1, 64))->type_name("N")->default_str("1")->group(files);
+        ->check(CLI::Range(1, 64))
+        ->type_name("N")
+        ->default_str("1")
+        ->group(files);
     app.add_flag("-q,--quiet", options.quiet, "print errors only")->group(files);
     app.add_flag("--list-presets", options.listPresets, "list the handsets and their presets")->group(files);
     app.add_flag("-h,--help", options.help, "print this help")->group(files);
@@ -315,9 +354,10 @@ std::string ResolveProgram(const std::string& name) {
 std::string UsageText(const Settings& settings) {
     CliOptions options;
     RawOptions raw;
-    CLI::App app("Convert WAV, WMA or MP3 files into ringtones: MLD files for handsets, MMF, 3GP and 3G2.\n"
-                 "Defaults are those of the settings file in use.",
-                 "kvt-convert");
+    CLI::App app(
+        "Convert WAV, WMA or MP3 files into ringtones: MLD files for handsets, MMF, 3GP and 3G2.\n"
+        "Defaults are those of the settings file in use.",
+        "kvt-convert");
     Declare(app, options, raw, DefaultsOf(settings));
     return app.help();
 }

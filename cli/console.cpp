@@ -38,9 +38,13 @@ std::string Tagged(const std::string& text) {
 Console::Console(std::FILE* out, std::FILE* err, bool progressBar, bool quiet)
     : out_(out), err_(err), progressBar_(progressBar && !quiet), quiet_(quiet) {}
 
-void Console::SetCurrentInput(const std::string& path) { currentInput = BaseName(path); }
+void Console::SetCurrentInput(const std::string& path) {
+    currentInput = BaseName(path);
+}
 
-void Console::SetCurrentOutput(const std::string& path) { currentOutput = BaseName(path); }
+void Console::SetCurrentOutput(const std::string& path) {
+    currentOutput = BaseName(path);
+}
 
 MessageSink Console::Sink() {
     return [this](const MessageRequest& request) {

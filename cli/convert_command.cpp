@@ -1,14 +1,14 @@
 #include "cli/convert_command.h"
 
+#include <malloc.h>
+#include <unistd.h>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <malloc.h>
 #include <mutex>
 #include <optional>
 #include <thread>
-#include <unistd.h>
 
 #include "cli/cli_host.h"
 #include "cli/cli_options.h"
@@ -35,9 +35,7 @@ class CliDialogs : public Dialogs {
 public:
     explicit CliDialogs(std::string currentFolder) : currentFolder_(std::move(currentFolder)) {}
     std::optional<std::string> OpenFile(const std::string&, const std::string&) override { return std::nullopt; }
-    std::optional<std::string> BrowseFolder(const std::string&, const std::string&) override {
-        return currentFolder_;
-    }
+    std::optional<std::string> BrowseFolder(const std::string&, const std::string&) override { return currentFolder_; }
 
 private:
     std::string currentFolder_;
@@ -148,8 +146,7 @@ void RunJobs(int job, const PrivateWorkFolder& work, Shared& shared) {
     std::lock_guard lock(shared.settingsMutex);
     if (settings.externalEncoderPath != shared.startSettings.externalEncoderPath)
         shared.externalEncoderPath = settings.externalEncoderPath;
-    if (settings.mp3DecoderPath != shared.startSettings.mp3DecoderPath)
-        shared.mp3DecoderPath = settings.mp3DecoderPath;
+    if (settings.mp3DecoderPath != shared.startSettings.mp3DecoderPath) shared.mp3DecoderPath = settings.mp3DecoderPath;
 }
 
 int Usage(std::FILE* err, const std::string& message) {
@@ -184,8 +181,7 @@ std::string JoinLabels(const std::vector<std::string>& labels) {
 
 }  // namespace
 
-int RunConvertCommand(const std::vector<std::string>& arguments, std::FILE* out, std::FILE* err,
-                      bool removeOnSignal) {
+int RunConvertCommand(const std::vector<std::string>& arguments, std::FILE* out, std::FILE* err, bool removeOnSignal) {
     auto parsed = ParseCommandLine(arguments);
     if (auto* usage = std::get_if<UsageError>(&parsed)) return Usage(err, usage->message);
     const CliOptions& options = std::get<CliOptions>(parsed);

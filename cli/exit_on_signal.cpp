@@ -1,11 +1,11 @@
 #include "cli/exit_on_signal.h"
 
+#include <pthread.h>
+#include <unistd.h>
 #include <csignal>
 #include <cstdio>
 #include <mutex>
-#include <pthread.h>
 #include <thread>
-#include <unistd.h>
 
 #include "platform/cleanup_registry.h"
 

@@ -1,18 +1,18 @@
 #include "cli/preflight.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <map>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include "Module/General/General/GeneralFile.h"
 #include "convert/conversion_job.h"
 #include "engine/mld_encoder.h"
 #include "engine/mld_preset_table.h"
 #include "engine/mmf_encoder.h"
 #include "iso/encoder_3gp.h"
-#include "Module/General/General/GeneralFile.h"
 #include "platform/paths.h"
 
 namespace kvt::cli {
@@ -52,7 +52,8 @@ std::optional<std::string> InputProblem(const std::string& path) {
 std::optional<std::string> OutputFolderProblem(const std::string& folder) {
     struct stat status;
     if (folder.empty()) return "no saving directory";
-    if (stat(folder.c_str(), &status) != 0) return "cannot use the saving directory " + folder + ": " + ErrnoText(errno);
+    if (stat(folder.c_str(), &status) != 0)
+        return "cannot use the saving directory " + folder + ": " + ErrnoText(errno);
     if (!S_ISDIR(status.st_mode)) return "the saving directory " + folder + " is not a folder";
     if (access(folder.c_str(), W_OK | X_OK) != 0)
         return "cannot write to the saving directory " + folder + ": " + ErrnoText(errno);
@@ -77,8 +78,7 @@ std::optional<std::string> SettingsFileProblem(const std::string& path) {
 
 std::optional<std::string> SaveTargetProblem(const std::string& path) {
     struct stat status;
-    if (stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode))
-        return "--save-settings: " + path + " is a folder";
+    if (stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) return "--save-settings: " + path + " is a folder";
     std::string folder = FolderOfPath(path);
     if (stat(folder.c_str(), &status) != 0) return "--save-settings: cannot use " + folder + ": " + ErrnoText(errno);
     if (!S_ISDIR(status.st_mode)) return "--save-settings: " + folder + " is not a folder";

@@ -29,8 +29,10 @@ std::vector<std::string> Models(std::string_view description) {
         item.clear();
     };
     for (char c : description) {
-        if (c == ',' || c == ' ') flush();
-        else item.push_back(c);
+        if (c == ',' || c == ' ')
+            flush();
+        else
+            item.push_back(c);
     }
     flush();
     return models;
@@ -79,7 +81,8 @@ void PrintPresets(std::FILE* out) {
                     " Hz)";
         std::fprintf(out, "%s\n", line.c_str());
         const MldPreset& row = MldPresetTable.at(static_cast<size_t>(handset.preset));
-        for (const std::string& family : HandsetFamilies(row.description)) std::fprintf(out, "    %s\n", family.c_str());
+        for (const std::string& family : HandsetFamilies(row.description))
+            std::fprintf(out, "    %s\n", family.c_str());
     }
 }
 

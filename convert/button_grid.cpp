@@ -34,17 +34,17 @@ constexpr RateCell k3gpRates[] = {
 
 using LabelPage = std::array<std::string_view, kGridCells>;
 constexpr LabelPage kMldLabels = {
-    "N503i", "N900i", "", "MONO", "D503i", "F503i", "", "STEREO", "P503i", "P505i", "", "", "SO505i", "SO505is",
-    "", "4000Hz", "SH505i", "SH900i", "20 KB", "8000Hz", "SA700i", "D903i", "100 KB", "16000Hz", "LG", "", "",
-    "32000Hz",
+    "N503i",  "N900i", "",       "MONO",    "D503i", "F503i",  "",       "STEREO",  "P503i", "P505i",
+    "",       "",      "SO505i", "SO505is", "",      "4000Hz", "SH505i", "SH900i",  "20 KB", "8000Hz",
+    "SA700i", "D903i", "100 KB", "16000Hz", "LG",    "",       "",       "32000Hz",
 };
 constexpr LabelPage kMmfLabels = {
-    "MMF", "", "", "MONO", "", "", "", "STEREO", "", "", "", "", "", "", "", "4000Hz", "", "", "", "8000Hz", "",
-    "", "", "16000Hz", "", "", "", "",
+    "MMF", "",       "", "MONO", "", "",       "", "STEREO", "", "",        "", "", "", "",
+    "",    "4000Hz", "", "",     "", "8000Hz", "", "",       "", "16000Hz", "", "", "", "",
 };
 constexpr LabelPage k3gpLabels = {
-    "3GP", "", "Streaming", "MONO", "3G2", "", "External", "STEREO", "", "", "", "", "", "", "", "8000Hz", "", "",
-    "32000Hz", "16000Hz", "", "", "44100Hz", "24000Hz", "", "", "", "",
+    "3GP",    "", "Streaming", "MONO",    "3G2",     "", "External", "STEREO",  "",        "", "", "", "", "", "",
+    "8000Hz", "", "",          "32000Hz", "16000Hz", "", "",         "44100Hz", "24000Hz", "", "", "", "",
 };
 
 }  // namespace
@@ -66,7 +66,9 @@ ButtonGrid InitialButtonGrid() {
     return grid;
 }
 
-std::span<const MldHandset> MldHandsets() { return kHandsets; }
+std::span<const MldHandset> MldHandsets() {
+    return kHandsets;
+}
 
 int MldPresetFor(const MldHandset& handset, int channelSetting, int rate) {
     if (handset.stereoPreset != 0 && channelSetting == 2 &&

@@ -54,11 +54,11 @@ ButtonGrid InitialButtonGrid();
 struct MldHandset {
     int cell;
     std::string_view label;
-    int preset;                       // row of MldPresetTable
+    int preset;  // row of MldPresetTable
     std::string_view presetName;
-    int stereoPreset;                 // 0 when the handset has no stereo variant
+    int stereoPreset;  // 0 when the handset has no stereo variant
     std::string_view stereoPresetName;
-    std::array<int, 3> stereoRates;   // rates with the stereo variant, 0 = unused slot
+    std::array<int, 3> stereoRates;  // rates with the stereo variant, 0 = unused slot
 };
 
 // The handsets in the order the job converts them.

@@ -12,8 +12,12 @@ std::string_view ErrorMsgText(int code) {
     }
 }
 
-void ShowErrorMsg(int code) { ShowMessage(ErrorMsgText(code)); }
+void ShowErrorMsg(int code) {
+    ShowMessage(ErrorMsgText(code));
+}
 
-void ConversionHost::ShowClosingMessage(const std::string& text) { ShowMessage(text); }
+void ConversionHost::ShowClosingMessage(const std::string& text) {
+    ShowMessage(text);
+}
 
 }  // namespace kvt

@@ -1,13 +1,14 @@
 #include "convert/conversion_job.h"
 
+#include <sys/stat.h>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>
 #include <new>
 #include <optional>
-#include <sys/stat.h>
 
+#include "Module/General/General/GeneralFile.h"
 #include "convert/input_loader.h"
 #include "engine/engine_file.h"
 #include "engine/mld_encoder.h"
@@ -15,7 +16,6 @@
 #include "engine/mmf_encoder.h"
 #include "engine/pcm_operations.h"
 #include "iso/encoder_3gp.h"
-#include "Module/General/General/GeneralFile.h"
 #include "platform/message.h"
 #include "platform/paths.h"
 
@@ -106,8 +106,8 @@ std::optional<SourceClip> MixedToMono(const SourceClip& clip) {
 // The MLD files in dispatch order, then the MMF file. The mono outputs share one mix of
 // the clip instead of each mixing its own copy: an encoder's own mix of a mono clip
 // changes nothing, so the bytes are the same and the work is done once.
-void MakeMldAndMmf(ConversionHost& host, const SourceClip& clip, const JobChoices& choices,
-                   const std::string& basePath, JobReport& report) {
+void MakeMldAndMmf(ConversionHost& host, const SourceClip& clip, const JobChoices& choices, const std::string& basePath,
+                   JobReport& report) {
     const ButtonGrid& grid = host.UserSettings().grid;
     bool anyMld = false;
     for (const MldHandset& handset : MldHandsets()) anyMld = anyMld || grid.IsOn(kMldPage, handset.cell);
@@ -192,7 +192,9 @@ int ChooseExternalEncoder(Settings& settings) {
     return 1;
 }
 
-void ShowNothingChosenMessage() { ShowMessage(kNothingChosenText, kNothingChosenCaption); }
+void ShowNothingChosenMessage() {
+    ShowMessage(kNothingChosenText, kNothingChosenCaption);
+}
 
 bool JobReport::AllWritten() const {
     return outcome == JobOutcome::Finished &&
@@ -262,8 +264,8 @@ JobReport OnConvert(ConversionHost& host) {
             if (useExternal) ShowMessage(k3g2ExternalText);
             std::string noExternal;
             MakeOutput(host, report, Output3gpPath(basePath, 2).value_or(basePath), [&] {
-                return aac.Convert3gp(2, choices.aacBitRate, choices.aacRate, choices.aacChannels, 0, 0, 0,
-                                      title, "", 0, noExternal);
+                return aac.Convert3gp(2, choices.aacBitRate, choices.aacRate, choices.aacChannels, 0, 0, 0, title, "",
+                                      0, noExternal);
             });
             host.ProgressStep();
         }

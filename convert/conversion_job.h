@@ -28,15 +28,15 @@ inline constexpr int kMldLimit100Kb = 99000;
 
 // What the grid asks of one job.
 struct JobChoices {
-    int mldRate = 0;          // 0 when no rate cell is on: the input's own rate
-    int mldChannels = 1;      // 1 mono, 2 stereo
+    int mldRate = 0;      // 0 when no rate cell is on: the input's own rate
+    int mldChannels = 1;  // 1 mono, 2 stereo
     int mldSizeLimit = kMldLimit10Kb;
     bool mmf = false;
-    int mmfRate = 0;          // 0: the input's own rate
+    int mmfRate = 0;  // 0: the input's own rate
     int mmfChannels = 1;
     bool make3gp = false;
     bool make3g2 = false;
-    int aacRate = 8000;       // without a rate cell the lowest pair
+    int aacRate = 8000;  // without a rate cell the lowest pair
     int aacBitRate = 32000;
     int aacChannels = 1;
     bool streaming = false;

@@ -3,11 +3,11 @@
 #include <cstdio>
 #include <new>
 
+#include "Module/General/General/GeneralFile.h"
 #include "convert/conversion_host.h"
 #include "engine/engine_file.h"
 #include "input/compressed_input.h"
 #include "input/wave_file.h"
-#include "Module/General/General/GeneralFile.h"
 #include "platform/message.h"
 #include "platform/paths.h"
 #include "platform/regular_file.h"
@@ -88,9 +88,13 @@ bool WriteScratchCopy(const std::string& sourcePath, const std::string& scratchP
 
 }  // namespace
 
-std::string ScratchWavPath(const std::string& workFolder) { return JoinPath(workFolder, "tempkvt.wav"); }
+std::string ScratchWavPath(const std::string& workFolder) {
+    return JoinPath(workFolder, "tempkvt.wav");
+}
 
-std::string DecodedWavPath(const std::string& workFolder) { return JoinPath(workFolder, "sample.wav"); }
+std::string DecodedWavPath(const std::string& workFolder) {
+    return JoinPath(workFolder, "sample.wav");
+}
 
 bool LoadInputFile(const std::string& path, LoadedInput& input, Settings& settings, const LoadOptions& options) {
     try {

@@ -1,7 +1,7 @@
 #include "convert/settings_store.h"
 
-#include <cstdio>
 #include <sys/stat.h>
+#include <cstdio>
 #include <vector>
 
 #include "platform/dialogs.h"
@@ -34,7 +34,9 @@ bool KeepsSavingDirectory(const std::string& directory) {
 
 }  // namespace
 
-std::string SettingsFilePath(const std::string& workFolder) { return JoinPath(workFolder, kSettingsFileName); }
+std::string SettingsFilePath(const std::string& workFolder) {
+    return JoinPath(workFolder, kSettingsFileName);
+}
 
 int LoadSettings(Settings& settings, const std::string& iniPath) {
     if (!FileExists(iniPath)) return 0;

@@ -21,8 +21,7 @@ constexpr void SetBe(std::span<uint8_t> at, T value) {
 template <typename T>
 constexpr void SetLe(std::span<uint8_t> at, T value) {
     assert(at.size() >= sizeof(T));
-    for (size_t i = 0; i < sizeof(T); ++i)
-        at[i] = static_cast<uint8_t>(static_cast<uint64_t>(value) >> (8 * i));
+    for (size_t i = 0; i < sizeof(T); ++i) at[i] = static_cast<uint8_t>(static_cast<uint64_t>(value) >> (8 * i));
 }
 template <typename T>
 constexpr T GetBe(std::span<const uint8_t> from) {
@@ -49,27 +48,65 @@ void Put(std::vector<uint8_t>& out, T value) {
 }
 }  // namespace byte_order_detail
 
-constexpr void SetBe16(std::span<uint8_t> at, uint16_t v) { byte_order_detail::SetBe(at, v); }
-constexpr void SetBe32(std::span<uint8_t> at, uint32_t v) { byte_order_detail::SetBe(at, v); }
-constexpr void SetBe64(std::span<uint8_t> at, uint64_t v) { byte_order_detail::SetBe(at, v); }
-constexpr void SetLe16(std::span<uint8_t> at, uint16_t v) { byte_order_detail::SetLe(at, v); }
-constexpr void SetLe32(std::span<uint8_t> at, uint32_t v) { byte_order_detail::SetLe(at, v); }
-constexpr void SetLe64(std::span<uint8_t> at, uint64_t v) { byte_order_detail::SetLe(at, v); }
+constexpr void SetBe16(std::span<uint8_t> at, uint16_t v) {
+    byte_order_detail::SetBe(at, v);
+}
+constexpr void SetBe32(std::span<uint8_t> at, uint32_t v) {
+    byte_order_detail::SetBe(at, v);
+}
+constexpr void SetBe64(std::span<uint8_t> at, uint64_t v) {
+    byte_order_detail::SetBe(at, v);
+}
+constexpr void SetLe16(std::span<uint8_t> at, uint16_t v) {
+    byte_order_detail::SetLe(at, v);
+}
+constexpr void SetLe32(std::span<uint8_t> at, uint32_t v) {
+    byte_order_detail::SetLe(at, v);
+}
+constexpr void SetLe64(std::span<uint8_t> at, uint64_t v) {
+    byte_order_detail::SetLe(at, v);
+}
 
-constexpr uint16_t GetBe16(std::span<const uint8_t> f) { return byte_order_detail::GetBe<uint16_t>(f); }
-constexpr uint32_t GetBe32(std::span<const uint8_t> f) { return byte_order_detail::GetBe<uint32_t>(f); }
-constexpr uint64_t GetBe64(std::span<const uint8_t> f) { return byte_order_detail::GetBe<uint64_t>(f); }
-constexpr uint16_t GetLe16(std::span<const uint8_t> f) { return byte_order_detail::GetLe<uint16_t>(f); }
-constexpr uint32_t GetLe32(std::span<const uint8_t> f) { return byte_order_detail::GetLe<uint32_t>(f); }
-constexpr uint64_t GetLe64(std::span<const uint8_t> f) { return byte_order_detail::GetLe<uint64_t>(f); }
+constexpr uint16_t GetBe16(std::span<const uint8_t> f) {
+    return byte_order_detail::GetBe<uint16_t>(f);
+}
+constexpr uint32_t GetBe32(std::span<const uint8_t> f) {
+    return byte_order_detail::GetBe<uint32_t>(f);
+}
+constexpr uint64_t GetBe64(std::span<const uint8_t> f) {
+    return byte_order_detail::GetBe<uint64_t>(f);
+}
+constexpr uint16_t GetLe16(std::span<const uint8_t> f) {
+    return byte_order_detail::GetLe<uint16_t>(f);
+}
+constexpr uint32_t GetLe32(std::span<const uint8_t> f) {
+    return byte_order_detail::GetLe<uint32_t>(f);
+}
+constexpr uint64_t GetLe64(std::span<const uint8_t> f) {
+    return byte_order_detail::GetLe<uint64_t>(f);
+}
 
-inline void PutU8(std::vector<uint8_t>& out, uint8_t v) { out.push_back(v); }
-inline void PutBe16(std::vector<uint8_t>& out, uint16_t v) { byte_order_detail::Put<uint16_t, true>(out, v); }
-inline void PutBe32(std::vector<uint8_t>& out, uint32_t v) { byte_order_detail::Put<uint32_t, true>(out, v); }
-inline void PutBe64(std::vector<uint8_t>& out, uint64_t v) { byte_order_detail::Put<uint64_t, true>(out, v); }
-inline void PutLe16(std::vector<uint8_t>& out, uint16_t v) { byte_order_detail::Put<uint16_t, false>(out, v); }
-inline void PutLe32(std::vector<uint8_t>& out, uint32_t v) { byte_order_detail::Put<uint32_t, false>(out, v); }
-inline void PutLe64(std::vector<uint8_t>& out, uint64_t v) { byte_order_detail::Put<uint64_t, false>(out, v); }
+inline void PutU8(std::vector<uint8_t>& out, uint8_t v) {
+    out.push_back(v);
+}
+inline void PutBe16(std::vector<uint8_t>& out, uint16_t v) {
+    byte_order_detail::Put<uint16_t, true>(out, v);
+}
+inline void PutBe32(std::vector<uint8_t>& out, uint32_t v) {
+    byte_order_detail::Put<uint32_t, true>(out, v);
+}
+inline void PutBe64(std::vector<uint8_t>& out, uint64_t v) {
+    byte_order_detail::Put<uint64_t, true>(out, v);
+}
+inline void PutLe16(std::vector<uint8_t>& out, uint16_t v) {
+    byte_order_detail::Put<uint16_t, false>(out, v);
+}
+inline void PutLe32(std::vector<uint8_t>& out, uint32_t v) {
+    byte_order_detail::Put<uint32_t, false>(out, v);
+}
+inline void PutLe64(std::vector<uint8_t>& out, uint64_t v) {
+    byte_order_detail::Put<uint64_t, false>(out, v);
+}
 
 // Appends the characters of `text` as bytes (a chunk tag, a version text), no terminator.
 inline void PutText(std::vector<uint8_t>& out, std::string_view text) {

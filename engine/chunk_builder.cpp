@@ -19,7 +19,9 @@ constexpr std::array<uint8_t, 6> kAinfNarrow = {0x10, 0x08, 0x10, 0x10, 0x08, 0x
 
 }  // namespace
 
-ChunkBuilder::ChunkBuilder() { buffer_.reserve(kCapacity); }
+ChunkBuilder::ChunkBuilder() {
+    buffer_.reserve(kCapacity);
+}
 
 bool ChunkBuilder::PutFileHeader(uint8_t a, uint8_t b, uint8_t c) {
     if (!Fits(kMldFileHeaderSize + 3)) return false;
@@ -55,15 +57,14 @@ bool ChunkBuilder::PutAinf(uint32_t sampleRate) {
 }
 
 bool ChunkBuilder::PutAdat(std::span<const uint8_t> stream, uint32_t sampleRate, bool stereo) {
-    if (stream.size() > Room() || !Fits(kTrackChunkOverhead + kAdatHeadSize + stream.size()))
-        return false;
+    if (stream.size() > Room() || !Fits(kTrackChunkOverhead + kAdatHeadSize + stream.size())) return false;
     uint8_t kilohertz = 8;
     switch (sampleRate) {
-        case 4000:
-        case 8000: kilohertz = 8; break;
-        case 16000: kilohertz = 0x10; break;
-        case 32000: kilohertz = 0x20; break;
-        default: ShowEngineMessage("未定義のエラー"); break;
+    case 4000:
+    case 8000: kilohertz = 8; break;
+    case 16000: kilohertz = 0x10; break;
+    case 32000: kilohertz = 0x20; break;
+    default: ShowEngineMessage("未定義のエラー"); break;
     }
     PutText(buffer_, "adat");
     PutBe32(buffer_, static_cast<uint32_t>(stream.size() + kAdatHeadSize));
@@ -74,9 +75,9 @@ bool ChunkBuilder::PutAdat(std::span<const uint8_t> stream, uint32_t sampleRate,
     PutText(buffer_, "adpm");
     PutU8(buffer_, 0x00);
     PutU8(buffer_, 0x03);
-    PutU8(buffer_, kilohertz);                       // sampling rate in kHz
-    PutU8(buffer_, sampleRate == 4000 ? 2 : 4);      // bits per code
-    PutU8(buffer_, stereo ? 2 : 1);                  // channels
+    PutU8(buffer_, kilohertz);                   // sampling rate in kHz
+    PutU8(buffer_, sampleRate == 4000 ? 2 : 4);  // bits per code
+    PutU8(buffer_, stereo ? 2 : 1);              // channels
     PutU8(buffer_, 0xFF);
     PutBytes(buffer_, stream);
     return true;
@@ -88,24 +89,54 @@ bool ChunkBuilder::PutTrac(uint32_t ticks) {
     PutText(buffer_, "trac");
     PutBe32(buffer_, kTracBodySize);
     const std::array<uint8_t, kTracBodySize> events = {
-        0x00, 0xFF, 0xD0, 0x00,
-        0x00, 0xFF, 0xCB, 0x64,
-        0x00, 0xFF, 0xB0, 0x7F,
-        0x00, 0x7F, 0x80, 0x3F,
-        0x00, 0x7F, 0x81, 0x20,
-        0x00, 0x7F, 0x00, 0x00, 0x3F,
+        0x00,
+        0xFF,
+        0xD0,
+        0x00,
+        0x00,
+        0xFF,
+        0xCB,
+        0x64,
+        0x00,
+        0xFF,
+        0xB0,
+        0x7F,
+        0x00,
+        0x7F,
+        0x80,
+        0x3F,
+        0x00,
+        0x7F,
+        0x81,
+        0x20,
+        0x00,
+        0x7F,
+        0x00,
+        0x00,
+        0x3F,
         static_cast<uint8_t>(t % 256),  // Tlo
-        0xFF, 0xDC,
+        0xFF,
+        0xDC,
         static_cast<uint8_t>(t / 256),  // Thi
-        0x00, 0xFF, 0xD0, 0x01,
-        0x00, 0xFF, 0xDF, 0x00,
+        0x00,
+        0xFF,
+        0xD0,
+        0x01,
+        0x00,
+        0xFF,
+        0xDF,
+        0x00,
     };
     PutBytes(buffer_, events);
     return true;
 }
 
-void ChunkBuilder::SetHeaderLength() { SetMldHeaderLength(buffer_); }
+void ChunkBuilder::SetHeaderLength() {
+    SetMldHeaderLength(buffer_);
+}
 
-void ChunkBuilder::SetFileLength() { SetMldFileLength(buffer_); }
+void ChunkBuilder::SetFileLength() {
+    SetMldFileLength(buffer_);
+}
 
 }  // namespace kvt

@@ -13,18 +13,18 @@ namespace kvt {
 namespace {
 
 constexpr std::array<int32_t, 19> MakeLinearSteps() {
-  std::array<int32_t, 19> steps{};
-  for (size_t i = 0; i < steps.size(); ++i) steps[i] = static_cast<int32_t>(i) + 4;
-  return steps;
+    std::array<int32_t, 19> steps{};
+    for (size_t i = 0; i < steps.size(); ++i) steps[i] = static_cast<int32_t>(i) + 4;
+    return steps;
 }
 
 struct Adpcm19Traits {
-  static constexpr int kInputShift = 5;  // 16-bit to 11-bit
-  static constexpr std::array<int32_t, 19> kSteps = MakeLinearSteps();
-  static constexpr std::array<int32_t, 8> kIndexShift = {-1, -1, -1, -1, 1, 2, 4, 8};
-  static constexpr int32_t kMinPredictor = -15000;
-  static constexpr int32_t kMaxPredictor = 15000;
-  static constexpr int16_t kInitialPredictor = kSteps[0];
+    static constexpr int kInputShift = 5;  // 16-bit to 11-bit
+    static constexpr std::array<int32_t, 19> kSteps = MakeLinearSteps();
+    static constexpr std::array<int32_t, 8> kIndexShift = {-1, -1, -1, -1, 1, 2, 4, 8};
+    static constexpr int32_t kMinPredictor = -15000;
+    static constexpr int32_t kMaxPredictor = 15000;
+    static constexpr int16_t kInitialPredictor = kSteps[0];
 };
 
 constexpr size_t kLeadInBytes = 4;
@@ -32,12 +32,11 @@ constexpr size_t kLeadInBytes = 4;
 }  // namespace
 
 std::vector<uint8_t> EncodeAdpcm19Step(std::span<const int16_t> samples) {
-  std::vector<uint8_t> out(samples.size() / 2);  // zero-filled: the lead-in
-  const size_t leadIn = std::min(kLeadInBytes, out.size());
-  StepAdpcmCoder<Adpcm19Traits> coder;
-  CodeNibblePairs<NibbleOrder::HighFirst>(samples.data(), out.size() - leadIn,
-                                          out.data() + leadIn, coder);
-  return out;
+    std::vector<uint8_t> out(samples.size() / 2);  // zero-filled: the lead-in
+    const size_t leadIn = std::min(kLeadInBytes, out.size());
+    StepAdpcmCoder<Adpcm19Traits> coder;
+    CodeNibblePairs<NibbleOrder::HighFirst>(samples.data(), out.size() - leadIn, out.data() + leadIn, coder);
+    return out;
 }
 
 }  // namespace kvt

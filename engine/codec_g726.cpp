@@ -8,19 +8,19 @@
 namespace kvt {
 
 std::vector<uint8_t> EncodeG726_32(std::span<const int16_t> samples) {
-  return PackNibblePairs<NibbleOrder::LowFirst>(samples, G726Coder<G726Rate32>{});
+    return PackNibblePairs<NibbleOrder::LowFirst>(samples, G726Coder<G726Rate32>{});
 }
 
 std::vector<uint8_t> EncodeG726_16(std::span<const int16_t> samples) {
-  std::vector<uint8_t> out(samples.size() / 4);
-  G726Coder<G726Rate16> coder;
-  const int16_t* in = samples.data();
-  for (uint8_t& byte : out) {
-    unsigned packed = 0;
-    for (unsigned shift = 0; shift < 8; shift += 2) packed |= coder(*in++) << shift;
-    byte = static_cast<uint8_t>(packed);
-  }
-  return out;
+    std::vector<uint8_t> out(samples.size() / 4);
+    G726Coder<G726Rate16> coder;
+    const int16_t* in = samples.data();
+    for (uint8_t& byte : out) {
+        unsigned packed = 0;
+        for (unsigned shift = 0; shift < 8; shift += 2) packed |= coder(*in++) << shift;
+        byte = static_cast<uint8_t>(packed);
+    }
+    return out;
 }
 
 }  // namespace kvt

@@ -14,22 +14,22 @@ enum class NibbleOrder { LowFirst, HighFirst };
 // Codes the first `pairs` pairs of `samples` and writes one byte a pair into `out`.
 template <NibbleOrder order, class Coder>
 inline void CodeNibblePairs(const int16_t* samples, size_t pairs, uint8_t* out, Coder& coder) {
-  for (size_t i = 0; i < pairs; ++i) {
-    const unsigned first = coder(samples[2 * i]);
-    const unsigned second = coder(samples[2 * i + 1]);
-    if constexpr (order == NibbleOrder::LowFirst)
-      out[i] = static_cast<uint8_t>(first | (second << 4));
-    else
-      out[i] = static_cast<uint8_t>((first << 4) | second);
-  }
+    for (size_t i = 0; i < pairs; ++i) {
+        const unsigned first = coder(samples[2 * i]);
+        const unsigned second = coder(samples[2 * i + 1]);
+        if constexpr (order == NibbleOrder::LowFirst)
+            out[i] = static_cast<uint8_t>(first | (second << 4));
+        else
+            out[i] = static_cast<uint8_t>((first << 4) | second);
+    }
 }
 
 // One byte per pair of samples; an unpaired last sample yields no code.
 template <NibbleOrder order, class Coder>
 std::vector<uint8_t> PackNibblePairs(std::span<const int16_t> samples, Coder coder) {
-  std::vector<uint8_t> out(samples.size() / 2);
-  CodeNibblePairs<order>(samples.data(), out.size(), out.data(), coder);
-  return out;
+    std::vector<uint8_t> out(samples.size() / 2);
+    CodeNibblePairs<order>(samples.data(), out.size(), out.data(), coder);
+    return out;
 }
 
 }  // namespace kvt

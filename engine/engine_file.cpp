@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <filesystem>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <new>
@@ -18,8 +18,7 @@ namespace {
 constexpr size_t kTagSize = 4;
 }  // namespace
 
-EngineFile::EngineFile(std::string clipPath, const FormatBlock& clipFormat,
-                       std::span<const uint8_t> bytes)
+EngineFile::EngineFile(std::string clipPath, const FormatBlock& clipFormat, std::span<const uint8_t> bytes)
     : path(std::move(clipPath)), format(clipFormat) {
     // dataSize is a 32-bit field: a larger range keeps its whole frames up to that limit.
     size_t size = bytes.size();
@@ -78,21 +77,24 @@ std::optional<size_t> EngineFile::FindTagFromStart(std::string_view tag) {
     return FindTag(tag);
 }
 
-size_t EngineFile::Remaining() const { return cursor < image.size() ? image.size() - cursor : 0; }
+size_t EngineFile::Remaining() const {
+    return cursor < image.size() ? image.size() - cursor : 0;
+}
 
 namespace {
 // Reads `width` bytes at the cursor into a zero-padded buffer.
 std::array<uint8_t, 8> TakeBytes(const std::vector<uint8_t>& image, size_t& cursor, size_t width) {
     std::array<uint8_t, 8> bytes{};
     const size_t available = cursor < image.size() ? std::min(width, image.size() - cursor) : 0;
-    std::copy_n(image.begin() + static_cast<std::ptrdiff_t>(std::min(cursor, image.size())), available,
-                bytes.begin());
+    std::copy_n(image.begin() + static_cast<std::ptrdiff_t>(std::min(cursor, image.size())), available, bytes.begin());
     cursor = std::min(cursor + width, image.size());
     return bytes;
 }
 }  // namespace
 
-uint8_t EngineFile::ReadU8() { return TakeBytes(image, cursor, 1)[0]; }
+uint8_t EngineFile::ReadU8() {
+    return TakeBytes(image, cursor, 1)[0];
+}
 
 uint16_t EngineFile::ReadU16() {
     const auto bytes = TakeBytes(image, cursor, 2);
@@ -125,7 +127,9 @@ void EngineFile::WriteBytes(std::span<const uint8_t> bytes) {
     cursor += bytes.size();
 }
 
-void EngineFile::WriteU8(uint8_t value) { WriteBytes(std::span(&value, 1)); }
+void EngineFile::WriteU8(uint8_t value) {
+    WriteBytes(std::span(&value, 1));
+}
 
 void EngineFile::WriteU16(uint16_t value) {
     std::array<uint8_t, 2> bytes{};
@@ -177,7 +181,9 @@ void EngineFile::Trim() {
     WriteSizeField();
 }
 
-int EngineFile::Append(const EngineFile& other) { return Append(std::span(other.image)); }
+int EngineFile::Append(const EngineFile& other) {
+    return Append(std::span(other.image));
+}
 
 int EngineFile::Append(std::span<const uint8_t> bytes) {
     if (!sizeAfterTag) {

@@ -90,18 +90,18 @@ public:
     int WriteWave(const std::string& filePath);
 
     // --- Fields -----------------------------------------------------------------------
-    uint32_t imageSize = 0;      // size of the image in bytes
-    bool bigEndian = false;      // numbers through the cursor are big-endian
-    bool sizeAfterTag = false;   // the image's size field sits at offset 4, else at 0
+    uint32_t imageSize = 0;     // size of the image in bytes
+    bool bigEndian = false;     // numbers through the cursor are big-endian
+    bool sizeAfterTag = false;  // the image's size field sits at offset 4, else at 0
     std::vector<uint8_t> image;
-    size_t cursor = 0;           // read/write position in `image`
-    std::string path;            // file the object came from / output base path
+    size_t cursor = 0;  // read/write position in `image`
+    std::string path;   // file the object came from / output base path
 
     FormatBlock format;
-    uint32_t dataSize = 0;       // == data.size()
-    uint32_t leftSize = 0;       // per-channel byte sizes while coding stereo
+    uint32_t dataSize = 0;  // == data.size()
+    uint32_t leftSize = 0;  // per-channel byte sizes while coding stereo
     uint32_t rightSize = 0;
-    std::vector<uint8_t> data;   // PCM: interleaved 16-bit signed little-endian
+    std::vector<uint8_t> data;  // PCM: interleaved 16-bit signed little-endian
 };
 
 // The clip of the selected range: path of the input, its format block, a copy of the bytes.

@@ -66,8 +66,7 @@ int EngineFile::ReadWave() {
     }
     const auto body = std::span(image).subspan(cursor, length);
 
-    if (parsed.formatTag != kFormatPcm && parsed.formatTag != kFormatALaw &&
-        parsed.formatTag != kFormatMuLaw) {
+    if (parsed.formatTag != kFormatPcm && parsed.formatTag != kFormatALaw && parsed.formatTag != kFormatMuLaw) {
         ShowEngineMessage("This is not pcm data.");
         return 0;
     }

@@ -9,13 +9,13 @@
 namespace kvt {
 
 struct FormatBlock {
-    uint16_t formatTag = 0;      // 1 PCM, 6 A-law, 7 µ-law
+    uint16_t formatTag = 0;  // 1 PCM, 6 A-law, 7 µ-law
     uint16_t channels = 0;
-    uint32_t sampleRate = 0;     // frames per second
-    uint32_t byteRate = 0;       // bytes per second
-    uint16_t blockAlign = 0;     // bytes per frame
+    uint32_t sampleRate = 0;  // frames per second
+    uint32_t byteRate = 0;    // bytes per second
+    uint16_t blockAlign = 0;  // bytes per frame
     uint16_t bitsPerSample = 0;
-    uint16_t extraSize = 0;      // cbSize of a WAVEFORMATEX
+    uint16_t extraSize = 0;  // cbSize of a WAVEFORMATEX
     uint16_t spare = 0;
 
     static constexpr size_t kSize = 20;

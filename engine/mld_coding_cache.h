@@ -16,8 +16,8 @@ namespace kvt {
 
 // How a row lays the coded audio out.
 enum class MldStreamSplit {
-    Mono,          // one stream of mono codes
-    TwoStreams,    // left and right coded apart, in two data events
+    Mono,             // one stream of mono codes
+    TwoStreams,       // left and right coded apart, in two data events
     OneStereoStream,  // the left codes followed by the right codes, one stream
 };
 

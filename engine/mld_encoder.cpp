@@ -97,8 +97,7 @@ std::string MldTitleBase(const std::string& path) {
     std::string base = MldOutputPath(path, "");
     base.resize(base.size() - std::string_view("_.mld").size());
     if (const size_t slash = base.find_last_of('/'); slash != std::string::npos) base.erase(0, slash + 1);
-    if (const size_t backslash = base.find_last_of('\\'); backslash != std::string::npos)
-        base.erase(0, backslash + 1);
+    if (const size_t backslash = base.find_last_of('\\'); backslash != std::string::npos) base.erase(0, backslash + 1);
     return base;
 }
 
@@ -108,10 +107,11 @@ uint32_t MldDurationTicks(uint32_t pcmBytes, uint32_t byteRate) {
     return static_cast<uint32_t>(std::min(std::floor(seconds * 200), double{UINT32_MAX}));
 }
 
-MldEncoder::MldEncoder(const SourceClip& source) : source_(source) { path = source.path; }
+MldEncoder::MldEncoder(const SourceClip& source) : source_(source) {
+    path = source.path;
+}
 
-int MldEncoder::ConvertMld(int preset, int sampleRate, int normalize,
-                           const std::optional<std::string>& outputPath) {
+int MldEncoder::ConvertMld(int preset, int sampleRate, int normalize, const std::optional<std::string>& outputPath) {
     keptSeconds.reset();
     if (preset < 0 || static_cast<size_t>(preset) >= kMldPresetCount) {
         ShowEngineMessage("fmt_num");
@@ -197,8 +197,7 @@ int MldEncoder::ConvertMld(int preset, int sampleRate, int normalize,
     const std::vector<uint8_t>& stream = coded->stream;
     const std::vector<uint8_t>& left = coded->left;
     const std::vector<uint8_t>& right = coded->right;
-    if (codedSize > sizeLimit)
-        ShowEngineMessage("指定されたファイルサイズの制限を越えています。");
+    if (codedSize > sizeLimit) ShowEngineMessage("指定されたファイルサイズの制限を越えています。");
 
     const std::string titleText = LimitMldTitle(Utf8ToCp932(title.empty() ? titleBase : title));
     MldFile file;

@@ -37,7 +37,7 @@ public:
     // Set by a ConvertMld whose row stores one piece and kept only the start of the clip:
     // the seconds kept. Nothing after any other call.
     std::optional<double> keptSeconds;
-    std::string title;            // "titl" text (UTF-8); empty: the input's base name
+    std::string title;  // "titl" text (UTF-8); empty: the input's base name
 
 private:
     const SourceClip& source_;

@@ -17,21 +17,18 @@ using MldFile = std::optional<std::vector<uint8_t>>;
 
 // Version "0400" layout (rows with useV4Layout). `sampleRate` is the rate the file
 // records; `ticks` the clip's duration in ticks of 5 ms; `stereo` the one-stream stereo row.
-MldFile BuildMldV4Layout(const MldPreset& row, std::string_view title,
-                         std::span<const uint8_t> stream, uint32_t sampleRate, uint32_t ticks,
-                         bool stereo);
+MldFile BuildMldV4Layout(const MldPreset& row, std::string_view title, std::span<const uint8_t> stream,
+                         uint32_t sampleRate, uint32_t ticks, bool stereo);
 
 // One-track layout for the mono types 1 to 11 and 18. `codedByteRate` is R, the coded
 // bytes per second.
-MldFile BuildMldOneTrackLayout(const MldPreset& row, std::string_view title,
-                               std::span<const uint8_t> stream, uint32_t sampleRate,
-                               uint32_t codedByteRate);
+MldFile BuildMldOneTrackLayout(const MldPreset& row, std::string_view title, std::span<const uint8_t> stream,
+                               uint32_t sampleRate, uint32_t codedByteRate);
 
 // Two-stream layout for the stereo types 13, 15, 16, 17. `codedByteRate` is R of both
 // channels together.
-MldFile BuildMldTwoStreamLayout(const MldPreset& row, std::string_view title,
-                                std::span<const uint8_t> left, std::span<const uint8_t> right,
-                                uint32_t sampleRate, uint32_t codedByteRate);
+MldFile BuildMldTwoStreamLayout(const MldPreset& row, std::string_view title, std::span<const uint8_t> left,
+                                std::span<const uint8_t> right, uint32_t sampleRate, uint32_t codedByteRate);
 
 // The largest stream the one-track layout stores for type 18: its data event's u16
 // length counts the piece plus 8 bytes, and the last 5 coded bytes are never stored.

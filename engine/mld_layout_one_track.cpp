@@ -25,17 +25,12 @@ constexpr std::array<uint8_t, 16> kHead8Type8 = {0x00, 0xFF, 0xD0, 0x00, 0x00, 0
                                                  0x00, 0xFF, 0xFF, 0x00, 0x03, 0x31, 0x81, 0x3F};
 constexpr std::array<uint8_t, 16> kHead9 = {0x00, 0xFF, 0xD0, 0x00, 0x00, 0xFF, 0xCA, 0x80,
                                             0x00, 0xFF, 0xFF, 0x00, 0x03, 0x71, 0x81, 0x3F};
-constexpr std::array<uint8_t, 35> kHead10 = {
-    0x00, 0xFF, 0xD0, 0x00, 0x00, 0xFF, 0xCA, 0x80,
-    0x00, 0xFF, 0xFF, 0x00, 0x0E, 0x71, 0x8F, 0x81, 0x01, 0x01, 0x89, 0x01, 0x01,
-    0x83, 0x01, 0x01, 0x8B, 0x01, 0x01,
-    0x00, 0xFF, 0xFF, 0x00, 0x03, 0x71, 0x81, 0x3F};
-constexpr std::array<uint8_t, 34> kHead18 = {
-    0x00, 0xFF, 0xD0, 0x00,
-    0x00, 0xFF, 0xCB, 0x64,
-    0x00, 0xFF, 0xB0, 0x7F,
-    0x00, 0xFF, 0xFF, 0x00, 0x06, 0xF1, 0x08, 0x00, 0x0F, 0x81, 0x3F,
-    0x00, 0xFF, 0xFF, 0x00, 0x06, 0xF1, 0x08, 0x00, 0x0F, 0x82, 0x20};
+constexpr std::array<uint8_t, 35> kHead10 = {0x00, 0xFF, 0xD0, 0x00, 0x00, 0xFF, 0xCA, 0x80, 0x00, 0xFF, 0xFF, 0x00,
+                                             0x0E, 0x71, 0x8F, 0x81, 0x01, 0x01, 0x89, 0x01, 0x01, 0x83, 0x01, 0x01,
+                                             0x8B, 0x01, 0x01, 0x00, 0xFF, 0xFF, 0x00, 0x03, 0x71, 0x81, 0x3F};
+constexpr std::array<uint8_t, 34> kHead18 = {0x00, 0xFF, 0xD0, 0x00, 0x00, 0xFF, 0xCB, 0x64, 0x00, 0xFF, 0xB0, 0x7F,
+                                             0x00, 0xFF, 0xFF, 0x00, 0x06, 0xF1, 0x08, 0x00, 0x0F, 0x81, 0x3F, 0x00,
+                                             0xFF, 0xFF, 0x00, 0x06, 0xF1, 0x08, 0x00, 0x0F, 0x82, 0x20};
 
 constexpr std::array<uint8_t, 4> kEndOfTrack = {0x00, 0xFF, 0xDE, 0x00};
 constexpr std::array<uint8_t, 10> kClosing7 = {0x00, 0xFF, 0xFF, 0x00, 0x05, 0x31, 0x10, 0x09, 0x00, 0x64};
@@ -71,57 +66,64 @@ constexpr std::array<std::optional<OneTrackType>, 19> kTypes = {{
     OneTrackType{1, "0300", false, kHead9, 5, 65530, true, Closing::EndOfTrack, Tail::Waits},
     OneTrackType{1, "0300", false, kHead10, 9, 65526, true, Closing::EndOfTrack, Tail::Waits},
     OneTrackType{1, "0300", false, kHead8, 5, 65530, false, Closing::EndOfTrack, Tail::Waits},
-    std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+    std::nullopt,
+    std::nullopt,
+    std::nullopt,
+    std::nullopt,
+    std::nullopt,
+    std::nullopt,
     OneTrackType{2, "0301", true, kHead18, 8, 0xFFFF - 8, false, Closing::Type18, Tail::Waits},
 }};
 
 // The rate code of the data events.
 uint8_t RateCode(int32_t type, uint32_t sampleRate) {
     switch (sampleRate) {
-        case 4000: return 0x44;
-        case 16000: return (type == 4 || type == 5) ? 0x46 : 0x4D;
-        case 32000: return 0x55;
-        default: return 0x45;  // 8000 Hz
+    case 4000: return 0x44;
+    case 16000: return (type == 4 || type == 5) ? 0x46 : 0x4D;
+    case 32000: return 0x55;
+    default: return 0x45;  // 8000 Hz
     }
 }
 
 // Bytes of a data event after its u16 length, for piece `index`; `cont` is set when
 // another piece follows. `total` is D.
-void PutDataEventBody(std::vector<uint8_t>& out, int32_t type, size_t index, bool cont,
-                      uint32_t total, uint32_t sampleRate) {
+void PutDataEventBody(std::vector<uint8_t>& out, int32_t type, size_t index, bool cont, uint32_t total,
+                      uint32_t sampleRate) {
     const uint8_t rc = RateCode(type, sampleRate);
     const auto rate16 = static_cast<uint16_t>(sampleRate);
     const uint8_t more = cont ? 1 : 0;
     auto bytes = [&out](std::initializer_list<uint8_t> list) { out.insert(out.end(), list); };
     switch (type) {
-        case 1:
-            bytes({0x11, 0xF0, 0x02, 0x01,
-                   static_cast<uint8_t>(sampleRate == 8000 || sampleRate == 16000 ? 1 : 0)});
-            break;
-        case 2:
-            bytes({0x11, 0x01, 0xF0, 0x07, static_cast<uint8_t>(index), 0x01});
-            PutBe16(out, rate16);
-            break;
-        case 3: bytes({0x61, 0x83, 0x00, rc, more}); break;
-        case 4: bytes({0x21, 0x83, 0x00, rc, more}); break;
-        case 5: bytes({0x41, static_cast<uint8_t>(sampleRate == 16000 ? 0x86 : 0x83), 0x00, rc, more}); break;
-        case 6:
-        case 8:
-        case 10:
-            bytes({static_cast<uint8_t>(type == 6 ? 0x41 : type == 8 ? 0x31 : 0x71), 0x84, 0x00, rc, more});
-            PutBe32(out, index == 0 ? total : 0);  // S: the stream size, in the first piece only
-            break;
-        case 7:
-            bytes({0x31, 0x10, 0x07, 0x00, 0x01});
-            PutBe16(out, rate16);
-            break;
-        case 9: bytes({0x71, 0x83, 0x00, rc, more}); break;
-        case 11: bytes({0x81, 0x83, 0x00, rc, 0x00}); break;
-        case 18:
-            bytes({0xF1, 0x08, 0x00, 0x0F, 0x88, 0x00,
-                   static_cast<uint8_t>(sampleRate == 8000 ? 5 : sampleRate == 16000 ? 6 : 0), 0x00});
-            break;
-        default: break;
+    case 1:
+        bytes({0x11, 0xF0, 0x02, 0x01, static_cast<uint8_t>(sampleRate == 8000 || sampleRate == 16000 ? 1 : 0)});
+        break;
+    case 2:
+        bytes({0x11, 0x01, 0xF0, 0x07, static_cast<uint8_t>(index), 0x01});
+        PutBe16(out, rate16);
+        break;
+    case 3: bytes({0x61, 0x83, 0x00, rc, more}); break;
+    case 4: bytes({0x21, 0x83, 0x00, rc, more}); break;
+    case 5: bytes({0x41, static_cast<uint8_t>(sampleRate == 16000 ? 0x86 : 0x83), 0x00, rc, more}); break;
+    case 6:
+    case 8:
+    case 10:
+        bytes({static_cast<uint8_t>(type == 6 ? 0x41 : type == 8 ? 0x31 : 0x71), 0x84, 0x00, rc, more});
+        PutBe32(out, index == 0 ? total : 0);  // S: the stream size, in the first piece only
+        break;
+    case 7:
+        bytes({0x31, 0x10, 0x07, 0x00, 0x01});
+        PutBe16(out, rate16);
+        break;
+    case 9: bytes({0x71, 0x83, 0x00, rc, more}); break;
+    case 11: bytes({0x81, 0x83, 0x00, rc, 0x00}); break;
+    case 18:
+        bytes({0xF1, 0x08, 0x00, 0x0F, 0x88, 0x00,
+               static_cast<uint8_t>(sampleRate == 8000    ? 5
+                                    : sampleRate == 16000 ? 6
+                                                          : 0),
+               0x00});
+        break;
+    default: break;
     }
 }
 
@@ -139,9 +141,8 @@ std::optional<size_t> MldKeptStreamBytes(const MldPreset& row, size_t streamByte
     return layout.largestPiece;
 }
 
-MldFile BuildMldOneTrackLayout(const MldPreset& row, std::string_view title,
-                               std::span<const uint8_t> stream, uint32_t sampleRate,
-                               uint32_t codedByteRate) {
+MldFile BuildMldOneTrackLayout(const MldPreset& row, std::string_view title, std::span<const uint8_t> stream,
+                               uint32_t sampleRate, uint32_t codedByteRate) {
     if (row.type < 0 || static_cast<size_t>(row.type) >= kTypes.size() || !kTypes[row.type]) {
         ShowEngineMessage("Error");
         return std::nullopt;
@@ -174,7 +175,7 @@ MldFile BuildMldOneTrackLayout(const MldPreset& row, std::string_view title,
         return std::nullopt;
     }
 
-    const uint64_t waits = total / rate / 2;                       // N
+    const uint64_t waits = total / rate / 2;                               // N
     const auto fraction = static_cast<uint8_t>(total * 128 / rate % 256);  // Q
 
     std::vector<uint8_t> track;
@@ -190,43 +191,41 @@ MldFile BuildMldOneTrackLayout(const MldPreset& row, std::string_view title,
     }
 
     switch (layout.closing) {
-        case Closing::EndOfTrack: PutBytes(track, kEndOfTrack); break;
-        case Closing::Type7: PutBytes(track, kClosing7); break;
-        case Closing::Type18:
-            PutBytes(track, kClosing18);
-            PutMldEvent(track, static_cast<uint8_t>(total * 200 / rate % 256), 0xFF, 0xDC, 0x00);
-            break;
-        case Closing::Type2:
-            for (size_t k = 0; k < pieces.size(); ++k) {
-                track.insert(track.end(), {0x00, 0xFF, 0xFF, 0x00, 0x06, 0x11, 0x01, 0xF1,
-                                           static_cast<uint8_t>(k % 2 == 0 ? 0x03 : 0x43),
-                                           static_cast<uint8_t>(k), 0x7F});
-                for (uint64_t w = pieces[k].size() * 128 / rate; w > 0;) {
-                    const uint64_t x = std::min<uint64_t>(w, 255);
-                    PutMldEvent(track, static_cast<uint8_t>(x), 0xFF, 0xDE, 0x00);
-                    w -= x;
-                }
+    case Closing::EndOfTrack: PutBytes(track, kEndOfTrack); break;
+    case Closing::Type7: PutBytes(track, kClosing7); break;
+    case Closing::Type18:
+        PutBytes(track, kClosing18);
+        PutMldEvent(track, static_cast<uint8_t>(total * 200 / rate % 256), 0xFF, 0xDC, 0x00);
+        break;
+    case Closing::Type2:
+        for (size_t k = 0; k < pieces.size(); ++k) {
+            track.insert(track.end(), {0x00, 0xFF, 0xFF, 0x00, 0x06, 0x11, 0x01, 0xF1,
+                                       static_cast<uint8_t>(k % 2 == 0 ? 0x03 : 0x43), static_cast<uint8_t>(k), 0x7F});
+            for (uint64_t w = pieces[k].size() * 128 / rate; w > 0;) {
+                const uint64_t x = std::min<uint64_t>(w, 255);
+                PutMldEvent(track, static_cast<uint8_t>(x), 0xFF, 0xDE, 0x00);
+                w -= x;
             }
-            break;
+        }
+        break;
     }
 
     switch (layout.tail) {
-        case Tail::Repeat11:
-        case Tail::Repeat31: {
-            const uint8_t channel = layout.tail == Tail::Repeat11 ? 0x11 : 0x31;
-            for (uint64_t i = 0; i <= waits; ++i) {
-                track.insert(track.end(), {static_cast<uint8_t>(i == 0 ? 0x00 : 0xFE), 0xFF, 0xFF,
-                                           0x00, 0x05, channel, 0xF1, 0x20, 0x01,
-                                           static_cast<uint8_t>(i == waits ? fraction : 0xFF)});
-            }
-            PutMldEvent(track, fraction, 0xFF, 0xDF, 0x00);
-            break;
+    case Tail::Repeat11:
+    case Tail::Repeat31: {
+        const uint8_t channel = layout.tail == Tail::Repeat11 ? 0x11 : 0x31;
+        for (uint64_t i = 0; i <= waits; ++i) {
+            track.insert(track.end(), {static_cast<uint8_t>(i == 0 ? 0x00 : 0xFE), 0xFF, 0xFF, 0x00, 0x05, channel,
+                                       0xF1, 0x20, 0x01, static_cast<uint8_t>(i == waits ? fraction : 0xFF)});
         }
-        case Tail::Type2: PutMldEvent(track, 0x00, 0xFF, 0xDF, 0x00); break;
-        case Tail::Waits:
-            for (uint64_t i = 0; i < waits; ++i) PutMldEvent(track, 0xFF, 0xFF, 0xDE, 0x00);
-            PutMldEvent(track, fraction, 0xFF, 0xDF, 0x00);
-            break;
+        PutMldEvent(track, fraction, 0xFF, 0xDF, 0x00);
+        break;
+    }
+    case Tail::Type2: PutMldEvent(track, 0x00, 0xFF, 0xDF, 0x00); break;
+    case Tail::Waits:
+        for (uint64_t i = 0; i < waits; ++i) PutMldEvent(track, 0xFF, 0xFF, 0xDE, 0x00);
+        PutMldEvent(track, fraction, 0xFF, 0xDF, 0x00);
+        break;
     }
 
     return BuildMldTrackFile(layout.headerA, title, layout.version, layout.note, track);

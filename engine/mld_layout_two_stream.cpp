@@ -21,33 +21,23 @@ constexpr std::array<uint8_t, 8> kHead13 = {0x00, 0xFF, 0xC2, 0x32, 0x00, 0xFF, 
 constexpr std::array<uint8_t, 20> kHead15 = {0x00, 0xFF, 0xFF, 0x00, 0x05, 0x11, 0x01, 0xF3, 0x03, 0x00,
                                              0x00, 0xFF, 0xFF, 0x00, 0x05, 0x11, 0x01, 0xF3, 0x04, 0x02};
 // Type 16's first event (19 bytes) carries the rate; the rest of its head is fixed.
-constexpr std::array<uint8_t, 44> kHead16Rest = {
-    0x00, 0xFF, 0xD0, 0x00,
-    0x00, 0xFF, 0xCB, 0x64,
-    0x00, 0xFF, 0xB0, 0x7F,
-    0x00, 0xFF, 0xFF, 0x00, 0x03, 0x71, 0x81, 0x3F,
-    0x00, 0xFF, 0xFF, 0x00, 0x03, 0x71, 0x81, 0x7F,
-    0x00, 0xFF, 0xFF, 0x00, 0x03, 0x71, 0x82, 0x00,
-    0x00, 0xFF, 0xFF, 0x00, 0x03, 0x71, 0x82, 0x7F};
+constexpr std::array<uint8_t, 44> kHead16Rest = {0x00, 0xFF, 0xD0, 0x00, 0x00, 0xFF, 0xCB, 0x64, 0x00, 0xFF, 0xB0,
+                                                 0x7F, 0x00, 0xFF, 0xFF, 0x00, 0x03, 0x71, 0x81, 0x3F, 0x00, 0xFF,
+                                                 0xFF, 0x00, 0x03, 0x71, 0x81, 0x7F, 0x00, 0xFF, 0xFF, 0x00, 0x03,
+                                                 0x71, 0x82, 0x00, 0x00, 0xFF, 0xFF, 0x00, 0x03, 0x71, 0x82, 0x7F};
 
-constexpr std::array<uint8_t, 32> kExtra13 = {
-    0x00, 0xFF, 0xFF, 0x00, 0x03, 0x41, 0x81, 0x3F,
-    0x00, 0xFF, 0xFF, 0x00, 0x03, 0x41, 0x81, 0x7F,
-    0x00, 0xFF, 0xFF, 0x00, 0x03, 0x41, 0x80, 0x00,
-    0x00, 0xFF, 0xFF, 0x00, 0x03, 0x41, 0x80, 0x7F};
+constexpr std::array<uint8_t, 32> kExtra13 = {0x00, 0xFF, 0xFF, 0x00, 0x03, 0x41, 0x81, 0x3F, 0x00, 0xFF, 0xFF,
+                                              0x00, 0x03, 0x41, 0x81, 0x7F, 0x00, 0xFF, 0xFF, 0x00, 0x03, 0x41,
+                                              0x80, 0x00, 0x00, 0xFF, 0xFF, 0x00, 0x03, 0x41, 0x80, 0x7F};
 constexpr std::array<uint8_t, 4> kExtra15 = {0x00, 0xFF, 0xB0, 0x7F};
-constexpr std::array<uint8_t, 32> kExtra17 = {
-    0x00, 0xFF, 0xFF, 0x00, 0x03, 0x21, 0x81, 0x3F,
-    0x00, 0xFF, 0xFF, 0x00, 0x03, 0x21, 0x81, 0x7F,
-    0x00, 0xFF, 0xFF, 0x00, 0x03, 0x21, 0x82, 0x00,
-    0x00, 0xFF, 0xFF, 0x00, 0x03, 0x21, 0x82, 0x7F};
+constexpr std::array<uint8_t, 32> kExtra17 = {0x00, 0xFF, 0xFF, 0x00, 0x03, 0x21, 0x81, 0x3F, 0x00, 0xFF, 0xFF,
+                                              0x00, 0x03, 0x21, 0x81, 0x7F, 0x00, 0xFF, 0xFF, 0x00, 0x03, 0x21,
+                                              0x82, 0x00, 0x00, 0xFF, 0xFF, 0x00, 0x03, 0x21, 0x82, 0x7F};
 
-constexpr std::array<uint8_t, 48> kClosing15 = {
-    0x00, 0xFF, 0xFF, 0x00, 0x06, 0x11, 0x01, 0xF1, 0x06, 0x00, 0x00,
-    0x00, 0xFF, 0xFF, 0x00, 0x06, 0x11, 0x01, 0xF1, 0x46, 0x01, 0x3F,
-    0x00, 0xFF, 0xCB, 0x64,
-    0x00, 0xFF, 0xFF, 0x00, 0x06, 0x11, 0x01, 0xF1, 0x03, 0x00, 0x7F,
-    0x00, 0xFF, 0xFF, 0x00, 0x06, 0x11, 0x01, 0xF1, 0x43, 0x01, 0x7F};
+constexpr std::array<uint8_t, 48> kClosing15 = {0x00, 0xFF, 0xFF, 0x00, 0x06, 0x11, 0x01, 0xF1, 0x06, 0x00, 0x00, 0x00,
+                                                0xFF, 0xFF, 0x00, 0x06, 0x11, 0x01, 0xF1, 0x46, 0x01, 0x3F, 0x00, 0xFF,
+                                                0xCB, 0x64, 0x00, 0xFF, 0xFF, 0x00, 0x06, 0x11, 0x01, 0xF1, 0x03, 0x00,
+                                                0x7F, 0x00, 0xFF, 0xFF, 0x00, 0x06, 0x11, 0x01, 0xF1, 0x43, 0x01, 0x7F};
 
 struct TwoStreamType {
     uint8_t headerA;
@@ -63,39 +53,37 @@ constexpr TwoStreamType kType17{2, "0300", 5, 65530};
 
 const TwoStreamType* TypeOf(int32_t type) {
     switch (type) {
-        case 13: return &kType13;
-        case 15: return &kType15;
-        case 16: return &kType16;
-        case 17: return &kType17;
-        default: return nullptr;
+    case 13: return &kType13;
+    case 15: return &kType15;
+    case 16: return &kType16;
+    case 17: return &kType17;
+    default: return nullptr;
     }
 }
 
 // Bytes of a data event after its u16 length; `channel` 0 is left, 1 right.
-void PutDataEventBody(std::vector<uint8_t>& out, int32_t type, int channel, uint32_t sampleRate,
-                      uint32_t streamSize) {
+void PutDataEventBody(std::vector<uint8_t>& out, int32_t type, int channel, uint32_t sampleRate, uint32_t streamSize) {
     const uint8_t g = sampleRate == 8000 ? 5 : sampleRate == 16000 ? 6 : 0;
     switch (type) {
-        case 13:
-        case 17: out.insert(out.end(), {0x41, 0x86, static_cast<uint8_t>(channel ? 0x41 : 0x00), g, 0x00}); break;
-        case 15:
-            out.insert(out.end(), {0x11, 0x01, 0xF0, 0x07, static_cast<uint8_t>(channel), 0x01});
-            PutBe16(out, static_cast<uint16_t>(sampleRate));
-            break;
-        case 16:
-            out.insert(out.end(), {0x71, 0x84, static_cast<uint8_t>(channel ? 0x41 : 0x00),
-                                   static_cast<uint8_t>(sampleRate == 16000 ? 0x0D : 0x05), 0x00, 0x00, 0x00});
-            PutBe16(out, static_cast<uint16_t>(streamSize));  // Ph Pl: the low 16 bits of P
-            break;
-        default: break;
+    case 13:
+    case 17: out.insert(out.end(), {0x41, 0x86, static_cast<uint8_t>(channel ? 0x41 : 0x00), g, 0x00}); break;
+    case 15:
+        out.insert(out.end(), {0x11, 0x01, 0xF0, 0x07, static_cast<uint8_t>(channel), 0x01});
+        PutBe16(out, static_cast<uint16_t>(sampleRate));
+        break;
+    case 16:
+        out.insert(out.end(), {0x71, 0x84, static_cast<uint8_t>(channel ? 0x41 : 0x00),
+                               static_cast<uint8_t>(sampleRate == 16000 ? 0x0D : 0x05), 0x00, 0x00, 0x00});
+        PutBe16(out, static_cast<uint16_t>(streamSize));  // Ph Pl: the low 16 bits of P
+        break;
+    default: break;
     }
 }
 
 }  // namespace
 
-MldFile BuildMldTwoStreamLayout(const MldPreset& row, std::string_view title,
-                                std::span<const uint8_t> left, std::span<const uint8_t> right,
-                                uint32_t sampleRate, uint32_t codedByteRate) {
+MldFile BuildMldTwoStreamLayout(const MldPreset& row, std::string_view title, std::span<const uint8_t> left,
+                                std::span<const uint8_t> right, uint32_t sampleRate, uint32_t codedByteRate) {
     const TwoStreamType* layout = TypeOf(row.type);
     if (!layout) {
         ShowEngineMessage("Error");
@@ -114,22 +102,22 @@ MldFile BuildMldTwoStreamLayout(const MldPreset& row, std::string_view title,
 
     std::vector<uint8_t> track;
     switch (row.type) {
-        case 13:
-        case 17: PutBytes(track, kHead13); break;
-        case 15: PutBytes(track, kHead15); break;
-        case 16: {
-            uint8_t a = 1, b = 2;
-            if (sampleRate == 16000) {
-                a = 2;
-                b = 4;
-            } else if (sampleRate != 8000) {
-                ShowEngineMessage("未対応レート");
-            }
-            track.insert(track.end(), {0x00, 0xFF, 0xFF, 0x00, 0x0E, 0x71, 0x8F, 0x81, 0x01, a,
-                                       0x89, 0x01, a, 0x83, 0x01, b, 0x8B, 0x01, b});
-            PutBytes(track, kHead16Rest);
-            break;
+    case 13:
+    case 17: PutBytes(track, kHead13); break;
+    case 15: PutBytes(track, kHead15); break;
+    case 16: {
+        uint8_t a = 1, b = 2;
+        if (sampleRate == 16000) {
+            a = 2;
+            b = 4;
+        } else if (sampleRate != 8000) {
+            ShowEngineMessage("未対応レート");
         }
+        track.insert(track.end(), {0x00, 0xFF, 0xFF, 0x00, 0x0E, 0x71, 0x8F, 0x81, 0x01, a, 0x89, 0x01, a, 0x83, 0x01,
+                                   b, 0x8B, 0x01, b});
+        PutBytes(track, kHead16Rest);
+        break;
+    }
     }
     if (row.type == 13) PutBytes(track, kExtra13);
     if (row.type == 15) PutBytes(track, kExtra15);
@@ -150,38 +138,37 @@ MldFile BuildMldTwoStreamLayout(const MldPreset& row, std::string_view title,
     const auto rest = static_cast<uint8_t>(ticks - 255 * fullWaits);
     const auto p16 = static_cast<uint16_t>(perChannel);
     switch (row.type) {
-        case 13:
-        case 17: {
-            const uint8_t voice = row.type == 13 ? 0x41 : 0x21;
-            const uint8_t c = static_cast<uint8_t>((sampleRate == 8000 ? 5 : sampleRate == 16000 ? 6 : 0) | 0x80);
-            track.insert(track.end(), {0x00, 0xFF, 0xFF, 0x00, 0x05, voice, 0x86, 0x00, c, 0x00});
-            track.insert(track.end(), {0x00, 0xFF, 0xFF, 0x00, 0x05, voice, 0x86, 0x41, c, 0x00});
-            PutMldEvent(track, 0x00, 0xFF, 0xDE, 0x00);
-            break;
+    case 13:
+    case 17: {
+        const uint8_t voice = row.type == 13 ? 0x41 : 0x21;
+        const uint8_t c = static_cast<uint8_t>((sampleRate == 8000 ? 5 : sampleRate == 16000 ? 6 : 0) | 0x80);
+        track.insert(track.end(), {0x00, 0xFF, 0xFF, 0x00, 0x05, voice, 0x86, 0x00, c, 0x00});
+        track.insert(track.end(), {0x00, 0xFF, 0xFF, 0x00, 0x05, voice, 0x86, 0x41, c, 0x00});
+        PutMldEvent(track, 0x00, 0xFF, 0xDE, 0x00);
+        break;
+    }
+    case 15:
+        PutBytes(track, kClosing15);
+        for (uint64_t i = 0; i < fullWaits; ++i) PutMldEvent(track, 0xFF, 0xFF, 0xDE, 0x00);
+        PutMldEvent(track, rest, 0xFF, 0xDC, 0x00);
+        PutMldEvent(track, 0x05, 0xFF, 0xDC, 0x00);
+        PutMldEvent(track, 0x00, 0xFF, 0xDE, 0x00);
+        break;
+    case 16:
+        for (uint8_t channelByte : {uint8_t{0x00}, uint8_t{0x41}}) {
+            track.insert(track.end(), {0x00, 0xFF, 0xFF, 0x00, 0x09, 0x71, 0x84, channelByte, 0x85, 0x00, 0x00, 0x00});
+            PutBe16(track, p16);
         }
-        case 15:
-            PutBytes(track, kClosing15);
-            for (uint64_t i = 0; i < fullWaits; ++i) PutMldEvent(track, 0xFF, 0xFF, 0xDE, 0x00);
-            PutMldEvent(track, rest, 0xFF, 0xDC, 0x00);
-            PutMldEvent(track, 0x05, 0xFF, 0xDC, 0x00);
-            PutMldEvent(track, 0x00, 0xFF, 0xDE, 0x00);
-            break;
-        case 16:
-            for (uint8_t channelByte : {uint8_t{0x00}, uint8_t{0x41}}) {
-                track.insert(track.end(), {0x00, 0xFF, 0xFF, 0x00, 0x09, 0x71, 0x84, channelByte, 0x85,
-                                           0x00, 0x00, 0x00});
-                PutBe16(track, p16);
-            }
-            for (uint64_t i = 0; i < fullWaits; ++i) PutMldEvent(track, 0xFF, 0xFF, 0xDE, 0x00);
-            PutMldEvent(track, rest, 0xFF, 0xDC, 0x00);
-            PutMldEvent(track, 0x00, 0xFF, 0xDE, 0x00);
-            break;
+        for (uint64_t i = 0; i < fullWaits; ++i) PutMldEvent(track, 0xFF, 0xFF, 0xDE, 0x00);
+        PutMldEvent(track, rest, 0xFF, 0xDC, 0x00);
+        PutMldEvent(track, 0x00, 0xFF, 0xDE, 0x00);
+        break;
     }
 
     if (row.type == 15 || row.type == 16) {
         PutMldEvent(track, 0x00, 0xFF, 0xDF, 0x00);
     } else {
-        const uint64_t waits = perChannel / rate / 2;                             // N from P
+        const uint64_t waits = perChannel / rate / 2;                               // N from P
         const auto fraction = static_cast<uint8_t>(perChannel * 128 / rate % 256);  // Q from P
         for (uint64_t i = 0; i < waits; ++i) PutMldEvent(track, 0xFF, 0xFF, 0xDE, 0x00);
         PutMldEvent(track, fraction, 0xFF, 0xDF, 0x00);

@@ -6,17 +6,12 @@
 
 namespace kvt {
 
-MldFile BuildMldV4Layout(const MldPreset& /*row*/, std::string_view title,
-                         std::span<const uint8_t> stream, uint32_t sampleRate, uint32_t ticks,
-                         bool stereo) {
+MldFile BuildMldV4Layout(const MldPreset& /*row*/, std::string_view title, std::span<const uint8_t> stream,
+                         uint32_t sampleRate, uint32_t ticks, bool stereo) {
     ChunkBuilder builder;
-    bool header = builder.PutFileHeader(1, 1, 1) &&
-                  builder.PutByteChunk("sorc", 0) &&
-                  builder.PutTextChunk("titl", title) &&
-                  builder.PutTextChunk("vers", "0400") &&
-                  builder.PutU16Chunk("note", 1) &&
-                  builder.PutU16Chunk("exst", 1) &&
-                  builder.PutAinf(sampleRate);
+    bool header = builder.PutFileHeader(1, 1, 1) && builder.PutByteChunk("sorc", 0) &&
+                  builder.PutTextChunk("titl", title) && builder.PutTextChunk("vers", "0400") &&
+                  builder.PutU16Chunk("note", 1) && builder.PutU16Chunk("exst", 1) && builder.PutAinf(sampleRate);
     if (!header) return std::nullopt;  // a title of at most 255 bytes always fits
     builder.SetHeaderLength();
 

@@ -4,8 +4,7 @@ namespace kvt {
 
 namespace {
 constexpr std::string_view kNec = "N251i, N505i(iS), N900i, N901iC";
-constexpr std::string_view kFujitsu =
-    "F211i, F503i, F504i, F251i, F505i, F506i, F900i, F901iC, F700i, D901i";
+constexpr std::string_view kFujitsu = "F211i, F503i, F504i, F251i, F505i, F506i, F900i, F901iC, F700i, D901i";
 constexpr std::string_view kSharp =
     "SH252i, SH505iS, SH506iC, SH900i,SH901iC,SH506ic,SH901ic,SO903i,,SO902i,SH704i,SH904i,"
     "SH905i,N905i,N905iμ,SO905i";

@@ -9,10 +9,10 @@
 namespace kvt {
 
 struct MldPreset {
-    std::string_view name;         // short name, used in messages and file names
-    int32_t type = 0;              // layout type, equals the row index
-    int32_t codec = 0;             // sample codec 1..6 (0: none)
-    int32_t f04 = 0;               // 1 if 4000 Hz is allowed
+    std::string_view name;  // short name, used in messages and file names
+    int32_t type = 0;       // layout type, equals the row index
+    int32_t codec = 0;      // sample codec 1..6 (0: none)
+    int32_t f04 = 0;        // 1 if 4000 Hz is allowed
     int32_t f08 = 0;
     int32_t f16 = 0;
     int32_t f32 = 0;
@@ -36,7 +36,9 @@ inline constexpr size_t kMldPresetCount = 19;
 extern const std::array<MldPreset, kMldPresetCount> MldPresetTable;
 
 // Rows 13 to 17 are the stereo presets.
-constexpr bool IsStereoMldType(int32_t type) { return type >= 13 && type <= 17; }
+constexpr bool IsStereoMldType(int32_t type) {
+    return type >= 13 && type <= 17;
+}
 // Stereo rows coded as two streams in two data events (all stereo rows but 14).
 constexpr bool IsTwoStreamMldType(int32_t type) {
     return type == 13 || type == 15 || type == 16 || type == 17;

@@ -125,10 +125,10 @@ std::optional<std::vector<uint8_t>> BuildMmfImage(const MmfLayout& layout, std::
     PutText(out, "MTR");
     PutU8(out, layout.stereo ? 0x06 : 0x05);  // track number
     PutBe32(out, static_cast<uint32_t>(su + sq + d + 55));
-    PutU8(out, 0x02);  // format type
-    PutU8(out, 0x00);  // sequence type
-    PutU8(out, 0x02);  // time base of durations: 4 ms
-    PutU8(out, 0x02);  // time base of gate times: 4 ms
+    PutU8(out, 0x02);                              // format type
+    PutU8(out, 0x00);                              // sequence type
+    PutU8(out, 0x02);                              // time base of durations: 4 ms
+    PutU8(out, 0x02);                              // time base of gate times: 4 ms
     out.insert(out.end(), kTrackHeadSize - 4, 0);  // channel status
 
     PutText(out, "Mtsu");  // setup data

@@ -95,11 +95,10 @@ int ConvertChannels(EngineFile& pcm, int targetChannels) {
 
 int Resample(EngineFile& pcm, uint32_t targetRate) {
     const uint32_t sourceRate = pcm.format.sampleRate;
-    if (!IsConvertible(pcm) || targetRate == 0 || sourceRate == 0 || targetRate == sourceRate)
-        return 1;
+    if (!IsConvertible(pcm) || targetRate == 0 || sourceRate == 0 || targetRate == sourceRate) return 1;
     const uint64_t channels = pcm.format.channels;
-    const uint64_t step = 1000ull * sourceRate / targetRate;    // source frames × 1000 per output frame
-    const uint64_t scale = 1000ull * targetRate / sourceRate;   // output bytes per 1000 source bytes
+    const uint64_t step = 1000ull * sourceRate / targetRate;   // source frames × 1000 per output frame
+    const uint64_t scale = 1000ull * targetRate / sourceRate;  // output bytes per 1000 source bytes
     const std::span<const uint8_t> source = std::span(pcm.data).first(std::min<size_t>(pcm.dataSize, pcm.data.size()));
     const uint64_t newSize = uint64_t{source.size()} * scale / 1000 / 2 / channels * channels * 2;
     try {

@@ -3,8 +3,8 @@
 namespace kvt {
 
 std::vector<uint8_t> EncodeWithCodec(int codec, std::span<int16_t> samples) {
-  const std::span<const int16_t> input(samples);
-  switch (codec) {
+    const std::span<const int16_t> input(samples);
+    switch (codec) {
     case 1: return EncodeYamahaAdpcm(input);
     case 2: return EncodeAdpcm25Step(samples);
     case 3: return EncodeG726_32(input);
@@ -12,7 +12,7 @@ std::vector<uint8_t> EncodeWithCodec(int codec, std::span<int16_t> samples) {
     case 5: return EncodeImaTableAdpcm(input);
     case 6: return EncodeAdpcm19Step(input);
     default: return {};
-  }
+    }
 }
 
 }  // namespace kvt

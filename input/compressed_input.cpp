@@ -14,21 +14,23 @@ constexpr const char* kUnplayableMessage =
 constexpr const char* kDecoderMissingMessage = "エンコーダが見つかりませんでした。";
 constexpr const char* kDecodeParameters = " --decode \"%s\" \"%s\" ";
 
-bool IsRegularFile(const std::string& path) { return CheckRegularFile(path) == FileCheck::Regular; }
+bool IsRegularFile(const std::string& path) {
+    return CheckRegularFile(path) == FileCheck::Regular;
+}
 
 }  // namespace
 
 int DecodeWithGraph(const std::string& inputPath, const std::string& outputPath) {
     switch (DecodeAudioToWav(inputPath, outputPath)) {
-        case DecodeOutcome::Decoded: return 1;
-        case DecodeOutcome::NoAudio: ShowMessage(kUnplayableMessage); return 0;
-        case DecodeOutcome::WriteFailed: return 0;  // the writer has said why
+    case DecodeOutcome::Decoded: return 1;
+    case DecodeOutcome::NoAudio: ShowMessage(kUnplayableMessage); return 0;
+    case DecodeOutcome::WriteFailed: return 0;  // the writer has said why
     }
     return 0;
 }
 
-int DecodeWithExternalProgram(std::string& decoderPath, const std::string& inputPath,
-                              const std::string& outputPath, std::chrono::milliseconds wait) {
+int DecodeWithExternalProgram(std::string& decoderPath, const std::string& inputPath, const std::string& outputPath,
+                              std::chrono::milliseconds wait) {
     if (decoderPath.empty() || !IsRegularFile(decoderPath)) {
         ShowMessage(kDecoderMissingMessage, kApplicationTitle, MessageButtons::Ok, true);
         decoderPath.clear();

@@ -17,8 +17,7 @@ int DecodeWithGraph(const std::string& inputPath, const std::string& outputPath)
 // Runs `decoderPath` with " --decode "in" "out" " and waits at most `wait`. 1 when the
 // program ran and `outputPath` can then be opened. A decoder that cannot be opened shows
 // "エンコーダが見つかりませんでした。" and clears `decoderPath`.
-int DecodeWithExternalProgram(std::string& decoderPath, const std::string& inputPath,
-                              const std::string& outputPath,
+int DecodeWithExternalProgram(std::string& decoderPath, const std::string& inputPath, const std::string& outputPath,
                               std::chrono::milliseconds wait = kExternalDecoderWait);
 
 }  // namespace kvt

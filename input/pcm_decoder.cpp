@@ -1,9 +1,9 @@
 #include "input/pcm_decoder.h"
 
+#include <unistd.h>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
-#include <unistd.h>
 #include <vector>
 
 #include "input/wave_writer.h"
@@ -158,8 +158,8 @@ private:
         if (capacity <= 0) return true;
         buffer_.resize(static_cast<size_t>(capacity) * format.channels);
         uint8_t* out[] = {reinterpret_cast<uint8_t*>(buffer_.data())};
-        int converted = swr_convert(resampler_.get(), out, capacity,
-                                    const_cast<const uint8_t**>(frame->extended_data), frame->nb_samples);
+        int converted = swr_convert(resampler_.get(), out, capacity, const_cast<const uint8_t**>(frame->extended_data),
+                                    frame->nb_samples);
         return Emit(converted);
     }
 

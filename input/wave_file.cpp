@@ -10,16 +10,16 @@
 
 #include "engine/byte_order.h"
 #include "engine/g711.h"
-#include "platform/message.h"
 #include "platform/failure_cause.h"
+#include "platform/message.h"
 #include "platform/paths.h"
 #include "platform/regular_file.h"
 
 namespace kvt {
 namespace {
 
-constexpr size_t kChunkHeaderSize = 8;   // identifier + u32 size
-constexpr size_t kPcmRecordSize = 16;    // formatTag ... bitsPerSample
+constexpr size_t kChunkHeaderSize = 8;  // identifier + u32 size
+constexpr size_t kPcmRecordSize = 16;   // formatTag ... bitsPerSample
 constexpr uint32_t kCanonicalHeaderSize = 44;
 constexpr uint16_t kFormatPcm = 1;
 constexpr uint16_t kFormatExtensible = 0xFFFE;
@@ -31,14 +31,12 @@ constexpr uint16_t kFormatMuLaw = 7;
 // Chunks that may stand before "fmt ", skipped in this order, each at most once.
 constexpr std::array<std::string_view, 4> kLeadingChunks = {"PAD ", "bext", "minf", "elm1"};
 // Chunks skipped without a word between "fmt " and "data" until the first unknown one.
-constexpr std::array<std::string_view, 11> kKnownChunks = {
-    "PAD ", "bext", "minf", "elm1", "vphd", "sav1", "pad ", "elmo", "regn", "ovwf", "umid"};
+constexpr std::array<std::string_view, 11> kKnownChunks = {"PAD ", "bext", "minf", "elm1", "vphd", "sav1",
+                                                           "pad ", "elmo", "regn", "ovwf", "umid"};
 
 constexpr std::array<std::string_view, 5> kMessageTexts = {
-    "ファイルが見つかりませんでした。",
-    "不明なタグが検出されました。",
-    "ファイルが開けませんでした。",
-    "フォーマットが違う音声ファイルを処理しようとしました。",
+    "ファイルが見つかりませんでした。", "不明なタグが検出されました。",
+    "ファイルが開けませんでした。",     "フォーマットが違う音声ファイルを処理しようとしました。",
     "ビット数を変更しました。",
 };
 constexpr std::string_view kUnknownTagText = "不明なタグが検出されました。処理は継続可能です。";
@@ -51,7 +49,9 @@ ChunkId ToChunkId(std::span<const uint8_t> bytes) {
     return id;
 }
 
-std::string_view View(const ChunkId& id) { return {id.data(), id.size()}; }
+std::string_view View(const ChunkId& id) {
+    return {id.data(), id.size()};
+}
 
 struct ChunkHeader {
     ChunkId id;
@@ -268,7 +268,9 @@ void WaveFile::MixToMono() {
     channels = 1;
 }
 
-uint32_t WaveFile::SavedSize() const { return SampleBytes() + kCanonicalHeaderSize; }
+uint32_t WaveFile::SavedSize() const {
+    return SampleBytes() + kCanonicalHeaderSize;
+}
 
 std::vector<uint8_t> WaveFile::SavedBytes() const {
     std::vector<uint8_t> out;
@@ -326,15 +328,10 @@ bool NormalizeTo16Bits(WaveFile& wave) {
         return true;
     }
     switch (wave.bitsPerSample) {
-    case 8:
-        wave.Convert8To16();
-        return true;
-    case 16:
-        return true;
+    case 8: wave.Convert8To16(); return true;
+    case 16: return true;
     case 20:
-    case 24:
-        wave.Convert24To16();
-        return true;
+    case 24: wave.Convert24To16(); return true;
     default: {
         kvt::ShowMessage(std::string(kUnsupportedBitsText) + " [" + std::to_string(wave.bitsPerSample) + "]");
         return false;

@@ -25,11 +25,9 @@ struct ErrnoResult {
 };
 // Why a file could not be created, as the result Open hands back.
 constexpr ErrnoResult kOpenFailures[] = {
-    {ENOENT, kWavePathNotFound},   {ENOTDIR, kWavePathNotFound},
-    {EACCES, kWaveAccessDenied},   {EPERM, kWaveAccessDenied},
-    {EROFS, kWaveAccessDenied},    {EISDIR, kWaveAccessDenied},
-    {EMFILE, kWaveTooManyOpenFiles}, {ENFILE, kWaveTooManyOpenFiles},
-    {ENOMEM, kWaveOutOfMemory},
+    {ENOENT, kWavePathNotFound},     {ENOTDIR, kWavePathNotFound},    {EACCES, kWaveAccessDenied},
+    {EPERM, kWaveAccessDenied},      {EROFS, kWaveAccessDenied},      {EISDIR, kWaveAccessDenied},
+    {EMFILE, kWaveTooManyOpenFiles}, {ENFILE, kWaveTooManyOpenFiles}, {ENOMEM, kWaveOutOfMemory},
 };
 
 int OpenFailureResult(int error) {
@@ -69,8 +67,7 @@ WaveWriter::~WaveWriter() {
     Close();
 }
 
-int WaveWriter::Open(const std::string& fileName, uint32_t sampleRate, uint16_t bitsPerSample,
-                     uint16_t channels) {
+int WaveWriter::Open(const std::string& fileName, uint32_t sampleRate, uint16_t bitsPerSample, uint16_t channels) {
     if (file_) return Fail("ファイルはオープン済みです。", kWaveCannotOpen);
     if (fileName.empty()) return Fail("ファイル名がありません。", kWaveFileNotFound);
     errno = 0;
@@ -96,7 +93,7 @@ int WaveWriter::Open(const std::string& fileName, uint32_t sampleRate, uint16_t 
     PutLe16(format, 1);  // format tag: PCM
     PutLe16(format, channels);
     PutLe32(format, sampleRate);
-    PutLe32(format, bytesPerSample * channels * sampleRate);  // byte rate
+    PutLe32(format, bytesPerSample * channels * sampleRate);            // byte rate
     PutLe16(format, static_cast<uint16_t>(bytesPerSample * channels));  // block align
     PutLe16(format, bitsPerSample);
     PutLe16(format, 0);  // extra size

@@ -10,9 +10,9 @@
 namespace kvt {
 
 // Result codes of WaveWriter, numbered as the multimedia file I/O errors they stand for.
-inline constexpr int kWaveFileNotFound = 257;    // also: no file name given
+inline constexpr int kWaveFileNotFound = 257;  // also: no file name given
 inline constexpr int kWaveOutOfMemory = 258;
-inline constexpr int kWaveCannotOpen = 259;      // also: a file is already open
+inline constexpr int kWaveCannotOpen = 259;  // also: a file is already open
 inline constexpr int kWaveCannotClose = 260;
 inline constexpr int kWaveCannotWrite = 262;
 inline constexpr int kWaveCannotSeek = 263;
@@ -33,8 +33,7 @@ public:
     // 257 without a file name, 262 when the format could not be written, else the error of
     // the failing step. Every failure shows its message first. The writer stays open once
     // the file was created, also when a later step fails.
-    int Open(const std::string& fileName, uint32_t sampleRate, uint16_t bitsPerSample,
-             uint16_t channels);
+    int Open(const std::string& fileName, uint32_t sampleRate, uint16_t bitsPerSample, uint16_t channels);
     // Appends `count` sample bytes. False (after "データの書き込みに失敗しました。") when not
     // all of them were written.
     bool Write(const void* data, size_t count);
@@ -47,7 +46,7 @@ public:
 
 private:
     std::FILE* file_ = nullptr;
-    uint64_t dataBytes_ = 0;  // sample bytes written into the open "data" chunk
+    uint64_t dataBytes_ = 0;       // sample bytes written into the open "data" chunk
     bool headerComplete_ = false;  // Open wrote every header byte
 };
 

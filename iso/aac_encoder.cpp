@@ -39,12 +39,10 @@ bool RateSupported(const AVCodec* codec, int sampleRate) {
 }
 
 bool ConfigurationValid(const AacConfiguration& c, int sampleRate) {
-    return c.version == kAacConfigurationVersion &&
-           (c.mpegVersion == kAacMpeg4 || c.mpegVersion == kAacMpeg2) &&
+    return c.version == kAacConfigurationVersion && (c.mpegVersion == kAacMpeg4 || c.mpegVersion == kAacMpeg2) &&
            c.objectType == kAacObjectLc && (c.allowMidSide == 0 || c.allowMidSide == 1) &&
-           (c.useTns == 0 || c.useTns == 1) && c.bitRate > 0 && c.bitRate <= 1'000'000 &&
-           c.bandWidth >= 0 && c.bandWidth <= sampleRate / 2 &&
-           c.outputFormat == kAacOutputRaw && c.inputFormat == kAacInput16Bit &&
+           (c.useTns == 0 || c.useTns == 1) && c.bitRate > 0 && c.bitRate <= 1'000'000 && c.bandWidth >= 0 &&
+           c.bandWidth <= sampleRate / 2 && c.outputFormat == kAacOutputRaw && c.inputFormat == kAacInput16Bit &&
            // The native encoder picks its window shapes itself; it has no long-only mode.
            c.shortControl == kAacShortNormal;
 }
@@ -60,8 +58,7 @@ std::unique_ptr<AacEncoder> AacEncoder::Open(int sampleRate, int channels) {
     return std::unique_ptr<AacEncoder>(new AacEncoder(sampleRate, channels));
 }
 
-AacEncoder::AacEncoder(int sampleRate, int channels)
-    : sampleRate_(sampleRate), channels_(channels) {}
+AacEncoder::AacEncoder(int sampleRate, int channels) : sampleRate_(sampleRate), channels_(channels) {}
 
 AacEncoder::~AacEncoder() {
     Close();
@@ -108,8 +105,7 @@ bool AacEncoder::Start() {
     frame_->format = AV_SAMPLE_FMT_FLTP;
     frame_->sample_rate = sampleRate_;
     frame_->nb_samples = kFrameLength;
-    if (av_channel_layout_copy(&frame_->ch_layout, &context_->ch_layout) < 0 ||
-        av_frame_get_buffer(frame_, 0) < 0) {
+    if (av_channel_layout_copy(&frame_->ch_layout, &context_->ch_layout) < 0 || av_frame_get_buffer(frame_, 0) < 0) {
         Close();
         return false;
     }

@@ -26,7 +26,11 @@ struct TailStep {
 // Enough silence to carry the clip's end out of the encoder's look-ahead (at least
 // 2400 samples at every accepted rate).
 constexpr std::array<TailStep, 5> kSilentTail = {{
-    {8000, 400}, {16000, 200}, {24000, 100}, {32000, 80}, {44100, 60},
+    {8000, 400},
+    {16000, 200},
+    {24000, 100},
+    {32000, 80},
+    {44100, 60},
 }};
 constexpr int kSilentTailAbove44100 = 30;
 
@@ -38,8 +42,7 @@ struct AacStream {
 };
 
 // Opens and configures the encoder; nothing after a message.
-std::unique_ptr<AacEncoder> StartEncoder(int sampleRate, int channels, int bitRate, int bandwidth,
-                                         int longBlocksOnly) {
+std::unique_ptr<AacEncoder> StartEncoder(int sampleRate, int channels, int bitRate, int bandwidth, int longBlocksOnly) {
     std::unique_ptr<AacEncoder> encoder = AacEncoder::Open(sampleRate, channels);
     if (!encoder) {
         ShowEngineMessage("aacエンコーダを開けませんでした。(%d Hz, %dチャンネル)", sampleRate, channels);
@@ -73,8 +76,7 @@ std::unique_ptr<AacEncoder> StartEncoder(int sampleRate, int channels, int bitRa
 // with silence), no flush. Calls that return no bytes (the look-ahead) are not frames.
 // Stops at the first frame larger than the decoder buffer and returns its size; 0 when
 // every frame fits, nothing when the encoder failed.
-std::optional<size_t> EncodeFrames(AacEncoder& encoder, std::span<const uint8_t> pcm, int channels,
-                                   AacStream& stream) {
+std::optional<size_t> EncodeFrames(AacEncoder& encoder, std::span<const uint8_t> pcm, int channels, AacStream& stream) {
     stream.decoderSpecificInfo = encoder.DecoderSpecificInfo();
     std::vector<int16_t> frame(encoder.InputSamples());
     std::vector<uint8_t> coded(encoder.MaxOutputBytes());
@@ -153,10 +155,9 @@ Encoder3gp::Encoder3gp(const SourceClip& source) : source_(source) {
     path = source.path;
 }
 
-int Encoder3gp::Convert3gp(int kind, int bitRate, int samplingRate, int channels, int streaming,
-                           int bandwidth, int longBlocksOnly, const std::string& title,
-                           const std::string& scratchWavPath, int useExternal,
-                           std::string& externalEncoderPath) {
+int Encoder3gp::Convert3gp(int kind, int bitRate, int samplingRate, int channels, int streaming, int bandwidth,
+                           int longBlocksOnly, const std::string& title, const std::string& scratchWavPath,
+                           int useExternal, std::string& externalEncoderPath) {
     // The clip with a silent tail, in the clip's own format.
     format = source_.format;
     if (format.bitsPerSample != 16 || format.channels == 0 || format.sampleRate == 0) {
@@ -164,8 +165,7 @@ int Encoder3gp::Convert3gp(int kind, int bitRate, int samplingRate, int channels
         return 0;
     }
     const uint64_t tailBytes = uint64_t{format.bitsPerSample / 8u} * format.channels *
-                               static_cast<uint64_t>(SilentTailMilliseconds(samplingRate)) *
-                               format.sampleRate / 1000;
+                               static_cast<uint64_t>(SilentTailMilliseconds(samplingRate)) * format.sampleRate / 1000;
     const uint64_t paddedSize = uint64_t{source_.dataSize} + tailBytes;
     if (paddedSize > UINT32_MAX) {
         ShowEngineMessage("no memory");
@@ -228,8 +228,8 @@ int Encoder3gp::Convert3gp(int kind, int bitRate, int samplingRate, int channels
         return dropSideFiles();
     }
 
-    const CodedStream::Key key{source_.data.data(), source_.dataSize, bitRate, samplingRate, channels, bandwidth,
-                               longBlocksOnly};
+    const CodedStream::Key key{source_.data.data(), source_.dataSize, bitRate, samplingRate, channels,
+                               bandwidth,           longBlocksOnly};
     if (!lastStream_ || lastStream_->key != key) {
         lastStream_.reset();
         std::optional<AacStream> stream =

@@ -37,9 +37,8 @@ public:
     // tries the program at `externalEncoderPath`, which is cleared when it is missing or
     // cannot be started. Returns 1 when the request was accepted and the writer ran (its
     // failures are shown, not returned), 0 when it was refused.
-    int Convert3gp(int kind, int bitRate, int samplingRate, int channels, int streaming,
-                   int bandwidth, int longBlocksOnly, const std::string& title,
-                   const std::string& scratchWavPath, int useExternal,
+    int Convert3gp(int kind, int bitRate, int samplingRate, int channels, int streaming, int bandwidth,
+                   int longBlocksOnly, const std::string& title, const std::string& scratchWavPath, int useExternal,
                    std::string& externalEncoderPath);
 
     // How long the external program may run before its output is looked for.

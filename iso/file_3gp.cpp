@@ -91,24 +91,24 @@ BoxBuffer BuildMdatBlock(uint32_t payloadBytes) {
 BoxBuffer BuildEsds(const AacTrack& track) {
     const auto infoBytes = static_cast<uint8_t>(track.decoderSpecificInfo.size());
     BoxBuffer box = FullBox("esds");
-    box.PutU8(0x03);               // ES descriptor
-    box.PutU8(23 + infoBytes);     // its length (25 for 2 bytes of info)
-    box.PutU16(0);                 // ES ID
-    box.PutU8(0);                  // flags
-    box.PutU8(0x04);               // decoder config descriptor
-    box.PutU8(15 + infoBytes);     // its length (17 for 2 bytes of info)
-    box.PutU8(0x40);               // object type: MPEG-4 audio
-    box.PutU8(0x15);               // stream type 5 (audio) << 2, reserved bit 1
-    box.PutU8(0x00);               // buffer size 6144, 24 bits
+    box.PutU8(0x03);            // ES descriptor
+    box.PutU8(23 + infoBytes);  // its length (25 for 2 bytes of info)
+    box.PutU16(0);              // ES ID
+    box.PutU8(0);               // flags
+    box.PutU8(0x04);            // decoder config descriptor
+    box.PutU8(15 + infoBytes);  // its length (17 for 2 bytes of info)
+    box.PutU8(0x40);            // object type: MPEG-4 audio
+    box.PutU8(0x15);            // stream type 5 (audio) << 2, reserved bit 1
+    box.PutU8(0x00);            // buffer size 6144, 24 bits
     box.PutU16(0x1800);
     box.PutU32(static_cast<uint32_t>(track.bitRate));  // maximum bit rate
     box.PutU32(static_cast<uint32_t>(track.bitRate));  // average bit rate
-    box.PutU8(0x05);               // decoder-specific info
+    box.PutU8(0x05);                                   // decoder-specific info
     box.PutU8(infoBytes);
     box.PutBytes(track.decoderSpecificInfo);
-    box.PutU8(0x06);               // SL config descriptor
-    box.PutU8(0x01);               // length
-    box.PutU8(0x02);               // predefined 2
+    box.PutU8(0x06);  // SL config descriptor
+    box.PutU8(0x01);  // length
+    box.PutU8(0x02);  // predefined 2
     box.EndBox();
     return box;
 }
@@ -117,7 +117,7 @@ BoxBuffer BuildStsd(const AacTrack& track) {
     BoxBuffer entry = BeginBox();
     entry.PutTag("mp4a");
     for (int i = 0; i < 6; ++i) entry.PutU8(0);  // reserved
-    entry.PutU16(1);                               // data reference index
+    entry.PutU16(1);                             // data reference index
     for (int i = 0; i < 8; ++i) entry.PutU8(0);  // reserved
     entry.PutU16(static_cast<uint16_t>(track.channels));
     entry.PutU16(16);  // sample size
@@ -180,8 +180,8 @@ BoxBuffer BuildMvhd(const Times& times) {
     box.PutU32(times.now);  // modification
     box.PutU32(kMovieTimescale);
     box.PutU32(times.movieDur);
-    box.PutU32(0x00010000);  // rate 1.0
-    box.PutU16(0x0100);      // volume 1.0
+    box.PutU32(0x00010000);                     // rate 1.0
+    box.PutU16(0x0100);                         // volume 1.0
     for (int i = 0; i < 10; ++i) box.PutU8(0);  // reserved
     PutMatrix(box);
     for (int i = 0; i < 6; ++i) box.PutU32(0);  // pre-defined
@@ -207,7 +207,7 @@ BoxBuffer BuildTkhd(const Times& times) {
     box.PutU32(1);          // track ID
     box.PutU32(0);          // reserved
     box.PutU32(times.movieDur);
-    box.PutU32(0);       // reserved
+    box.PutU32(0);  // reserved
     box.PutU32(0);
     box.PutU16(0);       // layer
     box.PutU16(0);       // alternate group
@@ -222,7 +222,7 @@ BoxBuffer BuildTkhd(const Times& times) {
 
 BoxBuffer BuildEdts(const Times& times) {
     BoxBuffer elst = FullBox("elst");
-    elst.PutU32(1);  // entry count
+    elst.PutU32(1);               // entry count
     elst.PutU32(times.movieDur);  // segment duration
     elst.PutU32(0);               // media time
     elst.PutU32(0x00010000);      // media rate 1.0
@@ -234,8 +234,8 @@ BoxBuffer BuildEdts(const Times& times) {
 
 BoxBuffer BuildMdhd(const AacTrack& track, const Times& times) {
     BoxBuffer box = FullBox("mdhd");
-    box.PutU32(times.now);  // creation
-    box.PutU32(times.now);  // modification
+    box.PutU32(times.now);                                // creation
+    box.PutU32(times.now);                                // modification
     box.PutU32(static_cast<uint32_t>(track.sampleRate));  // timescale
     box.PutU32(times.mediaDur);
     box.PutU16(0x15C7);  // language "eng"
@@ -302,8 +302,7 @@ struct MovieBoxes {
 
 BoxBuffer BuildMoov(int type, const MovieBoxes& boxes, const BoxBuffer& stco, uint16_t dcmdValue) {
     BoxBuffer stbl = ContainerBox("stbl");
-    for (const BoxBuffer* child : {&boxes.stsd, &boxes.stts, &boxes.stsc, &boxes.stsz, &stco})
-        stbl.AppendChild(*child);
+    for (const BoxBuffer* child : {&boxes.stsd, &boxes.stts, &boxes.stsc, &boxes.stsz, &stco}) stbl.AppendChild(*child);
     BoxBuffer minf = ContainerBox("minf");
     minf.AppendChild(boxes.smhd);
     minf.AppendChild(boxes.dinf);
@@ -333,8 +332,8 @@ uint16_t DcmdValue(uint64_t fileBytes, uint32_t moovBytes) {
 }
 
 uint32_t CurrentTime() {
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
-        std::chrono::system_clock::now().time_since_epoch()).count();
+    const auto seconds =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
     return static_cast<uint32_t>(static_cast<uint64_t>(seconds) + kTimeOffset);
 }
 
@@ -405,15 +404,23 @@ std::optional<std::vector<uint8_t>> File_3gp::BuildImage(const std::string& outp
     if (tables) {
         // The headers describe the program's frames: the media duration is its sample
         // table's, and the track and edit take its movie duration, in its movie timescale.
-        const uint64_t movieDur = spliced->mvhd ? spliced->movieDuration
-                                                : tables->mediaDuration * kMovieTimescale / track.sampleRate;
+        const uint64_t movieDur =
+            spliced->mvhd ? spliced->movieDuration : tables->mediaDuration * kMovieTimescale / track.sampleRate;
         times.mediaDur = static_cast<uint32_t>(std::min<uint64_t>(tables->mediaDuration, UINT32_MAX));
         times.movieDur = static_cast<uint32_t>(std::min<uint64_t>(movieDur, UINT32_MAX));
     }
-    MovieBoxes boxes{BuildMvhd(times), BuildTkhd(times), BuildEdts(times),   BuildMdhd(track, times),
-                     BuildHdlr(),      BuildSmhd(),      BuildDinf(),        BuildStsd(track),
-                     BuildStts(static_cast<uint32_t>(track.frameSizes.size())), BuildStsc(),
-                     BuildStsz(track.frameSizes),        BuildUdta(options, baseName)};
+    MovieBoxes boxes{BuildMvhd(times),
+                     BuildTkhd(times),
+                     BuildEdts(times),
+                     BuildMdhd(track, times),
+                     BuildHdlr(),
+                     BuildSmhd(),
+                     BuildDinf(),
+                     BuildStsd(track),
+                     BuildStts(static_cast<uint32_t>(track.frameSizes.size())),
+                     BuildStsc(),
+                     BuildStsz(track.frameSizes),
+                     BuildUdta(options, baseName)};
     if (tables) {
         // The program's movie header and handler only go with its own tables and frames.
         if (spliced->mvhd) boxes.mvhd = std::move(*spliced->mvhd);
@@ -433,8 +440,8 @@ std::optional<std::vector<uint8_t>> File_3gp::BuildImage(const std::string& outp
     // learn where the payload lands, then again with both filled in.
     const BoxBuffer emptyStco = tables ? RebasedStco(*tables, 0) : BuildStco(track.frameSizes, 0);
     const uint32_t moovBytes = BuildMoov(options.type, boxes, emptyStco, kDcmdPlaceholder).Size();
-    const uint64_t headBytes = options.type == 1 ? uint64_t{ftyp.Size()} + moovBytes + 2 * free.Size()
-                                                 : uint64_t{ftyp.Size()};
+    const uint64_t headBytes =
+        options.type == 1 ? uint64_t{ftyp.Size()} + moovBytes + 2 * free.Size() : uint64_t{ftyp.Size()};
     const uint64_t first = headBytes + kMdatBlockBytes;
     const uint64_t fileBytes = first + payload.size() + (options.type == 2 ? moovBytes : 0);
     if (fileBytes > std::numeric_limits<uint32_t>::max()) {  // offsets and sizes are 32-bit

@@ -58,8 +58,8 @@ struct File3gpOptions {
     std::optional<std::string> author;       // "auth"
     std::optional<std::string> copyright;    // "cprt"
     std::optional<std::string> description;  // "dscp"
-    bool spliced = false;    // take boxes and payload from the side files
-    bool patchDcmd = true;   // set the dcmd value from the file and moov sizes (3GP)
+    bool spliced = false;                    // take boxes and payload from the side files
+    bool patchDcmd = true;                   // set the dcmd value from the file and moov sizes (3GP)
     // Called with the output path after a 3GP file was written (the streaming re-mux).
     std::function<void(const std::string& path)> remux;
     // Creation/modification time in seconds since 1904 as written; the clock when empty.

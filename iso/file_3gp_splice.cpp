@@ -84,8 +84,8 @@ std::optional<SplicedSampleTables> LoadSampleTables(std::string_view scratchWavP
     if (stco->size() < 8 || mdat->size() < kMdatSkipBytes) return std::nullopt;
     if (mdat->size() - kMdatSkipBytes > std::numeric_limits<uint32_t>::max()) return std::nullopt;
 
-    SplicedSampleTables tables{std::move(*stsd), std::move(*stts), std::move(*stsc), std::move(*stsz),
-                               std::move(*stco), 0, {}};
+    SplicedSampleTables tables{
+        std::move(*stsd), std::move(*stts), std::move(*stsc), std::move(*stsz), std::move(*stco), 0, {}};
     tables.chunkCount = GetBe32(std::span(tables.stco).subspan(4));
     if (tables.chunkCount > (tables.stco.size() - 8) / 4) return std::nullopt;
     tables.payload.assign(mdat->begin() + kMdatSkipBytes, mdat->end());

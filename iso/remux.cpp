@@ -1,5 +1,6 @@
 #include "iso/remux.h"
 
+#include <sys/stat.h>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -7,7 +8,6 @@
 #include <iterator>
 #include <memory>
 #include <optional>
-#include <sys/stat.h>
 #include <vector>
 
 extern "C" {
@@ -32,10 +32,9 @@ constexpr char kProgressNote[] = "Converting to 3GP file...";
 constexpr size_t kFtypSize = 28;
 constexpr size_t kBrandPatchOffset = 12;
 constexpr std::array<uint8_t, 16> kBrandPatch = {
-    0, 0, 0, 1,          // minor version
+    0,   0,   0,   1,    // minor version
     'm', 'm', 'p', '4',  // compatible brands
-    '3', 'g', 'p', '5',
-    '3', 'g', 'p', '4',
+    '3', 'g', 'p', '5', '3', 'g', 'p', '4',
 };
 
 struct InputCloser {
@@ -85,8 +84,7 @@ bool CopyStreams(AVFormatContext* input, AVFormatContext* output) {
     }
     for (unsigned i = 0; i < input->nb_streams; ++i) {
         AVStream* stream = avformat_new_stream(output, nullptr);
-        if (stream == nullptr ||
-            avcodec_parameters_copy(stream->codecpar, input->streams[i]->codecpar) < 0) {
+        if (stream == nullptr || avcodec_parameters_copy(stream->codecpar, input->streams[i]->codecpar) < 0) {
             return false;
         }
         stream->codecpar->codec_tag = 0;
@@ -162,9 +160,8 @@ bool PatchBrands(const std::string& path) {
         return false;
     }
     std::array<uint8_t, kFtypSize> head{};
-    bool ok = std::fread(head.data(), 1, head.size(), file) == head.size() &&
-              head[0] == 0 && head[1] == 0 && head[2] == 0 && head[3] == kFtypSize &&
-              std::memcmp(head.data() + 4, "ftypmmp4", 8) == 0;
+    bool ok = std::fread(head.data(), 1, head.size(), file) == head.size() && head[0] == 0 && head[1] == 0 &&
+              head[2] == 0 && head[3] == kFtypSize && std::memcmp(head.data() + 4, "ftypmmp4", 8) == 0;
     ok = ok && std::fseek(file, kBrandPatchOffset, SEEK_SET) == 0 &&
          std::fwrite(kBrandPatch.data(), 1, kBrandPatch.size(), file) == kBrandPatch.size();
     return std::fclose(file) == 0 && ok;
@@ -194,12 +191,9 @@ bool RemuxForStreaming(const std::string& path) {
         }
         ShowNote(kProgressNote);
         switch (CopyPackets(input.get(), output.get())) {
-            case CopyResult::Done:
-                break;
-            case CopyResult::ReadFailed:
-                return fail(kReadFailed);
-            case CopyResult::WriteFailed:
-                return fail(kRemuxFailed);
+        case CopyResult::Done: break;
+        case CopyResult::ReadFailed: return fail(kReadFailed);
+        case CopyResult::WriteFailed: return fail(kRemuxFailed);
         }
         if (avio_closep(&output->pb) < 0) {
             return fail(kRemuxFailed);

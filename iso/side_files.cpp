@@ -10,7 +10,9 @@
 
 namespace kvt {
 
-std::string SideFileFolder(std::string_view scratchWavPath) { return FolderOfPath(std::string(scratchWavPath)); }
+std::string SideFileFolder(std::string_view scratchWavPath) {
+    return FolderOfPath(std::string(scratchWavPath));
+}
 
 std::string SideFilePath(std::string_view scratchWavPath, std::string_view type) {
     std::string name(type);

@@ -13,8 +13,8 @@
 
 namespace kvt {
 
-inline constexpr std::array<std::string_view, 8> kSideFileTypes = {
-    "stsd", "stts", "stsc", "stsz", "stco", "hdlr", "mvhd", "mdat"};
+inline constexpr std::array<std::string_view, 8> kSideFileTypes = {"stsd", "stts", "stsc", "stsz",
+                                                                   "stco", "hdlr", "mvhd", "mdat"};
 
 // Shown for each of the eight boxes missing from the external encoder's output.
 inline constexpr std::string_view kMissingBoxMessage = "File_3gp::ErrorMsg";

@@ -41,7 +41,9 @@ std::optional<Box> Only(const std::vector<Box>& boxes, std::string_view type) {
     return found;
 }
 
-Bytes BodyOf(Bytes parentBody, const Box& box) { return parentBody.subspan(box.offset + 8, box.size - 8); }
+Bytes BodyOf(Bytes parentBody, const Box& box) {
+    return parentBody.subspan(box.offset + 8, box.size - 8);
+}
 
 // Full-box body after version and flags, at least `bytes` long.
 std::optional<Bytes> Fields(Bytes body, size_t bytes) {
@@ -68,7 +70,8 @@ std::optional<std::vector<Sample>> ReadSamples(Bytes stts, Bytes stsz, Bytes sts
     const uint32_t count = GetBe32(sizes->subspan(4));
     if (fixedSize == 0 && count > (sizes->size() - 8) / 4) return std::nullopt;
     std::vector<Sample> samples(count);
-    for (uint32_t i = 0; i < count; ++i) samples[i].size = fixedSize != 0 ? fixedSize : GetBe32(sizes->subspan(8 + 4 * i));
+    for (uint32_t i = 0; i < count; ++i)
+        samples[i].size = fixedSize != 0 ? fixedSize : GetBe32(sizes->subspan(8 + 4 * i));
 
     const uint32_t timeEntries = GetBe32(*times);
     if (timeEntries > (times->size() - 4) / 8) return std::nullopt;
@@ -141,8 +144,8 @@ std::optional<std::pair<std::vector<uint8_t>, std::vector<uint8_t>>> BuildChunkT
         const uint32_t description = samples[chunkStarts[c]].description;
         if (entries == 0 || perChunk != lastPerChunk || description != lastDescription) {
             PutBe32(stsc, static_cast<uint32_t>(c + 1));  // first chunk
-            PutBe32(stsc, perChunk);                       // samples per chunk
-            PutBe32(stsc, description);                    // sample description index
+            PutBe32(stsc, perChunk);                      // samples per chunk
+            PutBe32(stsc, description);                   // sample description index
             ++entries;
             lastPerChunk = perChunk;
             lastDescription = description;
@@ -207,7 +210,8 @@ std::optional<std::vector<uint8_t>> ChunkBySeconds(std::span<const uint8_t> file
     const auto window = static_cast<uint64_t>(std::llround(seconds * timescale));
     if (window == 0) return std::nullopt;
 
-    const auto samples = ReadSamples(BodyOf(stbl, *stts), BodyOf(stbl, *stsz), BodyOf(stbl, *stsc), BodyOf(stbl, *stco));
+    const auto samples =
+        ReadSamples(BodyOf(stbl, *stts), BodyOf(stbl, *stsz), BodyOf(stbl, *stsc), BodyOf(stbl, *stco));
     if (!samples || samples->empty()) return std::nullopt;
     for (const Sample& sample : *samples)
         if (sample.offset + sample.size > file.size()) return std::nullopt;
@@ -232,9 +236,12 @@ std::optional<std::vector<uint8_t>> ChunkBySeconds(std::span<const uint8_t> file
     {
         std::vector<Bytes> parts;
         for (const Box& child : levels.back()) {
-            if (child.type == "stsc") parts.push_back(tables->first);
-            else if (child.type == "stco") parts.push_back(tables->second);
-            else parts.push_back(stbl.subspan(child.offset, child.size));
+            if (child.type == "stsc")
+                parts.push_back(tables->first);
+            else if (child.type == "stco")
+                parts.push_back(tables->second);
+            else
+                parts.push_back(stbl.subspan(child.offset, child.size));
         }
         rebuilt = Container("stbl", parts);
     }

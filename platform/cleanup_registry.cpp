@@ -1,13 +1,13 @@
 #include "platform/cleanup_registry.h"
 
-#include <algorithm>
-#include <csignal>
 #include <fcntl.h>
-#include <filesystem>
-#include <mutex>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <mutex>
 #include <vector>
 
 namespace kvt {
@@ -54,7 +54,6 @@ std::optional<std::string> CreatePendingFolder(const std::string& pattern) {
     registry.paths.emplace_back(buffer.data());
     return registry.paths.back();
 }
-
 
 void DropPendingPath(const std::string& path) {
     Registry& registry = TheRegistry();

@@ -4,10 +4,10 @@
 // (normal end, SIGINT/SIGTERM/SIGHUP in kvt-convert) ends the groups and removes the paths.
 // Safe to use from several threads at once.
 
+#include <sys/types.h>
 #include <functional>
 #include <optional>
 #include <string>
-#include <sys/types.h>
 
 namespace kvt {
 

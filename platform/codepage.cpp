@@ -1,10 +1,10 @@
 #include "platform/codepage.h"
 
+#include <iconv.h>
+#include <langinfo.h>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <iconv.h>
-#include <langinfo.h>
 
 namespace kvt {
 namespace {
@@ -32,8 +32,7 @@ std::string Convert(std::string_view input, const char* to, const char* from, bo
             auto lead = static_cast<unsigned char>(*in);
             size_t length = lead >= 0xF8 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
             bool whole = length <= inLeft;
-            for (size_t i = 1; whole && i < length; ++i)
-                whole = (static_cast<unsigned char>(in[i]) & 0xC0) == 0x80;
+            for (size_t i = 1; whole && i < length; ++i) whole = (static_cast<unsigned char>(in[i]) & 0xC0) == 0x80;
             skip = whole ? length : 1;
         }
         in += skip;
@@ -55,8 +54,11 @@ bool IsUtf8(std::string_view text) {
     size_t i = 0;
     while (i < text.size()) {
         const auto lead = static_cast<unsigned char>(text[i]);
-        size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
-                                         : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+        size_t length = lead < 0x80                    ? 1
+                        : lead >= 0xC2 && lead <= 0xDF ? 2
+                        : lead >= 0xE0 && lead <= 0xEF ? 3
+                        : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                       : 0;
         if (length == 0 || i + length > text.size()) return false;
         for (size_t k = 1; k < length; ++k)
             if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
@@ -87,7 +89,9 @@ std::string Utf8ToCp932(std::string_view utf8) {
     return Convert(utf8, "CP932", "UTF-8", true);
 }
 
-std::string Cp932ToUtf8(std::string_view cp932) { return Convert(cp932, "UTF-8", "CP932", false); }
+std::string Cp932ToUtf8(std::string_view cp932) {
+    return Convert(cp932, "UTF-8", "CP932", false);
+}
 
 bool IsCp932LeadByte(unsigned char byte) {
     return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
@@ -95,13 +99,15 @@ bool IsCp932LeadByte(unsigned char byte) {
 
 bool IsDbcsLeadByte(unsigned char byte) {
     switch (leadByteTable.load()) {
-        case LeadByteTable::Cp932: return IsCp932LeadByte(byte);
-        case LeadByteTable::None: return false;
-        case LeadByteTable::FromLocale: return LocaleIsCp932() && IsCp932LeadByte(byte);
+    case LeadByteTable::Cp932: return IsCp932LeadByte(byte);
+    case LeadByteTable::None: return false;
+    case LeadByteTable::FromLocale: return LocaleIsCp932() && IsCp932LeadByte(byte);
     }
     return false;
 }
 
-void SetLeadByteTable(LeadByteTable table) { leadByteTable = table; }
+void SetLeadByteTable(LeadByteTable table) {
+    leadByteTable = table;
+}
 
 }  // namespace kvt

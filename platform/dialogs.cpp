@@ -28,7 +28,9 @@ Dialogs& CurrentDialogs() {
     return dialogs ? *dialogs : cancelling;
 }
 
-Dialogs* SetDialogs(Dialogs* dialogs) { return installed.exchange(dialogs); }
+Dialogs* SetDialogs(Dialogs* dialogs) {
+    return installed.exchange(dialogs);
+}
 
 void ScriptedDialogs::QueueOpenFile(std::optional<std::string> answer) {
     std::lock_guard lock(mutex_);

@@ -15,6 +15,8 @@ void NoteFailureCause(const std::string& what, int error) {
     lastCause = what + ": " + strerror_r(error, buffer, sizeof buffer);
 }
 
-std::optional<std::string> TakeFailureCause() { return std::exchange(lastCause, std::nullopt); }
+std::optional<std::string> TakeFailureCause() {
+    return std::exchange(lastCause, std::nullopt);
+}
 
 }  // namespace kvt

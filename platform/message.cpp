@@ -37,8 +37,7 @@ NoteSink SetNoteSink(NoteSink sink) {
     return previous;
 }
 
-MessageAnswer ShowMessage(std::string_view text, std::string_view caption, MessageButtons buttons,
-                          bool systemModal) {
+MessageAnswer ShowMessage(std::string_view text, std::string_view caption, MessageButtons buttons, bool systemModal) {
     MessageSink sink;
     {
         std::lock_guard lock(sinkMutex);
@@ -78,7 +77,9 @@ MessageRecorder::MessageRecorder(std::vector<MessageAnswer> answers) : answers_(
     });
 }
 
-MessageRecorder::~MessageRecorder() { SetMessageSink(std::move(previous_)); }
+MessageRecorder::~MessageRecorder() {
+    SetMessageSink(std::move(previous_));
+}
 
 std::vector<MessageRequest> MessageRecorder::Requests() const {
     std::lock_guard lock(mutex_);

@@ -4,14 +4,14 @@
 #include "platform/failure_cause.h"
 #include "platform/pause_point.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <fstream>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace kvt {
@@ -29,8 +29,7 @@ std::optional<std::string> XdgDocumentsDir(const std::string& home) {
     while (std::getline(in, line)) {
         if (line.rfind(key, 0) != 0) continue;
         std::string value = line.substr(key.size());
-        if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
-            value = value.substr(1, value.size() - 2);
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
         if (value.rfind("$HOME", 0) == 0) value = home + value.substr(5);
         if (value.empty() || value == home + "/") return std::nullopt;
         return value;
@@ -137,6 +136,8 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
     return false;
 }
 
-uint64_t FileReplaceCount() { return fileReplaces.load(std::memory_order_relaxed); }
+uint64_t FileReplaceCount() {
+    return fileReplaces.load(std::memory_order_relaxed);
+}
 
 }  // namespace kvt

@@ -1,9 +1,9 @@
 #include "platform/pause_point.h"
 
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <unistd.h>
 
 namespace kvt {
 

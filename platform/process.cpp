@@ -2,17 +2,17 @@
 
 #include "platform/cleanup_registry.h"
 
-#include <algorithm>
-#include <cerrno>
 #include <fcntl.h>
-#include <filesystem>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <thread>
 
 extern char** environ;
 
@@ -124,9 +124,8 @@ LaunchResult RunProgram(const std::string& program, const std::vector<std::strin
     std::optional<pid_t> spawned = SpawnChildGroup([&]() -> pid_t {
         pid_t pid = 0;
         // A name without '/' is looked up in PATH, as a shell would; a path is used as given.
-        return posix_spawnp(&pid, program.c_str(), &setup.actions, &setup.attributes, argv.data(), environ) == 0
-                   ? pid
-                   : 0;
+        return posix_spawnp(&pid, program.c_str(), &setup.actions, &setup.attributes, argv.data(), environ) == 0 ? pid
+                                                                                                                 : 0;
     });
     if (!spawned) return result;
     const pid_t pid = *spawned;

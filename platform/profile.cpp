@@ -2,13 +2,13 @@
 
 #include "platform/paths.h"
 
-#include <cerrno>
-#include <cstdint>
 #include <fcntl.h>
-#include <mutex>
-#include <optional>
 #include <strings.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdint>
+#include <mutex>
+#include <optional>
 #include <vector>
 
 namespace kvt {
@@ -73,8 +73,8 @@ struct ProfileText {
             size_t endStart = line.size();
             if (!line.empty() && line.back() == '\r') --endStart;
             lines.emplace_back(line.substr(0, endStart));
-            ends.emplace_back(bytes.substr(endStart, newline == std::string_view::npos ? line.size() - endStart
-                                                                                          : newline + 1 - endStart));
+            ends.emplace_back(bytes.substr(
+                endStart, newline == std::string_view::npos ? line.size() - endStart : newline + 1 - endStart));
             if (newline == std::string_view::npos) break;
             bytes.remove_prefix(newline + 1);
         }
@@ -123,8 +123,8 @@ std::optional<Entry> EntryOf(std::string_view line) {
 
 // Where a key of a section stands, or where a new one would go.
 struct Location {
-    std::optional<size_t> entryLine;    // the first line holding the key
-    std::optional<size_t> sectionEnd;   // after the last non-blank line of the last such section
+    std::optional<size_t> entryLine;   // the first line holding the key
+    std::optional<size_t> sectionEnd;  // after the last non-blank line of the last such section
 };
 
 Location Find(const ProfileText& text, std::string_view section, std::string_view key) {
@@ -159,7 +159,9 @@ std::string Stored(const std::string& value) {
     return "\"" + value + "\"";
 }
 
-bool HasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
+bool HasLineBreak(std::string_view text) {
+    return text.find_first_of("\r\n") != std::string_view::npos;
+}
 
 enum class Change { Unchanged, Changed, Refused };
 
@@ -170,9 +172,9 @@ Change Apply(ProfileText& text, const std::string& section, const std::string& k
     std::string_view keyName = Trim(key);
     // A line break in any of them would end the line early and plant text of its own in
     // the file (a folder name on Linux may hold one); such a write is refused.
-    if (sectionName.empty() || keyName.empty() || HasLineBreak(section) || HasLineBreak(key) ||
-        HasLineBreak(value) || sectionName.find(']') != std::string_view::npos ||
-        keyName.find('=') != std::string_view::npos || keyName.front() == ';' || keyName.front() == '[')
+    if (sectionName.empty() || keyName.empty() || HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value) ||
+        sectionName.find(']') != std::string_view::npos || keyName.find('=') != std::string_view::npos ||
+        keyName.front() == ';' || keyName.front() == '[')
         return Change::Refused;
 
     Location location = Find(text, sectionName, keyName);
@@ -193,8 +195,8 @@ Change Apply(ProfileText& text, const std::string& section, const std::string& k
 
 }  // namespace
 
-std::string ReadProfileString(const std::string& section, const std::string& key,
-                              const std::string& defaultValue, const std::string& iniPath) {
+std::string ReadProfileString(const std::string& section, const std::string& key, const std::string& defaultValue,
+                              const std::string& iniPath) {
     std::optional<std::string> bytes;
     {
         std::lock_guard lock(profileMutex);
@@ -210,8 +212,7 @@ std::string ReadProfileString(const std::string& section, const std::string& key
     return last == std::string::npos ? std::string() : defaultValue.substr(0, last + 1);
 }
 
-int ReadProfileInt(const std::string& section, const std::string& key, int defaultValue,
-                   const std::string& iniPath) {
+int ReadProfileInt(const std::string& section, const std::string& key, int defaultValue, const std::string& iniPath) {
     std::string value = ReadProfileString(section, key, "", iniPath);
     if (value.empty()) return defaultValue;
     // Leading decimal digits with an optional sign; anything else after them is ignored and
@@ -241,9 +242,9 @@ bool WriteProfileStrings(const std::string& section, const std::vector<ProfileEn
     bool changed = false;
     for (const auto& [key, value] : entries) {
         switch (Apply(text, section, key, value)) {
-            case Change::Refused: allValid = false; break;
-            case Change::Changed: changed = true; break;
-            case Change::Unchanged: break;
+        case Change::Refused: allValid = false; break;
+        case Change::Changed: changed = true; break;
+        case Change::Unchanged: break;
         }
     }
     if (changed && !WriteFileAtomically(iniPath, text.Bytes())) return false;

@@ -13,10 +13,9 @@ namespace kvt {
 
 // The value's leading decimal digits with an optional sign (Windows GetPrivateProfileInt:
 // "12abc" reads 12, "abc" reads 0); the default when the key is missing or empty.
-int ReadProfileInt(const std::string& section, const std::string& key, int defaultValue,
-                   const std::string& iniPath);
-std::string ReadProfileString(const std::string& section, const std::string& key,
-                              const std::string& defaultValue, const std::string& iniPath);
+int ReadProfileInt(const std::string& section, const std::string& key, int defaultValue, const std::string& iniPath);
+std::string ReadProfileString(const std::string& section, const std::string& key, const std::string& defaultValue,
+                              const std::string& iniPath);
 // Replaces the key's value in place or adds the key at the end of its section (the
 // section at the end of the file). Any value reads back unchanged; one with a line break
 // is refused, as are such names. false when the file cannot be read or written (the old

@@ -1,9 +1,9 @@
 #include "platform/regular_file.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
 
 namespace kvt {
 
@@ -40,6 +40,8 @@ bool RegularFile::ReadAll(std::vector<uint8_t>& bytes) const {
     return true;
 }
 
-FileCheck CheckRegularFile(const std::string& path) { return RegularFile(path).Check(); }
+FileCheck CheckRegularFile(const std::string& path) {
+    return RegularFile(path).Check();
+}
 
 }  // namespace kvt

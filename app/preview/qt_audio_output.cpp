@@ -11,7 +11,9 @@ namespace {
 constexpr int kBufferMilliseconds = 500;
 }  // namespace
 
-QtAudioOutput::~QtAudioOutput() { Close(); }
+QtAudioOutput::~QtAudioOutput() {
+    Close();
+}
 
 bool QtAudioOutput::Open(int sampleRate, int channels) {
     Close();

@@ -8,7 +8,9 @@ namespace kvt {
 
 SinkPreviewPlayer::SinkPreviewPlayer(std::unique_ptr<AudioOutput> output) : output_(std::move(output)) {}
 
-SinkPreviewPlayer::~SinkPreviewPlayer() { CloseOutput(); }
+SinkPreviewPlayer::~SinkPreviewPlayer() {
+    CloseOutput();
+}
 
 void SinkPreviewPlayer::CloseOutput() {
     // A device still holding queued audio does not close cleanly: return it first.

@@ -29,8 +29,10 @@ QStringList QtNameFilters(const std::string& filter) {
         const QString& description = fields[i];
         const QString pattern = QString(fields[i + 1]).replace(';', ' ');
         if (description.isEmpty() && pattern.isEmpty()) continue;
-        if (description.endsWith('(' + pattern + ')')) filters << description;
-        else filters << description + " (" + pattern + ')';
+        if (description.endsWith('(' + pattern + ')'))
+            filters << description;
+        else
+            filters << description + " (" + pattern + ')';
     }
     return filters;
 }

@@ -6,11 +6,10 @@
 namespace kvt {
 
 MessageAnswer ShowQtMessageBox(const MessageRequest& request) {
-    QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(request.caption),
-                    QString::fromStdString(request.text),
-                    request.buttons == MessageButtons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel
-                                                                : QMessageBox::Ok,
-                    QApplication::activeWindow());
+    QMessageBox box(
+        QMessageBox::NoIcon, QString::fromStdString(request.caption), QString::fromStdString(request.text),
+        request.buttons == MessageButtons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok,
+        QApplication::activeWindow());
     box.setWindowModality(Qt::ApplicationModal);
     if (request.systemModal) box.setWindowFlag(Qt::WindowStaysOnTopHint);
     return box.exec() == QMessageBox::Ok ? MessageAnswer::Ok : MessageAnswer::Cancel;

@@ -25,8 +25,10 @@ void SkinnedWindow::Fit() {
 
 void SkinnedWindow::DrawElement(const SkinRect& rect, int state) {
     const QImage* source = nullptr;
-    if (state == static_cast<int>(ElementState::Pressed)) source = &pressedLook_;
-    else if (state == static_cast<int>(ElementState::Normal)) source = &normalLook_;
+    if (state == static_cast<int>(ElementState::Pressed))
+        source = &pressedLook_;
+    else if (state == static_cast<int>(ElementState::Normal))
+        source = &normalLook_;
     if (source == nullptr) return;
     QPainter painter(&backBuffer_);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
@@ -34,14 +36,18 @@ void SkinnedWindow::DrawElement(const SkinRect& rect, int state) {
     painter.drawImage(area.topLeft(), *source, area);
 }
 
-QPoint SkinnedWindow::CursorClientPos() const { return mapFromGlobal(cursorSource_()); }
+QPoint SkinnedWindow::CursorClientPos() const {
+    return mapFromGlobal(cursorSource_());
+}
 
 bool SkinnedWindow::HitTest(const SkinRect& rect) const {
     const QPoint point = CursorClientPos();
     return rect.Contains(point.x(), point.y());
 }
 
-void SkinnedWindow::Present() { update(); }
+void SkinnedWindow::Present() {
+    update();
+}
 
 const QImage& SkinnedWindow::RenderBackBuffer() {
     {
@@ -61,7 +67,9 @@ bool SkinnedWindow::CaptionTest(QPoint point, std::span<const SkinRect> rects, i
     return true;
 }
 
-void SkinnedWindow::SetCursorSource(CursorSource source) { cursorSource_ = std::move(source); }
+void SkinnedWindow::SetCursorSource(CursorSource source) {
+    cursorSource_ = std::move(source);
+}
 
 void SkinnedWindow::paintEvent(QPaintEvent*) {
     RenderBackBuffer();

@@ -22,15 +22,14 @@ int main(int argc, char** argv) {
         return 1;
     }
     using kvt::art::SettingsLook;
-    const bool written = kvt::art::SaveBitmap(kvt::art::DrawMainWindow(false), res.filePath("skin/main_normal.bmp")) &&
-                         kvt::art::SaveBitmap(kvt::art::DrawMainWindow(true), res.filePath("skin/main_pressed.bmp")) &&
-                         kvt::art::SaveBitmap(kvt::art::DrawSettingsDialog(SettingsLook::Background),
-                                              res.filePath("skin/settings_background.bmp")) &&
-                         kvt::art::SaveBitmap(kvt::art::DrawSettingsDialog(SettingsLook::On),
-                                              res.filePath("skin/settings_on.bmp")) &&
-                         kvt::art::SaveBitmap(kvt::art::DrawSettingsDialog(SettingsLook::Off),
-                                              res.filePath("skin/settings_off.bmp")) &&
-                         kvt::art::DrawProgramIcon(256).save(res.filePath("icon/kvt.png"), "PNG");
+    const bool written =
+        kvt::art::SaveBitmap(kvt::art::DrawMainWindow(false), res.filePath("skin/main_normal.bmp")) &&
+        kvt::art::SaveBitmap(kvt::art::DrawMainWindow(true), res.filePath("skin/main_pressed.bmp")) &&
+        kvt::art::SaveBitmap(kvt::art::DrawSettingsDialog(SettingsLook::Background),
+                             res.filePath("skin/settings_background.bmp")) &&
+        kvt::art::SaveBitmap(kvt::art::DrawSettingsDialog(SettingsLook::On), res.filePath("skin/settings_on.bmp")) &&
+        kvt::art::SaveBitmap(kvt::art::DrawSettingsDialog(SettingsLook::Off), res.filePath("skin/settings_off.bmp")) &&
+        kvt::art::DrawProgramIcon(256).save(res.filePath("icon/kvt.png"), "PNG");
     if (!written) std::fprintf(stderr, "kvt-draw-skins: writing under %s failed\n", argv[1]);
     return written ? EXIT_SUCCESS : EXIT_FAILURE;
 }

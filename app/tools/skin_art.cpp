@@ -8,7 +8,9 @@
 
 namespace kvt::art {
 
-QRect ToQRect(const SkinRect& rect) { return QRect(rect.left, rect.top, rect.Width(), rect.Height()); }
+QRect ToQRect(const SkinRect& rect) {
+    return QRect(rect.left, rect.top, rect.Width(), rect.Height());
+}
 
 QFont UiFont(int pixelSize, bool bold) {
     // DejaVu Sans first for Latin; the proportional IPA Gothic supplies the Japanese glyphs.
@@ -41,8 +43,8 @@ void DrawButtonFace(QPainter& painter, const QRect& rect, bool pressed, int radi
     painter.restore();
 }
 
-void DrawLabel(QPainter& painter, const QRect& rect, const QString& text, const QFont& font,
-               const QColor& colour, bool pressed) {
+void DrawLabel(QPainter& painter, const QRect& rect, const QString& text, const QFont& font, const QColor& colour,
+               bool pressed) {
     painter.save();
     painter.setRenderHint(QPainter::TextAntialiasing, true);
     painter.setFont(font);
@@ -58,8 +60,10 @@ void DrawTriangle(QPainter& painter, const QRect& box, bool pointsRight, const Q
     painter.setBrush(colour);
     const QRectF b(box);
     QPolygonF triangle;
-    if (pointsRight) triangle << b.topLeft() << QPointF(b.right(), b.center().y()) << b.bottomLeft();
-    else triangle << b.topRight() << QPointF(b.left(), b.center().y()) << b.bottomRight();
+    if (pointsRight)
+        triangle << b.topLeft() << QPointF(b.right(), b.center().y()) << b.bottomLeft();
+    else
+        triangle << b.topRight() << QPointF(b.left(), b.center().y()) << b.bottomRight();
     painter.drawPolygon(triangle);
     painter.restore();
 }

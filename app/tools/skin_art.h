@@ -37,8 +37,8 @@ QFont UiFont(int pixelSize, bool bold);
 // A raised button face (normal) or a darker, inset one (pressed) filling `rect`.
 void DrawButtonFace(QPainter& painter, const QRect& rect, bool pressed, int radius = 4);
 // Centred text; a pressed element shows it one pixel down and right.
-void DrawLabel(QPainter& painter, const QRect& rect, const QString& text, const QFont& font,
-               const QColor& colour, bool pressed);
+void DrawLabel(QPainter& painter, const QRect& rect, const QString& text, const QFont& font, const QColor& colour,
+               bool pressed);
 void DrawTriangle(QPainter& painter, const QRect& box, bool pointsRight, const QColor& colour);
 // The symbol of closing: two crossed strokes.
 void DrawCross(QPainter& painter, const QRect& box, const QColor& colour, qreal width);

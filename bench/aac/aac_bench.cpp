@@ -92,8 +92,7 @@ void BM_Convert3gp(benchmark::State& state) {
             break;
         }
     }
-    state.counters["output_bytes"] =
-        static_cast<double>(std::filesystem::file_size(work.folder + "/clip.3gp"));
+    state.counters["output_bytes"] = static_cast<double>(std::filesystem::file_size(work.folder + "/clip.3gp"));
 }
 BENCHMARK(BM_Convert3gp)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
@@ -136,8 +135,7 @@ void BM_Convert3gpFrameBudget(benchmark::State& state) {
             break;
         }
     }
-    state.counters["output_bytes"] =
-        static_cast<double>(std::filesystem::file_size(work.folder + "/budget.3gp"));
+    state.counters["output_bytes"] = static_cast<double>(std::filesystem::file_size(work.folder + "/budget.3gp"));
 }
 BENCHMARK(BM_Convert3gpFrameBudget)
     ->ArgsProduct({{8000, 16000}, {1, 2}, {0, 1}})
@@ -146,7 +144,7 @@ BENCHMARK(BM_Convert3gpFrameBudget)
     ->UseRealTime();
 
 double ChildCpuSeconds() {
-    rusage usage {};
+    rusage usage{};
     getrusage(RUSAGE_CHILDREN, &usage);
     return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
@@ -165,8 +163,7 @@ void BM_FfmpegProgram(benchmark::State& state) {
     }
     state.counters["program_cpu_ms"] =
         benchmark::Counter((ChildCpuSeconds() - cpuBefore) * 1000, benchmark::Counter::kAvgIterations);
-    state.counters["output_bytes"] =
-        static_cast<double>(std::filesystem::file_size(work.folder + "/ffmpeg.3gp"));
+    state.counters["output_bytes"] = static_cast<double>(std::filesystem::file_size(work.folder + "/ffmpeg.3gp"));
 }
 BENCHMARK(BM_FfmpegProgram)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 

@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <string>
 
-#include <QApplication>
 #include <benchmark/benchmark.h>
+#include <QApplication>
 
 #include "app/main_window.h"
 #include "app/waveform_painter.h"

@@ -49,8 +49,12 @@ void ConvertRow(benchmark::State& state, bool highest) {
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * kRate * kSeconds);
 }
 
-void BM_ConvertMldHighestRate(benchmark::State& state) { ConvertRow(state, true); }
-void BM_ConvertMld8000(benchmark::State& state) { ConvertRow(state, false); }
+void BM_ConvertMldHighestRate(benchmark::State& state) {
+    ConvertRow(state, true);
+}
+void BM_ConvertMld8000(benchmark::State& state) {
+    ConvertRow(state, false);
+}
 
 BENCHMARK(BM_ConvertMldHighestRate)->DenseRange(1, 18)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ConvertMld8000)->DenseRange(1, 18)->Unit(benchmark::kMillisecond);
@@ -58,4 +62,6 @@ BENCHMARK(BM_ConvertMld8000)->DenseRange(1, 18)->Unit(benchmark::kMillisecond);
 }  // namespace
 }  // namespace kvt
 
-int main(int argc, char** argv) { return kvt::bench::RunBenchmarksAndRemove(argc, argv, kvt::Folder()); }
+int main(int argc, char** argv) {
+    return kvt::bench::RunBenchmarksAndRemove(argc, argv, kvt::Folder());
+}

@@ -55,4 +55,6 @@ BENCHMARK(BM_ConvertMmf)
 }  // namespace
 }  // namespace kvt
 
-int main(int argc, char** argv) { return kvt::bench::RunBenchmarksAndRemove(argc, argv, kvt::Folder()); }
+int main(int argc, char** argv) {
+    return kvt::bench::RunBenchmarksAndRemove(argc, argv, kvt::Folder());
+}

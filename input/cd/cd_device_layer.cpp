@@ -40,7 +40,9 @@ DriveOpenRequest DriveOpenRequest::For(ScsiAddress address, uint8_t method, uint
 
 CdDeviceLayer::CdDeviceLayer(std::shared_ptr<CdBackEnd> backEnd) : backEnd_(std::move(backEnd)) {}
 
-CdDeviceLayer::~CdDeviceLayer() { ShutdownCdAccess(); }
+CdDeviceLayer::~CdDeviceLayer() {
+    ShutdownCdAccess();
+}
 
 int CdDeviceLayer::InitCdAccess() {
     std::lock_guard lock(startMutex_);
@@ -63,8 +65,7 @@ void CdDeviceLayer::ShutdownCdAccess() {
     started_ = false;
 }
 
-void CdDeviceLayer::SetWaitLimits(std::chrono::milliseconds slotMutex,
-                                  std::chrono::milliseconds command) {
+void CdDeviceLayer::SetWaitLimits(std::chrono::milliseconds slotMutex, std::chrono::milliseconds command) {
     slotMutexLimitMs_ = slotMutex.count();
     commandLimitMs_ = command.count();
 }
@@ -82,8 +83,8 @@ uint8_t CdDeviceLayer::Send(ScsiRequest& request) {
     return backEnd_->Command(request);
 }
 
-uint8_t CdDeviceLayer::Issue(const Slot& slot, uint8_t flags, std::span<const uint8_t> cdb,
-                             uint8_t* data, uint32_t length) {
+uint8_t CdDeviceLayer::Issue(const Slot& slot, uint8_t flags, std::span<const uint8_t> cdb, uint8_t* data,
+                             uint32_t length) {
     CommandEvent event;
     ScsiRequest request;
     request.command = kSrbExecuteScsi;
@@ -95,8 +96,7 @@ uint8_t CdDeviceLayer::Issue(const Slot& slot, uint8_t flags, std::span<const ui
     request.cdbLength = static_cast<uint8_t>(cdb.size());
     request.event = &event;
     std::memcpy(request.cdb, cdb.data(), std::min(cdb.size(), sizeof request.cdb));
-    if (Send(request) == kSrbPending)
-        event.WaitFor(std::chrono::milliseconds(commandLimitMs_.load()));
+    if (Send(request) == kSrbPending) event.WaitFor(std::chrono::milliseconds(commandLimitMs_.load()));
     return request.status;
 }
 
@@ -156,11 +156,11 @@ bool CdDeviceLayer::SetCdOption(int handle, int code, int value) {
     Lock lock(slotMutexes_[handle - 1], std::chrono::milliseconds(slotMutexLimitMs_.load()));
     if (!lock.owns_lock()) return false;
     switch (code) {
-        case kOptionMsf: slot->msf = value != 0; return true;
-        case kOptionBackUpFrames: slot->backUpFrames = value; return true;
-        case kOptionCompareFrames: slot->compareFrames = value; return true;
-        case kOptionSpare: slot->spare = value; return true;
-        default: return false;
+    case kOptionMsf: slot->msf = value != 0; return true;
+    case kOptionBackUpFrames: slot->backUpFrames = value; return true;
+    case kOptionCompareFrames: slot->compareFrames = value; return true;
+    case kOptionSpare: slot->spare = value; return true;
+    default: return false;
     }
 }
 
@@ -169,8 +169,7 @@ int CdDeviceLayer::ReadToc(int handle, uint8_t* toc) {
     if (!slot) return kCdFailed;
     Lock lock(slotMutexes_[handle - 1], std::chrono::milliseconds(slotMutexLimitMs_.load()));
     if (!lock.owns_lock()) return kCdFailed;
-    const uint8_t cdb[] = {0x43, static_cast<uint8_t>(slot->msf ? 0x02 : 0x00), 0, 0, 0, 0, 0,
-                           0x03, 0x24, 0};
+    const uint8_t cdb[] = {0x43, static_cast<uint8_t>(slot->msf ? 0x02 : 0x00), 0, 0, 0, 0, 0, 0x03, 0x24, 0};
     return Issue(*slot, kFlagsDataIn, cdb, toc, kTocBytes) == kSrbComplete ? kCdOk : kCdFailed;
 }
 
@@ -192,8 +191,7 @@ int CdDeviceLayer::ReadFramesChecked(int handle, TrackBuffer& t, TrackBuffer& o)
     const uint32_t b = static_cast<uint32_t>(std::max(slot->backUpFrames, 0));
     const uint32_t compareBytes = c * kFrameBytes;
     const bool overlapFits = o.capacity / kFrameBytes >= c;
-    const bool checkPossible =
-        overlapFits && o.validBytes != 0 && !AllZero(o.Valid(), o.validBytes);
+    const bool checkPossible = overlapFits && o.validBytes != 0 && !AllZero(o.Valid(), o.validBytes);
     if (checkPossible && o.firstLba != 0 && o.frameCount != 0 && o.validBytes != 0) {
         if (o.firstLba + c == t.firstLba) {
             t.firstLba -= std::min(b, t.firstLba);

@@ -36,8 +36,7 @@ inline constexpr int kOptionSpare = 0x27;
 struct DriveOpenRequest {
     uint8_t bytes[12] = {12, 1};
 
-    static DriveOpenRequest For(ScsiAddress address, uint8_t method, uint8_t compareFrames,
-                                uint8_t backUpFrames);
+    static DriveOpenRequest For(ScsiAddress address, uint8_t method, uint8_t compareFrames, uint8_t backUpFrames);
 };
 
 class CdDeviceLayer {
@@ -84,8 +83,7 @@ private:
     };
 
     Slot* UsedSlot(int handle);
-    uint8_t Issue(const Slot& slot, uint8_t flags, std::span<const uint8_t> cdb, uint8_t* data,
-                  uint32_t length);
+    uint8_t Issue(const Slot& slot, uint8_t flags, std::span<const uint8_t> cdb, uint8_t* data, uint32_t length);
     uint8_t Send(ScsiRequest& request);
 
     // read_methods.cpp
@@ -98,8 +96,7 @@ private:
     int IssueRead(Slot& slot, TrackBuffer& buffer, std::span<const uint8_t> cdb, uint32_t length);
     bool SetupSectorSize(Slot& slot);
     void RestoreSectorSize(Slot& slot);
-    bool ModeSelect(const Slot& slot, std::span<const uint8_t> cdb, std::span<const uint8_t> list,
-                    uint8_t flags);
+    bool ModeSelect(const Slot& slot, std::span<const uint8_t> cdb, std::span<const uint8_t> list, uint8_t flags);
     static Routine RoutineOf(int method);
 
     std::shared_ptr<CdBackEnd> backEnd_;

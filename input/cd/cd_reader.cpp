@@ -75,6 +75,8 @@ std::span<const uint8_t> CdReader::ReadNext() {
     return {read.Valid(), bytes};
 }
 
-void CdReader::Seek(int position) { position_ = position; }
+void CdReader::Seek(int position) {
+    position_ = position;
+}
 
 }  // namespace kvt::cd

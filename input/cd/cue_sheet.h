@@ -14,8 +14,8 @@ namespace kvt::cd {
 
 struct CueTrack {
     int number = 0;
-    size_t file = 0;           // index into CueSheet::files
-    uint64_t startFrame = 0;   // INDEX 01, frames from the start of its file
+    size_t file = 0;          // index into CueSheet::files
+    uint64_t startFrame = 0;  // INDEX 01, frames from the start of its file
 };
 
 struct CueSheet {

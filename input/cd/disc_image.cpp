@@ -30,8 +30,7 @@ uint32_t MsfAddress(uint32_t lba) {
 
 }  // namespace
 
-std::shared_ptr<DiscImage> DiscImage::FromMemory(std::vector<uint8_t> audio,
-                                                 std::vector<uint32_t> trackStarts) {
+std::shared_ptr<DiscImage> DiscImage::FromMemory(std::vector<uint8_t> audio, std::vector<uint32_t> trackStarts) {
     auto disc = std::shared_ptr<DiscImage>(new DiscImage);
     disc->frames_ = static_cast<uint32_t>(audio.size() / kFrameBytes);
     audio.resize(size_t{disc->frames_} * kFrameBytes);
@@ -41,8 +40,7 @@ std::shared_ptr<DiscImage> DiscImage::FromMemory(std::vector<uint8_t> audio,
     return disc;
 }
 
-std::shared_ptr<DiscImage> DiscImage::FromFiles(const std::vector<FilePiece>& pieces,
-                                                std::vector<uint32_t> trackStarts,
+std::shared_ptr<DiscImage> DiscImage::FromFiles(const std::vector<FilePiece>& pieces, std::vector<uint32_t> trackStarts,
                                                 std::string& error) {
     auto disc = std::shared_ptr<DiscImage>(new DiscImage);
     int64_t offset = 0;
@@ -81,8 +79,7 @@ bool DiscImage::ReadBytes(int64_t offset, uint32_t count, uint8_t* out) const {
         }
         int64_t done = 0;
         while (done < to - from) {
-            ssize_t got = pread(piece.fd, destination + done, static_cast<size_t>(to - from - done),
-                                inPiece + done);
+            ssize_t got = pread(piece.fd, destination + done, static_cast<size_t>(to - from - done), inPiece + done);
             if (got < 0 && errno == EINTR) continue;
             if (got <= 0) return false;
             done += got;
@@ -97,8 +94,8 @@ std::vector<uint8_t> DiscImage::Toc(bool msf) const {
     const size_t dataLength = toc.size() - 2;
     toc[0] = static_cast<uint8_t>(dataLength >> 8);
     toc[1] = static_cast<uint8_t>(dataLength);
-    toc[2] = tracks ? 1 : 0;                          // first track
-    toc[3] = static_cast<uint8_t>(tracks);            // last track
+    toc[2] = tracks ? 1 : 0;                // first track
+    toc[3] = static_cast<uint8_t>(tracks);  // last track
     for (size_t k = 0; k <= tracks; ++k) {
         uint8_t* descriptor = toc.data() + 4 + 8 * k;
         const uint32_t start = k < tracks ? trackStarts_[k] : frames_;

@@ -15,8 +15,7 @@ class DiscImage {
 public:
     // `audio` holds whole frames; tracks start at the given frames, in rising order, the
     // first at frame 0 or later.
-    static std::shared_ptr<DiscImage> FromMemory(std::vector<uint8_t> audio,
-                                                 std::vector<uint32_t> trackStarts);
+    static std::shared_ptr<DiscImage> FromMemory(std::vector<uint8_t> audio, std::vector<uint32_t> trackStarts);
 
     // One piece of the disc kept in a file (a BIN file of a cue sheet).
     struct FilePiece {
@@ -24,8 +23,7 @@ public:
         uint64_t frames = 0;
     };
     // The pieces follow one another on the disc; nothing when a file cannot be opened.
-    static std::shared_ptr<DiscImage> FromFiles(const std::vector<FilePiece>& pieces,
-                                                std::vector<uint32_t> trackStarts,
+    static std::shared_ptr<DiscImage> FromFiles(const std::vector<FilePiece>& pieces, std::vector<uint32_t> trackStarts,
                                                 std::string& error);
 
     ~DiscImage();

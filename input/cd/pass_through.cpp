@@ -23,10 +23,11 @@ DataDirection DirectionOf(const ScsiRequest& request) {
 
 }  // namespace
 
-PassThroughBackEnd::PassThroughBackEnd(std::function<DriveLetters()> drives)
-    : drives_(std::move(drives)) {}
+PassThroughBackEnd::PassThroughBackEnd(std::function<DriveLetters()> drives) : drives_(std::move(drives)) {}
 
-PassThroughBackEnd::~PassThroughBackEnd() { ReleaseDrives(); }
+PassThroughBackEnd::~PassThroughBackEnd() {
+    ReleaseDrives();
+}
 
 OpenResult PassThroughBackEnd::OpenDevice(Entry& entry) {
     if (!entry.device) return {nullptr, kDeviceInvalidHandle, {}};
@@ -49,8 +50,7 @@ bool PassThroughBackEnd::ProbeLetter(int letterIndex) {
         return false;
     }
     uint8_t answer[kProbeInquiryBytes] = {};
-    DeviceCommand inquiry{kProbeInquiry, DataDirection::In, answer, kProbeInquiryBytes,
-                          kProbeTimeoutSeconds};
+    DeviceCommand inquiry{kProbeInquiry, DataDirection::In, answer, kProbeInquiryBytes, kProbeTimeoutSeconds};
     if (opened.handle->Execute(inquiry) != kDeviceOk) {
         entry.present = false;
         entry.problem = entry.device->Name() + ": INQUIRY に応答がありません";
@@ -111,17 +111,15 @@ void PassThroughBackEnd::EnsureDeviceOpen(ScsiAddress address) {
 uint8_t PassThroughBackEnd::Command(ScsiRequest& request) {
     std::lock_guard lock(mutex_);
     switch (request.command) {
-        case kSrbGetDeviceType:
-            if (FindPresent(request.address)) {
-                request.deviceType = kDeviceTypeCdRom;
-                return request.status = kSrbComplete;
-            }
-            request.deviceType = kDeviceTypeUnknown;
-            return request.status = kSrbNoDevice;
-        case kSrbExecuteScsi:
-            return Execute(request, false);
-        default:
-            return request.status = kSrbError;
+    case kSrbGetDeviceType:
+        if (FindPresent(request.address)) {
+            request.deviceType = kDeviceTypeCdRom;
+            return request.status = kSrbComplete;
+        }
+        request.deviceType = kDeviceTypeUnknown;
+        return request.status = kSrbNoDevice;
+    case kSrbExecuteScsi: return Execute(request, false);
+    default: return request.status = kSrbError;
     }
 }
 
@@ -130,8 +128,7 @@ uint8_t PassThroughBackEnd::Execute(ScsiRequest& request, bool retry) {
     if (!entry) return request.status = kSrbError;
     if (request.cdb[0] == kInquiry) {
         if (request.data)
-            std::memcpy(request.data, entry->inquiry,
-                        std::min<uint32_t>(request.dataLength, kInquiryCacheBytes));
+            std::memcpy(request.data, entry->inquiry, std::min<uint32_t>(request.dataLength, kInquiryCacheBytes));
         return request.status = kSrbComplete;
     }
     int error = kDeviceInvalidHandle;
@@ -141,9 +138,8 @@ uint8_t PassThroughBackEnd::Execute(ScsiRequest& request, bool retry) {
         if (!entry->handle) error = opened.error;
     }
     if (entry->handle) {
-        DeviceCommand command{std::span<const uint8_t>(request.cdb, request.cdbLength),
-                              DirectionOf(request), request.data, request.dataLength,
-                              kCommandTimeoutSeconds};
+        DeviceCommand command{std::span<const uint8_t>(request.cdb, request.cdbLength), DirectionOf(request),
+                              request.data, request.dataLength, kCommandTimeoutSeconds};
         error = entry->handle->Execute(command);
     }
     if (error == kDeviceOk) return request.status = kSrbComplete;

@@ -96,10 +96,11 @@ RipController::~RipController() {
     thread_.detach();
 }
 
-bool RipController::Running() { return running; }
+bool RipController::Running() {
+    return running;
+}
 
-void RipController::StartRip(RipFinished notify, int driveIndex, int trackIndex,
-                             std::string outputPath) {
+void RipController::StartRip(RipFinished notify, int driveIndex, int trackIndex, std::string outputPath) {
     if (running) return;
     // A finished rip's thread, or one ending its last read after a stop: its reset must
     // come before this rip claims the flag.
@@ -129,7 +130,9 @@ double RipController::Progress() const {
     return total > 0 ? static_cast<double>(shared_->framesDone) / total : 0.0;
 }
 
-void RipController::StopRip() { running = false; }
+void RipController::StopRip() {
+    running = false;
+}
 
 bool RipController::WaitRip() {
     if (!thread_.joinable()) return true;

@@ -39,20 +39,20 @@ public:
         header.dxferp = command.data;
         header.timeout = static_cast<unsigned>(command.timeoutSeconds) * 1000;
         switch (command.direction) {
-            case DataDirection::In: header.dxfer_direction = SG_DXFER_FROM_DEV; break;
-            case DataDirection::Out: header.dxfer_direction = SG_DXFER_TO_DEV; break;
-            case DataDirection::None:
-                header.dxfer_direction = SG_DXFER_NONE;
-                header.dxfer_len = 0;
-                header.dxferp = nullptr;
-                break;
+        case DataDirection::In: header.dxfer_direction = SG_DXFER_FROM_DEV; break;
+        case DataDirection::Out: header.dxfer_direction = SG_DXFER_TO_DEV; break;
+        case DataDirection::None:
+            header.dxfer_direction = SG_DXFER_NONE;
+            header.dxfer_len = 0;
+            header.dxferp = nullptr;
+            break;
         }
         int result;
         do {
             result = ioctl(fd_, SG_IO, &header);
         } while (result < 0 && errno == EINTR);
-        return MapSgOutcome(result < 0 ? errno : 0, header.host_status, header.driver_status,
-                            header.status, sense, header.sb_len_wr);
+        return MapSgOutcome(result < 0 ? errno : 0, header.host_status, header.driver_status, header.status, sense,
+                            header.sb_len_wr);
     }
 
     std::optional<ScsiAddress> QueryAddress() override {
@@ -74,8 +74,7 @@ private:
 
 std::string OpenFailureReason(const std::string& path, int error) {
     std::string reason = path + ": " + std::strerror(error);
-    if (error == EACCES || error == EPERM)
-        reason += "（このユーザーが cdrom グループに入っていない可能性があります）";
+    if (error == EACCES || error == EPERM) reason += "（このユーザーが cdrom グループに入っていない可能性があります）";
     return reason;
 }
 
@@ -112,23 +111,30 @@ int SrNumber(const std::string& name) {
 
 int MapOpenErrno(int error) {
     switch (error) {
-        case EACCES: case EPERM: case EROFS: return kDeviceAccessDenied;
-        case ENOMEDIUM: return kDeviceMediaChanged;
-        case EBADF: case ENODEV: case ENXIO: case ENOENT: return kDeviceInvalidHandle;
-        case EBUSY: return kDeviceBusy;
-        default: return kDeviceIoError;
+    case EACCES:
+    case EPERM:
+    case EROFS: return kDeviceAccessDenied;
+    case ENOMEDIUM: return kDeviceMediaChanged;
+    case EBADF:
+    case ENODEV:
+    case ENXIO:
+    case ENOENT: return kDeviceInvalidHandle;
+    case EBUSY: return kDeviceBusy;
+    default: return kDeviceIoError;
     }
 }
 
-int MapSgOutcome(int ioctlErrno, int hostStatus, int driverStatus, int scsiStatus,
-                 const uint8_t* sense, int senseLength) {
+int MapSgOutcome(int ioctlErrno, int hostStatus, int driverStatus, int scsiStatus, const uint8_t* sense,
+                 int senseLength) {
     if (ioctlErrno != 0) {
         switch (ioctlErrno) {
-            case EACCES: case EPERM: return kDeviceAccessDenied;
-            case ENOMEDIUM: return kDeviceMediaChanged;
-            case EBADF: case ENODEV: return kDeviceInvalidHandle;
-            case EIO: return kDeviceIoError;
-            default: return kDeviceFailure;
+        case EACCES:
+        case EPERM: return kDeviceAccessDenied;
+        case ENOMEDIUM: return kDeviceMediaChanged;
+        case EBADF:
+        case ENODEV: return kDeviceInvalidHandle;
+        case EIO: return kDeviceIoError;
+        default: return kDeviceFailure;
         }
     }
     if (hostStatus == kHostTimeout || (driverStatus & 0x0F) == kDriverTimeout) return kDeviceTimeout;
@@ -137,8 +143,7 @@ int MapSgOutcome(int ioctlErrno, int hostStatus, int driverStatus, int scsiStatu
     if ((scsiStatus & 0x3E) == kCheckCondition || (driverStatus & 0x08) != 0) {
         if (senseLength >= 14 && (sense[0] & 0x7E) == 0x70) {
             uint8_t key = sense[2] & 0x0F;
-            if (key == kSenseUnitAttention && sense[12] == kAscMediumMayHaveChanged)
-                return kDeviceMediaChanged;
+            if (key == kSenseUnitAttention && sense[12] == kAscMediumMayHaveChanged) return kDeviceMediaChanged;
             if (key == kSenseNotReady) return kDeviceNotReady;
         }
         return kDeviceFailure;

@@ -16,8 +16,8 @@ std::shared_ptr<DriveDevice> MakeSgDrive(std::string path);
 
 // How SG_IO's outcome maps onto DeviceError: the ioctl's errno (0 when it returned), the
 // transport's host and driver status, the SCSI status and the fixed-format sense bytes.
-int MapSgOutcome(int ioctlErrno, int hostStatus, int driverStatus, int scsiStatus,
-                 const uint8_t* sense, int senseLength);
+int MapSgOutcome(int ioctlErrno, int hostStatus, int driverStatus, int scsiStatus, const uint8_t* sense,
+                 int senseLength);
 
 int MapOpenErrno(int error);
 

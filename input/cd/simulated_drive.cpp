@@ -9,11 +9,11 @@
 namespace kvt::cd {
 namespace {
 
-constexpr uint8_t kInquiryAnswer[36] = {
-    0x05, 0x80, 0x05, 0x02, 31, 0, 0, 0,                 // CD-ROM, removable, 31 more bytes
-    'K', 'V', 'T', ' ', ' ', ' ', ' ', ' ',              // vendor
-    'S', 'I', 'M', 'U', 'L', 'A', 'T', 'E', 'D', ' ', 'C', 'D', ' ', ' ', ' ', ' ',  // product
-    '1', '.', '0', ' '};                                  // revision
+constexpr uint8_t kInquiryAnswer[36] = {0x05, 0x80, 0x05, 0x02, 31,  0,   0,   0,    // CD-ROM, removable, 31 more bytes
+                                        'K',  'V',  'T',  ' ',  ' ', ' ', ' ', ' ',  // vendor
+                                        'S',  'I',  'M',  'U',  'L', 'A', 'T', 'E',
+                                        'D',  ' ',  'C',  'D',  ' ', ' ', ' ', ' ',  // product
+                                        '1',  '.',  '0',  ' '};                      // revision
 
 uint32_t Lba(const uint8_t* cdb) {
     return uint32_t{cdb[2]} << 24 | uint32_t{cdb[3]} << 16 | uint32_t{cdb[4]} << 8 | cdb[5];
@@ -97,38 +97,36 @@ int SimulatedDrive::Execute(const DeviceCommand& command) {
         return faults_.failError;
     }
     switch (cdb[0]) {
-        case 0x12:  // INQUIRY
-            if (command.direction != DataDirection::In || !command.data) return kDeviceFailure;
-            std::memcpy(command.data, kInquiryAnswer, std::min<uint32_t>(command.length, sizeof kInquiryAnswer));
-            return kDeviceOk;
-        case 0x00:  // TEST UNIT READY
-            return faults_.noDisc ? kDeviceNotReady : kDeviceOk;
-        case 0x43:  // READ TOC
-            return ReadToc(command);
-        case 0x15:  // MODE SELECT(6)
-            return ModeSelect(command);
-        case 0xBE:  // READ CD
-            if (command.cdb.size() < 12 || faults_.refuseReadCd) return kDeviceFailure;
-            if (faults_.readCdUntouched && !faults_.noDisc) return kDeviceOk;
-            return Read(command, Lba(cdb), uint32_t{cdb[6]} << 16 | uint32_t{cdb[7]} << 8 | cdb[8]);
-        case 0x28:  // READ(10): raw frames only once the block length is 2352
-            if (command.cdb.size() < 10 || blockLength_ != kFrameBytes) return kDeviceFailure;
-            return Read(command, Lba(cdb), uint32_t{cdb[7]} << 8 | cdb[8]);
-        case 0xD8:
-            if (command.cdb.size() < 12 || !faults_.vendorReads) return kDeviceFailure;
-            return Read(command, Lba(cdb), ReadBigEndian32(cdb + 6));
-        case 0xD4:
-            if (command.cdb.size() < 10 || !faults_.vendorReads) return kDeviceFailure;
-            return Read(command, Lba(cdb), uint32_t{cdb[7]} << 8 | cdb[8]);
-        default:
-            return kDeviceFailure;
+    case 0x12:  // INQUIRY
+        if (command.direction != DataDirection::In || !command.data) return kDeviceFailure;
+        std::memcpy(command.data, kInquiryAnswer, std::min<uint32_t>(command.length, sizeof kInquiryAnswer));
+        return kDeviceOk;
+    case 0x00:  // TEST UNIT READY
+        return faults_.noDisc ? kDeviceNotReady : kDeviceOk;
+    case 0x43:  // READ TOC
+        return ReadToc(command);
+    case 0x15:  // MODE SELECT(6)
+        return ModeSelect(command);
+    case 0xBE:  // READ CD
+        if (command.cdb.size() < 12 || faults_.refuseReadCd) return kDeviceFailure;
+        if (faults_.readCdUntouched && !faults_.noDisc) return kDeviceOk;
+        return Read(command, Lba(cdb), uint32_t{cdb[6]} << 16 | uint32_t{cdb[7]} << 8 | cdb[8]);
+    case 0x28:  // READ(10): raw frames only once the block length is 2352
+        if (command.cdb.size() < 10 || blockLength_ != kFrameBytes) return kDeviceFailure;
+        return Read(command, Lba(cdb), uint32_t{cdb[7]} << 8 | cdb[8]);
+    case 0xD8:
+        if (command.cdb.size() < 12 || !faults_.vendorReads) return kDeviceFailure;
+        return Read(command, Lba(cdb), ReadBigEndian32(cdb + 6));
+    case 0xD4:
+        if (command.cdb.size() < 10 || !faults_.vendorReads) return kDeviceFailure;
+        return Read(command, Lba(cdb), uint32_t{cdb[7]} << 8 | cdb[8]);
+    default: return kDeviceFailure;
     }
 }
 
 int SimulatedDrive::ReadToc(const DeviceCommand& command) {
     if (faults_.noDisc) return kDeviceNotReady;
-    if (command.direction != DataDirection::In || !command.data || command.cdb.size() < 10)
-        return kDeviceFailure;
+    if (command.direction != DataDirection::In || !command.data || command.cdb.size() < 10) return kDeviceFailure;
     std::vector<uint8_t> toc = disc_->Toc((command.cdb[1] & 0x02) != 0);
     const uint32_t allocation = uint32_t{command.cdb[7]} << 8 | command.cdb[8];
     std::memcpy(command.data, toc.data(), std::min<size_t>({toc.size(), allocation, command.length}));
@@ -137,11 +135,9 @@ int SimulatedDrive::ReadToc(const DeviceCommand& command) {
 
 int SimulatedDrive::ModeSelect(const DeviceCommand& command) {
     const uint32_t listLength = command.cdb.size() >= 6 ? command.cdb[4] : 0;
-    if (command.direction != DataDirection::Out || !command.data || command.length < listLength)
-        return kDeviceFailure;
+    if (command.direction != DataDirection::Out || !command.data || command.length < listLength) return kDeviceFailure;
     const uint8_t* list = command.data;
-    if (listLength >= 12 && list[3] >= 8)
-        blockLength_ = uint32_t{list[9]} << 16 | uint32_t{list[10]} << 8 | list[11];
+    if (listLength >= 12 && list[3] >= 8) blockLength_ = uint32_t{list[9]} << 16 | uint32_t{list[10]} << 8 | list[11];
     return kDeviceOk;
 }
 

@@ -14,18 +14,18 @@
 namespace kvt::cd {
 
 struct SimulatedFaults {
-    bool refuseReadCd = false;      // READ CD answered with CHECK CONDITION
-    bool readCdUntouched = false;   // READ CD "succeeds" without writing the buffer
-    bool vendorReads = false;       // answers the 0xD8 and 0xD4 reads
+    bool refuseReadCd = false;     // READ CD answered with CHECK CONDITION
+    bool readCdUntouched = false;  // READ CD "succeeds" without writing the buffer
+    bool vendorReads = false;      // answers the 0xD8 and 0xD4 reads
     // Offsets in samples (4 bytes), one per read command in turn: where each read really
     // starts against where it was asked to (positive: late).
     std::vector<int> jitterSamples;
-    int failError = 0;   // the next `failCount` commands other than INQUIRY end with this error
+    int failError = 0;  // the next `failCount` commands other than INQUIRY end with this error
     int failCount = 0;
     bool busy = false;          // the device cannot be opened: in use elsewhere
     bool accessDenied = false;  // the device cannot be opened: no permission
     bool noDisc = false;
-    int hangCount = 0;  // the next commands that never finish: each runs out its time-out
+    int hangCount = 0;    // the next commands that never finish: each runs out its time-out
     int readDelayMs = 0;  // how long each read takes, as a real drive's speed would
 };
 

@@ -1,9 +1,9 @@
 // The compiled-in artwork: every skin is where the windows look for it, 24-bit, of its
 // window's size, and the pressed look differs from the normal one on every element.
 
+#include <gtest/gtest.h>
 #include <QFile>
 #include <QImage>
-#include <gtest/gtest.h>
 
 #include "app/main_window_layout.h"
 #include "app/settings_dialog_layout.h"
@@ -20,7 +20,11 @@ int BitsPerPixelOfBitmap(const QString& path) {
 }
 
 TEST(ArtworkResourcesTest, SkinsAreTwentyFourBitAndOfTheirWindowsSize) {
-    struct Case { const char* path; int width; int height; };
+    struct Case {
+        const char* path;
+        int width;
+        int height;
+    };
     const Case cases[] = {
         {":/skin/main_normal.bmp", main_window::kSkinWidth, main_window::kSkinHeight},
         {":/skin/main_pressed.bmp", main_window::kSkinWidth, main_window::kSkinHeight},
@@ -58,7 +62,8 @@ TEST(ArtworkResourcesTest, EveryElementHasADistinctPressedLook) {
     for (int cell = 0; cell < settings_dialog::kCellCount; ++cell)
         EXPECT_TRUE(DiffersInside(on, off, settings_dialog::CellRect(cell))) << "cell " << cell;
     for (const SkinRect& rect : settings_dialog::kTabRects) EXPECT_TRUE(DiffersInside(on, off, rect));
-    for (const SkinRect& rect : {settings_dialog::kBrowseButton, settings_dialog::kOkButton, settings_dialog::kCloseButton})
+    for (const SkinRect& rect :
+         {settings_dialog::kBrowseButton, settings_dialog::kOkButton, settings_dialog::kCloseButton})
         EXPECT_TRUE(DiffersInside(on, off, rect));
 }
 

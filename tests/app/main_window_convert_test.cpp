@@ -18,7 +18,7 @@ TEST_F(MainWindowTest, ConvertWritesTheSelectionAndFillsTheProgressBar) {
     std::filesystem::create_directory(out);
     Settings& settings = window->UserSettings();
     settings.savingDirectory = out;
-    settings.grid.At(kMldPage, 0) = kCellOn;         // N503i
+    settings.grid.At(kMldPage, 0) = kCellOn;  // N503i
     settings.grid.At(kMmfPage, kMmfOutputCell) = kCellOn;
     window->OpenPath(folder.Write("song.wav", WavBytes({.channels = 2, .rate = 8000}, SineData(8000, 2, 8000))));
     window->show();

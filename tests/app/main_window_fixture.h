@@ -4,9 +4,9 @@
 
 #include <memory>
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QMouseEvent>
-#include <gtest/gtest.h>
 
 #include "app/main_window.h"
 #include "convert/wav_bytes.h"
@@ -42,15 +42,15 @@ public:
 class MainWindowTest : public ::testing::Test {
 protected:
     MainWindowTest() {
-        window = std::make_unique<CMFCzorvikDlg>(OneColourSkin(kNormalSkin), OneColourSkin(kPressedSkin),
-                                                 folder.Path());
+        window =
+            std::make_unique<CMFCzorvikDlg>(OneColourSkin(kNormalSkin), OneColourSkin(kPressedSkin), folder.Path());
         window->SetCursorSource([this] { return window->mapToGlobal(cursor); });
         messages.Clear();
     }
 
     // A WAV file in the work folder: `frames` frames of the given constant values.
-    std::string WriteWav(const std::string& name, uint32_t frames, uint16_t channels, uint32_t rate,
-                         int16_t left = 0, int16_t right = 0) {
+    std::string WriteWav(const std::string& name, uint32_t frames, uint16_t channels, uint32_t rate, int16_t left = 0,
+                         int16_t right = 0) {
         std::string data;
         for (uint32_t f = 0; f < frames; ++f) {
             PutLe(data, static_cast<uint16_t>(left), 2);

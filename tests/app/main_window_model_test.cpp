@@ -24,9 +24,9 @@ TEST(MainWindowModelTest, StartAndEndMoveOnlyInsideTheSelectionAndNeverWhilePlay
         uint32_t start, end;  // afterwards; START 100 and END 500 before
     };
     const Case cases[] = {
-        {true, 200, false, 200, 500},  {true, 500, false, 100, 500}, {true, 600, false, 100, 500},
-        {true, 200, true, 100, 500},   {false, 300, false, 100, 300}, {false, 100, false, 100, 500},
-        {false, 50, false, 100, 500},  {false, 300, true, 100, 500},
+        {true, 200, false, 200, 500}, {true, 500, false, 100, 500},  {true, 600, false, 100, 500},
+        {true, 200, true, 100, 500},  {false, 300, false, 100, 300}, {false, 100, false, 100, 500},
+        {false, 50, false, 100, 500}, {false, 300, true, 100, 500},
     };
     for (const Case& c : cases) {
         MainWindowModel model = ModelOf(1000);

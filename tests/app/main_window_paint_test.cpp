@@ -15,11 +15,17 @@ constexpr QRgb kBlack = qRgb(0, 0, 0);
 constexpr QRgb kCyanTint = qRgb(200, 255, 255);    // the normal skin plus cyan
 constexpr QRgb kYellowTint = qRgb(255, 255, 120);  // the normal skin plus yellow
 
-bool IsInk(QRgb pixel) { return qGray(pixel) < 110; }
+bool IsInk(QRgb pixel) {
+    return qGray(pixel) < 110;
+}
 
 // Client x of a plot column.
-int PlotX(int column) { return kDetailView.left + kPlotMargin + column; }
-int PlotY(int row) { return kDetailView.top + row; }
+int PlotX(int column) {
+    return kDetailView.left + kPlotMargin + column;
+}
+int PlotY(int row) {
+    return kDetailView.top + row;
+}
 
 TEST_F(MainWindowTest, OverviewTintsTheSelectionCyanAndWhatWasPlayedYellow) {
     // 4550 frames: overview column = frame / 10.
@@ -36,9 +42,12 @@ TEST_F(MainWindowTest, OverviewTintsTheSelectionCyanAndWhatWasPlayedYellow) {
         const QImage& image = window->RenderBackBuffer();
         for (int column = 0; column < 455; ++column) {
             QRgb expected = kNormalSkin;
-            if (column == 0 || column == 100 || column == 300 || (playing && column == 200)) expected = kBlack;
-            else if (playing && column > 100 && column < 200) expected = kYellowTint;
-            else if (column > 100 && column < 300) expected = kCyanTint;
+            if (column == 0 || column == 100 || column == 300 || (playing && column == 200))
+                expected = kBlack;
+            else if (playing && column > 100 && column < 200)
+                expected = kYellowTint;
+            else if (column > 100 && column < 300)
+                expected = kCyanTint;
             ASSERT_EQ(image.pixel(kOverview.left + column, kOverview.top + 10), expected)
                 << "column " << column << (playing ? " playing" : "");
         }

@@ -90,7 +90,9 @@ TEST_F(MainWindowTest, PreviewBandsThePlayedPartFollowsTheVolumeAndLetsGoAtTheEn
 
     const QPoint play = CentreOf(Element::Play);
     const int y = main_window::kOverview.top + 5;
-    auto red = [&](const QImage& image, int column) { return qRed(image.pixel(main_window::kOverview.left + column, y)); };
+    auto red = [&](const QImage& image, int column) {
+        return qRed(image.pixel(main_window::kOverview.left + column, y));
+    };
     QImage image = window->grab().toImage();
     EXPECT_EQ(image.pixel(play), kPressedSkin);
     EXPECT_EQ(red(image, 100), 255);  // the yellow band up to column 200 adds red to the skin

@@ -1,6 +1,6 @@
 // GoogleTest main for the window tests: one QApplication on the offscreen platform.
-#include <QApplication>
 #include <gtest/gtest.h>
+#include <QApplication>
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -24,9 +24,13 @@ inline QImage Filled(QRgb colour) {
     return image;
 }
 
-inline SettingsDialogSkin PlainSkin() { return {Filled(kBackground), Filled(kOnLook), Filled(kOffLook)}; }
+inline SettingsDialogSkin PlainSkin() {
+    return {Filled(kBackground), Filled(kOnLook), Filled(kOffLook)};
+}
 
-inline QPoint Centre(const SkinRect& rect) { return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}; }
+inline QPoint Centre(const SkinRect& rect) {
+    return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+}
 
 // The darkest grey level of the pixels in `rect` (255 when it holds no text at all).
 inline int DarkestIn(const QImage& image, const SkinRect& rect) {

@@ -36,11 +36,14 @@ struct Fixture {
 };
 
 TEST(SettingsDialogModelTest, AGroupCellPressedStaysTheOnlyOneOnInItsGroup) {
-    struct Group { int page; std::vector<int> cells; };
+    struct Group {
+        int page;
+        std::vector<int> cells;
+    };
     const Group groups[] = {
         {kMldPage, {15, 19, 23, 27}}, {kMldPage, {18, 22}}, {kMldPage, {3, 7}},
-        {kMmfPage, {15, 19, 23}},     {kMmfPage, {3, 7}},
-        {k3gpPage, {15, 18, 19, 22, 23}}, {k3gpPage, {3, 7}},
+        {kMmfPage, {15, 19, 23}},     {kMmfPage, {3, 7}},   {k3gpPage, {15, 18, 19, 22, 23}},
+        {k3gpPage, {3, 7}},
     };
     for (const Group& group : groups) {
         Fixture f;
@@ -57,11 +60,14 @@ TEST(SettingsDialogModelTest, AGroupCellPressedStaysTheOnlyOneOnInItsGroup) {
 }
 
 TEST(SettingsDialogModelTest, FreeCellsToggleAndTwoPressesLeaveThemOff) {
-    struct Case { int page; int cell; };
+    struct Case {
+        int page;
+        int cell;
+    };
     const Case cases[] = {
-        {kMldPage, 0}, {kMldPage, 1}, {kMldPage, 4}, {kMldPage, 5}, {kMldPage, 8}, {kMldPage, 9},
+        {kMldPage, 0},  {kMldPage, 1},  {kMldPage, 4},  {kMldPage, 5},  {kMldPage, 8},  {kMldPage, 9},
         {kMldPage, 12}, {kMldPage, 13}, {kMldPage, 16}, {kMldPage, 17}, {kMldPage, 20}, {kMldPage, 21},
-        {kMldPage, 24}, {kMmfPage, 0}, {k3gpPage, 0}, {k3gpPage, 2}, {k3gpPage, 4}, {k3gpPage, 6},
+        {kMldPage, 24}, {kMmfPage, 0},  {k3gpPage, 0},  {k3gpPage, 2},  {k3gpPage, 4},  {k3gpPage, 6},
     };
     for (const Case& c : cases) {
         Fixture f;
@@ -118,12 +124,15 @@ TEST(SettingsDialogModelTest, CloseDropsTheCellsButKeepsABrowsedFolderAndOkPubli
 }
 
 TEST(SettingsDialogModelTest, ShownDirectoryIsCutTo40BytesAtACharacterBoundary) {
-    struct Case { std::string directory; std::string shown; };
+    struct Case {
+        std::string directory;
+        std::string shown;
+    };
     const std::string forty(40, 'a');
     const Case cases[] = {
         {forty, forty},
-        {forty + "bcdef", forty + "..."},                     // 45 bytes
-        {std::string(39, 'a') + "録音", std::string(39, 'a') + "..."},  // byte 40 inside a character
+        {forty + "bcdef", forty + "..."},                                  // 45 bytes
+        {std::string(39, 'a') + "録音", std::string(39, 'a') + "..."},     // byte 40 inside a character
         {std::string(37, 'a') + "録xyz", std::string(37, 'a') + "録..."},  // the character ends at 40
     };
     for (const Case& c : cases) {

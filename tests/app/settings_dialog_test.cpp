@@ -14,7 +14,10 @@ using namespace settings_dialog;
 using namespace testing;
 
 TEST(SettingsDialogTest, HandsetLabelsAreGreyWhereThePresetRefusesTheChosenRate) {
-    struct Case { int rateCell; std::set<int> blackHandsets; };
+    struct Case {
+        int rateCell;
+        std::set<int> blackHandsets;
+    };
     const Case cases[] = {
         {27, {1, 17, 21}},                                 // 32000 Hz: N900i, SH900i, D903i
         {15, {0, 1, 4, 5, 8, 9, 12, 13, 16, 17, 20, 21}},  // 4000 Hz: all but LG
@@ -28,8 +31,10 @@ TEST(SettingsDialogTest, HandsetLabelsAreGreyWhereThePresetRefusesTheChosenRate)
         const QImage& image = d.dialog.RenderBackBuffer();
         for (const MldHandset& handset : MldHandsets()) {
             const int darkest = DarkestIn(image, CellRect(handset.cell));
-            if (c.blackHandsets.count(handset.cell)) EXPECT_LT(darkest, 60) << handset.label;
-            else EXPECT_EQ(darkest, 153) << handset.label;
+            if (c.blackHandsets.count(handset.cell))
+                EXPECT_LT(darkest, 60) << handset.label;
+            else
+                EXPECT_EQ(darkest, 153) << handset.label;
         }
         EXPECT_LT(DarkestIn(image, CellRect(kMonoCell)), 60);
     }

@@ -1,7 +1,7 @@
 #include "app/preview/sink_preview_player.h"
 
-#include <QMediaDevices>
 #include <gtest/gtest.h>
+#include <QMediaDevices>
 
 #include <chrono>
 #include <cstring>
@@ -43,11 +43,15 @@ struct Fixture {
 };
 
 TEST(SinkPreviewPlayerTest, PlaysTheSelectionOrTheWholeInputWhenStartEqualsEnd) {
-    struct Case { uint32_t start, end; int16_t firstSample; qint64 bytes; };
+    struct Case {
+        uint32_t start, end;
+        int16_t firstSample;
+        qint64 bytes;
+    };
     const Case cases[] = {
         {100, 300, 201, 800},  // frame 100's left sample is value 2*100+1
         {0, 1000, 1, 4000},
-        {500, 500, 1, 4000},   // START = END: the whole block
+        {500, 500, 1, 4000},  // START = END: the whole block
     };
     for (const Case& c : cases) {
         Fixture f;
@@ -120,7 +124,12 @@ TEST(SinkPreviewPlayerTest, AVolumeChangeDuringPlaybackReachesTheBytesReadNext) 
 }
 
 TEST(SinkPreviewPlayerTest, EachFailureShowsItsMessageAndLeavesThePlayerIdle) {
-    struct Case { bool failOpen; AudioOutput::StartResult start; uint32_t end; std::string_view text; };
+    struct Case {
+        bool failOpen;
+        AudioOutput::StartResult start;
+        uint32_t end;
+        std::string_view text;
+    };
     const Case cases[] = {
         {true, AudioOutput::StartResult::Playing, 1000, kCannotPlayText},
         {false, AudioOutput::StartResult::OpenFailed, 1000, kCannotPlayText},

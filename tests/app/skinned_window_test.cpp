@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include <QImage>
 #include <gtest/gtest.h>
+#include <QImage>
 
 namespace kvt {
 namespace {
@@ -30,7 +30,10 @@ protected:
 
 TEST(SkinnedWindowTest, DrawElementCopiesTheRectangleFromTheLookOfItsState) {
     TestWindow window;
-    struct Case { int state; QRgb inside; };
+    struct Case {
+        int state;
+        QRgb inside;
+    };
     for (const Case& c : {Case{1, kPressed}, Case{0, kNormal}, Case{2, kNormal}}) {
         window.elementState = c.state;
         const QImage& image = window.RenderBackBuffer();
@@ -46,9 +49,12 @@ TEST(SkinnedWindowTest, HitTestIncludesRightAndBottomEdgesAndUsesTheCursorNow) {
     window.Fit();
     QPoint cursor;
     window.SetCursorSource([&] { return window.mapToGlobal(cursor); });
-    struct Case { QPoint point; bool inside; };
-    for (const Case& c : {Case{{5, 5}, true}, Case{{9, 9}, true}, Case{{10, 9}, false},
-                          Case{{9, 10}, false}, Case{{4, 7}, false}}) {
+    struct Case {
+        QPoint point;
+        bool inside;
+    };
+    for (const Case& c :
+         {Case{{5, 5}, true}, Case{{9, 9}, true}, Case{{10, 9}, false}, Case{{9, 10}, false}, Case{{4, 7}, false}}) {
         cursor = c.point;
         EXPECT_EQ(window.HitTest(window.element), c.inside) << c.point.x() << "," << c.point.y();
     }

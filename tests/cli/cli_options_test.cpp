@@ -13,14 +13,14 @@ CliOptions Parsed(std::vector<std::string> arguments) {
 
 TEST(CliOptions, UsageErrors) {
     const std::vector<std::vector<std::string>> bad = {
-        {},                                    // no input
-        {"--mmf"},                             // still no input
+        {},         // no input
+        {"--mmf"},  // still no input
         {"--bogus", "a.wav"},
-        {"--mld", "X900", "a.wav"},            // unknown handset
+        {"--mld", "X900", "a.wav"},  // unknown handset
         {"--mld", ",", "a.wav"},
-        {"--mld", "n2s", "a.wav"},             // stereo rows follow from --mld-channels
+        {"--mld", "n2s", "a.wav"},  // stereo rows follow from --mld-channels
         {"--mld-rate", "11025", "a.wav"},
-        {"--mmf-rate", "24000", "a.wav"},      // no such button on the MMF page
+        {"--mmf-rate", "24000", "a.wav"},  // no such button on the MMF page
         {"--3gp-rate", "48000", "a.wav"},
         {"--mld-channels", "quad", "a.wav"},
         {"--mld-limit", "50", "a.wav"},
@@ -30,7 +30,7 @@ TEST(CliOptions, UsageErrors) {
         {"-j", "0", "a.wav"},
         {"-j", "many", "a.wav"},
         {"--mmf=yes", "a.wav"},
-        {"a.wav", "--output"},                 // value missing at the end
+        {"a.wav", "--output"},  // value missing at the end
     };
     for (const auto& arguments : bad) {
         std::string joined;
@@ -40,8 +40,8 @@ TEST(CliOptions, UsageErrors) {
 }
 
 TEST(CliOptions, ValuesInEveryForm) {
-    CliOptions o = Parsed({"--mld=N900i,p1", "--mld", "lg", "-j3", "-o", "out", "--settings=my.ini", "--start",
-                           "1.5", "--end=2", "-q", "--", "--odd-name.wav", "b.wav"});
+    CliOptions o = Parsed({"--mld=N900i,p1", "--mld", "lg", "-j3", "-o", "out", "--settings=my.ini", "--start", "1.5",
+                           "--end=2", "-q", "--", "--odd-name.wav", "b.wav"});
     EXPECT_EQ(o.mldCells, (std::vector<int>{1, 8, 24}));
     EXPECT_EQ(o.jobs, 3);
     EXPECT_EQ(o.outputDirectory, "out");
@@ -62,8 +62,8 @@ TEST(CliOptions, HandsetsByLabelOrPresetNameInAnyCase) {
 
 TEST(CliOptions, OutputOptionsReplaceTheFilesChoice) {
     Settings settings;
-    settings.grid.At(kMldPage, 0) = kCellOn;   // N503i from the settings file
-    settings.grid.At(k3gpPage, 4) = kCellOn;   // 3G2 from the settings file
+    settings.grid.At(kMldPage, 0) = kCellOn;  // N503i from the settings file
+    settings.grid.At(k3gpPage, 4) = kCellOn;  // 3G2 from the settings file
     ApplyOptions(Parsed({"--mld", "n2", "--mmf", "a.wav"}), settings);
     EXPECT_EQ(settings.grid.At(kMldPage, 0), kCellOff);
     EXPECT_EQ(settings.grid.At(kMldPage, 1), kCellOn);

@@ -41,9 +41,9 @@ protected:
     // waits forever: an external decoder or encoder that hangs.
     std::string HangingProgram() const {
         std::string pids = folder / "pids";
-        std::string script = folder.Write("hang.sh", "#!/bin/sh\nsleep 300 &\necho $$ $! > " + Quote(pids + ".part") +
-                                                         "\nmv " + Quote(pids + ".part") + " " + Quote(pids) +
-                                                         "\nwait\n");
+        std::string script =
+            folder.Write("hang.sh", "#!/bin/sh\nsleep 300 &\necho $$ $! > " + Quote(pids + ".part") + "\nmv " +
+                                        Quote(pids + ".part") + " " + Quote(pids) + "\nwait\n");
         chmod(script.c_str(), 0755);
         return script;
     }
@@ -87,7 +87,9 @@ TEST_F(KvtConvertCleanUp, InterruptedAtEachStageLeavesNoFileAndNoProgram) {
         if (stage.programRuns) {
             ASSERT_TRUE(WaitFor([&] { return ProgramPids().size() == 2; })) << ReadWholeFile(folder / "stderr");
         } else {
-            ASSERT_TRUE(WaitFor([&] { return ReadWholeFile(folder / "stderr").find("paused at rename song.mmf") != std::string::npos; }));
+            ASSERT_TRUE(WaitFor([&] {
+                return ReadWholeFile(folder / "stderr").find("paused at rename song.mmf") != std::string::npos;
+            }));
             // The paused output is complete under its temporary name.
             std::vector<std::string> pending = OutFiles();
             ASSERT_EQ(pending.size(), 1u);
@@ -99,7 +101,8 @@ TEST_F(KvtConvertCleanUp, InterruptedAtEachStageLeavesNoFileAndNoProgram) {
         RunResult run = Collect(status);
         EXPECT_EQ(run.exitCode, 128 + stage.signal) << run.err;
         ExpectNothingLeft(run);
-        for (long program : ProgramPids()) EXPECT_TRUE(EndsWithin(program, 3000ms)) << "process " << program << " left running";
+        for (long program : ProgramPids())
+            EXPECT_TRUE(EndsWithin(program, 3000ms)) << "process " << program << " left running";
     }
 }
 

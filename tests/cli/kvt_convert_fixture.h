@@ -41,7 +41,9 @@ struct RunResult {
     bool ErrHas(const std::string& text) const { return err.find(text) != std::string::npos; }
 };
 
-inline int StatusCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status); }
+inline int StatusCode(int status) {
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
 
 class KvtConvert : public ::testing::Test {
 protected:
@@ -87,7 +89,8 @@ protected:
     std::string MakeSample(const std::string& name, const std::string& seconds = "2", const std::string& rate = "22050",
                            const std::string& channels = "2") const {
         std::string path = folder / name;
-        std::string command = Quote(KVT_MAKE_SAMPLE_BINARY) + " " + Quote(path) + " " + seconds + " " + rate + " " + channels;
+        std::string command =
+            Quote(KVT_MAKE_SAMPLE_BINARY) + " " + Quote(path) + " " + seconds + " " + rate + " " + channels;
         EXPECT_EQ(std::system(command.c_str()), 0);
         return path;
     }

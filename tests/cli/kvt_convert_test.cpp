@@ -2,14 +2,14 @@
 // with readers that are not ours (ffprobe, ffmpeg's Yamaha ADPCM decoder) and by the
 // length fields and checksums of the formats.
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "convert/settings_store.h"
 #include "kvt_convert_fixture.h"
@@ -40,7 +40,9 @@ uint16_t Genibus(std::string_view bytes) {
     return static_cast<uint16_t>(~crc);
 }
 
-std::string Capture(const std::string& command) { return testing::RunCommand(command).output; }
+std::string Capture(const std::string& command) {
+    return testing::RunCommand(command).output;
+}
 
 TEST(KvtConvertChecks, GenibusReferenceValues) {
     EXPECT_EQ(Genibus("123456789"), 0xD64E);
@@ -73,7 +75,8 @@ TEST_F(KvtConvert, EveryOutputOfAnAllRunReadsBackWithIndependentTools) {
             ASSERT_GE(bytes.size(), 16u);
             EXPECT_EQ(bytes.substr(0, 4), "MMMD");
             EXPECT_EQ(Be32(bytes, 4), bytes.size() - 10);
-            uint16_t stored = static_cast<uint16_t>((uint8_t(bytes[bytes.size() - 4]) << 8) | uint8_t(bytes[bytes.size() - 3]));
+            uint16_t stored =
+                static_cast<uint16_t>((uint8_t(bytes[bytes.size() - 4]) << 8) | uint8_t(bytes[bytes.size() - 3]));
             EXPECT_EQ(Genibus(std::string_view(bytes).substr(0, bytes.size() - 4)), stored);
             // The wave payload decodes with FFmpeg's Yamaha ADPCM decoder.
             size_t mwa = bytes.find("Mwa");
@@ -82,8 +85,8 @@ TEST_F(KvtConvert, EveryOutputOfAnAllRunReadsBackWithIndependentTools) {
             EXPECT_EQ(uint8_t(bytes[mwa + 8]), 0x20);  // mono, 4-bit ADPCM
             std::string raw = folder / "mwa.raw";
             std::ofstream(raw, std::ios::binary) << bytes.substr(mwa + 11, payload);
-            std::string decoded = Capture("ffmpeg -loglevel error -f u8 -ar 4000 -ac 1 -c:a adpcm_yamaha -i " + Quote(raw) +
-                                          " -f s16le - 2>/dev/null");
+            std::string decoded = Capture("ffmpeg -loglevel error -f u8 -ar 4000 -ac 1 -c:a adpcm_yamaha -i " +
+                                          Quote(raw) + " -f s16le - 2>/dev/null");
             EXPECT_EQ(decoded.size(), 4u * payload);  // two samples a byte, two bytes a sample
             int peak = 0;
             for (size_t i = 0; i + 1 < decoded.size(); i += 2)
@@ -91,8 +94,10 @@ TEST_F(KvtConvert, EveryOutputOfAnAllRunReadsBackWithIndependentTools) {
             EXPECT_GT(peak, 2000) << "the music survives the round trip";
         } else {
             ASSERT_TRUE(extension == ".3gp" || extension == ".3g2");
-            std::string probe = Capture("ffprobe -v error -show_entries stream=codec_name,sample_rate,channels "
-                                        "-show_entries format=duration -of default=nw=1 " + Quote(path));
+            std::string probe = Capture(
+                "ffprobe -v error -show_entries stream=codec_name,sample_rate,channels "
+                "-show_entries format=duration -of default=nw=1 " +
+                Quote(path));
             EXPECT_NE(probe.find("codec_name=aac"), std::string::npos) << probe;
             EXPECT_NE(probe.find("sample_rate=8000"), std::string::npos) << probe;
             EXPECT_NE(probe.find("channels=1"), std::string::npos) << probe;
@@ -114,8 +119,8 @@ TEST_F(KvtConvert, WmaAndMp3InputsMakeEveryOutput) {
     std::string mp3 = folder / "tune mp3.mp3";
     ASSERT_EQ(std::system(("ffmpeg -v error -y -i " + Quote(wav) + " -c:a wmav2 " + Quote(wma)).c_str()), 0);
     ASSERT_EQ(std::system(("lame --quiet " + Quote(wav) + " " + Quote(mp3)).c_str()), 0);
-    RunResult run = Convert({"--all", "--mld-rate", "8000", "--mld-limit", "100", "--mp3-decoder", "lame", "-o",
-                             out(), wma, mp3});
+    RunResult run =
+        Convert({"--all", "--mld-rate", "8000", "--mld-limit", "100", "--mp3-decoder", "lame", "-o", out(), wma, mp3});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.OutLines().size(), 32u) << run.out;
     for (const char* base : {"tune wma", "tune mp3"})
@@ -143,7 +148,8 @@ TEST_F(KvtConvert, NothingChosenEndsWithTheTwoTextsAndStatusTwo) {
     SaveSettings(none, cwd() + "/setup.ini");
     RunResult run = Convert({MakeSample("song.wav", "1")});
     EXPECT_EQ(run.exitCode, 2);
-    EXPECT_NE(run.err.find("変換できませんでした。: 変換するファイルの種類を決めてください。"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("変換できませんでした。: 変換するファイルの種類を決めてください。"), std::string::npos)
+        << run.err;
     EXPECT_TRUE(OutFiles().empty());
     EXPECT_TRUE(run.out.empty());
 }
@@ -175,7 +181,7 @@ TEST_F(KvtConvert, SettingsFileInTheCurrentFolderDecidesAndCanBeSavedBack) {
 
 TEST_F(KvtConvert, RefusedStereoAt32000FailsWithStatusOneAndNoClosingMessage) {
     RunResult run = Convert({"--mld", "D903i", "--mld-channels", "stereo", "--mld-rate", "32000", "-o", out(),
-                       MakeSample("song.wav", "1")});
+                             MakeSample("song.wav", "1")});
     EXPECT_EQ(run.exitCode, 1);
     auto refusal = run.err.find("song.wav: song_93s.mld: ");
     auto rates = run.err.find("song.wav: song_93s.mld: D903i (93s) takes 8000, 16000 Hz, not 32000");
@@ -188,8 +194,8 @@ TEST_F(KvtConvert, RefusedStereoAt32000FailsWithStatusOneAndNoClosingMessage) {
 
 TEST_F(KvtConvert, StereoVariantsAndDottedNames) {
     std::string input = MakeSample("a.b.wav", "1");
-    RunResult run = Convert({"--mld", "N900i,P503i,n1", "--mld-channels", "stereo", "--mld-rate", "8000", "--mmf", "--3gp",
-                       "-o", out(), input});
+    RunResult run = Convert({"--mld", "N900i,P503i,n1", "--mld-channels", "stereo", "--mld-rate", "8000", "--mmf",
+                             "--3gp", "-o", out(), input});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(OutFiles(), (std::vector<std::string>{"a.b.3gp", "a.b.mmf", "a.b_n1.mld", "a.b_n2s.mld", "a.b_p1s.mld"}));
     std::string atoms = Capture("AtomicParsley " + Quote(out() + "/a.b.3gp") + " -t 2>&1");
@@ -222,7 +228,10 @@ TEST_F(KvtConvert, LongerMonoMusicMakesBoth3gpFiles) {
 TEST_F(KvtConvert, BadInputsFailCleanly) {
     std::string good = ReadWholeFile(MakeSample("good.wav", "1"));
     fs::create_directory(folder / "a-folder.wav");
-    struct Case { const char* name; std::string path; };
+    struct Case {
+        const char* name;
+        std::string path;
+    };
     std::vector<Case> cases = {
         {"missing", folder / "missing.wav"},
         {"a folder", folder / "a-folder.wav"},
@@ -255,12 +264,16 @@ TEST_F(KvtConvert, AwkwardInputsConvert) {
     for (const char* layout : {"stereo", "mono"}) {
         std::string part = folder / (std::string(layout) + ".mp3");
         ASSERT_EQ(std::system(("ffmpeg -v error -y -f lavfi -i 'sine=f=440:r=22050:d=2' -ac " +
-                               std::string(layout == std::string("mono") ? "1" : "2") + " " + Quote(part)).c_str()),
+                               std::string(layout == std::string("mono") ? "1" : "2") + " " + Quote(part))
+                                  .c_str()),
                   0);
         joined += ReadWholeFile(part);
     }
     const std::string cp932Name = "\x92\x85\x90\x4d\x89\xb9";  // 着信音 in CP932
-    struct Case { std::string path; std::string output; };
+    struct Case {
+        std::string path;
+        std::string output;
+    };
     const Case cases[] = {
         {folder.Write("joined.wma", joined), "joined.mmf"},
         {folder.Write("cut.wav", good.substr(0, good.size() / 3)), "cut.mmf"},

@@ -14,8 +14,10 @@ TEST_F(KvtConvert, AllLeavesOutTheHandsetsTheRateRefusesAndSucceeds) {
     std::string input = MakeSample("song.wav", "1");
     RunResult run = Convert({"--all", "--mld-rate", "32000", "--mld-limit", "100", "-o", out(), input});
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_TRUE(run.ErrHas("--all: left out N503i, D503i, P503i, LG, SO505i, SH505i, SA700i, F503i, P505i, "
-                           "SO505is: their presets do not take 32000 Hz\n")) << run.err;
+    EXPECT_TRUE(
+        run.ErrHas("--all: left out N503i, D503i, P503i, LG, SO505i, SH505i, SA700i, F503i, P505i, "
+                   "SO505is: their presets do not take 32000 Hz\n"))
+        << run.err;
     EXPECT_EQ(OutFiles(), (std::vector<std::string>{"song.3g2", "song.3gp", "song.mmf", "song_93.mld", "song_n2.mld",
                                                     "song_sh2.mld"}));
     // The default rate of a first run, 4000 Hz, leaves out LG alone.
@@ -53,8 +55,10 @@ TEST_F(KvtConvert, MessagesNameTheirInputAndOutput) {
          {}},
         {"no extension", {"--mmf", "-o", out(), noExtension}, {"reads .wav, .wma and .mp3 files"}, {}},
         {"quiet streaming 3GP", {"--3gp", "--streaming", "-q", "-o", out(), song}, {}, {"Converting", "保存"}},
-        {"streaming 3GP", {"--3gp", "--streaming", "-o", out(), song},
-         {"kvt-convert: song.wav: song.3gp: Converting to 3GP file...\n", out() + "にファイルを保存しました。"}, {}},
+        {"streaming 3GP",
+         {"--3gp", "--streaming", "-o", out(), song},
+         {"kvt-convert: song.wav: song.3gp: Converting to 3GP file...\n", out() + "にファイルを保存しました。"},
+         {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

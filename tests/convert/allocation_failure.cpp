@@ -2,10 +2,10 @@
 // operator new so that, once armed, any request above a size throws std::bad_alloc the
 // way a full address space would.
 
+#include <gtest/gtest.h>
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
-#include <gtest/gtest.h>
 #include <new>
 
 #include "convert/conversion_job.h"
@@ -33,12 +33,24 @@ struct FailLargeAllocations {
 
 }  // namespace
 
-void* operator new(size_t size) { return Allocate(size); }
-void* operator new[](size_t size) { return Allocate(size); }
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete[](void* block) noexcept { std::free(block); }
-void operator delete(void* block, size_t) noexcept { std::free(block); }
-void operator delete[](void* block, size_t) noexcept { std::free(block); }
+void* operator new(size_t size) {
+    return Allocate(size);
+}
+void* operator new[](size_t size) {
+    return Allocate(size);
+}
+void operator delete(void* block) noexcept {
+    std::free(block);
+}
+void operator delete[](void* block) noexcept {
+    std::free(block);
+}
+void operator delete(void* block, size_t) noexcept {
+    std::free(block);
+}
+void operator delete[](void* block, size_t) noexcept {
+    std::free(block);
+}
 
 namespace kvt {
 namespace {

@@ -17,10 +17,14 @@ TEST(ButtonGrid, InitialGridMarksExactlyThePlacesWithoutAButton) {
 
 TEST(ButtonGrid, InitialGridHasMonoTheLowestRateAndTwentyKilobytesOn) {
     ButtonGrid grid = InitialButtonGrid();
-    struct OnCell { int page; int cell; std::string_view label; };
+    struct OnCell {
+        int page;
+        int cell;
+        std::string_view label;
+    };
     const OnCell on[] = {
-        {kMldPage, 3, "MONO"}, {kMldPage, 15, "4000Hz"}, {kMldPage, 18, "20 KB"},
-        {kMmfPage, 3, "MONO"}, {kMmfPage, 15, "4000Hz"}, {k3gpPage, 3, "MONO"}, {k3gpPage, 15, "8000Hz"},
+        {kMldPage, 3, "MONO"},    {kMldPage, 15, "4000Hz"}, {kMldPage, 18, "20 KB"},  {kMmfPage, 3, "MONO"},
+        {kMmfPage, 15, "4000Hz"}, {k3gpPage, 3, "MONO"},    {k3gpPage, 15, "8000Hz"},
     };
     int onCount = 0;
     for (const auto& row : grid.cells)
@@ -51,12 +55,17 @@ const MldHandset& Handset(std::string_view label) {
 }
 
 TEST(ButtonGrid, StereoVariantOnlyWithStereoAtItsRates) {
-    struct Case { std::string_view label; int channels; int rate; int preset; };
+    struct Case {
+        std::string_view label;
+        int channels;
+        int rate;
+        int preset;
+    };
     const Case cases[] = {
-        {"N900i", 2, 8000, 15},  {"N900i", 2, 16000, 15}, {"N900i", 2, 4000, 2},  {"N900i", 2, 32000, 2},
-        {"N900i", 1, 8000, 2},   {"P503i", 2, 8000, 13},  {"P503i", 2, 4000, 5},  {"D903i", 2, 32000, 14},
-        {"D903i", 2, 4000, 12},  {"SH900i", 2, 16000, 16}, {"F503i", 2, 8000, 17}, {"N503i", 2, 8000, 1},
-        {"LG", 2, 8000, 18},     {"N900i", 2, 0, 2},
+        {"N900i", 2, 8000, 15}, {"N900i", 2, 16000, 15},  {"N900i", 2, 4000, 2},  {"N900i", 2, 32000, 2},
+        {"N900i", 1, 8000, 2},  {"P503i", 2, 8000, 13},   {"P503i", 2, 4000, 5},  {"D903i", 2, 32000, 14},
+        {"D903i", 2, 4000, 12}, {"SH900i", 2, 16000, 16}, {"F503i", 2, 8000, 17}, {"N503i", 2, 8000, 1},
+        {"LG", 2, 8000, 18},    {"N900i", 2, 0, 2},
     };
     for (const Case& c : cases)
         EXPECT_EQ(MldPresetFor(Handset(c.label), c.channels, c.rate), c.preset)

@@ -9,9 +9,9 @@
 #include <fstream>
 
 #include "convert/input_loader.h"
+#include "platform/command_output.h"
 #include "platform/dialogs.h"
 #include "platform/message.h"
-#include "platform/command_output.h"
 #include "platform/temp_folder.h"
 
 namespace kvt {
@@ -34,14 +34,13 @@ protected:
 
     static int Run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()); }
 
-    std::string MakeAudio(const std::string& name, const std::string& codec, int rate, int channels,
-                          double seconds) {
+    std::string MakeAudio(const std::string& name, const std::string& codec, int rate, int channels, double seconds) {
         std::string out = Path(name);
         std::string layout = channels == 1 ? "mono" : "stereo";
-        EXPECT_EQ(Run("ffmpeg -y -f lavfi -i 'aevalsrc=0.5*sin(2*PI*330*t)+0.2*sin(2*PI*2000*t):s=" +
-                      std::to_string(rate) + ":d=" + std::to_string(seconds) + ":c=" + layout + "' -c:a " + codec +
-                      " '" + out + "'"),
-                  0);
+        EXPECT_EQ(
+            Run("ffmpeg -y -f lavfi -i 'aevalsrc=0.5*sin(2*PI*330*t)+0.2*sin(2*PI*2000*t):s=" + std::to_string(rate) +
+                ":d=" + std::to_string(seconds) + ":c=" + layout + "' -c:a " + codec + " '" + out + "'"),
+            0);
         return out;
     }
 

@@ -1,7 +1,7 @@
 #include "convert/conversion_job.h"
 
-#include <filesystem>
 #include <gtest/gtest.h>
+#include <filesystem>
 
 #include "convert/input_loader.h"
 #include "engine/mld_encoder.h"
@@ -32,7 +32,8 @@ protected:
 
     // Loads a 0.5 s input named `name`.
     void Load(const std::string& name, uint16_t channels = 1, uint32_t rate = 8000, uint32_t frames = 4000) {
-        std::string path = folder.Write(name, WavBytes({1, channels, rate, 16}, testing::SineData(frames, channels, rate)));
+        std::string path =
+            folder.Write(name, WavBytes({1, channels, rate, 16}, testing::SineData(frames, channels, rate)));
         ASSERT_TRUE(LoadInputFile(path, host.input, host.settings));
     }
 
@@ -104,7 +105,10 @@ TEST_F(ConversionJob, OutputChosenInTheDialogIsMade) {
 }
 
 TEST_F(ConversionJob, StereoVariantsFollowTheRate) {
-    struct Case { int rateCell; std::vector<std::string> names; };
+    struct Case {
+        int rateCell;
+        std::vector<std::string> names;
+    };
     const Case cases[] = {
         {19, {"song_p1s.mld", "song_n2s.mld"}},  // 8000Hz
         {23, {"song_p1s.mld", "song_n2s.mld"}},  // 16000Hz
@@ -124,7 +128,7 @@ TEST_F(ConversionJob, RefusedStereoAt32000StillEndsWithTheClosingMessage) {
     Load("song.wav");
     Choose(kMldPage, {21});  // D903i
     SetStereo(kMldPage);
-    SetRate(kMldPage, 27);   // 32000Hz
+    SetRate(kMldPage, 27);  // 32000Hz
     messages.Clear();
     JobReport report = OnConvert(host);
     EXPECT_EQ(report.outcome, JobOutcome::Finished);
@@ -337,7 +341,7 @@ TEST_F(ConversionJob, GridIsReadAsTheTablesSay) {
     grid.At(kMldPage, kStereoCell) = kCellOn;  // STEREO wins over MONO
     grid.At(kMldPage, 19) = kCellOn;           // 4000Hz and 8000Hz on: the later one wins
     grid.At(kMldPage, kMld100KbCell) = kCellOn;
-    grid.At(k3gpPage, 18) = kCellOn;           // 8000Hz and 32000Hz on
+    grid.At(k3gpPage, 18) = kCellOn;  // 8000Hz and 32000Hz on
     grid.At(k3gpPage, k3gpStreamingCell) = kCellOn;
     JobChoices choices = ReadJobChoices(grid);
     EXPECT_EQ(choices.mldChannels, 2);

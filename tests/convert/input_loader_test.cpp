@@ -4,10 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
 #include <chrono>
 #include <filesystem>
 #include <future>
-#include <gtest/gtest.h>
 
 #include "platform/dialogs.h"
 #include "platform/message.h"
@@ -63,7 +63,10 @@ TEST_F(InputLoader, EverySampleFormatArrivesAs16BitPcmWithTheWholeSelection) {
         {"16-bit stereo", {1, 2, 11025, 16}, std::string("\x01\x00\xff\xff", 4), 2, {1, -1}},
         {"24-bit", {1, 1, 8000, 24}, std::string("\xff\x34\x12", 3), 1, {0x1234}},
         {"20-bit", {1, 1, 8000, 20}, std::string("\x00\x00\x80", 3), 1, {-32768}},
-        {"24-bit extensible", {0xFFFE, 2, 48000, 24, 40}, std::string("\x00\x34\x12\x00\xcc\xed", 6), 2,
+        {"24-bit extensible",
+         {0xFFFE, 2, 48000, 24, 40},
+         std::string("\x00\x34\x12\x00\xcc\xed", 6),
+         2,
          {0x1234, -0x1234}},
         {"mu-law", {7, 1, 8000, 8}, std::string("\xff\x00", 2), 1, {0, -32124}},
         {"A-law stereo", {6, 2, 8000, 8}, std::string("\xd5\x2a", 2), 2, {8, -32256}},

@@ -123,7 +123,9 @@ TEST(SettingsStore, SavingDirectoryThatCannotBeUsedFallsBackToDocumentsAndTheBro
         Settings settings;
         settings.savingDirectory = "/before";
         EXPECT_EQ(LoadSettings(settings, ini), 1);
-        std::string expected = c.expected == "$DOCS" ? DocumentsFolder() : c.expected == "$DIR" ? folder.Path() : c.expected;
+        std::string expected = c.expected == "$DOCS"  ? DocumentsFolder()
+                               : c.expected == "$DIR" ? folder.Path()
+                                                      : c.expected;
         EXPECT_EQ(settings.savingDirectory, expected);
         auto requests = dialogs.Requests();
         ASSERT_EQ(requests.size(), c.browserExpected ? 1u : 0u);

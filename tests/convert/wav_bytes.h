@@ -2,8 +2,8 @@
 // WAV files of any header for the loader and job tests, and a recording test host.
 
 #include <cmath>
-#include <functional>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 

@@ -24,7 +24,7 @@ TEST(ByteOrder, GetReadsBackWhatSetStoredAtAnOffset) {
     SetLe16(std::span(bytes).subspan(9), 0xBEEF);
     EXPECT_EQ(GetBe32(std::span<const uint8_t>(bytes).subspan(3)), 0xFEDCBA98u);
     EXPECT_EQ(GetLe16(std::span<const uint8_t>(bytes).subspan(9)), 0xBEEF);
-    EXPECT_EQ(bytes[2], 0xEE);   // neighbours untouched
+    EXPECT_EQ(bytes[2], 0xEE);  // neighbours untouched
     EXPECT_EQ(bytes[7], 0xEE);
     EXPECT_EQ(bytes[11], 0xEE);
     // High bytes keep their value (no sign extension through a signed char).

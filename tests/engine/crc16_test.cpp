@@ -35,9 +35,7 @@ TEST(Crc16Test, PublishedCheckValues) {
         uint16_t crc;
     };
     const Case cases[] = {
-        {"123456789", 0xD64E},
-        {"abc", 0xAEB5},
-        {"", 0x0000},  // nothing fed: the initial value inverted
+        {"123456789", 0xD64E}, {"abc", 0xAEB5}, {"", 0x0000},  // nothing fed: the initial value inverted
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Crc16(Bytes(c.input)), c.crc) << '"' << c.input << '"';

@@ -13,8 +13,8 @@ namespace {
 using engine_test::Hex;
 
 // A RIFF/WAVE file with the given format tag, "fmt " length and data bytes.
-std::vector<uint8_t> WaveBytes(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits,
-                               uint32_t formatLength, std::span<const uint8_t> body) {
+std::vector<uint8_t> WaveBytes(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, uint32_t formatLength,
+                               std::span<const uint8_t> body) {
     std::vector<uint8_t> out;
     PutText(out, "RIFF");
     PutLe32(out, static_cast<uint32_t>(4 + 8 + formatLength + 8 + body.size()));
@@ -136,9 +136,9 @@ TEST(EngineFileImage, AllocateTrimAndAppendKeepTheSizeField) {
 
 TEST(EngineFileImage, SizeBeforeTagIsReadFromTheFourBytesBeforeIt) {
     EngineFile file;
-    file.image = Hex("00000010 6461 7461 00000003 61626364");  // size, "data", size, "abcd"
-    EXPECT_EQ(file.ReadChunkSize("abcd"), 0x03000000u);    // little-endian before "abcd"
-    EXPECT_FALSE(file.ReadChunkSize(std::string_view("\0\0\0\x10", 4)));       // at offset 0: nothing before it
+    file.image = Hex("00000010 6461 7461 00000003 61626364");             // size, "data", size, "abcd"
+    EXPECT_EQ(file.ReadChunkSize("abcd"), 0x03000000u);                   // little-endian before "abcd"
+    EXPECT_FALSE(file.ReadChunkSize(std::string_view("\0\0\0\x10", 4)));  // at offset 0: nothing before it
 }
 
 TEST(EngineFileImage, LoadAndSaveReportFilesThatCannotBeUsed) {
@@ -150,8 +150,8 @@ TEST(EngineFileImage, LoadAndSaveReportFilesThatCannotBeUsed) {
     file.image = Hex("01020304");
     file.imageSize = 4;
     EXPECT_EQ(file.Save(folder.File("no/such/folder/out.bin")), 0);
-    EXPECT_EQ(recorder.Texts(), (std::vector<std::string>{"file is not found", "file is not found",
-                                                          "ファイルが書き込めませんでした。"}));
+    EXPECT_EQ(recorder.Texts(),
+              (std::vector<std::string>{"file is not found", "file is not found", "ファイルが書き込めませんでした。"}));
 
     ASSERT_EQ(file.Save(folder.File("out.bin")), 1);
     EngineFile loaded;

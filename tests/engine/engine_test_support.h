@@ -27,10 +27,14 @@ inline std::vector<uint8_t> Hex(std::string_view text) {
     int high = -1;
     for (const char c : text) {
         int nibble = -1;
-        if (c >= '0' && c <= '9') nibble = c - '0';
-        else if (c >= 'a' && c <= 'f') nibble = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F') nibble = c - 'A' + 10;
-        else continue;
+        if (c >= '0' && c <= '9')
+            nibble = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            nibble = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            nibble = c - 'A' + 10;
+        else
+            continue;
         if (high < 0) {
             high = nibble;
         } else {
@@ -41,8 +45,7 @@ inline std::vector<uint8_t> Hex(std::string_view text) {
     return bytes;
 }
 
-inline SourceClip MakeClip(std::string path, uint16_t channels, uint32_t rate,
-                           std::span<const int16_t> samples) {
+inline SourceClip MakeClip(std::string path, uint16_t channels, uint32_t rate, std::span<const int16_t> samples) {
     const std::vector<uint8_t> bytes = SamplesToBytes(samples);
     return SourceClip(std::move(path), FormatBlock::Pcm16(channels, rate), bytes);
 }

@@ -52,7 +52,9 @@ std::vector<Request> JobOrder() {
     return requests;
 }
 
-std::string OutputName(size_t index) { return "out" + std::to_string(index) + ".mld"; }
+std::string OutputName(size_t index) {
+    return "out" + std::to_string(index) + ".mld";
+}
 
 Outcome Run(MldEncoder& encoder, const Request& request, const std::string& output, MessageRecorder& recorder) {
     recorder.Clear();

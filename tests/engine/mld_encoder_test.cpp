@@ -24,13 +24,11 @@ struct RowFacts {
     int v4;
 };
 constexpr RowFacts kRows[19] = {
-    {"none", 0, 0, 0, 0, 0, 0}, {"n1", 1, 1, 1, 0, 0, 0}, {"n2", 1, 1, 1, 1, 1, 0},
-    {"d1", 3, 1, 1, 1, 0, 0},   {"f1", 2, 1, 1, 1, 0, 0}, {"p1", 2, 1, 1, 1, 0, 0},
-    {"p2", 3, 1, 1, 1, 0, 0},   {"so1", 1, 1, 1, 0, 0, 0}, {"so2", 3, 1, 1, 1, 0, 0},
-    {"sh1", 2, 1, 1, 0, 0, 0},  {"sh2", 3, 1, 1, 1, 1, 0}, {"san", 2, 1, 1, 0, 0, 0},
-    {"93", 3, 1, 1, 1, 1, 1},   {"p1s", 2, 0, 1, 1, 0, 0}, {"93s", 3, 0, 1, 1, 0, 1},
-    {"n2s", 1, 0, 1, 1, 0, 0},  {"s2s", 3, 0, 1, 1, 0, 0}, {"f1s", 2, 0, 1, 1, 0, 0},
-    {"lg", 6, 0, 1, 1, 0, 0},
+    {"none", 0, 0, 0, 0, 0, 0}, {"n1", 1, 1, 1, 0, 0, 0},  {"n2", 1, 1, 1, 1, 1, 0},  {"d1", 3, 1, 1, 1, 0, 0},
+    {"f1", 2, 1, 1, 1, 0, 0},   {"p1", 2, 1, 1, 1, 0, 0},  {"p2", 3, 1, 1, 1, 0, 0},  {"so1", 1, 1, 1, 0, 0, 0},
+    {"so2", 3, 1, 1, 1, 0, 0},  {"sh1", 2, 1, 1, 0, 0, 0}, {"sh2", 3, 1, 1, 1, 1, 0}, {"san", 2, 1, 1, 0, 0, 0},
+    {"93", 3, 1, 1, 1, 1, 1},   {"p1s", 2, 0, 1, 1, 0, 0}, {"93s", 3, 0, 1, 1, 0, 1}, {"n2s", 1, 0, 1, 1, 0, 0},
+    {"s2s", 3, 0, 1, 1, 0, 0},  {"f1s", 2, 0, 1, 1, 0, 0}, {"lg", 6, 0, 1, 1, 0, 0},
 };
 
 TEST(MldPresetTable, RowsStandAsTheHandsetsNeedThem) {
@@ -41,7 +39,8 @@ TEST(MldPresetTable, RowsStandAsTheHandsetsNeedThem) {
         EXPECT_EQ(row.type, static_cast<int>(i));
         EXPECT_EQ(row.codec, facts.codec) << i;
         EXPECT_EQ((std::array{row.f04, row.f08, row.f16, row.f32}),
-                  (std::array{facts.f04, facts.f08, facts.f16, facts.f32})) << i;
+                  (std::array{facts.f04, facts.f08, facts.f16, facts.f32}))
+            << i;
         EXPECT_EQ(row.useV4Layout, facts.v4) << i;
     }
     EXPECT_EQ(MldPresetTable[0].description, "");
@@ -94,7 +93,13 @@ TEST(MldEncoder, EveryRowAtEveryRateWritesItsLayoutOrRefuses) {
             const std::string output = folder.File(std::string("song_") + facts.name + ".mld");
 
             std::string refusal;
-            if (!allowed[rateIndex]) refusal = std::string("samplerate_f") + (rate == 4000 ? "04" : rate == 8000 ? "08" : rate == 16000 ? "16" : "32") + ":" + facts.name;
+            if (!allowed[rateIndex])
+                refusal = std::string("samplerate_f") +
+                          (rate == 4000    ? "04"
+                           : rate == 8000  ? "08"
+                           : rate == 16000 ? "16"
+                                           : "32") +
+                          ":" + facts.name;
             if (!refusal.empty()) {
                 EXPECT_EQ(result, 0);
                 EXPECT_EQ(recorder.Texts(), std::vector<std::string>{refusal});
@@ -118,12 +123,15 @@ TEST(MldEncoder, EveryRowAtEveryRateWritesItsLayoutOrRefuses) {
                 } else {
                     stream = Coded(codec, samples, coded);
                 }
-                expected = engine_test::ExpectedV4("song", stream, recordedRate, static_cast<uint64_t>(kSeconds * 200), stereo);
+                expected = engine_test::ExpectedV4("song", stream, recordedRate, static_cast<uint64_t>(kSeconds * 200),
+                                                   stereo);
             } else if (stereo) {
-                expected = engine_test::ExpectedTwoStream(preset, "song", Coded(codec, Channel(samples, 0), frames / 2),
+                expected =
+                    engine_test::ExpectedTwoStream(preset, "song", Coded(codec, Channel(samples, 0), frames / 2),
                                                    Coded(codec, Channel(samples, 1), frames / 2), rate, codedRate);
             } else {
-                expected = engine_test::ExpectedOneTrack(preset, "song", Coded(codec, samples, coded), recordedRate, codedRate);
+                expected = engine_test::ExpectedOneTrack(preset, "song", Coded(codec, samples, coded), recordedRate,
+                                                         codedRate);
             }
             ASSERT_EQ(file.size(), expected.size());
             const auto mismatch = std::mismatch(file.begin(), file.end(), expected.begin());
@@ -137,10 +145,11 @@ TEST(MldEncoder, DurationTicksRoundTheDoubleQuotientDown) {
     constexpr struct {
         uint32_t bytes, byteRate, ticks;
     } kCases[] = {
-        {2320, 16000, 28}, {1160 * 4, 32000, 28}, {16000, 16000, 200}, {2400, 16000, 30},
-        {79, 16000, 0},    {0xFFFFFFFF, 1, UINT32_MAX},  {100, 0, 0},
+        {2320, 16000, 28}, {1160 * 4, 32000, 28},       {16000, 16000, 200}, {2400, 16000, 30},
+        {79, 16000, 0},    {0xFFFFFFFF, 1, UINT32_MAX}, {100, 0, 0},
     };
-    for (const auto& c : kCases) EXPECT_EQ(MldDurationTicks(c.bytes, c.byteRate), c.ticks) << c.bytes << "/" << c.byteRate;
+    for (const auto& c : kCases)
+        EXPECT_EQ(MldDurationTicks(c.bytes, c.byteRate), c.ticks) << c.bytes << "/" << c.byteRate;
 
     // 1160 samples at 8000 Hz through the "0400" row: the trac chunk records 0x1C.
     engine_test::TempFolder folder;
@@ -168,7 +177,8 @@ TEST(MldEncoder, ThirtyTwoKilohertzStereoAndUnknownRatesAreRefused) {
     };
     for (const auto& c : cases) {
         engine_test::TempFolder folder;
-        const SourceClip clip = engine_test::MakeClip(folder.File("a.wav"), 1, c.sourceRate, engine_test::TestSignal(100));
+        const SourceClip clip =
+            engine_test::MakeClip(folder.File("a.wav"), 1, c.sourceRate, engine_test::TestSignal(100));
         MldEncoder encoder(clip);
         MessageRecorder recorder;
         EXPECT_EQ(encoder.ConvertMld(c.preset, c.rate, 100), 0);
@@ -189,7 +199,8 @@ TEST(MldEncoder, RowOutsideTheTableIsRefused) {
 
 TEST(MldEncoder, SourceThatIsNotSixteenBitIsRefused) {
     engine_test::TempFolder folder;
-    const SourceClip clip(folder.File("a.wav"), FormatBlock{1, 1, 8000, 8000, 1, 8, 0, 0}, engine_test::Hex("80818283"));
+    const SourceClip clip(folder.File("a.wav"), FormatBlock{1, 1, 8000, 8000, 1, 8, 0, 0},
+                          engine_test::Hex("80818283"));
     MldEncoder encoder(clip);
     MessageRecorder recorder;
     EXPECT_EQ(encoder.ConvertMld(1, 8000, 100), 0);
@@ -275,7 +286,8 @@ TEST(MldEncoder, ExplicitOutputPathAndTitleTextInTheHandsetCodePage) {
 
 TEST(MldEncoder, UnwritableOutputIsReportedAsAFailure) {
     engine_test::TempFolder folder;
-    const SourceClip clip = engine_test::MakeClip(folder.File("missing/song.wav"), 1, 8000, engine_test::TestSignal(10));
+    const SourceClip clip =
+        engine_test::MakeClip(folder.File("missing/song.wav"), 1, 8000, engine_test::TestSignal(10));
     MldEncoder encoder(clip);
     MessageRecorder recorder;
     EXPECT_EQ(encoder.ConvertMld(4, 8000, 100), 0);
@@ -339,7 +351,8 @@ TEST(MldEncoder, NormalisationBringsThePeakToTheRequestedLevel) {
         MldEncoder encoder(clip);
         ASSERT_EQ(encoder.ConvertMld(3, 8000, c.level), 1);
         EXPECT_EQ(engine_test::ReadFileBytes(folder.File("a_d1.mld")),
-                  engine_test::ExpectedOneTrack(3, "a", Coded(3, c.reaching, 3), 8000, 4000)) << c.level;
+                  engine_test::ExpectedOneTrack(3, "a", Coded(3, c.reaching, 3), 8000, 4000))
+            << c.level;
     }
 }
 
@@ -347,7 +360,8 @@ TEST(MldEncoder, EveryRowSurvivesTinyAndOddClips) {
     for (const size_t count : {0u, 1u, 2u, 3u, 5u, 7u, 11u}) {
         for (int preset = 1; preset <= 18; ++preset) {
             engine_test::TempFolder folder;
-            const SourceClip clip = engine_test::MakeClip(folder.File("t.wav"), 1, 8000, engine_test::TestSignal(count));
+            const SourceClip clip =
+                engine_test::MakeClip(folder.File("t.wav"), 1, 8000, engine_test::TestSignal(count));
             MldEncoder encoder(clip);
             MessageRecorder recorder;
             ASSERT_EQ(encoder.ConvertMld(preset, 8000, 100), 1) << preset << " " << count;
@@ -361,13 +375,14 @@ TEST(MldEncoder, EveryRowSurvivesTinyAndOddClips) {
 TEST(MldEncoder, VersionFourRowRefusesAStreamLongerThanItsBuilder) {
     // 32000 Hz mono, 4-bit: 40 s make 640000 coded bytes, more than 0x80000.
     engine_test::TempFolder folder;
-    const SourceClip clip = engine_test::MakeClip(folder.File("a.wav"), 1, 32000, std::vector<int16_t>(32000 * 40, 100));
+    const SourceClip clip =
+        engine_test::MakeClip(folder.File("a.wav"), 1, 32000, std::vector<int16_t>(32000 * 40, 100));
     MldEncoder encoder(clip);
     MessageRecorder recorder;
     EXPECT_EQ(encoder.ConvertMld(12, 32000, 100), 0);
-    EXPECT_EQ(recorder.Texts(), (std::vector<std::string>{"指定されたファイルサイズの制限を越えています。",
-                                                          "ファイルのサイズが大きすぎます。",
-                                                          "zorvikを保存できませんでした。"}));
+    EXPECT_EQ(recorder.Texts(),
+              (std::vector<std::string>{"指定されたファイルサイズの制限を越えています。",
+                                        "ファイルのサイズが大きすぎます。", "zorvikを保存できませんでした。"}));
     EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
 }
 
@@ -378,7 +393,8 @@ TEST(MldEncoder, EachCallStartsAgainFromTheClip) {
     ASSERT_EQ(encoder.ConvertMld(3, 8000, 100, folder.File("first.mld")), 1);
     ASSERT_EQ(encoder.ConvertMld(15, 16000, 100), 1);
     ASSERT_EQ(encoder.ConvertMld(3, 8000, 100, folder.File("again.mld")), 1);
-    EXPECT_EQ(engine_test::ReadFileBytes(folder.File("first.mld")), engine_test::ReadFileBytes(folder.File("again.mld")));
+    EXPECT_EQ(engine_test::ReadFileBytes(folder.File("first.mld")),
+              engine_test::ReadFileBytes(folder.File("again.mld")));
     EXPECT_EQ(clip.format.sampleRate, 16000u);
     EXPECT_EQ(clip.dataSize, 3200u);
 }

@@ -20,7 +20,8 @@ inline std::vector<uint8_t> Fill(std::string_view pattern, const Fields& fields)
     size_t at = 0;
     while (at < pattern.size()) {
         const size_t open = pattern.find('{', at);
-        const auto literal = Hex(pattern.substr(at, open == std::string_view::npos ? std::string_view::npos : open - at));
+        const auto literal =
+            Hex(pattern.substr(at, open == std::string_view::npos ? std::string_view::npos : open - at));
         out.insert(out.end(), literal.begin(), literal.end());
         if (open == std::string_view::npos) break;
         const size_t close = pattern.find('}', open);
@@ -31,7 +32,9 @@ inline std::vector<uint8_t> Fill(std::string_view pattern, const Fields& fields)
     return out;
 }
 
-inline std::vector<uint8_t> B(uint64_t value) { return {static_cast<uint8_t>(value)}; }
+inline std::vector<uint8_t> B(uint64_t value) {
+    return {static_cast<uint8_t>(value)};
+}
 inline std::vector<uint8_t> Be16(uint64_t value) {
     std::vector<uint8_t> out;
     PutBe16(out, static_cast<uint16_t>(value));
@@ -58,7 +61,7 @@ struct OneTrackRow {
     const char* dataEvent;  // after the u16 length
     size_t largest;         // 0: type 18's single piece of D - 5 bytes
     bool many;
-    const char* closing;    // nullptr: type 2's per-piece closing
+    const char* closing;  // nullptr: type 2's per-piece closing
     enum { Repeat11, Repeat31, EndOnly, Waits } tail;
 };
 
@@ -73,12 +76,13 @@ inline const std::map<int, OneTrackRow> kOneTrackRows = {
     {7, {1, "0300", false, H8, "3110070001{RR}", 65528, false, "00FFFF0005 3110090064", OneTrackRow::Repeat31}},
     {8, {1, "0300", false, H8 "00FFFF0003 31813F", "318400{rc}{cont}{S}", 65526, true, "00FFDE00", OneTrackRow::Waits}},
     {9, {1, "0300", false, H8 "00FFFF0003 71813F", "718300{rc}{cont}", 65530, true, "00FFDE00", OneTrackRow::Waits}},
-    {10, {1, "0300", false, H8 "00FFFF000E 718F81 010189 010183 01018B 0101 00FFFF0003 71813F",
-          "718400{rc}{cont}{S}", 65526, true, "00FFDE00", OneTrackRow::Waits}},
+    {10,
+     {1, "0300", false, H8 "00FFFF000E 718F81 010189 010183 01018B 0101 00FFFF0003 71813F", "718400{rc}{cont}{S}",
+      65526, true, "00FFDE00", OneTrackRow::Waits}},
     {11, {1, "0300", false, H8, "818300{rc}00", 65530, false, "00FFDE00", OneTrackRow::Waits}},
-    {18, {2, "0301", true,
-          "00FFD000 00FFCB64 00FFB07F 00FFFF0006 F108000F813F 00FFFF0006 F108000F8220",
-          "F108000F8800{g}00", 0, false, "00FFFF0008 F108000F88008500 {d}FFDC00", OneTrackRow::Waits}},
+    {18,
+     {2, "0301", true, "00FFD000 00FFCB64 00FFB07F 00FFFF0006 F108000F813F 00FFFF0006 F108000F8220",
+      "F108000F8800{g}00", 0, false, "00FFFF0008 F108000F88008500 {d}FFDC00", OneTrackRow::Waits}},
 };
 #undef H8
 
@@ -94,24 +98,23 @@ struct TwoStreamRow {
 };
 
 inline const std::map<int, TwoStreamRow> kTwoStreamRows = {
-    {13, {2, "0301",
-          "00FFC232 00FFB07F 00FFFF0003 41813F 00FFFF0003 41817F 00FFFF0003 418000 00FFFF0003 41807F",
-          "418600{g}00", "418641{g}00", 65530,
-          "00FFFF0005 418600{c}00 00FFFF0005 418641{c}00 00FFDE00", true}},
-    {15, {1, "0300",
-          "00FFFF0005 1101F30300 00FFFF0005 1101F30402 00FFB07F",
-          "1101F0070001{RR}", "1101F0070101{RR}", 65527,
-          "00FFFF0006 1101F1060000 00FFFF0006 1101F146013F 00FFCB64 00FFFF0006 1101F103007F "
-          "00FFFF0006 1101F143017F {waits} {x}FFDC00 05FFDC00 00FFDE00", false}},
-    {16, {2, "0300",
-          "00FFFF000E 718F8101{a} 8901{a} 8301{b} 8B01{b} 00FFD000 00FFCB64 00FFB07F "
-          "00FFFF0003 71813F 00FFFF0003 71817F 00FFFF0003 718200 00FFFF0003 71827F",
-          "718400{r}000000{P}", "718441{r}000000{P}", 65526,
-          "00FFFF0009 718400 85000000{P} 00FFFF0009 718441 85000000{P} {waits} {x}FFDC00 00FFDE00", false}},
-    {17, {2, "0300",
-          "00FFC232 00FFB07F 00FFFF0003 21813F 00FFFF0003 21817F 00FFFF0003 218200 00FFFF0003 21827F",
-          "418600{g}00", "418641{g}00", 65530,
-          "00FFFF0005 218600{c}00 00FFFF0005 218641{c}00 00FFDE00", true}},
+    {13,
+     {2, "0301", "00FFC232 00FFB07F 00FFFF0003 41813F 00FFFF0003 41817F 00FFFF0003 418000 00FFFF0003 41807F",
+      "418600{g}00", "418641{g}00", 65530, "00FFFF0005 418600{c}00 00FFFF0005 418641{c}00 00FFDE00", true}},
+    {15,
+     {1, "0300", "00FFFF0005 1101F30300 00FFFF0005 1101F30402 00FFB07F", "1101F0070001{RR}", "1101F0070101{RR}", 65527,
+      "00FFFF0006 1101F1060000 00FFFF0006 1101F146013F 00FFCB64 00FFFF0006 1101F103007F "
+      "00FFFF0006 1101F143017F {waits} {x}FFDC00 05FFDC00 00FFDE00",
+      false}},
+    {16,
+     {2, "0300",
+      "00FFFF000E 718F8101{a} 8901{a} 8301{b} 8B01{b} 00FFD000 00FFCB64 00FFB07F "
+      "00FFFF0003 71813F 00FFFF0003 71817F 00FFFF0003 718200 00FFFF0003 71827F",
+      "718400{r}000000{P}", "718441{r}000000{P}", 65526,
+      "00FFFF0009 718400 85000000{P} 00FFFF0009 718441 85000000{P} {waits} {x}FFDC00 00FFDE00", false}},
+    {17,
+     {2, "0300", "00FFC232 00FFB07F 00FFFF0003 21813F 00FFFF0003 21817F 00FFFF0003 218200 00FFFF0003 21827F",
+      "418600{g}00", "418641{g}00", 65530, "00FFFF0005 218600{c}00 00FFFF0005 218641{c}00 00FFDE00", true}},
 };
 
 inline std::vector<uint8_t> ExpectedHeader(int a, std::string_view title, const char* version, bool note) {
@@ -142,9 +145,18 @@ inline std::vector<uint8_t> ExpectedOneTrack(int type, std::string_view title, s
                                              uint32_t rate, uint64_t R) {
     const OneTrackRow& row = kOneTrackRows.at(type);
     const uint64_t D = stream.size();
-    uint8_t rc = rate == 4000 ? 0x44 : rate == 8000 ? 0x45 : rate == 32000 ? 0x55 : (type == 4 || type == 5) ? 0x46 : 0x4D;
-    Fields f = {{"f", B(rate == 8000 || rate == 16000)}, {"RR", Be16(rate)}, {"rc", B(rc)},
-                {"m", B(rate == 16000 ? 0x86 : 0x83)}, {"g", B(rate == 8000 ? 5 : rate == 16000 ? 6 : 0)},
+    uint8_t rc = rate == 4000               ? 0x44
+                 : rate == 8000             ? 0x45
+                 : rate == 32000            ? 0x55
+                 : (type == 4 || type == 5) ? 0x46
+                                            : 0x4D;
+    Fields f = {{"f", B(rate == 8000 || rate == 16000)},
+                {"RR", Be16(rate)},
+                {"rc", B(rc)},
+                {"m", B(rate == 16000 ? 0x86 : 0x83)},
+                {"g", B(rate == 8000    ? 5
+                        : rate == 16000 ? 6
+                                        : 0)},
                 {"d", B(D * 200 / R)}};
     std::vector<std::span<const uint8_t>> pieces;
     if (row.largest == 0) {
@@ -216,10 +228,15 @@ inline std::vector<uint8_t> ExpectedTwoStream(int type, std::string_view title, 
     std::vector<uint8_t> waits;
     for (uint64_t i = 0; i < n; ++i) Append(waits, Hex("FFFFDE00"));
     const uint8_t g = rate == 8000 ? 5 : rate == 16000 ? 6 : 0;
-    const Fields f = {{"g", B(g)}, {"c", B(g | 0x80)}, {"RR", Be16(rate)},
-                      {"a", B(rate == 16000 ? 2 : 1)}, {"b", B(rate == 16000 ? 4 : 2)},
-                      {"r", B(rate == 16000 ? 0x0D : 0x05)}, {"P", Be16(P)},
-                      {"waits", waits}, {"x", B(W - 255 * n)}};
+    const Fields f = {{"g", B(g)},
+                      {"c", B(g | 0x80)},
+                      {"RR", Be16(rate)},
+                      {"a", B(rate == 16000 ? 2 : 1)},
+                      {"b", B(rate == 16000 ? 4 : 2)},
+                      {"r", B(rate == 16000 ? 0x0D : 0x05)},
+                      {"P", Be16(P)},
+                      {"waits", waits},
+                      {"x", B(W - 255 * n)}};
     std::vector<uint8_t> track = Fill(row.head, f);
     for (const auto& [pattern, stream] : {std::pair{row.left, left}, std::pair{row.right, right}}) {
         const auto event = Fill(pattern, f);

@@ -18,7 +18,9 @@ std::vector<uint8_t> Stream(size_t size) {
     return stream;
 }
 
-const MldPreset& Row(int type) { return MldPresetTable[static_cast<size_t>(type)]; }
+const MldPreset& Row(int type) {
+    return MldPresetTable[static_cast<size_t>(type)];
+}
 
 std::span<const uint8_t> At(const std::vector<uint8_t>& bytes, size_t offset, size_t length) {
     return std::span(bytes).subspan(offset, length);
@@ -30,21 +32,21 @@ TEST(MldV4Layout, WorkedExampleOfAThousandCodedBytes) {
     ASSERT_TRUE(file);
     const std::vector<uint8_t>& f = *file;
     ASSERT_EQ(f.size(), 1141u);
-    const auto header = Hex(
-        "6D656C6F 0000046D 0040 01 01 01"           // "melo", 1133, header length 64, A B C
-        "736F7263 0001 00"                          // sorc
-        "7469746C 0005 7469746C65"                  // titl "title"
-        "76657273 0004 30343030"                    // vers "0400"
-        "6E6F7465 0002 0001"                        // note
-        "65787374 0002 0001"                        // exst
-        "61696E66 000B 0101810006 100810100810"     // ainf, 8000 Hz
-        "61646174 000003F6"                         // adat, 14 + 1000
-        "000B8100 6164706D 0003 08 04 01 FF");      // audio head: 8 kHz, 4 bits, mono
+    const auto header =
+        Hex("6D656C6F 0000046D 0040 01 01 01"        // "melo", 1133, header length 64, A B C
+            "736F7263 0001 00"                       // sorc
+            "7469746C 0005 7469746C65"               // titl "title"
+            "76657273 0004 30343030"                 // vers "0400"
+            "6E6F7465 0002 0001"                     // note
+            "65787374 0002 0001"                     // exst
+            "61696E66 000B 0101810006 100810100810"  // ainf, 8000 Hz
+            "61646174 000003F6"                      // adat, 14 + 1000
+            "000B8100 6164706D 0003 08 04 01 FF");   // audio head: 8 kHz, 4 bits, mono
     EXPECT_EQ(std::vector<uint8_t>(f.begin(), f.begin() + static_cast<long>(header.size())), header);
     EXPECT_TRUE(std::equal(stream.begin(), stream.end(), f.begin() + static_cast<long>(header.size())));
-    const auto trac = Hex(
-        "74726163 00000025"
-        "00FFD000 00FFCB64 00FFB07F 007F803F 007F8120 007F00003F 2C FFDC 01 00FFD001 00FFDF00");
+    const auto trac =
+        Hex("74726163 00000025"
+            "00FFD000 00FFCB64 00FFB07F 007F803F 007F8120 007F00003F 2C FFDC 01 00FFD001 00FFDF00");
     EXPECT_TRUE(std::equal(trac.begin(), trac.end(), f.end() - static_cast<long>(trac.size())));
 }
 
@@ -117,33 +119,37 @@ struct DataEvent {
 // events after the length at 8000 Hz.
 size_t HeadSize(int type) {
     switch (type) {
-        case 6: case 8: case 9: return 16;
-        case 10: return 35;
-        case 18: return 34;
-        case 13: case 17: return 40;
-        case 15: return 24;
-        case 16: return 63;
-        default: return 8;
+    case 6:
+    case 8:
+    case 9: return 16;
+    case 10: return 35;
+    case 18: return 34;
+    case 13:
+    case 17: return 40;
+    case 15: return 24;
+    case 16: return 63;
+    default: return 8;
     }
 }
 std::vector<uint8_t> Signature(int type) {
     switch (type) {
-        case 1: return Hex("11F002");
-        case 2: return Hex("1101F0");
-        case 3: return Hex("6183");
-        case 4: return Hex("2183");
-        case 5: return Hex("4183");
-        case 6: return Hex("4184");
-        case 7: return Hex("311007");
-        case 8: return Hex("3184");
-        case 9: return Hex("7183");
-        case 10: return Hex("7184");
-        case 11: return Hex("8183");
-        case 18: return Hex("F108000F880005");
-        case 13: case 17: return Hex("4186");
-        case 15: return Hex("1101F007");
-        case 16: return Hex("7184");
-        default: return {};
+    case 1: return Hex("11F002");
+    case 2: return Hex("1101F0");
+    case 3: return Hex("6183");
+    case 4: return Hex("2183");
+    case 5: return Hex("4183");
+    case 6: return Hex("4184");
+    case 7: return Hex("311007");
+    case 8: return Hex("3184");
+    case 9: return Hex("7183");
+    case 10: return Hex("7184");
+    case 11: return Hex("8183");
+    case 18: return Hex("F108000F880005");
+    case 13:
+    case 17: return Hex("4186");
+    case 15: return Hex("1101F007");
+    case 16: return Hex("7184");
+    default: return {};
     }
 }
 
@@ -155,7 +161,8 @@ std::vector<DataEvent> DataEvents(const std::vector<uint8_t>& file, int type, si
     const std::vector<uint8_t> signature = Signature(type);
     size_t at = 10 + GetBe16(f.subspan(8)) + 8 + HeadSize(type);
     while (at + 5 + signature.size() <= file.size() && file[at] == 0x00 && file[at + 1] == 0xFF &&
-           file[at + 2] == 0xFF && std::equal(signature.begin(), signature.end(), file.begin() + static_cast<long>(at + 5))) {
+           file[at + 2] == 0xFF &&
+           std::equal(signature.begin(), signature.end(), file.begin() + static_cast<long>(at + 5))) {
         const uint16_t length = GetBe16(f.subspan(at + 3));
         events.push_back({length, std::vector<uint8_t>(file.begin() + static_cast<long>(at + 5),
                                                        file.begin() + static_cast<long>(at + 5 + bodySize))});
@@ -183,17 +190,17 @@ TEST(MldOneTrackLayout, PieceSizesPerType) {
         size_t stream;
         std::vector<uint16_t> lengths;
     } cases[] = {
-        {1, 65531, {0xFFFF}},               // one piece, the rest is not stored
+        {1, 65531, {0xFFFF}},  // one piece, the rest is not stored
         {7, 70000, {0xFFFF}},
         {11, 65531, {0xFFFF}},
-        {2, 65505, {0xFFE8, 9}},            // 65504 + 8, then 1 + 8
-        {6, 65527, {0xFFFF, 10}},           // S in the first event only
+        {2, 65505, {0xFFE8, 9}},   // 65504 + 8, then 1 + 8
+        {6, 65527, {0xFFFF, 10}},  // S in the first event only
         {10, 131052, {0xFFFF, 0xFFFF}},
-        {9, 0, {5}},                         // an empty stream still has its data event
-        {18, 10, {13}},                      // D - 5 bytes + 8
-        {18, 3, {8}},                        // fewer than 5 coded bytes: an empty piece
+        {9, 0, {5}},     // an empty stream still has its data event
+        {18, 10, {13}},  // D - 5 bytes + 8
+        {18, 3, {8}},    // fewer than 5 coded bytes: an empty piece
         {18, 65532, {0xFFFF}},
-        {18, 200000, {0xFFFF}},              // longer streams are cut to 65532
+        {18, 200000, {0xFFFF}},  // longer streams are cut to 65532
     };
     for (const auto& c : cases) {
         const MldFile file = BuildMldOneTrackLayout(Row(c.type), "", Stream(c.stream), 8000, 1000);

@@ -148,7 +148,8 @@ TEST(MmfEncoderTest, StereoChannelsDecodeSeparatelyWithFfmpeg) {
     const std::vector<int16_t> reference = Converted(clip, 2, 16000);
     for (int channel = 0; channel < 2; ++channel) {
         const std::vector<int16_t> expected = Channel(reference, channel);
-        const std::vector<int16_t> decoded = test::DecodeYamahaWithFfmpeg(ChannelCodes(file->parts.wave, channel == 0), 16000);
+        const std::vector<int16_t> decoded =
+            test::DecodeYamahaWithFfmpeg(ChannelCodes(file->parts.wave, channel == 0), 16000);
         ASSERT_GE(decoded.size(), expected.size()) << channel;
         EXPECT_GT(SnrDb(expected, decoded, expected.size()), 20.0) << "channel " << channel;
         // The last frame is coded, not left to a filler code.
@@ -193,17 +194,14 @@ TEST(MmfEncoderTest, SampleRateLimit) {
         uint16_t writtenRate;  // 0: refused with "samplerate:24000", no file
     };
     const Case cases[] = {
-        {8000, 24000, 1, 24000},
-        {8000, 24001, 0, 0},
-        {22050, 0, 1, 22050},  // 0 keeps the clip's rate
-        {32000, 0, 0, 0},
-        {48000, 16000, 1, 16000},
-        {8000, -8000, 0, 0},
+        {8000, 24000, 1, 24000}, {8000, 24001, 0, 0},      {22050, 0, 1, 22050},  // 0 keeps the clip's rate
+        {32000, 0, 0, 0},        {48000, 16000, 1, 16000}, {8000, -8000, 0, 0},
     };
     for (const Case& c : cases) {
         test::TempFolder folder;
         MessageRecorder messages;
-        const SourceClip clip = Clip(folder.File("tone.wav"), 1, c.sourceRate, Tone(c.sourceRate / 10, 1, c.sourceRate));
+        const SourceClip clip =
+            Clip(folder.File("tone.wav"), 1, c.sourceRate, Tone(c.sourceRate / 10, 1, c.sourceRate));
         MmfEncoder encoder(clip);
         const std::string label = std::to_string(c.sourceRate) + " -> " + std::to_string(c.requested);
         EXPECT_EQ(encoder.ConvertMmf(c.requested, 0), c.result) << label;

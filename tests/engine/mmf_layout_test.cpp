@@ -75,7 +75,8 @@ TEST(MmfLayoutTest, MonoEightThousandSamplesAtEightKilohertz) {
     expected.Text("OPDA").U32(20).Text("Dch").Raw({0x80}).U32(12).Text("ST").U16(8).Text("Untitled");
     expected.Text("MTR").Raw({0x05}).U32(17 + 32 + 4000 + 55).Raw({0x02, 0x00, 0x02, 0x02}).Zeros(16);
     expected.Text("Mtsu").U32(17);
-    expected.Raw({0xF0, 0x06, 0x43, 0x79, 0x06, 0x7F, 0x7F, 0xF7, 0xF0, 0x07, 0x43, 0x79, 0x06, 0x7F, 0x07, 0x01, 0xF7});
+    expected.Raw(
+        {0xF0, 0x06, 0x43, 0x79, 0x06, 0x7F, 0x7F, 0xF7, 0xF0, 0x07, 0x43, 0x79, 0x06, 0x7F, 0x07, 0x01, 0xF7});
     expected.Text("Mtsq").U32(32);
     expected.Raw({0x00, 0xF0, 0x07, 0x43, 0x79, 0x06, 0x7F, 0x00, 0x7F, 0xF7});
     expected.Raw({0x00, 0xB0, 0x00, 0x7D, 0x00, 0xB0, 0x20, 0x00, 0x00, 0xC0, 0x00, 0x00, 0x90, 0x00, 0x7F});
@@ -96,8 +97,7 @@ TEST(MmfLayoutTest, MonoEightThousandSamplesAtEightKilohertz) {
 
 TEST(MmfLayoutTest, StereoCarriesTheFixedOptionalDataAndStereoTypeBytes) {
     const std::vector<uint8_t> wave = Pattern(1000);
-    const std::vector<uint8_t> file =
-        BuildOrFail(Layout(true, 16000, 1001, "ignored"), wave);
+    const std::vector<uint8_t> file = BuildOrFail(Layout(true, 16000, 1001, "ignored"), wave);
     auto parts = test::ParseMmf(file);
     ASSERT_TRUE(parts.has_value());
 
@@ -131,8 +131,11 @@ TEST(MmfLayoutTest, MonoTitleIsWrittenWithItsLength) {
     auto parts = test::ParseMmf(file);
     ASSERT_TRUE(parts.has_value());
     Bytes opda;
-    opda.Text("Dch").Raw({0x80}).U32(static_cast<uint32_t>(title.size() + 4)).Text("ST").U16(
-        static_cast<uint16_t>(title.size()));
+    opda.Text("Dch")
+        .Raw({0x80})
+        .U32(static_cast<uint32_t>(title.size() + 4))
+        .Text("ST")
+        .U16(static_cast<uint16_t>(title.size()));
     opda.Text(title);
     EXPECT_EQ(std::vector<uint8_t>(parts->opda.begin(), parts->opda.end()), opda.Get());
     EXPECT_TRUE(parts->wave.empty());
@@ -179,11 +182,8 @@ TEST(MmfLayoutTest, DurationTicksAreFourMillisecondsPlusOne) {
         uint64_t ticks;
     };
     const Case cases[] = {
-        {0, 16000, 1},
-        {16000, 16000, 251},
-        {63, 16000, 1},          // 0.98 ticks round down before the +1
-        {64, 16000, 2},
-        {96000, 96000, 251},     // one second of 24000 Hz stereo
+        {0, 16000, 1},           {16000, 16000, 251}, {63, 16000, 1},  // 0.98 ticks round down before the +1
+        {64, 16000, 2},          {96000, 96000, 251},                  // one second of 24000 Hz stereo
         {4194240, 16000, 65536},  // 262.14 s of 8000 Hz mono: past the 16-bit fields
     };
     for (const Case& c : cases) {

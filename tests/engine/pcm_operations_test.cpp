@@ -22,7 +22,7 @@ TEST(Resample, DownFrom44100To8000KeepsWholeFramesAtStep5512) {
     const std::vector<int16_t> out = BytesToSamples(clip.data);
     // Frame i starts at i × 5.512 source frames: s[k] + (s[k+1] - s[k]) × f / 1000.
     EXPECT_EQ(out[0], 0);
-    EXPECT_EQ(out[1], 55);    // k 5, f 512: 50 + 10 × 512 / 1000
+    EXPECT_EQ(out[1], 55);      // k 5, f 512: 50 + 10 × 512 / 1000
     EXPECT_EQ(out[180], 9921);  // k 992, f 160: 9920 + 1.6 truncated
     EXPECT_EQ(clip.format.sampleRate, 8000u);
     EXPECT_EQ(clip.format.byteRate, 16000u);
@@ -33,8 +33,7 @@ TEST(Resample, DoublingKeepsTheInputAsEvenFramesAndRepeatsTheLastFrameAtTheEnd) 
     SourceClip clip = engine_test::MakeClip("a", 2, 8000, stereo);
     ASSERT_EQ(Resample(clip, 16000), 1);
     const std::vector<int16_t> out = BytesToSamples(clip.data);
-    EXPECT_EQ(out, (std::vector<int16_t>{100, -100, 200, -200, 300, -300, 650, -650, 1000, -1000,
-                                         1000, -1000}));
+    EXPECT_EQ(out, (std::vector<int16_t>{100, -100, 200, -200, 300, -300, 650, -650, 1000, -1000, 1000, -1000}));
     EXPECT_EQ(clip.format.byteRate, 64000u);
     EXPECT_EQ(clip.format.blockAlign, 4);
 }
@@ -77,7 +76,8 @@ TEST(Resample, RefusesAResultTooLargeForThirtyTwoBits) {
 }
 
 TEST(ConvertChannels, StereoToMonoAveragesTowardZero) {
-    SourceClip clip = engine_test::MakeClip("a", 2, 8000, std::vector<int16_t>{-3, 0, 3, 0, 32767, 32767, -32768, -32767});
+    SourceClip clip =
+        engine_test::MakeClip("a", 2, 8000, std::vector<int16_t>{-3, 0, 3, 0, 32767, 32767, -32768, -32767});
     ASSERT_EQ(ConvertChannels(clip, 1), 1);
     EXPECT_EQ(BytesToSamples(clip.data), (std::vector<int16_t>{-1, 1, 32767, -32767}));
     EXPECT_EQ(clip.format.channels, 1);

@@ -4,10 +4,10 @@
 #include "platform/message.h"
 #include "platform/temp_folder.h"
 
-#include <algorithm>
-#include <filesystem>
 #include <gtest/gtest.h>
 #include <unistd.h>
+#include <algorithm>
+#include <filesystem>
 
 namespace kvt {
 namespace {
@@ -113,11 +113,8 @@ TEST_F(GeneralFileTest, AFullReadIntoABufferOf0xF0000BytesIsReportedAsTooLarge) 
         bool reported;
     };
     const Case cases[] = {
-        {0xF0000, 0xF0000, true},
-        {0xF0001, 0xF0000, true},
-        {0xEFFFF, 0xF0000, false},
-        {0xF0000, 0xF0001, false},
-        {0xF0001, 0xEFFFF, false},
+        {0xF0000, 0xF0000, true},  {0xF0001, 0xF0000, true},  {0xEFFFF, 0xF0000, false},
+        {0xF0000, 0xF0001, false}, {0xF0001, 0xEFFFF, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.fileSize) + " into " + ::testing::PrintToString(c.bufferSize));

@@ -4,9 +4,9 @@
 #include "platform/message.h"
 #include "platform/temp_folder.h"
 
-#include <filesystem>
 #include <gtest/gtest.h>
 #include <unistd.h>
+#include <filesystem>
 
 namespace kvt {
 namespace {
@@ -110,7 +110,8 @@ TEST_F(PathSplitTest, UnreadableCurrentDirectoryIsReported) {
         std::filesystem::remove(folder / "gone");
         MessageRecorder recorder;
         EXPECT_EQ(GneGetFolder("song.wav"), "");
-        EXPECT_EQ(recorder.Texts(), std::vector<std::string>{"GENE0100000C カレントディレクトリが取得できませんでした。"});
+        EXPECT_EQ(recorder.Texts(),
+                  std::vector<std::string>{"GENE0100000C カレントディレクトリが取得できませんでした。"});
     }
     std::filesystem::current_path(saved);
 }

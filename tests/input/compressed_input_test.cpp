@@ -12,8 +12,8 @@
 
 #include "input/pcm_decoder.h"
 #include "input/wave_file.h"
-#include "platform/message.h"
 #include "platform/command_output.h"
+#include "platform/message.h"
 #include "platform/temp_folder.h"
 
 namespace kvt {
@@ -37,8 +37,8 @@ protected:
         std::string wav = Path("source.wav");
         std::string expr = "0.4*sin(2*PI*440*t)*(1-exp(-8*t))+0.2*sin(2*PI*1250*t)";
         std::string layout = channels == 1 ? "mono" : channels == 2 ? "stereo" : "5.1";
-        int result = Run("ffmpeg -y -f lavfi -i 'aevalsrc=" + expr + ":s=" + std::to_string(rate) + ":d=" +
-                         std::to_string(seconds) + ":c=" + layout + "' -c:a pcm_s16le '" + wav + "'");
+        int result = Run("ffmpeg -y -f lavfi -i 'aevalsrc=" + expr + ":s=" + std::to_string(rate) +
+                         ":d=" + std::to_string(seconds) + ":c=" + layout + "' -c:a pcm_s16le '" + wav + "'");
         EXPECT_EQ(result, 0);
         return wav;
     }

@@ -3,8 +3,8 @@
 
 #include "input/pcm_decoder.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -66,7 +66,8 @@ std::string MakeAudio(const TempFolder& folder, const std::string& name, int rat
     for (const auto& expression : channels) expressions += (expressions.empty() ? "" : "|") + expression;
     std::string path = folder / name;
     std::string command = "ffmpeg -nostdin -v error -y -f lavfi -i 'aevalsrc=" + expressions +
-                          ":s=" + std::to_string(rate) + ":d=" + std::to_string(seconds) + "' -c:a " + codec + " '" + path + "' 2>&1";
+                          ":s=" + std::to_string(rate) + ":d=" + std::to_string(seconds) + "' -c:a " + codec + " '" +
+                          path + "' 2>&1";
     EXPECT_EQ(RunCommand(command).exitCode, 0) << name;
     return path;
 }
@@ -103,12 +104,12 @@ TEST_P(ShapeChange, WholeInputArrivesInTheFirstPartsShape) {
         EXPECT_GT(decoded.TailLevel(channel, static_cast<size_t>(c.firstRate / 4)), 1000.0) << "channel " << channel;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Streams, ShapeChange,
-    ::testing::Values(ShapeCase{"StereoThenMono", 44100, {kTone, kTone}, 44100, {kTone}, 2},
-                      ShapeCase{"MonoThenRightOnlyStereo", 44100, {kTone}, 44100, {"0", kTone}, 1},
-                      ShapeCase{"RateDropsMidway", 44100, {kTone, kTone}, 32000, {kTone, kTone}, 2}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Streams, ShapeChange,
+                         ::testing::Values(ShapeCase{"StereoThenMono", 44100, {kTone, kTone}, 44100, {kTone}, 2},
+                                           ShapeCase{"MonoThenRightOnlyStereo", 44100, {kTone}, 44100, {"0", kTone}, 1},
+                                           ShapeCase{
+                                               "RateDropsMidway", 44100, {kTone, kTone}, 32000, {kTone, kTone}, 2}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Changes into the folder for the length of a test, for names that are relative paths.
 class InFolder {

@@ -15,18 +15,19 @@ using test::RiffImage;
 
 const std::string kTagText = "不明なタグが検出されました。処理は継続可能です。";
 
-std::string Tag(const std::string& tag) { return kTagText + " [" + tag + "]"; }
+std::string Tag(const std::string& tag) {
+    return kTagText + " [" + tag + "]";
+}
 
-Chunk Body(const std::string& id, size_t size) { return {id, std::vector<uint8_t>(size, 0x11), std::nullopt}; }
+Chunk Body(const std::string& id, size_t size) {
+    return {id, std::vector<uint8_t>(size, 0x11), std::nullopt};
+}
 
 // Every kind of chunk the walk knows, with odd sizes where a chunk may have one.
 const std::vector<Chunk> kRichFile = {
-    Body("bext", 5),
-    test::FmtChunk(2, 44100, 16, 2),
-    Body("fact", 4),
-    Body("umid", 3),
-    Body("LIST", 7),
-    test::DataChunk(test::Int16Bytes({1, 2, 3, 4, 5, 6})),
+    Body("bext", 5), test::FmtChunk(2, 44100, 16, 2),
+    Body("fact", 4), Body("umid", 3),
+    Body("LIST", 7), test::DataChunk(test::Int16Bytes({1, 2, 3, 4, 5, 6})),
 };
 
 // Offsets where each chunk of kRichFile starts, after the 12-byte RIFF header.
@@ -77,11 +78,11 @@ TEST(WaveCorpus, EveryCutIsRefusedBeforeTheSamplesAndKeepsWholeFramesAfter) {
     const std::pair<size_t, std::vector<std::string>> boundaries[] = {
         {0, {Tag("RIFF")}},
         {8, {Tag("WAVE")}},
-        {starts[0], {Tag("fmt ")}},          // nothing after the header
-        {starts[1], {Tag("fmt ")}},          // the leading chunk, then nothing
-        {starts[2], {Tag("data")}},          // fmt complete, no data
-        {starts[3], {Tag("data")}},          // after fact
-        {starts[4], {Tag("data")}},          // after umid
+        {starts[0], {Tag("fmt ")}},  // nothing after the header
+        {starts[1], {Tag("fmt ")}},  // the leading chunk, then nothing
+        {starts[2], {Tag("data")}},  // fmt complete, no data
+        {starts[3], {Tag("data")}},  // after fact
+        {starts[4], {Tag("data")}},  // after umid
         {starts[5], {Tag("LIST"), Tag("data")}},
         {starts[5] + 7, {Tag("LIST"), Tag("data")}},  // half a data header
     };
@@ -89,7 +90,8 @@ TEST(WaveCorpus, EveryCutIsRefusedBeforeTheSamplesAndKeepsWholeFramesAfter) {
         SCOPED_TRACE(length);
         MessageRecorder recorder;
         WaveFile wave;
-        EXPECT_FALSE(wave.LoadFromMemory(std::vector<uint8_t>(whole.begin(), whole.begin() + static_cast<long>(length))));
+        EXPECT_FALSE(
+            wave.LoadFromMemory(std::vector<uint8_t>(whole.begin(), whole.begin() + static_cast<long>(length))));
         EXPECT_EQ(recorder.Texts(), texts);
     }
 }

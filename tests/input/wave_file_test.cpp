@@ -17,7 +17,9 @@ using test::RiffImage;
 
 const std::string kTagText = "不明なタグが検出されました。処理は継続可能です。";
 
-std::string Tag(const std::string& tag) { return kTagText + " [" + tag + "]"; }
+std::string Tag(const std::string& tag) {
+    return kTagText + " [" + tag + "]";
+}
 
 std::vector<std::string> Tags(std::initializer_list<const char*> tags) {
     std::vector<std::string> texts;
@@ -27,7 +29,9 @@ std::vector<std::string> Tags(std::initializer_list<const char*> tags) {
 
 const std::vector<uint8_t> kPcm = Int16Bytes({1, -2, 300, -400});
 
-Chunk Body(const std::string& id, size_t size) { return {id, std::vector<uint8_t>(size, 0x5A), std::nullopt}; }
+Chunk Body(const std::string& id, size_t size) {
+    return {id, std::vector<uint8_t>(size, 0x5A), std::nullopt};
+}
 
 WaveFile Loaded(const std::vector<uint8_t>& image) {
     WaveFile wave;
@@ -86,7 +90,9 @@ TEST(WaveFileLoad, ForeignChunksAreSkippedWithOneBoxPerUnknownChunk) {
     const Chunk data = DataChunk(kPcm);
     const ChunkOrderCase cases[] = {
         {"plain", {fmt, data}, {}},
-        {"leading chunks in order", {Body("PAD ", 4), Body("bext", 602), Body("minf", 16), Body("elm1", 3), fmt, data}, {}},
+        {"leading chunks in order",
+         {Body("PAD ", 4), Body("bext", 602), Body("minf", 16), Body("elm1", 3), fmt, data},
+         {}},
         {"one leading chunk", {Body("minf", 16), fmt, data}, {}},
         {"fact of 4", {fmt, Body("fact", 4), data}, {}},
         {"known chunks", {fmt, Body("umid", 24), Body("regn", 10), Body("pad ", 1), data}, {}},
@@ -258,8 +264,8 @@ TEST(WaveFileConvert, ThreeByteSamplesKeepTheirUpperTwoBytes) {
     for (uint16_t bits : {20, 24}) {
         SCOPED_TRACE(bits);
         // Two stereo frames and a stray byte that makes no whole sample.
-        const std::vector<uint8_t> data = {0xFF, 0x34, 0x12, 0x00, 0x00, 0x80, 0x80, 0xFF, 0x7F,
-                                           0x01, 0xFF, 0xFF, 0x77};
+        const std::vector<uint8_t> data = {0xFF, 0x34, 0x12, 0x00, 0x00, 0x80, 0x80,
+                                           0xFF, 0x7F, 0x01, 0xFF, 0xFF, 0x77};
         WaveFile wave = Loaded(RiffImage({FmtChunk(2, 48000, bits), DataChunk(data)}));
         ASSERT_EQ(wave.blockAlign, 6);
         wave.Convert24To16();
@@ -277,8 +283,8 @@ struct MixCase {
 
 TEST(WaveFileConvert, SixteenBitStereoMixesTowardZero) {
     const MixCase cases[] = {
-        {-3, 0, -1}, {3, 0, 1}, {-1, 0, 0}, {-32768, 32767, 0}, {-32768, -32768, -32768}, {32767, 32767, 32767},
-        {100, -301, -100},
+        {-3, 0, -1},           {3, 0, 1},         {-1, 0, 0}, {-32768, 32767, 0}, {-32768, -32768, -32768},
+        {32767, 32767, 32767}, {100, -301, -100},
     };
     std::vector<int16_t> stereo, expected;
     for (const MixCase& c : cases) {

@@ -15,7 +15,6 @@ using Texts = std::vector<std::string>;
 
 class WaveRoundTrip : public ::testing::Test {
 protected:
-
     // FFmpeg's own decoding of `path` as raw bytes of `format` (s16le, u8, ...).
     std::optional<std::vector<uint8_t>> FfmpegRaw(const std::string& path, const std::string& format) {
         return ::kvt::testing::FfmpegDecodeRaw(path, "-f " + format);
@@ -27,15 +26,17 @@ protected:
         const std::string source = "sine=f=440:r=" + std::to_string(rate) + ":d=" + std::to_string(seconds);
         const std::string other = "sine=f=1250:r=" + std::to_string(rate) + ":d=" + std::to_string(seconds);
         EXPECT_TRUE(test::CommandOutput("ffmpeg -v error -y -f lavfi -i " + source + " -f lavfi -i " + other +
-                                        " -filter_complex amerge=inputs=2,volume=0.9 -c:a " + codec + " '" +
-                                        path + "'"));
+                                        " -filter_complex amerge=inputs=2,volume=0.9 -c:a " + codec + " '" + path +
+                                        "'"));
         return path;
     }
 
     test::TempFolder folder;
 };
 
-std::vector<uint8_t> Bytes(std::span<const uint8_t> span) { return {span.begin(), span.end()}; }
+std::vector<uint8_t> Bytes(std::span<const uint8_t> span) {
+    return {span.begin(), span.end()};
+}
 
 TEST_F(WaveRoundTrip, FfmpegFilesNormaliseLikeFfmpegsOwnConversion) {
     struct Case {
@@ -93,8 +94,7 @@ TEST_F(WaveRoundTrip, MixedDownFileIsMonoForFfmpeg) {
     ASSERT_TRUE(mono);
     auto samples = test::Int16Samples(*mono);
     ASSERT_EQ(samples.size() * 2, stereo.size());
-    for (size_t i = 0; i < samples.size(); ++i)
-        ASSERT_EQ(samples[i], (stereo[2 * i] + stereo[2 * i + 1]) / 2) << i;
+    for (size_t i = 0; i < samples.size(); ++i) ASSERT_EQ(samples[i], (stereo[2 * i] + stereo[2 * i + 1]) / 2) << i;
 }
 
 TEST_F(WaveRoundTrip, WriterOutputReadsBackEverywhere) {

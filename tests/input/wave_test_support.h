@@ -51,7 +51,9 @@ inline Chunk FmtChunk(uint16_t channels, uint32_t rate, uint16_t bits, size_t ex
     return {"fmt ", body, std::nullopt};
 }
 
-inline Chunk DataChunk(std::vector<uint8_t> samples) { return {"data", std::move(samples), std::nullopt}; }
+inline Chunk DataChunk(std::vector<uint8_t> samples) {
+    return {"data", std::move(samples), std::nullopt};
+}
 
 inline std::vector<uint8_t> Int16Bytes(const std::vector<int16_t>& samples) {
     std::vector<uint8_t> bytes;
@@ -80,8 +82,8 @@ inline std::optional<std::string> CommandOutput(const std::string& command) {
 // The first audio stream as ffprobe sees it: codec_name, sample_rate, channels,
 // bits_per_sample, duration_ts (frames) and duration.
 inline std::map<std::string, std::string> ProbeStream(const std::string& path) {
-    return ::kvt::testing::ProbeAudioStream(
-        path, "codec_name,sample_rate,channels,bits_per_sample,duration_ts,duration");
+    return ::kvt::testing::ProbeAudioStream(path,
+                                            "codec_name,sample_rate,channels,bits_per_sample,duration_ts,duration");
 }
 
 }  // namespace kvt::test

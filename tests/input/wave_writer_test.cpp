@@ -40,13 +40,13 @@ TEST_F(WaveWriterTest, CloseFillsBothSizesAndPadsOddData) {
         EXPECT_EQ(GetLe32(bytes.subspan(4)), file.size() - 8);
         EXPECT_EQ(std::string(file.begin() + 8, file.begin() + 16), "WAVEfmt ");
         EXPECT_EQ(GetLe32(bytes.subspan(16)), 18u);
-        EXPECT_EQ(GetLe16(bytes.subspan(20)), 1);       // PCM
-        EXPECT_EQ(GetLe16(bytes.subspan(22)), 2);       // channels
-        EXPECT_EQ(GetLe32(bytes.subspan(24)), 44100u);  // rate
-        EXPECT_EQ(GetLe32(bytes.subspan(28)), 176400u); // byte rate
-        EXPECT_EQ(GetLe16(bytes.subspan(32)), 4);       // block align
-        EXPECT_EQ(GetLe16(bytes.subspan(34)), 16);      // bits
-        EXPECT_EQ(GetLe16(bytes.subspan(36)), 0);       // extra size
+        EXPECT_EQ(GetLe16(bytes.subspan(20)), 1);        // PCM
+        EXPECT_EQ(GetLe16(bytes.subspan(22)), 2);        // channels
+        EXPECT_EQ(GetLe32(bytes.subspan(24)), 44100u);   // rate
+        EXPECT_EQ(GetLe32(bytes.subspan(28)), 176400u);  // byte rate
+        EXPECT_EQ(GetLe16(bytes.subspan(32)), 4);        // block align
+        EXPECT_EQ(GetLe16(bytes.subspan(34)), 16);       // bits
+        EXPECT_EQ(GetLe16(bytes.subspan(36)), 0);        // extra size
         EXPECT_EQ(std::string(file.begin() + 38, file.begin() + 42), "data");
         EXPECT_EQ(GetLe32(bytes.subspan(42)), count);
         EXPECT_TRUE(std::equal(samples.begin(), samples.end(), file.begin() + 46));

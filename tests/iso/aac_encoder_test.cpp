@@ -46,7 +46,8 @@ EncodedStream EncodeAll(AacEncoder& encoder, const std::vector<int16_t>& samples
 std::vector<int16_t> DecodeFrames(const EncodedStream& stream, int channels) {
     const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_AAC);
     AVCodecContext* context = avcodec_alloc_context3(codec);
-    context->extradata = static_cast<uint8_t*>(av_mallocz(stream.decoderSpecificInfo.size() + AV_INPUT_BUFFER_PADDING_SIZE));
+    context->extradata =
+        static_cast<uint8_t*>(av_mallocz(stream.decoderSpecificInfo.size() + AV_INPUT_BUFFER_PADDING_SIZE));
     std::copy(stream.decoderSpecificInfo.begin(), stream.decoderSpecificInfo.end(), context->extradata);
     context->extradata_size = static_cast<int>(stream.decoderSpecificInfo.size());
     std::vector<int16_t> pcm;
@@ -79,11 +80,14 @@ std::vector<int16_t> DecodeFrames(const EncodedStream& stream, int channels) {
 }
 
 TEST(AacEncoder, OpensOnlyCodableRatesAndMonoOrStereo) {
-    struct Case { int rate; int channels; bool opens; };
+    struct Case {
+        int rate;
+        int channels;
+        bool opens;
+    };
     const Case cases[] = {
-        {8000, 1, true}, {16000, 2, true}, {22050, 1, true}, {44100, 2, true},
-        {48000, 2, true}, {11000, 1, false}, {0, 1, false}, {-8000, 1, false},
-        {44100, 0, false}, {44100, 3, false},
+        {8000, 1, true},   {16000, 2, true}, {22050, 1, true},  {44100, 2, true},  {48000, 2, true},
+        {11000, 1, false}, {0, 1, false},    {-8000, 1, false}, {44100, 0, false}, {44100, 3, false},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(AacEncoder::Open(c.rate, c.channels) != nullptr, c.opens) << c.rate << " Hz " << c.channels << " ch";
@@ -102,7 +106,10 @@ TEST(AacEncoder, FrameGeometryFollowsChannelCount) {
 }
 
 TEST(AacEncoder, RefusesConfigurationsItCannotHonour) {
-    struct Case { const char* name; void (*change)(AacConfiguration&); };
+    struct Case {
+        const char* name;
+        void (*change)(AacConfiguration&);
+    };
     const Case cases[] = {
         {"old version", [](AacConfiguration& c) { c.version = 103; }},
         {"main profile", [](AacConfiguration& c) { c.objectType = 1; }},
@@ -130,9 +137,14 @@ TEST(AacEncoder, RefusesConfigurationsItCannotHonour) {
 
 TEST(AacEncoder, DecoderSpecificInfoIsTheAudioSpecificConfigOfAacLc) {
     // 5 bits object type 2, 4 bits sampling frequency index, 4 bits channels, 3 zero bits.
-    struct Case { int rate; int channels; uint8_t first; uint8_t second; };
+    struct Case {
+        int rate;
+        int channels;
+        uint8_t first;
+        uint8_t second;
+    };
     const Case cases[] = {
-        {8000, 1, 0x15, 0x88}, {16000, 2, 0x14, 0x10}, {22050, 1, 0x13, 0x88},
+        {8000, 1, 0x15, 0x88},  {16000, 2, 0x14, 0x10}, {22050, 1, 0x13, 0x88},
         {24000, 2, 0x13, 0x10}, {32000, 1, 0x12, 0x88}, {44100, 2, 0x12, 0x10},
     };
     for (const Case& c : cases) {
@@ -175,7 +187,12 @@ TEST(AacEncoder, RefusesOversizedCallsAndTooSmallOutput) {
 }
 
 TEST(AacEncoder, DecodedAudioMatchesTheInputAndBitRateIsPerChannel) {
-    struct Case { int rate; int channels; unsigned long bitRate; double minSnrDb; };
+    struct Case {
+        int rate;
+        int channels;
+        unsigned long bitRate;
+        double minSnrDb;
+    };
     const Case cases[] = {
         {8000, 1, 32000, 20.0},
         {22050, 2, 64000, 25.0},

@@ -75,7 +75,8 @@ TEST(AacFrameBounds, EveryFrameFitsTheChannelBuffersAndCarriesNoVersionString) {
                 std::string noProgram;
                 for (const int kind : {1, 2}) {
                     ASSERT_EQ(encoder.Convert3gp(kind, bitRate, rate, channels, 0, 0, 0, "", "", 0, noProgram), 1);
-                    const std::vector<uint8_t> file = test::ReadFileBytes(folder.File(kind == 1 ? "song.3gp" : "song.3g2"));
+                    const std::vector<uint8_t> file =
+                        test::ReadFileBytes(folder.File(kind == 1 ? "song.3gp" : "song.3g2"));
                     const std::vector<uint32_t> sizes = SampleSizes(file);
                     ASSERT_FALSE(sizes.empty());
                     EXPECT_LE(*std::max_element(sizes.begin(), sizes.end()), 768u * channels);

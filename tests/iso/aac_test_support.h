@@ -57,9 +57,8 @@ struct Alignment {
 
 // Finds the delay (in frames, up to `maxDelay`) at which `decoded` best matches
 // `original` and measures the match over the original's length, channel by channel.
-inline Alignment AlignAndCompare(const std::vector<int16_t>& original,
-                                 const std::vector<int16_t>& decoded, int channels,
-                                 size_t maxDelay = 2048) {
+inline Alignment AlignAndCompare(const std::vector<int16_t>& original, const std::vector<int16_t>& decoded,
+                                 int channels, size_t maxDelay = 2048) {
     const size_t frames = original.size() / channels;
     auto measure = [&](size_t delay, size_t step) {
         double cross = 0, energyA = 0, energyB = 0, noise = 0;
@@ -112,8 +111,7 @@ inline std::optional<std::vector<int16_t>> DecodeWithFfmpeg(const std::string& p
 }
 
 // A 16-bit PCM WAV file (44-byte header).
-inline void WriteWav(const std::string& path, const std::vector<int16_t>& samples, int rate,
-                     int channels) {
+inline void WriteWav(const std::string& path, const std::vector<int16_t>& samples, int rate, int channels) {
     const uint32_t bytes = static_cast<uint32_t>(samples.size() * 2);
     std::vector<uint8_t> file;
     PutText(file, "RIFF");

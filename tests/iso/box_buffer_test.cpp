@@ -8,7 +8,9 @@ namespace {
 
 using ::testing::ElementsAre;
 
-std::vector<uint8_t> Bytes(const BoxBuffer& box) { return {box.Bytes().begin(), box.Bytes().end()}; }
+std::vector<uint8_t> Bytes(const BoxBuffer& box) {
+    return {box.Bytes().begin(), box.Bytes().end()};
+}
 
 TEST(BoxBuffer, FieldsAreBigEndianAfterTheSizeWord) {
     BoxBuffer box = BeginBox();
@@ -35,8 +37,8 @@ TEST(BoxBuffer, ChildrenAreCopiedAndCounted) {
     parent.AppendChild(child);
     child.SetSizeWord(0);  // the parent keeps its own copy
     EXPECT_EQ(parent.Size(), 8u + 2 * 9u);
-    EXPECT_THAT(Bytes(parent), ElementsAre(0, 0, 0, 26, 'd', 'a', 'd', ' ', 0, 0, 0, 9, 'k', 'i', 'd', '!', 9, 0, 0,
-                                           0, 9, 'k', 'i', 'd', '!', 9));
+    EXPECT_THAT(Bytes(parent), ElementsAre(0, 0, 0, 26, 'd', 'a', 'd', ' ', 0, 0, 0, 9, 'k', 'i', 'd', '!', 9, 0, 0, 0,
+                                           9, 'k', 'i', 'd', '!', 9));
 }
 
 TEST(BoxBuffer, LargeBoxesGrowPastTheirCapacity) {
@@ -47,7 +49,8 @@ TEST(BoxBuffer, LargeBoxesGrowPastTheirCapacity) {
     EXPECT_EQ(box.Size(), 8u + 20000u);
     EXPECT_THAT(std::vector<uint8_t>(box.Bytes().begin(), box.Bytes().begin() + 4), ElementsAre(0, 0, 0x4E, 0x28));
     box.SetSizeWord(0x11223344);
-    EXPECT_THAT(std::vector<uint8_t>(box.Bytes().begin(), box.Bytes().begin() + 4), ElementsAre(0x11, 0x22, 0x33, 0x44));
+    EXPECT_THAT(std::vector<uint8_t>(box.Bytes().begin(), box.Bytes().begin() + 4),
+                ElementsAre(0x11, 0x22, 0x33, 0x44));
 }
 
 }  // namespace

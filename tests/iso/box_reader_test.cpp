@@ -17,7 +17,8 @@ using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
 
-std::vector<uint8_t> Box(std::string_view type, std::vector<uint8_t> body = {}, std::optional<uint32_t> lyingSize = {}) {
+std::vector<uint8_t> Box(std::string_view type, std::vector<uint8_t> body = {},
+                         std::optional<uint32_t> lyingSize = {}) {
     std::vector<uint8_t> box;
     box.reserve(8 + body.size());
     PutBe32(box, lyingSize.value_or(static_cast<uint32_t>(body.size() + 8)));

@@ -66,8 +66,8 @@ TEST(BoxSideFiles, ExtractsTheEightBodiesOfAnMp4File) {
 TEST(BoxSideFiles, MissingBoxesAreReportedOneByOne) {
     TempFolder folder;
     const std::string scratchWav = folder.File("tempkvt.wav");
-    std::vector<uint8_t> file = {0, 0, 0, 12, 'f', 't', 'y', 'p', 'M', '4', 'A', ' ',
-                                 0, 0, 0, 10, 'm', 'd', 'a', 't', 1, 2};
+    std::vector<uint8_t> file = {0,   0, 0, 12, 'f', 't', 'y', 'p', 'M', '4', 'A',
+                                 ' ', 0, 0, 0,  10,  'm', 'd', 'a', 't', 1,   2};
     MessageRecorder recorder;
     EXPECT_EQ(ExtractSideFiles(file, scratchWav), 1);
     EXPECT_EQ(recorder.Texts(), std::vector<std::string>(7, std::string(kMissingBoxMessage)));
@@ -101,7 +101,8 @@ std::vector<uint8_t> WithEightBytesBeforeTheFrames(std::vector<uint8_t> file) {
 // (a spliced file's edit ends with the program's movie, inside the silent tail).
 std::string PacketsMd5(const std::string& path, bool isoFile = true) {
     const std::string md5 = test::RunCommand("ffmpeg -v error " + std::string(isoFile ? "-ignore_editlist 1 " : "") +
-                                             "-i " + path + " -map 0:a -c copy -f adts - | md5sum").output;
+                                             "-i " + path + " -map 0:a -c copy -f adts - | md5sum")
+                                .output;
     EXPECT_NE(md5, test::kEmptyMd5) << "no packets read from " << path;
     return md5;
 }
@@ -146,8 +147,9 @@ TEST(BoxSideFiles, UnshiftedExternalFramesFallBackToOwn) {
     File3gpOptions options;
     options.spliced = true;
     const std::string path = folder.File("ring.3gp");
-    ASSERT_TRUE(File_3gp(scratchWav).Write(
-        path, AacTrack{frames->payload, frames->sizes, frames->decoderInfo, 1, 8000, 2, 48000}, options));
+    ASSERT_TRUE(
+        File_3gp(scratchWav)
+            .Write(path, AacTrack{frames->payload, frames->sizes, frames->decoderInfo, 1, 8000, 2, 48000}, options));
     EXPECT_EQ(recorder.Texts(), std::vector<std::string>{std::string(kExternalFallbackMessage)});
     EXPECT_EQ(PacketsMd5(path), PacketsMd5(folder.File("frames.aac"), false));
 }

@@ -83,8 +83,7 @@ struct AacFrames {
 
 // Encodes `seconds` of a sine with ffmpeg's AAC encoder to ADTS and splits it into raw
 // frames. Nothing when ffmpeg is missing or the stream cannot be parsed.
-inline std::optional<AacFrames> MakeAacFrames(const TempFolder& folder, int sampleRate, int channels,
-                                              double seconds) {
+inline std::optional<AacFrames> MakeAacFrames(const TempFolder& folder, int sampleRate, int channels, double seconds) {
     const std::string adts = folder.File("frames.aac");
     RunCommand("ffmpeg -v error -y -f lavfi -i sine=frequency=440:sample_rate=" + std::to_string(sampleRate) +
                ":duration=" + std::to_string(seconds) + " -ac " + std::to_string(channels) +

@@ -38,9 +38,8 @@ protected:
 
 TEST(SilentTail, FollowsTheRequestedRate) {
     const std::pair<int, int> cases[] = {
-        {0, 400},     {8000, 400},  {8001, 200},  {16000, 200}, {16001, 100}, {22050, 100},
-        {24000, 100}, {24001, 80},  {32000, 80},  {32001, 60},  {44100, 60},  {44101, 30},
-        {48000, 30},
+        {0, 400},    {8000, 400}, {8001, 200}, {16000, 200}, {16001, 100}, {22050, 100}, {24000, 100},
+        {24001, 80}, {32000, 80}, {32001, 60}, {44100, 60},  {44101, 30},  {48000, 30},
     };
     for (const auto& [rate, milliseconds] : cases) {
         EXPECT_EQ(SilentTailMilliseconds(rate), milliseconds) << rate;
@@ -56,12 +55,17 @@ TEST(Output3gpPath, ReplacesTheExtensionOfTheFileNameOnly) {
 }
 
 TEST_F(Encoder3gpTest, PadsTheClipWithSilenceThatCarriesItsEndOut) {
-    struct Case { int clipRate; int channels; int requestedRate; uint32_t paddedBytes; };
+    struct Case {
+        int clipRate;
+        int channels;
+        int requestedRate;
+        uint32_t paddedBytes;
+    };
     const Case cases[] = {
-        {8000, 1, 8000, 16000 + 6400},     // 400 ms: 16000 bytes become 22400
-        {8000, 1, 0, 16000 + 6400},        // 0 keeps the clip's rate and counts as 8000
+        {8000, 1, 8000, 16000 + 6400},      // 400 ms: 16000 bytes become 22400
+        {8000, 1, 0, 16000 + 6400},         // 0 keeps the clip's rate and counts as 8000
         {44100, 2, 44100, 176400 + 10584},  // 60 ms of 16-bit stereo
-        {16000, 1, 16000, 32000 + 6400},   // 200 ms
+        {16000, 1, 16000, 32000 + 6400},    // 200 ms
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.clipRate << " Hz -> " << c.requestedRate);
@@ -85,16 +89,22 @@ TEST_F(Encoder3gpTest, PadsTheClipWithSilenceThatCarriesItsEndOut) {
 }
 
 TEST_F(Encoder3gpTest, FilesReadByFfprobeAndDecodeToTheConvertedClip) {
-    struct Case { int kind; int clipRate; int clipChannels; int rate; int channels; int bitRate; };
+    struct Case {
+        int kind;
+        int clipRate;
+        int clipChannels;
+        int rate;
+        int channels;
+        int bitRate;
+    };
     const Case cases[] = {
-        {1, 8000, 1, 8000, 1, 32000},    {2, 16000, 2, 16000, 2, 48000},
-        {1, 44100, 2, 44100, 2, 128000}, {2, 22050, 1, 22050, 1, 64000},
-        {1, 44100, 2, 22050, 1, 64000},  {2, 8000, 1, 16000, 2, 32000},
+        {1, 8000, 1, 8000, 1, 32000},   {2, 16000, 2, 16000, 2, 48000}, {1, 44100, 2, 44100, 2, 128000},
+        {2, 22050, 1, 22050, 1, 64000}, {1, 44100, 2, 22050, 1, 64000}, {2, 8000, 1, 16000, 2, 32000},
         {1, 22050, 1, 32000, 1, 96000},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << "kind " << c.kind << ", " << c.clipRate << "/" << c.clipChannels
-                                        << " -> " << c.rate << "/" << c.channels);
+        SCOPED_TRACE(::testing::Message() << "kind " << c.kind << ", " << c.clipRate << "/" << c.clipChannels << " -> "
+                                          << c.rate << "/" << c.channels);
         const auto samples = aac_test::MusicLike(c.clipRate, c.clipChannels, 1.5);
         const SourceClip clip = MakeClip(dir_.File("tone.wav"), samples, c.clipRate, c.clipChannels);
         Encoder3gp encoder(clip);
@@ -109,8 +119,7 @@ TEST_F(Encoder3gpTest, FilesReadByFfprobeAndDecodeToTheConvertedClip) {
         EXPECT_EQ(probe["channels"], std::to_string(c.channels));
         const size_t frames = ExpectedFrames(encoder.dataSize, c.channels);
         EXPECT_EQ(probe["nb_frames"], std::to_string(frames));
-        EXPECT_NEAR(std::stod(probe["duration"].empty() ? "0" : probe["duration"]),
-                    frames * 1024.0 / c.rate, 1e-3);
+        EXPECT_NEAR(std::stod(probe["duration"].empty() ? "0" : probe["duration"]), frames * 1024.0 / c.rate, 1e-3);
 
         // The reference: the clip through the engine's own conversions.
         EngineFile reference(clip);
@@ -141,7 +150,11 @@ std::vector<uint8_t> MediaData(const std::string& file) {
 TEST_F(Encoder3gpTest, SecondFileOfTheSameSettingsHoldsTheSameFrames) {
     const auto samples = aac_test::MusicLike(22050, 2, 2.0);
     const SourceClip clip = MakeClip(dir_.File("song.wav"), samples, 22050, 2);
-    struct Setting { int bitRate; int rate; int channels; };
+    struct Setting {
+        int bitRate;
+        int rate;
+        int channels;
+    };
     for (const Setting& setting : {Setting{32000, 8000, 1}, Setting{64000, 16000, 2}}) {
         Encoder3gp shared(clip);
         ASSERT_EQ(Convert(shared, 1, 32000, 8000, 1), 1);
@@ -189,7 +202,13 @@ TEST_F(Encoder3gpTest, ClipOfMoreThanTwoChannelsIsRefusedWithOneMessage) {
 }
 
 TEST_F(Encoder3gpTest, EncoderFailuresShowAMessageAndWriteNoFile) {
-    struct Case { const char* name; int rate; int bitRate; int longBlocksOnly; std::string message; };
+    struct Case {
+        const char* name;
+        int rate;
+        int bitRate;
+        int longBlocksOnly;
+        std::string message;
+    };
     const Case cases[] = {
         {"rate the encoder cannot code", 11000, 32000, 0, "aacエンコーダを開けませんでした。(11000 Hz, 1チャンネル)"},
         {"no bit rate", 8000, 0, 0, std::string(kAacParametersMessage)},

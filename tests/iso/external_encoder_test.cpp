@@ -85,7 +85,11 @@ protected:
 };
 
 TEST(ExternalEncoderNames, DeriveFromTheScratchWavPath) {
-    struct Case { const char* scratch; const char* input; const char* output; };
+    struct Case {
+        const char* scratch;
+        const char* input;
+        const char* output;
+    };
     const Case cases[] = {
         {"/work/tempkvt.wav", "/work/tempkvt.wav.tmp", "/work/tempkvt.m4a"},
         {"tempkvt.wav", "tempkvt.wav.tmp", "tempkvt.m4a"},
@@ -195,10 +199,13 @@ TEST_F(ExternalEncoderTest, MissingWorkFileRunsNoProgram) {
 TEST_F(ExternalEncoderTest, ProgramGetsTheConvertedClipAndItsRateAfterBr) {
     // The work file is the whole input; the clip is what the user selected.
     aac_test::WriteWav(scratch_, aac_test::MusicLike(kRate, 2, 4.0), kRate, 2);
-    struct Case { int channels; int rate; };
+    struct Case {
+        int channels;
+        int rate;
+    };
     const Case cases[] = {{2, kRate}, {1, kRate}, {1, 8000}, {2, 16000}};
-    const std::string program = Script("recorder", "cp \"$5\" \"" + dir_.File("seen.wav") + "\"\necho \"$2\" > \"" +
-                                                      dir_.File("br.txt") + "\"");
+    const std::string program = Script(
+        "recorder", "cp \"$5\" \"" + dir_.File("seen.wav") + "\"\necho \"$2\" > \"" + dir_.File("br.txt") + "\"");
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.channels << " channels at " << c.rate);
         std::string path = program;
@@ -230,8 +237,9 @@ TEST_F(ExternalEncoderTest, MovieAndTrackDurationsAgreeForASelectionAndARateChan
         EXPECT_TRUE(messages_.Texts().empty());
         const std::string file = dir_.File("song.3gp");
         auto stream = ::kvt::testing::ProbeAudioStream(file, "duration,sample_rate,time_base");
-        const std::string movie = ::kvt::testing::RunCommand(
-            "ffprobe -v error -show_entries format=duration -of csv=p=0 '" + file + "'").output;
+        const std::string movie =
+            ::kvt::testing::RunCommand("ffprobe -v error -show_entries format=duration -of csv=p=0 '" + file + "'")
+                .output;
         ASSERT_FALSE(stream["duration"].empty());
         ASSERT_FALSE(movie.empty());
         EXPECT_NEAR(std::stod(stream["duration"]), std::stod(movie), 1024.0 / rate)

@@ -73,7 +73,8 @@ std::span<const uint8_t> Body(const BoxNode& root, std::string_view type) {
 
 std::vector<uint32_t> Words(std::span<const uint8_t> bytes, size_t from, size_t count) {
     std::vector<uint32_t> words;
-    for (size_t i = 0; i < count && from + 4 * i + 4 <= bytes.size(); ++i) words.push_back(GetBe32(bytes.subspan(from + 4 * i)));
+    for (size_t i = 0; i < count && from + 4 * i + 4 <= bytes.size(); ++i)
+        words.push_back(GetBe32(bytes.subspan(from + 4 * i)));
     return words;
 }
 
@@ -81,12 +82,11 @@ TEST(File3gpLayout, BoxSizesOfATenFrameMonoStream) {
     // 0 means the box must not be there.
     const std::map<std::string, std::pair<uint32_t, uint32_t>> expected = {
         // type     3GP  3G2
-        {"ftyp", {28, 20}},  {"moov", {717, 634}}, {"mvhd", {108, 108}}, {"drm ", {18, 0}},
-        {"dcmd", {10, 0}},   {"trak", {554, 518}}, {"tkhd", {92, 92}},   {"edts", {36, 0}},
-        {"mdia", {418, 418}}, {"mdhd", {32, 32}},  {"hdlr", {51, 51}},   {"minf", {327, 327}},
-        {"smhd", {16, 16}},  {"dinf", {36, 36}},   {"stbl", {267, 267}}, {"stsd", {91, 91}},
-        {"stts", {24, 24}},  {"stsc", {28, 28}},   {"stsz", {60, 60}},   {"stco", {56, 56}},
-        {"udta", {29, 0}},   {"titl", {21, 0}},    {"free", {8, 0}},
+        {"ftyp", {28, 20}},   {"moov", {717, 634}}, {"mvhd", {108, 108}}, {"drm ", {18, 0}},    {"dcmd", {10, 0}},
+        {"trak", {554, 518}}, {"tkhd", {92, 92}},   {"edts", {36, 0}},    {"mdia", {418, 418}}, {"mdhd", {32, 32}},
+        {"hdlr", {51, 51}},   {"minf", {327, 327}}, {"smhd", {16, 16}},   {"dinf", {36, 36}},   {"stbl", {267, 267}},
+        {"stsd", {91, 91}},   {"stts", {24, 24}},   {"stsc", {28, 28}},   {"stsz", {60, 60}},   {"stco", {56, 56}},
+        {"udta", {29, 0}},    {"titl", {21, 0}},    {"free", {8, 0}},
     };
     const SyntheticStream stream;
     for (int type : {1, 2}) {
@@ -151,27 +151,37 @@ TEST(File3gpLayout, TopLevelOrderAndChunkOffsets) {
 TEST(File3gpLayout, FtypForms) {
     const SyntheticStream stream;
     const std::vector<uint8_t> mp4 = Build(stream.Track(), Options(1));
-    EXPECT_EQ(std::string(mp4.begin(), mp4.begin() + 28),
-              std::string("\0\0\0\x1C" "ftyp" "mmp4" "\0\0\0\x01" "mmp4" "3gp5" "3gp4", 28));
+    EXPECT_EQ(std::string(mp4.begin(), mp4.begin() + 28), std::string("\0\0\0\x1C"
+                                                                      "ftyp"
+                                                                      "mmp4"
+                                                                      "\0\0\0\x01"
+                                                                      "mmp4"
+                                                                      "3gp5"
+                                                                      "3gp4",
+                                                                      28));
     const std::vector<uint8_t> g2 = Build(stream.Track(), Options(2));
-    EXPECT_EQ(std::string(g2.begin(), g2.begin() + 20),
-              std::string("\0\0\0\x14" "ftyp" "3g2a" "\0\0\x02\0" "3g2a", 20));
+    EXPECT_EQ(std::string(g2.begin(), g2.begin() + 20), std::string("\0\0\0\x14"
+                                                                    "ftyp"
+                                                                    "3g2a"
+                                                                    "\0\0\x02\0"
+                                                                    "3g2a",
+                                                                    20));
 }
 
 TEST(File3gpFields, SampleDescriptionBytes) {
     const SyntheticStream stream;
     const BoxNode root("root", Build(stream.Track(), Options(1)));
     const std::vector<uint8_t> expected = {
-        0, 0, 0, 0, 0, 0, 0, 1,                              // ver/flags, entry count
-        0, 0, 0, 75, 'm', 'p', '4', 'a', 0, 0, 0, 0, 0, 0,   // mp4a, reserved
-        0, 1, 0, 0, 0, 0, 0, 0, 0, 0,                        // data reference index, reserved
-        0, 1, 0, 16, 0, 0, 0, 0, 0x1F, 0x40, 0, 0,           // channels, sample size, rate 8000 << 16
-        0, 0, 0, 39, 'e', 's', 'd', 's', 0, 0, 0, 0,         // esds
-        0x03, 25, 0, 0, 0,                                   // ES descriptor
-        0x04, 17, 0x40, 0x15, 0x00, 0x18, 0x00,              // decoder config, buffer 6144
-        0, 0, 0x7D, 0, 0, 0, 0x7D, 0,                        // 32000 bit/s max and average
-        0x05, 2, 0x15, 0x88,                                 // decoder-specific info
-        0x06, 1, 2,                                          // SL config
+        0,    0,  0,    0,    0,    0,    0,    1,                            // ver/flags, entry count
+        0,    0,  0,    75,   'm',  'p',  '4',  'a', 0,    0,    0, 0, 0, 0,  // mp4a, reserved
+        0,    1,  0,    0,    0,    0,    0,    0,   0,    0,                 // data reference index, reserved
+        0,    1,  0,    16,   0,    0,    0,    0,   0x1F, 0x40, 0, 0,        // channels, sample size, rate 8000 << 16
+        0,    0,  0,    39,   'e',  's',  'd',  's', 0,    0,    0, 0,        // esds
+        0x03, 25, 0,    0,    0,                                              // ES descriptor
+        0x04, 17, 0x40, 0x15, 0x00, 0x18, 0x00,                               // decoder config, buffer 6144
+        0,    0,  0x7D, 0,    0,    0,    0x7D, 0,                            // 32000 bit/s max and average
+        0x05, 2,  0x15, 0x88,                                                 // decoder-specific info
+        0x06, 1,  2,                                                          // SL config
     };
     EXPECT_THAT(std::vector<uint8_t>(Body(root, "stsd").begin(), Body(root, "stsd").end()), ElementsAreArray(expected));
 }
@@ -182,7 +192,9 @@ TEST(File3gpFields, HandlerAndTitleTexts) {
     const std::string handler(reinterpret_cast<const char*>(Body(root, "hdlr").data()), Body(root, "hdlr").size());
     EXPECT_EQ(handler, std::string("\0\0\0\0\0\0\0\0soun\0\0\0\0\0\0\0\0\0\0\0\0Sound Media Handler", 43));
     const std::string title(reinterpret_cast<const char*>(Body(root, "titl").data()), Body(root, "titl").size());
-    EXPECT_EQ(title, std::string("\0\0\0\0\x2A\x0E" "abcdef\0", 13));
+    EXPECT_EQ(title, std::string("\0\0\0\0\x2A\x0E"
+                                 "abcdef\0",
+                                 13));
 }
 
 TEST(File3gpFields, OptionalTextsFollowTheTitleInCp932) {
@@ -246,16 +258,16 @@ TEST(File3gpFields, ClockTimeIsSince1904) {
     File3gpOptions options = Options(1);
     options.now.reset();
     const BoxNode root("root", Build(stream.Track(), options));
-    const auto unixNow = std::chrono::duration_cast<std::chrono::seconds>(
-                             std::chrono::system_clock::now().time_since_epoch()).count();
+    const auto unixNow =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
     const int64_t written = GetBe32(Body(root, "mvhd").subspan(4));
     EXPECT_NEAR(static_cast<double>(written - 2082902400), static_cast<double>(unixNow), 5.0);
 }
 
 TEST(File3gpFields, DcmdFollowsFileAndMoovParity) {
     struct Case {
-        std::string title;      // moov = 711 + title length
-        uint32_t extraInLast;   // payload 1045 + extra
+        std::string title;     // moov = 711 + title length
+        uint32_t extraInLast;  // payload 1045 + extra
         uint16_t dcmd;
     };
     const Case cases[] = {
@@ -297,8 +309,8 @@ TEST(File3gpNotices, JapaneseInTheFileNameIsReportedAndWritingGoesOn) {
         MessageRecorder recorder;
         File_3gp writer;
         EXPECT_TRUE(writer.BuildImage(path, stream.Track(), Options(1)).has_value());
-        EXPECT_EQ(recorder.Texts(), warned ? std::vector<std::string>{std::string(kJapaneseFileNameMessage)}
-                                           : std::vector<std::string>{})
+        EXPECT_EQ(recorder.Texts(),
+                  warned ? std::vector<std::string>{std::string(kJapaneseFileNameMessage)} : std::vector<std::string>{})
             << path;
     }
 }
@@ -365,9 +377,11 @@ struct ExternalSideFiles {
     std::vector<uint8_t> stsc = {0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1};
     std::vector<uint8_t> stsz = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 5, 0, 0, 0, 6, 0, 0, 0, 7};
     std::vector<uint8_t> stco = {0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 3, 0xE8, 0, 0, 3, 0xED, 0, 0, 3, 0xF3};
-    std::vector<uint8_t> hdlr = {0, 0, 0, 0, 0, 0, 0, 0, 's', 'o', 'u', 'n', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 'x', 0};
+    std::vector<uint8_t> hdlr = {0, 0, 0, 0, 0, 0, 0, 0, 's', 'o', 'u', 'n', 0,
+                                 0, 0, 0, 0, 0, 0, 0, 0, 0,   0,   0,   'x', 0};
     // Version 0, times 0x77777777, timescale 1000, duration 70 ms.
-    std::vector<uint8_t> mvhd = {0, 0, 0, 0, 0x77, 0x77, 0x77, 0x77, 0x77, 0x77, 0x77, 0x77, 0, 0, 0x03, 0xE8, 0, 0, 0, 70};
+    std::vector<uint8_t> mvhd = {0,    0,    0, 0, 0x77, 0x77, 0x77, 0x77, 0x77, 0x77,
+                                 0x77, 0x77, 0, 0, 0x03, 0xE8, 0,    0,    0,    70};
     std::vector<uint8_t> mdat;
 
     ExternalSideFiles() {
@@ -398,12 +412,20 @@ TEST(File3gpSplice, ExternalBoxesAndPayloadReplaceOwn) {
     EXPECT_THAT(recorder.Texts(), IsEmpty());
 
     const std::vector<uint8_t> image = ReadFileBytes(path);
-    EXPECT_EQ(std::string(image.begin(), image.begin() + 24),
-              std::string("\0\0\0\x18" "ftyp" "3gp5" "\0\0\0\x0A" "3gp5" "3gp4", 24));
+    EXPECT_EQ(std::string(image.begin(), image.begin() + 24), std::string("\0\0\0\x18"
+                                                                          "ftyp"
+                                                                          "3gp5"
+                                                                          "\0\0\0\x0A"
+                                                                          "3gp5"
+                                                                          "3gp4",
+                                                                          24));
     const BoxNode root("root", image);
-    for (const auto& [type, bytes] : {std::pair{"stsd", &external.stsd}, {"stts", &external.stts},
-                                      {"stsc", &external.stsc}, {"stsz", &external.stsz},
-                                      {"hdlr", &external.hdlr}, {"mvhd", &external.mvhd}})
+    for (const auto& [type, bytes] : {std::pair{"stsd", &external.stsd},
+                                      {"stts", &external.stts},
+                                      {"stsc", &external.stsc},
+                                      {"stsz", &external.stsz},
+                                      {"hdlr", &external.hdlr},
+                                      {"mvhd", &external.mvhd}})
         EXPECT_THAT(Body(root, type), ElementsAreArray(*bytes)) << type;
     // Every duration describes the program's frames: 3 of 1024 samples, a 70 ms movie.
     EXPECT_THAT(Words(Body(root, "mdhd"), 16, 1), ElementsAre(3 * 1024));
@@ -439,7 +461,10 @@ TEST(File3gpSplice, UnusableSampleTablesKeepTheWritersOwn) {
         {"stco count lies", {}, [](ExternalSideFiles& f) { f.stco[7] = 0x50; }, false},
         {"stsz count lies", {}, [](ExternalSideFiles& f) { f.stsz[11] = 0x50; }, false},
         {"mdat without its 8 bytes", {}, [](ExternalSideFiles& f) { f.mdat.resize(4); }, false},
-        {"payload not shifted by 8", {}, [](ExternalSideFiles& f) { f.mdat.erase(f.mdat.begin(), f.mdat.begin() + 8); }, false},
+        {"payload not shifted by 8",
+         {},
+         [](ExternalSideFiles& f) { f.mdat.erase(f.mdat.begin(), f.mdat.begin() + 8); },
+         false},
     };
     const SyntheticStream stream;
     const std::vector<uint8_t> own = Build(stream.Track(), Options(1));
@@ -471,7 +496,9 @@ TEST(File3gpSplice, UnusableSampleTablesKeepTheWritersOwn) {
         }
         // The program's handler and movie header only come with its tables: its movie
         // duration would contradict the writer's own frames.
-        EXPECT_THAT(Body(root, "hdlr"), ElementsAreArray(tablesUsed ? std::span<const uint8_t>(external.hdlr) : Body(ownRoot, "hdlr"))) << c.name;
+        EXPECT_THAT(Body(root, "hdlr"),
+                    ElementsAreArray(tablesUsed ? std::span<const uint8_t>(external.hdlr) : Body(ownRoot, "hdlr")))
+            << c.name;
         if (!tablesUsed)
             EXPECT_THAT(Body(root, "mvhd"), ElementsAreArray(Body(ownRoot, "mvhd"))) << c.name;
         else if (c.ownMvhd)  // own header, timed by the program's 3 frames at 8000 Hz
@@ -485,9 +512,12 @@ TEST(File3gpSplice, UnusableSampleTablesKeepTheWritersOwn) {
 
 std::map<std::string, std::string> Probe(const std::string& path) {
     std::map<std::string, std::string> fields;
-    std::istringstream lines(test::RunCommand(
-        "ffprobe -v error -show_entries stream=codec_name,profile,sample_rate,channels,duration_ts,duration "
-        "-of default=nw=1 " + path).output);
+    std::istringstream lines(
+        test::RunCommand(
+            "ffprobe -v error -show_entries stream=codec_name,profile,sample_rate,channels,duration_ts,duration "
+            "-of default=nw=1 " +
+            path)
+            .output);
     for (std::string line; std::getline(lines, line);)
         if (auto eq = line.find('='); eq != std::string::npos) fields[line.substr(0, eq)] = line.substr(eq + 1);
     return fields;
@@ -514,14 +544,15 @@ TEST(File3gpReaders, FfprobeAndFfmpegReadRealAacFrames) {
     for (const Case& c : cases) {
         const std::optional<test::AacFrames> frames = test::MakeAacFrames(folder, c.rate, c.channels, 1.0);
         ASSERT_TRUE(frames.has_value()) << "ffmpeg made no AAC frames";
-        const AacTrack track{frames->payload, frames->sizes, frames->decoderInfo, c.channels, c.rate, 2 * c.channels,
-                             64000};
+        const AacTrack track{frames->payload, frames->sizes, frames->decoderInfo, c.channels, c.rate,
+                             2 * c.channels,  64000};
         const std::string path = folder.File(c.type == 1 ? "ring.3gp" : "ring.3g2");
         File_3gp writer;
         ASSERT_TRUE(writer.Write(path, track, Options(c.type)));
 
         const auto fields = Probe(path);
-        const std::string label = std::to_string(c.rate) + "/" + std::to_string(c.channels) + "/" + std::to_string(c.type);
+        const std::string label =
+            std::to_string(c.rate) + "/" + std::to_string(c.channels) + "/" + std::to_string(c.type);
         EXPECT_EQ(fields.at("codec_name"), "aac") << label;
         EXPECT_EQ(fields.at("profile"), "LC") << label;
         EXPECT_EQ(fields.at("sample_rate"), std::to_string(c.rate)) << label;
@@ -529,8 +560,10 @@ TEST(File3gpReaders, FfprobeAndFfmpegReadRealAacFrames) {
         EXPECT_EQ(fields.at("duration_ts"), std::to_string(frames->sizes.size() * 1024)) << label;
 
         // The container carries the frames untouched: both decode to the same samples.
-        const std::string fromAdts = test::RunCommand("ffmpeg -v error -i " + folder.File("frames.aac") + " -f s16le - | md5sum").output;
-        const std::string errors = test::RunCommand("ffmpeg -v error -y -i " + path + " -f s16le " + folder.File("pcm") + " 2>&1").output;
+        const std::string fromAdts =
+            test::RunCommand("ffmpeg -v error -i " + folder.File("frames.aac") + " -f s16le - | md5sum").output;
+        const std::string errors =
+            test::RunCommand("ffmpeg -v error -y -i " + path + " -f s16le " + folder.File("pcm") + " 2>&1").output;
         EXPECT_EQ(errors, "") << label;
         EXPECT_NE(fromAdts, test::kEmptyMd5) << label;
         EXPECT_EQ(test::RunCommand("md5sum < " + folder.File("pcm")).output, fromAdts) << label;
@@ -545,10 +578,10 @@ TEST(File3gpReaders, AtomicParsleyShowsTheBoxOrder) {
     const std::string path3gp = folder.File("ring.3gp");
     ASSERT_TRUE(File_3gp().Write(path3gp, stream.Track(), options));
     // AtomicParsley does not look inside "drm " and "udta".
-    const std::vector<std::string> expected3gp = {
-        "0ftyp", "0moov", "1mvhd", "1drm ", "1trak", "2tkhd", "2edts", "3elst", "2mdia", "3mdhd",
-        "3hdlr", "3minf", "4smhd", "4dinf", "5dref", "6url ", "4stbl", "5stsd", "6mp4a", "7esds", "5stts",
-        "5stsc", "5stsz", "5stco", "1udta", "0free", "0free", "0mdat"};
+    const std::vector<std::string> expected3gp = {"0ftyp", "0moov", "1mvhd", "1drm ", "1trak", "2tkhd", "2edts",
+                                                  "3elst", "2mdia", "3mdhd", "3hdlr", "3minf", "4smhd", "4dinf",
+                                                  "5dref", "6url ", "4stbl", "5stsd", "6mp4a", "7esds", "5stts",
+                                                  "5stsc", "5stsz", "5stco", "1udta", "0free", "0free", "0mdat"};
     EXPECT_EQ(AtomTree(path3gp), expected3gp);
 
     const std::string path3g2 = folder.File("ring.3g2");

@@ -68,14 +68,15 @@ TEST_F(RemuxTest, StreamingFileHasMovieFirstAndTheBrandsOfTheHandsets) {
     EXPECT_EQ(types.front(), "ftyp");
     EXPECT_LT(IndexOf(types, "moov"), IndexOf(types, "mdat"));
     const std::vector<uint8_t> ftyp(file.begin(), file.begin() + 28);
-    const std::vector<uint8_t> expected = {0, 0, 0, 28, 'f', 't', 'y', 'p', 'm', 'm', 'p', '4', 0, 0, 0, 1,
-                                           'm', 'm', 'p', '4', '3', 'g', 'p', '5', '3', 'g', 'p', '4'};
+    const std::vector<uint8_t> expected = {0, 0, 0,   28,  'f', 't', 'y', 'p', 'm', 'm', 'p', '4', 0,   0,
+                                           0, 1, 'm', 'm', 'p', '4', '3', 'g', 'p', '5', '3', 'g', 'p', '4'};
     EXPECT_EQ(ftyp, expected);
 
     // An independent reader agrees on the brands.
     const auto probe = aac_test::RunCommand(
         "ffprobe -v error -show_entries format_tags=major_brand,minor_version,compatible_brands "
-        "-of default=noprint_wrappers=1 " + aac_test::Quote(path));
+        "-of default=noprint_wrappers=1 " +
+        aac_test::Quote(path));
     EXPECT_NE(probe.output.find("major_brand=mmp4"), std::string::npos) << probe.output;
     EXPECT_NE(probe.output.find("minor_version=1"), std::string::npos) << probe.output;
     EXPECT_NE(probe.output.find("compatible_brands=mmp43gp53gp4"), std::string::npos) << probe.output;
@@ -118,7 +119,8 @@ std::vector<uint32_t> Table(const std::vector<uint8_t>& file, std::string_view t
 // Creation and modification time of mvhd, tkhd and mdhd.
 std::vector<uint32_t> Times(const std::vector<uint8_t>& file) {
     std::vector<uint32_t> times;
-    for (const auto& path : {std::initializer_list<std::string_view>{"moov", "mvhd"}, {"moov", "trak", "tkhd"},
+    for (const auto& path : {std::initializer_list<std::string_view>{"moov", "mvhd"},
+                             {"moov", "trak", "tkhd"},
                              {"moov", "trak", "mdia", "mdhd"}}) {
         const auto at = test::BoxOffset(file, path);
         if (!at) return {};
@@ -153,7 +155,8 @@ TEST_F(RemuxTest, StreamingFileHasHalfSecondChunksAndKeepsItsTimes) {
         for (uint32_t k = 0; k < perChunk[chunk]; ++k, ++frame) {
             ASSERT_LT(frame, sizes.size());
             ASSERT_LE(at + sizes[frame], file.size());
-            EXPECT_TRUE(std::equal(file.begin() + at, file.begin() + at + sizes[frame], plain.begin() + plainOffsets[frame]))
+            EXPECT_TRUE(
+                std::equal(file.begin() + at, file.begin() + at + sizes[frame], plain.begin() + plainOffsets[frame]))
                 << "frame " << frame;
             at += sizes[frame];
         }
@@ -186,7 +189,11 @@ TEST_F(RemuxTest, KeepsTheModeOfTheFileItReplaces) {
 }
 
 TEST_F(RemuxTest, FailureLeavesTheFileAsItWasAndNoScratch) {
-    struct Case { const char* name; std::vector<uint8_t> content; const char* message; };
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> content;
+        const char* message;
+    };
     const std::string wavPath = dir_.File("tone.wav");
     aac_test::WriteWav(wavPath, aac_test::MusicLike(8000, 1, 0.2), 8000, 1);
     const Case cases[] = {
@@ -200,8 +207,8 @@ TEST_F(RemuxTest, FailureLeavesTheFileAsItWasAndNoScratch) {
         SCOPED_TRACE(c.name);
         messages_.Clear();
         const std::string path = dir_.File("broken.3gp");
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(c.content.data()),
-                                                    static_cast<std::streamsize>(c.content.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(c.content.data()), static_cast<std::streamsize>(c.content.size()));
         ::testing::internal::CaptureStderr();
         EXPECT_FALSE(RemuxForStreaming(path));
         ::testing::internal::GetCapturedStderr();

@@ -2,12 +2,12 @@
 // file named by KVT_ARGV_OUT (the id and a newline, then each argument followed by a NUL,
 // so no byte of an argument is ambiguous), then sleeps KVT_SLEEP_MS milliseconds and
 // exits with KVT_EXIT_CODE.
+#include <unistd.h>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
-#include <unistd.h>
 
 int main(int argc, char** argv) {
     if (const char* out = std::getenv("KVT_ARGV_OUT")) {

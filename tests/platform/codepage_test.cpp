@@ -24,9 +24,9 @@ TEST(Codepage, UnrepresentableCharactersBecomeQuestionMarks) {
 TEST(Codepage, TextThatIsNotUtf8IsTakenAsCp932) {
     const std::string cp932 = "\x92\x85\x90\x4d\x89\xb9_01";  // 着信音_01
     EXPECT_EQ(Utf8ToCp932(cp932), cp932);
-    EXPECT_EQ(Utf8ToCp932("\xb1\xb2"), "\xb1\xb2");  // half-width katakana
-    EXPECT_EQ(Utf8ToCp932("\xc0\xafx"), "\xc0\xafx");  // overlong UTF-8, but CP932 katakana
-    EXPECT_EQ(Utf8ToCp932("a\x81"), "a?");            // a lead byte with nothing after it
+    EXPECT_EQ(Utf8ToCp932("\xb1\xb2"), "\xb1\xb2");      // half-width katakana
+    EXPECT_EQ(Utf8ToCp932("\xc0\xafx"), "\xc0\xafx");    // overlong UTF-8, but CP932 katakana
+    EXPECT_EQ(Utf8ToCp932("a\x81"), "a?");               // a lead byte with nothing after it
     EXPECT_EQ(Utf8ToCp932("\xe8\x8a\xb1"), "\x89\xd4");  // UTF-8 stays UTF-8: 花
 }
 

@@ -40,9 +40,9 @@ inline CommandResult RunCommand(const std::string& command) {
 // The `entries` (ffprobe's comma-separated stream fields) of the first audio stream, by
 // name; empty when ffprobe cannot read the file.
 inline std::map<std::string, std::string> ProbeAudioStream(const std::string& path, std::string_view entries) {
-    const CommandResult probe = RunCommand("ffprobe -v error -select_streams a:0 -show_entries stream=" +
-                                           std::string(entries) + " -of default=noprint_wrappers=1 '" + path +
-                                           "' 2>/dev/null");
+    const CommandResult probe =
+        RunCommand("ffprobe -v error -select_streams a:0 -show_entries stream=" + std::string(entries) +
+                   " -of default=noprint_wrappers=1 '" + path + "' 2>/dev/null");
     std::map<std::string, std::string> fields;
     std::istringstream lines(probe.output);
     std::string line;

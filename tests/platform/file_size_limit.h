@@ -2,8 +2,8 @@
 // Makes every write beyond `bytes` fail with EFBIG for a scope, even for root, which
 // ignores file permissions: the way to make a write fail half-way in a test.
 
-#include <csignal>
 #include <sys/resource.h>
+#include <csignal>
 
 namespace kvt::testing {
 

@@ -3,9 +3,9 @@
 #include "platform/file_size_limit.h"
 #include "platform/temp_folder.h"
 
-#include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <filesystem>
 
 namespace kvt {
 namespace {
@@ -32,8 +32,10 @@ public:
         if (const char* value = std::getenv(name)) saved_ = value;
     }
     ~EnvironmentGuard() {
-        if (saved_) setenv(name_, saved_->c_str(), 1);
-        else unsetenv(name_);
+        if (saved_)
+            setenv(name_, saved_->c_str(), 1);
+        else
+            unsetenv(name_);
     }
 
 private:

@@ -2,9 +2,9 @@
 
 #include "platform/temp_folder.h"
 
-#include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <filesystem>
 #include <thread>
 
 namespace kvt {
@@ -29,24 +29,31 @@ TEST_P(FillParameterTemplateTest, GivesOneArgumentPerField) {
 
 INSTANTIATE_TEST_SUITE_P(
     Templates, FillParameterTemplateTest,
-    ::testing::Values(
-        TemplateCase{"Mp3Decoder", R"( --decode "%s" "%s" )", {"/in/a.mp3", "/w/sample.wav"},
-                     {"--decode", "/in/a.mp3", "/w/sample.wav"}},
-        TemplateCase{"AacEncoder", R"( -br %d -he -if "%s" -of "%s" )", {"8000", "/t/in put.wav", "/t/out.mp4"},
-                     {"-br", "8000", "-he", "-if", "/t/in put.wav", "-of", "/t/out.mp4"}},
-        TemplateCase{"QuoteInValueDoesNotSplit", R"( --decode "%s" "%s" )", {R"(a" "b)", R"(c"d)"},
-                     {"--decode", R"(a" "b)", R"(c"d)"}},
-        TemplateCase{"ShellSyntaxStaysText", R"( --decode "%s" %s )", {"x; rm -rf ~", "$(touch y) `z` | w > v"},
-                     {"--decode", "x; rm -rf ~", "$(touch y) `z` | w > v"}},
-        TemplateCase{"PercentInValueIsNotAFormat", R"("%s" "%s")", {"100%s%d", "b"}, {"100%s%d", "b"}},
-        TemplateCase{"EmptyValueStaysAnArgument", R"( "%s" "%s" )", {"", "b"}, {"", "b"}},
-        TemplateCase{"BlanksAndTabsCollapse", "  -a\t\t-b  ", {}, {"-a", "-b"}},
-        TemplateCase{"QuotesInsideAField", R"(-of"%s"x)", {"a b"}, {"-ofa bx"}},
-        TemplateCase{"DoublePercentIsOnePercent", "-q 100%%", {}, {"-q", "100%"}},
-        TemplateCase{"MissingValuesAreEmpty", R"("%s" %s)", {"a"}, {"a", ""}},
-        TemplateCase{"ExtraValuesAreIgnored", "%s", {"a", "b"}, {"a"}},
-        TemplateCase{"UnknownConversionIsKept", "%x %", {}, {"%x", "%"}},
-        TemplateCase{"EmptyTemplate", "   ", {"a"}, {}}),
+    ::testing::Values(TemplateCase{"Mp3Decoder",
+                                   R"( --decode "%s" "%s" )",
+                                   {"/in/a.mp3", "/w/sample.wav"},
+                                   {"--decode", "/in/a.mp3", "/w/sample.wav"}},
+                      TemplateCase{"AacEncoder",
+                                   R"( -br %d -he -if "%s" -of "%s" )",
+                                   {"8000", "/t/in put.wav", "/t/out.mp4"},
+                                   {"-br", "8000", "-he", "-if", "/t/in put.wav", "-of", "/t/out.mp4"}},
+                      TemplateCase{"QuoteInValueDoesNotSplit",
+                                   R"( --decode "%s" "%s" )",
+                                   {R"(a" "b)", R"(c"d)"},
+                                   {"--decode", R"(a" "b)", R"(c"d)"}},
+                      TemplateCase{"ShellSyntaxStaysText",
+                                   R"( --decode "%s" %s )",
+                                   {"x; rm -rf ~", "$(touch y) `z` | w > v"},
+                                   {"--decode", "x; rm -rf ~", "$(touch y) `z` | w > v"}},
+                      TemplateCase{"PercentInValueIsNotAFormat", R"("%s" "%s")", {"100%s%d", "b"}, {"100%s%d", "b"}},
+                      TemplateCase{"EmptyValueStaysAnArgument", R"( "%s" "%s" )", {"", "b"}, {"", "b"}},
+                      TemplateCase{"BlanksAndTabsCollapse", "  -a\t\t-b  ", {}, {"-a", "-b"}},
+                      TemplateCase{"QuotesInsideAField", R"(-of"%s"x)", {"a b"}, {"-ofa bx"}},
+                      TemplateCase{"DoublePercentIsOnePercent", "-q 100%%", {}, {"-q", "100%"}},
+                      TemplateCase{"MissingValuesAreEmpty", R"("%s" %s)", {"a"}, {"a", ""}},
+                      TemplateCase{"ExtraValuesAreIgnored", "%s", {"a", "b"}, {"a"}},
+                      TemplateCase{"UnknownConversionIsKept", "%x %", {}, {"%x", "%"}},
+                      TemplateCase{"EmptyTemplate", "   ", {"a"}, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FileArgument, RelativeNamesBecomeAbsoluteSoNoneIsAnOption) {

@@ -3,9 +3,9 @@
 #include "platform/file_size_limit.h"
 #include "platform/temp_folder.h"
 
-#include <filesystem>
 #include <gtest/gtest.h>
 #include <unistd.h>
+#include <filesystem>
 
 namespace kvt {
 namespace {
@@ -24,8 +24,7 @@ TEST_F(ProfileTest, WritesKeysInFirstWrittenOrderAndReplacesValuesInPlace) {
     ASSERT_TRUE(WriteProfileString("kvt", "button001", "2", ini_));
     ASSERT_TRUE(WriteProfileString("kvt", "directory", "/home/u/着信音", ini_));
     ASSERT_TRUE(WriteProfileString("kvt", "external", "", ini_));
-    EXPECT_EQ(ReadWholeFile(ini_),
-              "[kvt]\nbutton000=0\nbutton001=2\ndirectory=/home/u/着信音\nmp3=0\nexternal=\n");
+    EXPECT_EQ(ReadWholeFile(ini_), "[kvt]\nbutton000=0\nbutton001=2\ndirectory=/home/u/着信音\nmp3=0\nexternal=\n");
     EXPECT_EQ(ReadProfileInt("kvt", "button001", 0, ini_), 2);
     EXPECT_EQ(ReadProfileString("kvt", "directory", "", ini_), "/home/u/着信音");
     EXPECT_EQ(ReadProfileString("kvt", "external", "none", ini_), "");
@@ -46,10 +45,10 @@ TEST_F(ProfileTest, IntegersReadLikeWindows) {
         int expected;
     };
     const Case cases[] = {
-        {"12", 12},   {"-5", -5},   {"+7", 7},  {"  42  ", 42}, {"12abc", 12},
-        {"abc", 0},   {"-", 0},     {"0x1F", 0}, {"\"3\"", 3},   {"2147483647", 2147483647},
+        {"12", 12},        {"-5", -5}, {"+7", 7},   {"  42  ", 42}, {"12abc", 12},
+        {"abc", 0},        {"-", 0},   {"0x1F", 0}, {"\"3\"", 3},   {"2147483647", 2147483647},
         {"4294967297", 1},  // 32-bit wrap-around
-        {"", 99},             // an empty value counts as missing
+        {"", 99},           // an empty value counts as missing
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.stored);
@@ -175,7 +174,8 @@ TEST_F(ProfileTest, AWriteThatFailsHalfWayKeepsTheOldFile) {
 
 TEST_F(ProfileTest, ReadOnlyFolderKeepsTheOldFile) {
     ASSERT_TRUE(WriteProfileString("kvt", "a", "1", ini_));
-    std::filesystem::permissions(folder_.Path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    std::filesystem::permissions(folder_.Path(),
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     if (access(folder_.Path().c_str(), W_OK) == 0) GTEST_SKIP() << "running with rights that ignore permissions";
     EXPECT_FALSE(WriteProfileString("kvt", "a", "2", ini_));
     EXPECT_EQ(ReadProfileInt("kvt", "a", 0, ini_), 1);

@@ -18,17 +18,21 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr double kBeatSeconds = 0.25;  // one melody step; four a second
 
 // Melody in semitones above A3 (220 Hz); -100 is a rest. Two bars of eight steps, repeated.
-constexpr int kMelody[] = {3, 7, 10, 15, 14, 10, 7, 10, 12, 8, 5, 8, 12, 15, 17, -100,
-                           15, 14, 12, 10, 8, 7, 5, 7, 3, 7, 10, 7, 2, 5, 3, -100};
+constexpr int kMelody[] = {3,  7,  10, 15, 14, 10, 7, 10, 12, 8, 5,  8, 12, 15, 17, -100,
+                           15, 14, 12, 10, 8,  7,  5, 7,  3,  7, 10, 7, 2,  5,  3,  -100};
 // One bass root a bar (eight steps), in semitones above A1 (55 Hz).
 constexpr int kBass[] = {3, 11, 8, 10};
 
-double NoteHz(double baseHz, int semitones) { return baseHz * std::pow(2.0, semitones / 12.0); }
+double NoteHz(double baseHz, int semitones) {
+    return baseHz * std::pow(2.0, semitones / 12.0);
+}
 
 // Attack, decay to a sustain level, release over the last fifth of the note.
 double Envelope(double t, double length) {
     const double attack = 0.01, decay = 0.08, sustain = 0.6;
-    double level = t < attack ? t / attack : t < attack + decay ? 1.0 - (1.0 - sustain) * (t - attack) / decay : sustain;
+    double level = t < attack           ? t / attack
+                   : t < attack + decay ? 1.0 - (1.0 - sustain) * (t - attack) / decay
+                                        : sustain;
     double releaseStart = length * 0.8;
     if (t > releaseStart) level *= std::max(0.0, 1.0 - (t - releaseStart) / (length - releaseStart));
     return level;
@@ -42,7 +46,9 @@ void PutU32(std::vector<uint8_t>& out, uint32_t value) {
     PutU16(out, value & 0xFFFF);
     PutU16(out, value >> 16);
 }
-void PutTag(std::vector<uint8_t>& out, const char* tag) { out.insert(out.end(), tag, tag + 4); }
+void PutTag(std::vector<uint8_t>& out, const char* tag) {
+    out.insert(out.end(), tag, tag + 4);
+}
 
 }  // namespace
 
@@ -68,7 +74,7 @@ int main(int argc, char** argv) {
     PutTag(file, "WAVE");
     PutTag(file, "fmt ");
     PutU32(file, 16);
-    PutU16(file, 1);                                        // PCM
+    PutU16(file, 1);  // PCM
     PutU16(file, static_cast<uint32_t>(channels));
     PutU32(file, static_cast<uint32_t>(rate));
     PutU32(file, static_cast<uint32_t>(rate * channels * 2));  // byte rate
@@ -90,16 +96,16 @@ int main(int argc, char** argv) {
         if (note > -100) {
             double hz = NoteHz(220.0, note);
             double env = Envelope(inStep, kBeatSeconds);
-            melody = env * (std::sin(2 * kPi * hz * t) + 0.4 * std::sin(4 * kPi * hz * t) +
-                            0.2 * std::sin(6 * kPi * hz * t));
+            melody = env *
+                     (std::sin(2 * kPi * hz * t) + 0.4 * std::sin(4 * kPi * hz * t) + 0.2 * std::sin(6 * kPi * hz * t));
         }
 
         long bar = step / 8;
         double inBar = t - bar * 8 * kBeatSeconds;
         int root = kBass[bar % bassBars];
         double bassHz = NoteHz(55.0, root);
-        double bass = Envelope(inBar, 8 * kBeatSeconds) *
-                      (std::sin(2 * kPi * bassHz * t) + 0.3 * std::sin(4 * kPi * bassHz * t));
+        double bass =
+            Envelope(inBar, 8 * kBeatSeconds) * (std::sin(2 * kPi * bassHz * t) + 0.3 * std::sin(4 * kPi * bassHz * t));
         double chord = 0;
         for (int interval : {12, 15, 19}) chord += std::sin(2 * kPi * NoteHz(55.0, root + interval) * t);
         chord *= 0.12 * Envelope(inBar, 8 * kBeatSeconds);

@@ -4,11 +4,11 @@
 #include "platform/dialogs.h"
 #include "platform/message.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <glob.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
 
 namespace kvt {
 namespace {
@@ -25,8 +25,10 @@ std::optional<std::string> FirstMatch(std::string_view name) {
 
     std::string pattern;
     for (char c : name) {
-        if (c == '[') pattern += "[[]";
-        else pattern.push_back(c);
+        if (c == '[')
+            pattern += "[[]";
+        else
+            pattern.push_back(c);
     }
     glob_t found{};
     std::optional<std::string> first;
@@ -51,7 +53,9 @@ int OpenForReading(const std::string& path) {
 
 }  // namespace
 
-bool GneFileExists(std::string_view name) { return FirstMatch(name).has_value(); }
+bool GneFileExists(std::string_view name) {
+    return FirstMatch(name).has_value();
+}
 
 bool GneCanOpen(std::string_view path) {
     int fd = OpenForReading(std::string(path));

@@ -16,6 +16,8 @@ std::optional<GneBlock> GneAlloc(size_t size) {
     return std::nullopt;
 }
 
-void GneFree(std::optional<GneBlock>& block) { block.reset(); }
+void GneFree(std::optional<GneBlock>& block) {
+    block.reset();
+}
 
 }  // namespace kvt

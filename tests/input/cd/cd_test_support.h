@@ -71,9 +71,8 @@ inline std::vector<uint8_t> WaveData(const std::string& path) {
         return uint32_t{file[at]} | uint32_t{file[at + 1]} << 8 | uint32_t{file[at + 2]} << 16 |
                uint32_t{file[at + 3]} << 24;
     };
-    if (file.size() < 46 || std::memcmp(file.data(), "RIFF", 4) != 0 ||
-        le32(4) != file.size() - 8 || std::memcmp(file.data() + 38, "data", 4) != 0 ||
-        le32(42) != file.size() - 46)
+    if (file.size() < 46 || std::memcmp(file.data(), "RIFF", 4) != 0 || le32(4) != file.size() - 8 ||
+        std::memcmp(file.data() + 38, "data", 4) != 0 || le32(42) != file.size() - 46)
         return {0xFF};  // never a valid rip: a rip holds whole frames
     return {file.begin() + 46, file.end()};
 }

@@ -5,8 +5,8 @@
 #include <future>
 
 #include "cd_test_support.h"
-#include "input/cd/cda_path.h"
 #include "input/cd/cd_reader.h"
+#include "input/cd/cda_path.h"
 #include "input/cd/cue_sheet.h"
 #include "input/cd/rip_controller.h"
 
@@ -14,12 +14,16 @@ namespace kvt::cd::test {
 namespace {
 
 TEST(CdaPath, FormAndNumbers) {
-    struct Case { const char* path; bool valid; int drive, track; };
+    struct Case {
+        const char* path;
+        bool valid;
+        int drive, track;
+    };
     const Case cases[] = {
         {"D:\\Track05.cda", true, 3, 4},
         {"E:/Track12.cda", true, 4, 11},
-        {"A:\\Track1x.cda", true, 0, 0},      // the number is read as atoi reads it
-        {"D:\\Track00.cda", true, 3, -1},     // no such track: refused when selected
+        {"A:\\Track1x.cda", true, 0, 0},   // the number is read as atoi reads it
+        {"D:\\Track00.cda", true, 3, -1},  // no such track: refused when selected
         {"d:\\Track05.cda", false, 0, 0},
         {"D:\\track05.cda", false, 0, 0},
         {"D:\\Track05.CDA", false, 0, 0},
@@ -41,19 +45,25 @@ TEST(CdaPath, FormAndNumbers) {
 }
 
 TEST(CueSheet, RefusesWhatItCannotPlaceAndSkipsWhatDoesNotMatter) {
-    struct Case { const char* name; const char* text; bool valid; };
+    struct Case {
+        const char* name;
+        const char* text;
+        bool valid;
+    };
     const Case cases[] = {
         {"TwoFilesWithPregaps",
          "\xEF\xBB\xBFREM GENRE Pop\r\nFILE \"a b.bin\" BINARY\r\n  TRACK 01 AUDIO\r\n    TITLE \"x\"\r\n"
          "    INDEX 01 00:00:00\r\n  TRACK 02 AUDIO\r\n    PREGAP 00:02:00\r\n    INDEX 00 00:10:00\r\n"
-         "    INDEX 01 00:12:05\r\nFILE c.bin BINARY\r\n  TRACK 03 AUDIO\r\n    INDEX 01 00:00:00\r\n", true},
+         "    INDEX 01 00:12:05\r\nFILE c.bin BINARY\r\n  TRACK 03 AUDIO\r\n    INDEX 01 00:00:00\r\n",
+         true},
         {"DataTrack", "FILE a.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n", false},
         {"WaveFile", "FILE a.wav WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n", false},
         {"TrackBeforeFile", "TRACK 01 AUDIO\nINDEX 01 00:00:00\n", false},
         {"MissingIndex01", "FILE a.bin BINARY\nTRACK 01 AUDIO\nTRACK 02 AUDIO\nINDEX 01 00:00:00\n", false},
         {"LastTrackWithoutIndex", "FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 00 00:00:00\n", false},
         {"NumbersOutOfOrder", "FILE a.bin BINARY\nTRACK 02 AUDIO\nINDEX 01 00:00:00\n", false},
-        {"StartsGoingBack", "FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:10:00\nTRACK 02 AUDIO\nINDEX 01 00:05:00\n", false},
+        {"StartsGoingBack", "FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:10:00\nTRACK 02 AUDIO\nINDEX 01 00:05:00\n",
+         false},
         {"SeventyFifthFrame", "FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:75\n", false},
         {"SixtiethSecond", "FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:60:00\n", false},
         {"Track100", "FILE a.bin BINARY\nTRACK 100 AUDIO\nINDEX 01 00:00:00\n", false},

@@ -72,13 +72,13 @@ TEST(ReadMethodDetection, TriesEveryMethodInOrderWithItsCommandBytes) {
     const Bytes selectPages = {0x15, 0x10, 0, 0, 0x14, 0};
     const Bytes selectShort = {0x15, 0x10, 0, 0, 0x08, 0};
     const std::vector<Bytes> expected = {
-        readCd2, readCd2, readCd2,                                // method 2
-        readCd1, readCd1, readCd1,                                // method 1
-        selectPages, selectPages, read10, read10, read10,         // method 8: setup B once
-        select12, read10, read10, read10,                         // method 4: setup A once
-        vendorD8, vendorD8, vendorD8,                             // method 5
-        vendorD4, vendorD4, vendorD4,                             // method 6
-        selectShort, vendorD4, vendorD4, vendorD4,                // method 7: setup C once
+        readCd2,     readCd2,     readCd2,                     // method 2
+        readCd1,     readCd1,     readCd1,                     // method 1
+        selectPages, selectPages, read10,   read10,   read10,  // method 8: setup B once
+        select12,    read10,      read10,   read10,            // method 4: setup A once
+        vendorD8,    vendorD8,    vendorD8,                    // method 5
+        vendorD4,    vendorD4,    vendorD4,                    // method 6
+        selectShort, vendorD4,    vendorD4, vendorD4,          // method 7: setup C once
     };
     EXPECT_EQ(s.backEnd->commands, expected);
     EXPECT_EQ(s.backEnd->flags[0], 0x48);
@@ -97,8 +97,7 @@ TEST_P(ReadMethodSettles, OnTheFirstMethodThatDeliversData) {
     SimulatedMachine machine(NoiseDisc({100}));
     machine.drive->SetFaults(GetParam().faults);
     machine.layer->InitCdAccess();
-    int handle = machine.layer->OpenCdDrive(
-        DriveOpenRequest::For(*machine.layer->FindDriveAddress(kDriveD), 0, 1, 3));
+    int handle = machine.layer->OpenCdDrive(DriveOpenRequest::For(*machine.layer->FindDriveAddress(kDriveD), 0, 1, 3));
     TrackBufferPtr buffer = Buffer(30, 10, 27);
     ASSERT_EQ(machine.layer->ReadFrames(handle, *buffer), kCdOk);
     EXPECT_EQ(machine.layer->ReadMethod(handle), GetParam().method);
@@ -117,11 +116,11 @@ TEST_P(ReadMethodSettles, OnTheFirstMethodThatDeliversData) {
     EXPECT_EQ(machine.layer->CloseCdDrive(handle), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Drives, ReadMethodSettles, ::testing::Values(
-    SettleCase{"ReadCd", {}, 2},
-    SettleCase{"ReadCdRefused", {.refuseReadCd = true}, 8},
-    SettleCase{"ReadCdLeavesTheBufferUntouched", {.readCdUntouched = true}, 8}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Drives, ReadMethodSettles,
+                         ::testing::Values(SettleCase{"ReadCd", {}, 2},
+                                           SettleCase{"ReadCdRefused", {.refuseReadCd = true}, 8},
+                                           SettleCase{"ReadCdLeavesTheBufferUntouched", {.readCdUntouched = true}, 8}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ReadMethodSettles, RestoreAfterMethod4) {
     ScriptedLayer s;

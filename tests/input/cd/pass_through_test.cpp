@@ -57,10 +57,8 @@ struct RetryCase {
 
 TEST_F(PassThroughFixture, OneRetryByError) {
     const RetryCase cases[] = {
-        {kDeviceMediaChanged, kSrbComplete, 3},
-        {kDeviceInvalidHandle, kSrbComplete, 3},
-        {kDeviceAccessDenied, kSrbComplete, 3},
-        {kDeviceFailure, kSrbError, 1},
+        {kDeviceMediaChanged, kSrbComplete, 3}, {kDeviceInvalidHandle, kSrbComplete, 3},
+        {kDeviceAccessDenied, kSrbComplete, 3}, {kDeviceFailure, kSrbError, 1},
         {kDeviceNotReady, kSrbError, 1},
     };
     for (const RetryCase& c : cases) {
@@ -128,15 +126,16 @@ TEST(SgErrorMapping, LinuxOutcomesBecomeTheRetryRulesErrors) {
         {ENOMEDIUM, 0, 0, 0, {}, kDeviceMediaChanged},
         {EBADF, 0, 0, 0, {}, kDeviceInvalidHandle},
         {ENODEV, 0, 0, 0, {}, kDeviceInvalidHandle},
-        {0, 0x07, 0, 0, {}, kDeviceIoError},          // DID_ERROR: the transport failed
+        {0, 0x07, 0, 0, {}, kDeviceIoError},  // DID_ERROR: the transport failed
         {0, 0x03, 0, 0, {}, kDeviceTimeout},
         {0, 0, 0x08, 0x02, mediumChanged, kDeviceMediaChanged},
         {0, 0, 0x08, 0x02, noMedium, kDeviceNotReady},
         {0, 0, 0x08, 0x02, illegal, kDeviceFailure},
     };
     for (const SgOutcomeCase& c : cases)
-        EXPECT_EQ(MapSgOutcome(c.ioctlErrno, c.host, c.driver, c.scsi, c.sense.data(),
-                               static_cast<int>(c.sense.size())), c.expected)
+        EXPECT_EQ(
+            MapSgOutcome(c.ioctlErrno, c.host, c.driver, c.scsi, c.sense.data(), static_cast<int>(c.sense.size())),
+            c.expected)
             << "errno " << c.ioctlErrno << " host " << c.host << " sense key " << (c.sense.empty() ? -1 : c.sense[2]);
 }
 

@@ -65,16 +65,17 @@ TEST_P(RipAccuracy, FileHoldsExactlyTheTrack) {
 
 // Jitter: the first read (during detection) is on time, later ones start early or late by
 // up to two frames, which the overlap search realigns.
-INSTANTIATE_TEST_SUITE_P(Tracks, RipAccuracy, ::testing::Values(
-    AccuracyCase{"WholeMiddleTrack", {300, 1000, 200}, 1, {}},
-    AccuracyCase{"LastTrack", {300, 1000, 202}, 2, {}},
-    AccuracyCase{"TrackEndingInAShortRead", {500, 56}, 1, {}},
-    AccuracyCase{"TrackOfTwoFrames", {100, 2, 100}, 1, {}},
-    AccuracyCase{"Jitter", {400, 1500, 100}, 1, {0, 37, -120, 588, -1100, 1170, 3, -1, 0}},
-    AccuracyCase{"JitterOnLastTrack", {400, 777}, 1, {0, -588, 1000, -2, 1175}},
-    AccuracyCase{"DigitalSilence", {300, 900}, 1, {}, 0, 1200},
-    AccuracyCase{"SilenceInsideTheTrack", {300, 900}, 1, {}, 500, 130},
-    AccuracyCase{"SilentStartThenSound", {300, 900}, 1, {}, 300, 40}),
+INSTANTIATE_TEST_SUITE_P(
+    Tracks, RipAccuracy,
+    ::testing::Values(AccuracyCase{"WholeMiddleTrack", {300, 1000, 200}, 1, {}},
+                      AccuracyCase{"LastTrack", {300, 1000, 202}, 2, {}},
+                      AccuracyCase{"TrackEndingInAShortRead", {500, 56}, 1, {}},
+                      AccuracyCase{"TrackOfTwoFrames", {100, 2, 100}, 1, {}},
+                      AccuracyCase{"Jitter", {400, 1500, 100}, 1, {0, 37, -120, 588, -1100, 1170, 3, -1, 0}},
+                      AccuracyCase{"JitterOnLastTrack", {400, 777}, 1, {0, -588, 1000, -2, 1175}},
+                      AccuracyCase{"DigitalSilence", {300, 900}, 1, {}, 0, 1200},
+                      AccuracyCase{"SilenceInsideTheTrack", {300, 900}, 1, {}, 500, 130},
+                      AccuracyCase{"SilentStartThenSound", {300, 900}, 1, {}, 300, 40}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct RefusalCase {
@@ -98,16 +99,26 @@ TEST_P(RipRefusal, ShowsTheReasonAndFails) {
     EXPECT_EQ(outcome.messages, c.messages);
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, RipRefusal, ::testing::Values(
-    RefusalCase{"TrackPastTheLast", {}, kDriveD, 2, false, {"CDがセットされていません。"}},
-    RefusalCase{"TrackZero", {}, kDriveD, -1, false, {"CDがセットされていません。"}},
-    RefusalCase{"NoDisc", {.noDisc = true}, kDriveD, 0, false, {"CDがセットされていません。"}},
-    RefusalCase{"NoDriveAtTheLetter", {}, kDriveD + 1, 0, false, {"CD-ROMドライブではありません。"}},
-    RefusalCase{"DeviceBusyElsewhere", {.busy = true}, kDriveD, 0, false,
-                {"CD-ROMドライブではありません。\n/dev/sim0: デバイスは使用中です"}},
-    RefusalCase{"NoPermission", {.accessDenied = true}, kDriveD, 0, false,
-                {"CD-ROMドライブではありません。\n/dev/sim0: Permission denied（このユーザーが cdrom グループに入っていない可能性があります）"}},
-    RefusalCase{"NoOutputName", {}, kDriveD, 0, true, {"ファイル名が指定されていません。"}}),
+INSTANTIATE_TEST_SUITE_P(
+    Faults, RipRefusal,
+    ::testing::Values(RefusalCase{"TrackPastTheLast", {}, kDriveD, 2, false, {"CDがセットされていません。"}},
+                      RefusalCase{"TrackZero", {}, kDriveD, -1, false, {"CDがセットされていません。"}},
+                      RefusalCase{"NoDisc", {.noDisc = true}, kDriveD, 0, false, {"CDがセットされていません。"}},
+                      RefusalCase{"NoDriveAtTheLetter", {}, kDriveD + 1, 0, false, {"CD-ROMドライブではありません。"}},
+                      RefusalCase{"DeviceBusyElsewhere",
+                                  {.busy = true},
+                                  kDriveD,
+                                  0,
+                                  false,
+                                  {"CD-ROMドライブではありません。\n/dev/sim0: デバイスは使用中です"}},
+                      RefusalCase{"NoPermission",
+                                  {.accessDenied = true},
+                                  kDriveD,
+                                  0,
+                                  false,
+                                  {"CD-ROMドライブではありません。\n/dev/sim0: Permission denied（このユーザーが cdrom "
+                                   "グループに入っていない可能性があります）"}},
+                      RefusalCase{"NoOutputName", {}, kDriveD, 0, true, {"ファイル名が指定されていません。"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RipRefusal, UnwritableOutputShowsBothMessages) {

@@ -101,16 +101,14 @@ public:
         }
         AVStream* sound = avformat_new_stream(output_, nullptr);
         AVStream* text = avformat_new_stream(output_, nullptr);
-        if (sound == nullptr || text == nullptr ||
-            avcodec_parameters_from_context(sound->codecpar, audio) < 0) {
+        if (sound == nullptr || text == nullptr || avcodec_parameters_from_context(sound->codecpar, audio) < 0) {
             return false;
         }
         sound->time_base = AVRational{1, audio->sample_rate};
         text->codecpar->codec_type = AVMEDIA_TYPE_SUBTITLE;
         text->codecpar->codec_id = AV_CODEC_ID_MOV_TEXT;
         text->time_base = AVRational{1, 1000};
-        if (avio_open(&output_->pb, path.c_str(), AVIO_FLAG_WRITE) < 0 ||
-            avformat_write_header(output_, nullptr) < 0) {
+        if (avio_open(&output_->pb, path.c_str(), AVIO_FLAG_WRITE) < 0 || avformat_write_header(output_, nullptr) < 0) {
             return false;
         }
         // Text sample: 16-bit length, then the text.
