@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "input/wave_writer.h"
+#include "platform/cleanup_registry.h"
 #include "platform/message.h"
 #include "platform/paths.h"
 #include "platform/regular_file.h"
@@ -247,6 +248,7 @@ DecodeOutcome DecodeAudioToWav(const std::string& inputPath, const std::string& 
         outcome = DecodeOutcome::WriteFailed;
     }
     if (outcome != DecodeOutcome::Decoded) std::remove(scratch->c_str());
+    DropPendingPath(*scratch);
     return outcome;
 }
 

@@ -16,6 +16,7 @@ extern "C" {
 }
 
 #include "iso/stream_chunks.h"
+#include "platform/cleanup_registry.h"
 #include "platform/message.h"
 #include "platform/paths.h"
 
@@ -177,6 +178,7 @@ bool RemuxForStreaming(const std::string& path) {
     }
     auto fail = [&](const char* message) {
         std::remove(temporary->c_str());
+        DropPendingPath(*temporary);
         ShowMessage(message);
         return false;
     };
@@ -208,6 +210,7 @@ bool RemuxForStreaming(const std::string& path) {
         std::rename(temporary->c_str(), path.c_str()) != 0) {
         return fail(kRemuxFailed);
     }
+    DropPendingPath(*temporary);
     return true;
 }
 
