@@ -20,12 +20,7 @@ public:
         : console_(console), settings_(settings), rateRefusals_(rateRefusals) {}
 
     void ProgressReset(int total) override { console_.AddToTotal(total); }
-    void ProgressStep() override {
-        console_.Step();
-        // Each encoder leaves whole-input buffers behind; hand their pages back so that the
-        // next output does not stack its own on top.
-        malloc_trim(0);
-    }
+    void ProgressStep() override { console_.Step(); }
     void Repaint() override {}
     // There is no dialog: the grid stays as the settings file and the options made it.
     bool RunSettingsDialog() override { return false; }
@@ -42,6 +37,9 @@ public:
     }
     void OutputFinished(const std::string& path, bool written) override {
         anyWritten_ = anyWritten_ || written;
+        // Each encoder leaves whole-input buffers behind; hand their pages back so that the
+        // next output does not stack its own on top.
+        malloc_trim(0);
         if (!written) {
             for (const auto& [ending, line] : rateRefusals_)
                 if (path.ends_with(ending)) console_.Error(line);

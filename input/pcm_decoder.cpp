@@ -16,7 +16,6 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
-#include <libavutil/log.h>
 #include <libavutil/opt.h>
 #include <libswresample/swresample.h>
 }
@@ -58,7 +57,6 @@ public:
     StreamDecoder& operator=(const StreamDecoder&) = delete;
 
     bool Open(const std::string& inputPath) {
-        av_log_set_level(AV_LOG_QUIET);
         if (CheckRegularFile(inputPath) != FileCheck::Regular) return false;
         AVDictionary* options = nullptr;
         av_dict_set(&options, "protocol_whitelist", "file", 0);

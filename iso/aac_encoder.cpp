@@ -1,12 +1,10 @@
 #include "iso/aac_encoder.h"
 
 #include <algorithm>
-#include <mutex>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/channel_layout.h>
-#include <libavutil/log.h>
 #include <libavutil/opt.h>
 }
 
@@ -17,13 +15,6 @@ constexpr int kFrameLength = 1024;  // sample frames per AAC frame
 
 const AVCodec* NativeAacCodec() {
     return avcodec_find_encoder_by_name("aac");
-}
-
-// The library's warnings (for example a bit rate clamped to the frame limit) are not
-// the user's business; errors still reach stderr.
-void QuietLibraryLog() {
-    static std::once_flag once;
-    std::call_once(once, [] { av_log_set_level(AV_LOG_ERROR); });
 }
 
 bool RateSupported(const AVCodec* codec, int sampleRate) {
@@ -50,7 +41,6 @@ bool ConfigurationValid(const AacConfiguration& c, int sampleRate) {
 }  // namespace
 
 std::unique_ptr<AacEncoder> AacEncoder::Open(int sampleRate, int channels) {
-    QuietLibraryLog();
     const AVCodec* codec = NativeAacCodec();
     if (codec == nullptr || channels < 1 || channels > 2 || !RateSupported(codec, sampleRate)) {
         return nullptr;
