@@ -1,7 +1,7 @@
 // kvt: the desktop program.
 
 #include "app/application.h"
-#include "input/library_log.h"
+#include "platform/library_log.h"
 
 int main(int argc, char** argv) {
     kvt::SetLibraryLog(kvt::LibraryLog::ErrorsAsNotes);

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cli/convert_command.h"
-#include "input/library_log.h"
+#include "platform/library_log.h"
 
 int main(int argc, char** argv) {
     // Whole-input buffers come and go for every output; blocks of 4 MB and more get their

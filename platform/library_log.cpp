@@ -1,4 +1,4 @@
-#include "input/library_log.h"
+#include "platform/library_log.h"
 
 #include <cstdarg>
 #include <string>

@@ -1,6 +1,6 @@
 // FFmpeg's lines reach the user only as notes, and only at the level the front end chose.
 
-#include "input/library_log.h"
+#include "platform/library_log.h"
 
 #include <gtest/gtest.h>
 
