@@ -1,6 +1,5 @@
 #include "cli/cli_options.h"
 
-#include <unistd.h>
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cmath>
@@ -9,6 +8,7 @@
 
 #include "convert/button_grid.h"
 #include "convert/conversion_job.h"
+#include "platform/files.h"
 
 namespace kvt::cli {
 namespace {
@@ -346,7 +346,7 @@ std::string ResolveProgram(const std::string& name) {
     std::string folder;
     while (std::getline(folders, folder, ':')) {
         std::string candidate = (folder.empty() ? "." : folder) + "/" + name;
-        if (access(candidate.c_str(), X_OK) == 0) return candidate;
+        if (AccessError(candidate, kMayRun) == 0) return candidate;
     }
     return name;
 }

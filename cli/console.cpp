@@ -6,6 +6,7 @@
 
 #include "convert/conversion_job.h"
 #include "platform/failure_cause.h"
+#include "platform/paths.h"
 
 namespace kvt::cli {
 namespace {
@@ -14,11 +15,6 @@ thread_local std::string currentInput;
 thread_local std::string currentOutput;
 
 constexpr int kBarWidth = 30;
-
-std::string BaseName(const std::string& path) {
-    auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 // Messages of the job that report what happened rather than a failure.
 bool IsNotice(const std::string& text) {
@@ -39,11 +35,11 @@ Console::Console(std::FILE* out, std::FILE* err, bool progressBar, bool quiet)
     : out_(out), err_(err), progressBar_(progressBar && !quiet), quiet_(quiet) {}
 
 void Console::SetCurrentInput(const std::string& path) {
-    currentInput = BaseName(path);
+    currentInput = FileNameOfPath(path);
 }
 
 void Console::SetCurrentOutput(const std::string& path) {
-    currentOutput = BaseName(path);
+    currentOutput = FileNameOfPath(path);
 }
 
 MessageSink Console::Sink() {

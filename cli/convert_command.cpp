@@ -21,6 +21,7 @@
 #include "convert/conversion_job.h"
 #include "convert/input_loader.h"
 #include "platform/dialogs.h"
+#include "platform/files.h"
 
 #ifndef KVT_VERSION
 #define KVT_VERSION "unknown"
@@ -159,7 +160,7 @@ int Usage(std::FILE* err, const std::string& message) {
 std::optional<std::string> SettingsProblem(const CliOptions& options) {
     if (options.saveSettings)
         if (auto problem = SaveTargetProblem(options.settingsFile)) return problem;
-    bool created = options.saveSettings && access(options.settingsFile.c_str(), F_OK) != 0;
+    bool created = options.saveSettings && !PathExists(options.settingsFile);
     if (options.settingsFileNamed && !created) return SettingsFileProblem(options.settingsFile);
     return std::nullopt;
 }

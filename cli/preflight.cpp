@@ -1,7 +1,5 @@
 #include "cli/preflight.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -13,6 +11,7 @@
 #include "engine/mld_preset_table.h"
 #include "engine/mmf_encoder.h"
 #include "iso/encoder_3gp.h"
+#include "platform/files.h"
 #include "platform/paths.h"
 
 namespace kvt::cli {
@@ -39,51 +38,52 @@ std::string LowerExtension(const std::string& path) {
 }  // namespace
 
 std::optional<std::string> InputProblem(const std::string& path) {
-    struct stat status;
-    if (stat(path.c_str(), &status) != 0) return "cannot open " + path + ": " + ErrnoText(errno);
-    if (S_ISDIR(status.st_mode)) return path + " is a folder, not a file";
+    const PathStatus status = InspectPath(path);
+    if (status.kind == PathKind::Missing) return "cannot open " + path + ": " + ErrnoText(status.error);
+    if (status.kind == PathKind::Folder) return path + " is a folder, not a file";
     std::string extension = LowerExtension(path);
     if (std::find(std::begin(kReadExtensions), std::end(kReadExtensions), extension) == std::end(kReadExtensions))
         return path + ": このファイルは変換できません。 (kvt-convert reads .wav, .wma and .mp3 files)";
-    if (access(path.c_str(), R_OK) != 0) return "cannot read " + path + ": " + ErrnoText(errno);
+    if (int error = AccessError(path, kMayRead)) return "cannot read " + path + ": " + ErrnoText(error);
     return std::nullopt;
 }
 
 std::optional<std::string> OutputFolderProblem(const std::string& folder) {
-    struct stat status;
     if (folder.empty()) return "no saving directory";
-    if (stat(folder.c_str(), &status) != 0)
-        return "cannot use the saving directory " + folder + ": " + ErrnoText(errno);
-    if (!S_ISDIR(status.st_mode)) return "the saving directory " + folder + " is not a folder";
-    if (access(folder.c_str(), W_OK | X_OK) != 0)
-        return "cannot write to the saving directory " + folder + ": " + ErrnoText(errno);
+    const PathStatus status = InspectPath(folder);
+    if (status.kind == PathKind::Missing)
+        return "cannot use the saving directory " + folder + ": " + ErrnoText(status.error);
+    if (status.kind != PathKind::Folder) return "the saving directory " + folder + " is not a folder";
+    if (int error = AccessError(folder, kMayWrite | kMayRun))
+        return "cannot write to the saving directory " + folder + ": " + ErrnoText(error);
     return std::nullopt;
 }
 
 std::optional<std::string> ProgramProblem(const std::string& option, const std::string& program) {
-    struct stat status;
-    if (stat(program.c_str(), &status) != 0) return option + ": cannot run " + program + ": " + ErrnoText(errno);
-    if (!S_ISREG(status.st_mode)) return option + ": " + program + " is not a program";
-    if (access(program.c_str(), X_OK) != 0) return option + ": cannot run " + program + ": " + ErrnoText(errno);
+    const PathStatus status = InspectPath(program);
+    if (status.kind == PathKind::Missing) return option + ": cannot run " + program + ": " + ErrnoText(status.error);
+    if (status.kind != PathKind::RegularFile) return option + ": " + program + " is not a program";
+    if (int error = AccessError(program, kMayRun)) return option + ": cannot run " + program + ": " + ErrnoText(error);
     return std::nullopt;
 }
 
 std::optional<std::string> SettingsFileProblem(const std::string& path) {
-    struct stat status;
-    if (stat(path.c_str(), &status) != 0) return "--settings: cannot read " + path + ": " + ErrnoText(errno);
-    if (!S_ISREG(status.st_mode)) return "--settings: " + path + " is not a file";
-    if (access(path.c_str(), R_OK) != 0) return "--settings: cannot read " + path + ": " + ErrnoText(errno);
+    const PathStatus status = InspectPath(path);
+    if (status.kind == PathKind::Missing) return "--settings: cannot read " + path + ": " + ErrnoText(status.error);
+    if (status.kind != PathKind::RegularFile) return "--settings: " + path + " is not a file";
+    if (int error = AccessError(path, kMayRead)) return "--settings: cannot read " + path + ": " + ErrnoText(error);
     return std::nullopt;
 }
 
 std::optional<std::string> SaveTargetProblem(const std::string& path) {
-    struct stat status;
-    if (stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) return "--save-settings: " + path + " is a folder";
+    if (IsFolder(path)) return "--save-settings: " + path + " is a folder";
     std::string folder = FolderOfPath(path);
-    if (stat(folder.c_str(), &status) != 0) return "--save-settings: cannot use " + folder + ": " + ErrnoText(errno);
-    if (!S_ISDIR(status.st_mode)) return "--save-settings: " + folder + " is not a folder";
-    if (access(folder.c_str(), W_OK | X_OK) != 0)
-        return "--save-settings: cannot write to " + folder + ": " + ErrnoText(errno);
+    const PathStatus status = InspectPath(folder);
+    if (status.kind == PathKind::Missing)
+        return "--save-settings: cannot use " + folder + ": " + ErrnoText(status.error);
+    if (status.kind != PathKind::Folder) return "--save-settings: " + folder + " is not a folder";
+    if (int error = AccessError(folder, kMayWrite | kMayRun))
+        return "--save-settings: cannot write to " + folder + ": " + ErrnoText(error);
     return std::nullopt;
 }
 

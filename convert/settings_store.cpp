@@ -1,10 +1,10 @@
 #include "convert/settings_store.h"
 
-#include <sys/stat.h>
 #include <cstdio>
 #include <vector>
 
 #include "platform/dialogs.h"
+#include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
 
@@ -19,17 +19,11 @@ std::string CellKey(int page, int cell) {
     return key;
 }
 
-bool FileExists(const std::string& path) {
-    struct stat status;
-    return stat(path.c_str(), &status) == 0;
-}
-
 // The saved directory is kept when it is a folder that exists, or the root (the
 // counterpart of a drive root, which was kept without looking).
 bool KeepsSavingDirectory(const std::string& directory) {
     if (directory == "/") return true;
-    struct stat status;
-    return !directory.empty() && stat(directory.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+    return !directory.empty() && IsFolder(directory);
 }
 
 }  // namespace
@@ -39,7 +33,7 @@ std::string SettingsFilePath(const std::string& workFolder) {
 }
 
 int LoadSettings(Settings& settings, const std::string& iniPath) {
-    if (!FileExists(iniPath)) return 0;
+    if (!PathExists(iniPath)) return 0;
     for (int page = 0; page < kGridPages; ++page)
         for (int cell = 0; cell < kGridCells; ++cell)
             settings.grid.At(page, cell) = ReadProfileInt(kSettingsSection, CellKey(page, cell), 0, iniPath);

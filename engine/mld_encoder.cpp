@@ -11,6 +11,7 @@
 #include "engine/pcm_operations.h"
 #include "engine/sample_codecs.h"
 #include "platform/codepage.h"
+#include "platform/paths.h"
 
 namespace kvt {
 
@@ -86,17 +87,11 @@ MldCodedStreams CodeStreams(MldStreamSplit split, int codec, std::span<const uin
 }  // namespace
 
 std::string MldOutputPath(const std::string& path, std::string_view rowName) {
-    const size_t slash = path.find_last_of('/');
-    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-    const size_t dot = path.find_last_of('.');
-    const size_t end = (dot != std::string::npos && dot >= nameStart) ? dot : path.size();
-    return path.substr(0, end) + "_" + std::string(rowName) + ".mld";
+    return std::string(PathWithoutExtension(path)) + "_" + std::string(rowName) + ".mld";
 }
 
 std::string MldTitleBase(const std::string& path) {
-    std::string base = MldOutputPath(path, "");
-    base.resize(base.size() - std::string_view("_.mld").size());
-    if (const size_t slash = base.find_last_of('/'); slash != std::string::npos) base.erase(0, slash + 1);
+    std::string base(FileNameOfPath(PathWithoutExtension(path)));
     if (const size_t backslash = base.find_last_of('\\'); backslash != std::string::npos) base.erase(0, backslash + 1);
     return base;
 }
@@ -199,7 +194,7 @@ int MldEncoder::ConvertMld(int preset, int sampleRate, int normalize, const std:
     const std::vector<uint8_t>& right = coded->right;
     if (codedSize > sizeLimit) ShowEngineMessage("指定されたファイルサイズの制限を越えています。");
 
-    const std::string titleText = LimitMldTitle(Utf8ToCp932(title.empty() ? titleBase : title));
+    const std::string titleText = CutCp932(Utf8ToCp932(title.empty() ? titleBase : title), kMldTitleLimit);
     MldFile file;
     if (row.useV4Layout == 1) {
         file = BuildMldV4Layout(row, titleText, stream, recordedRate, ticks, row.type == 14);

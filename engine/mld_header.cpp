@@ -1,7 +1,6 @@
 #include "engine/mld_header.h"
 
 #include "engine/byte_order.h"
-#include "platform/codepage.h"
 
 namespace kvt {
 
@@ -40,16 +39,6 @@ void SetMldHeaderLength(std::vector<uint8_t>& out) {
 
 void SetMldFileLength(std::vector<uint8_t>& out) {
     SetBe32(std::span(out).subspan(4), static_cast<uint32_t>(out.size() - 8));
-}
-
-std::string LimitMldTitle(std::string_view cp932) {
-    size_t end = 0;
-    while (end < cp932.size()) {
-        const size_t width = IsCp932LeadByte(static_cast<unsigned char>(cp932[end])) ? 2 : 1;
-        if (end + width > kMldTitleLimit || end + width > cp932.size()) break;
-        end += width;
-    }
-    return std::string(cp932.substr(0, end));
 }
 
 }  // namespace kvt

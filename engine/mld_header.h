@@ -25,7 +25,4 @@ void SetMldHeaderLength(std::vector<uint8_t>& out);
 // File length at offset 4: the bytes after that field.
 void SetMldFileLength(std::vector<uint8_t>& out);
 
-// The title cut to at most 255 bytes without splitting a double-byte CP932 character.
-std::string LimitMldTitle(std::string_view cp932);
-
 }  // namespace kvt

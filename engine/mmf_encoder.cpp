@@ -10,6 +10,7 @@
 #include "engine/pcm_operations.h"
 #include "engine/sample_codecs.h"
 #include "platform/codepage.h"
+#include "platform/paths.h"
 
 namespace kvt {
 namespace {
@@ -19,23 +20,6 @@ constexpr const char* kBuildFailed = "tarrow function";
 constexpr const char* kUnsupportedBits = "対応していないビット数です。";
 // The 16-bit tick fields end at 65535 ticks of 4 ms: 262.136 s.
 constexpr const char* kTooLong = "MMFに変換できるのは262秒までです。範囲を短くしてください。";
-
-// Cuts CP932 text to at most `limit` bytes without splitting a double-byte character.
-std::string CutCp932(std::string text, size_t limit) {
-    if (text.size() <= limit) {
-        return text;
-    }
-    size_t end = 0;
-    while (end < text.size()) {
-        const size_t width = IsCp932LeadByte(static_cast<unsigned char>(text[end])) ? 2 : 1;
-        if (end + width > limit) {
-            break;
-        }
-        end += width;
-    }
-    text.resize(end);
-    return text;
-}
 
 std::optional<std::vector<uint8_t>> BuildFile(const EngineFile& pcm, bool stereo, uint16_t ticks,
                                               const std::string& title) {
@@ -59,12 +43,7 @@ MmfEncoder::MmfEncoder(const SourceClip& source) : source_(source) {
 }
 
 std::optional<std::string> MmfOutputPath(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    const size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
-        return std::nullopt;
-    }
-    return path.substr(0, dot) + ".mmf";
+    return ReplaceExtension(path, ".mmf");
 }
 
 std::vector<uint8_t> EncodeMmfWave(std::span<const int16_t> samples, bool stereo) {

@@ -14,6 +14,7 @@
 #include "iso/remux.h"
 #include "iso/side_files.h"
 #include "platform/message.h"
+#include "platform/paths.h"
 
 namespace kvt {
 namespace {
@@ -143,12 +144,7 @@ int SilentTailMilliseconds(int requestedRate) {
 }
 
 std::optional<std::string> Output3gpPath(const std::string& path, int kind) {
-    const size_t slash = path.rfind('/');
-    const size_t dot = path.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
-        return std::nullopt;
-    }
-    return path.substr(0, dot) + (kind == 1 ? ".3gp" : ".3g2");
+    return ReplaceExtension(path, kind == 1 ? ".3gp" : ".3g2");
 }
 
 Encoder3gp::Encoder3gp(const SourceClip& source) : source_(source) {

@@ -1,49 +1,21 @@
 #include "iso/external_encoder.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <optional>
 
 #include "engine/engine_file.h"
 #include "iso/side_files.h"
+#include "platform/files.h"
 #include "platform/message.h"
+#include "platform/paths.h"
 #include "platform/process.h"
 
 namespace kvt {
 namespace {
 
+// Only a regular file: opening a named pipe for reading would wait for a writer.
 bool IsReadableFile(const std::string& path) {
-    struct stat info {};
-    // Only a regular file: opening a named pipe for reading would wait for a writer.
-    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        return false;
-    }
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        return false;
-    }
-    std::fclose(file);
-    return true;
-}
-
-bool FileExists(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad()) {
-        return std::nullopt;
-    }
-    return bytes;
+    return IsRegularFile(path) && AccessError(path, kMayRead) == 0;
 }
 
 // The program input: the clip as the built-in encoder codes it (the selection with its
@@ -61,10 +33,7 @@ std::string ExternalInputPath(std::string_view scratchWavPath) {
 }
 
 std::string ExternalOutputPath(std::string_view scratchWavPath) {
-    const size_t slash = scratchWavPath.rfind('/');
-    const size_t dot = scratchWavPath.rfind('.');
-    const bool nameHasDot = dot != std::string_view::npos && (slash == std::string_view::npos || dot > slash);
-    return std::string(nameHasDot ? scratchWavPath.substr(0, dot) : scratchWavPath) + ".m4a";
+    return std::string(PathWithoutExtension(scratchWavPath)) + ".m4a";
 }
 
 std::vector<std::string> ExternalEncoderArguments(int samplingRate, const std::string& inputPath,
@@ -100,9 +69,6 @@ int RunExternalEncoder(const std::string& scratchWavPath, const EngineFile& clip
     std::remove(inputPath.c_str());
     if (launch.outcome == LaunchOutcome::NotStarted) {
         encoderPath.clear();
-        return 0;
-    }
-    if (!FileExists(outputPath)) {
         return 0;
     }
     const std::optional<std::vector<uint8_t>> mp4 = ReadWholeFile(outputPath);

@@ -371,8 +371,7 @@ bool NameHasLeadByte(std::string_view utf8Name) {
 }  // namespace
 
 std::string OutputBaseName(std::string_view outputPath) {
-    const size_t slash = outputPath.rfind('/');
-    std::string_view name = slash == std::string_view::npos ? outputPath : outputPath.substr(slash + 1);
+    const std::string_view name = FileNameOfPath(outputPath);
     return std::string(name.substr(0, name.find('.')));
 }
 

@@ -1,11 +1,9 @@
 #include "iso/remux.h"
 
-#include <sys/stat.h>
 #include <array>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -17,6 +15,7 @@ extern "C" {
 
 #include "iso/stream_chunks.h"
 #include "platform/cleanup_registry.h"
+#include "platform/files.h"
 #include "platform/message.h"
 #include "platform/paths.h"
 
@@ -137,15 +136,11 @@ CopyResult CopyPackets(AVFormatContext* input, AVFormatContext* output) {
 
 // The muxer writes a lone track as one chunk; the streaming layout has half-second chunks.
 bool InterleaveChunks(const std::string& path) {
-    std::vector<uint8_t> bytes;
-    {
-        std::ifstream in(path, std::ios::binary);
-        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        if (!in.is_open() || in.bad()) {
-            return false;
-        }
+    const std::optional<std::vector<uint8_t>> bytes = ReadWholeFile(path);
+    if (!bytes) {
+        return false;
     }
-    const std::optional<std::vector<uint8_t>> chunked = ChunkBySeconds(bytes, kStreamingChunkSeconds);
+    const std::optional<std::vector<uint8_t>> chunked = ChunkBySeconds(*bytes, kStreamingChunkSeconds);
     if (!chunked) {
         return false;
     }
@@ -202,10 +197,7 @@ bool RemuxForStreaming(const std::string& path) {
         }
     }
     // The temporary file is private (0600); the re-muxed file keeps the old one's mode.
-    struct stat old {};
-    if (stat(path.c_str(), &old) == 0) {
-        chmod(temporary->c_str(), old.st_mode & 07777);
-    }
+    CopyFileMode(path, *temporary);
     if (!InterleaveChunks(*temporary) || !PatchBrands(*temporary) ||
         std::rename(temporary->c_str(), path.c_str()) != 0) {
         return fail(kRemuxFailed);

@@ -1,10 +1,9 @@
 #include "iso/side_files.h"
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 
 #include "iso/box_reader.h"
+#include "platform/files.h"
 #include "platform/message.h"
 #include "platform/paths.h"
 
@@ -35,11 +34,7 @@ int ExtractSideFiles(std::span<const uint8_t> mp4File, std::string_view scratchW
 }
 
 std::optional<std::vector<uint8_t>> ReadSideFile(std::string_view scratchWavPath, std::string_view type) {
-    std::ifstream in(SideFilePath(scratchWavPath, type), std::ios::binary);
-    if (!in) return std::nullopt;
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return std::nullopt;
-    return bytes;
+    return ReadWholeFile(SideFilePath(scratchWavPath, type));
 }
 
 void DeleteSideFiles(std::string_view scratchWavPath) {

@@ -97,6 +97,16 @@ bool IsCp932LeadByte(unsigned char byte) {
     return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
 
+std::string CutCp932(std::string_view cp932, size_t limit) {
+    size_t end = 0;
+    while (end < cp932.size()) {
+        const size_t width = IsCp932LeadByte(static_cast<unsigned char>(cp932[end])) ? 2 : 1;
+        if (end + width > limit || end + width > cp932.size()) break;
+        end += width;
+    }
+    return std::string(cp932.substr(0, end));
+}
+
 bool IsDbcsLeadByte(unsigned char byte) {
     switch (leadByteTable.load()) {
     case LeadByteTable::Cp932: return IsCp932LeadByte(byte);

@@ -53,6 +53,23 @@ mode_t CurrentUmask() {
 
 }  // namespace
 
+std::string_view FileNameOfPath(std::string_view path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+std::string_view PathWithoutExtension(std::string_view path) {
+    const size_t nameStart = path.size() - FileNameOfPath(path).size();
+    const size_t dot = path.rfind('.');
+    return dot == std::string_view::npos || dot < nameStart ? path : path.substr(0, dot);
+}
+
+std::optional<std::string> ReplaceExtension(std::string_view path, std::string_view extension) {
+    const std::string_view stem = PathWithoutExtension(path);
+    if (stem.size() == path.size()) return std::nullopt;
+    return std::string(stem) + std::string(extension);
+}
+
 std::string FolderOfPath(const std::string& path) {
     auto slash = path.rfind('/');
     if (slash == std::string::npos) return ".";

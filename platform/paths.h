@@ -10,6 +10,17 @@ namespace kvt {
 // folder + "/" + name, without doubling a separator the folder already ends with.
 std::string JoinPath(std::string_view folder, std::string_view name);
 
+// The file name: the text after the last "/" (the whole path when there is none).
+std::string_view FileNameOfPath(std::string_view path);
+
+// The path without its file name's extension (from the name's last "."); the whole path
+// when the name has no ".".
+std::string_view PathWithoutExtension(std::string_view path);
+
+// The path with its file name's extension replaced by `extension` (".mmf"); nothing when
+// the name has no ".".
+std::optional<std::string> ReplaceExtension(std::string_view path, std::string_view extension);
+
 // The folder part of a path ("." for a bare name, "/" for a file in the root).
 std::string FolderOfPath(const std::string& path);
 

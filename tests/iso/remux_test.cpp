@@ -11,6 +11,7 @@
 #include "engine/byte_order.h"
 #include "engine/pcm_operations.h"
 #include "iso/encoder_3gp.h"
+#include "platform/library_log.h"
 #include "platform/message.h"
 
 namespace kvt {
@@ -32,6 +33,8 @@ size_t IndexOf(const std::vector<std::string>& types, const std::string& type) {
 
 class RemuxTest : public ::testing::Test {
 protected:
+    RemuxTest() { SetLibraryLog(LibraryLog::ErrorsAsNotes); }  // as the front ends do
+
     // A 3GP file written by the built-in path, optionally re-muxed by it.
     std::string Write3gp(int streaming, int kind = 1) {
         const auto samples = aac_test::MusicLike(16000, 2, 1.2);

@@ -30,6 +30,19 @@ TEST(Codepage, TextThatIsNotUtf8IsTakenAsCp932) {
     EXPECT_EQ(Utf8ToCp932("\xe8\x8a\xb1"), "\x89\xd4");  // UTF-8 stays UTF-8: 花
 }
 
+TEST(Codepage, CuttingNeverSplitsOrStrandsADoubleByteCharacter) {
+    const std::string title =
+        "\x95\x5C"
+        "ab"
+        "\x83\x5C";  // 表ab ソ
+    EXPECT_EQ(CutCp932(title, 6), title);
+    EXPECT_EQ(CutCp932(title, 5),
+              "\x95\x5C"
+              "ab");
+    EXPECT_EQ(CutCp932(title, 1), "");
+    EXPECT_EQ(CutCp932("ab\x83", 10), "ab") << "a lead byte without its second byte";
+}
+
 TEST(Codepage, LeadByteTableIsSwitchable) {
     SetLeadByteTable(LeadByteTable::Cp932);
     EXPECT_TRUE(IsDbcsLeadByte(0x95));

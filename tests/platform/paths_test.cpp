@@ -25,6 +25,27 @@ TEST(Paths, FolderOfPathKeepsTheRoot) {
     EXPECT_EQ(FolderOfPath("a.wav"), ".");
 }
 
+// The extension is the file name's, never a folder's: "v1.2/take" has none.
+TEST(Paths, ExtensionsAreCutAndReplacedInTheFileNameOnly) {
+    struct Case {
+        std::string_view path, name, stem;
+        std::optional<std::string> mmf;
+    } cases[] = {
+        {"/m/song.wav", "song.wav", "/m/song", "/m/song.mmf"},
+        {"/m/a.b.wav", "a.b.wav", "/m/a.b", "/m/a.b.mmf"},
+        {"v1.2/take", "take", "v1.2/take", std::nullopt},
+        {"song.", "song.", "song", "song.mmf"},
+        {"/m/.wav", ".wav", "/m/", "/m/.mmf"},
+        {"/m/", "", "/m/", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(FileNameOfPath(c.path), c.name);
+        EXPECT_EQ(PathWithoutExtension(c.path), c.stem);
+        EXPECT_EQ(ReplaceExtension(c.path, ".mmf"), c.mmf);
+    }
+}
+
 // Saves an environment variable and puts it back.
 class EnvironmentGuard {
 public:

@@ -1,0 +1,51 @@
+#include "platform/files.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/regular_file.h"
+
+namespace kvt {
+
+static_assert(kMayRead == R_OK && kMayWrite == W_OK && kMayRun == X_OK);
+
+PathStatus InspectPath(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) return {PathKind::Missing, errno};
+    if (S_ISREG(info.st_mode)) return {PathKind::RegularFile, 0};
+    if (S_ISDIR(info.st_mode)) return {PathKind::Folder, 0};
+    return {PathKind::Other, 0};
+}
+
+bool PathExists(const std::string& path) {
+    return InspectPath(path).kind != PathKind::Missing;
+}
+
+bool IsRegularFile(const std::string& path) {
+    return InspectPath(path).kind == PathKind::RegularFile;
+}
+
+bool IsFolder(const std::string& path) {
+    return InspectPath(path).kind == PathKind::Folder;
+}
+
+int AccessError(const std::string& path, int may) {
+    return access(path.c_str(), may == 0 ? F_OK : may) == 0 ? 0 : errno;
+}
+
+std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path) {
+    RegularFile file(path);
+    std::vector<uint8_t> bytes;
+    if (file.Check() != FileCheck::Regular || !file.ReadAll(bytes)) return std::nullopt;
+    return bytes;
+}
+
+bool CopyFileMode(const std::string& from, const std::string& to) {
+    struct stat info {};
+    if (stat(from.c_str(), &info) != 0) return false;
+    return chmod(to.c_str(), info.st_mode & 07777) == 0;
+}
+
+}  // namespace kvt

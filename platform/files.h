@@ -1,0 +1,41 @@
+#pragma once
+// Questions about files and folders, and whole-file reads: every stat and access of the
+// program is here.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kvt {
+
+enum class PathKind { Missing, RegularFile, Folder, Other };
+
+struct PathStatus {
+    PathKind kind = PathKind::Missing;
+    int error = 0;  // errno when Missing
+};
+
+// What `path` names, following links.
+PathStatus InspectPath(const std::string& path);
+
+// Anything at all is there (a file, a folder, a device).
+bool PathExists(const std::string& path);
+bool IsRegularFile(const std::string& path);
+bool IsFolder(const std::string& path);
+
+// What the process may do with a path, combined with |.
+inline constexpr int kMayRead = 4;
+inline constexpr int kMayWrite = 2;
+inline constexpr int kMayRun = 1;  // on a folder: enter it
+// 0 when every one of `may` is allowed, else the errno of the refusal.
+int AccessError(const std::string& path, int may);
+
+// The whole of a regular file, opened without blocking (see RegularFile); nothing when it
+// is missing, not a regular file, or cannot be read.
+std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path);
+
+// Gives `to` the permission bits of `from`; false when `from` cannot be looked at.
+bool CopyFileMode(const std::string& from, const std::string& to);
+
+}  // namespace kvt
