@@ -14,11 +14,14 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include "app/cd_ripping.h"
+#include "app/cd_track_places.h"
 #include "app/main_window.h"
 #include "app/qt_platform/qt_dialogs.h"
 #include "app/qt_platform/qt_message_box.h"
 #include "app/settings_dialog.h"
 #include "app/start_options.h"
+#include "input/cd/image_drive.h"
 #include "platform/message.h"
 
 namespace kvt {
@@ -63,6 +66,18 @@ std::string AbsolutePath(const std::string& path) {
     return error ? path : absolute.string();
 }
 
+// Before the work folder is entered, so that cue sheets are found where they were named.
+void InsertCdImages(const std::vector<std::string>& images) {
+    for (const std::string& image : images) {
+        std::optional<cd::CdImageChoice> choice = cd::ParseCdImageChoice(image);
+        if (!choice) {
+            std::fprintf(stderr, "kvt: --cd-image takes a drive letter and a cue sheet, as in D=disc.cue\n");
+        } else if (auto problem = cd::InsertCdImage(*choice)) {
+            std::fprintf(stderr, "kvt: --cd-image: %s\n", problem->c_str());
+        }
+    }
+}
+
 }  // namespace
 
 int RunDesktopProgram(int argc, char** argv) {
@@ -70,13 +85,14 @@ int RunDesktopProgram(int argc, char** argv) {
     StartOptions options = ParseStartOptions(std::vector<std::string>(argv + 1, argv + argc));
     // Files named on the command line are relative to where the program was started.
     for (std::string& file : options.files) file = AbsolutePath(file);
+    InsertCdImages(options.cdImages);
     if (options.xdgWorkFolder) {
         if (auto folder = XdgWorkFolder(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"))) {
             if (auto failure = EnterFolder(*folder)) std::fprintf(stderr, "kvt: %s\n", failure->c_str());
         }
     }
 
-    SetMessageSink(ShowQtMessageBox);
+    SetMessageSink(OnGuiThread(ShowQtMessageBox));
     QtDialogs dialogs;
     ScopedDialogs installed(dialogs);
 
@@ -84,6 +100,9 @@ int RunDesktopProgram(int argc, char** argv) {
     const std::string workFolder = std::filesystem::current_path(error).string();
     CMFCzorvikDlg window(SkinImage(":/skin/main_normal.bmp", QColor(200, 200, 200)),
                          SkinImage(":/skin/main_pressed.bmp", QColor(150, 150, 150)), error ? "." : workFolder);
+    CdRipping cdRipping(window);
+    CdTrackPlaces trackPlaces;
+    SetTrackPlaces([&trackPlaces] { return trackPlaces.Folders(); });
     CloseOnTerminationSignals(window);
     // One settings dialog for the whole run: it reopens on the page last shown.
     SettingsDialog settingsDialog(ArtworkSettingsDialogSkin(), &window);
@@ -94,6 +113,7 @@ int RunDesktopProgram(int argc, char** argv) {
     }
     const int status = application.exec();
     window.Shutdown();
+    SetTrackPlaces(nullptr);
     return status;
 }
 

@@ -52,8 +52,7 @@ CMFCzorvikDlg::CMFCzorvikDlg(QImage normalLook, QImage pressedLook, std::string 
     : SkinnedWindow(std::move(normalLook), std::move(pressedLook), parent),
       preview_(std::make_unique<SinkPreviewPlayer>(std::make_unique<QtAudioOutput>())),
       helpOpener_([](const QUrl& url) { QDesktopServices::openUrl(url); }),
-      volumeMenu_([this](QPoint at) { return VolumeMenuAt(this, at); }),
-      ripStarter_([this](const std::string&) { RipFinished(false); }) {
+      volumeMenu_([this](QPoint at) { return VolumeMenuAt(this, at); }) {
     setWindowIcon(QIcon(":/icon/kvt.png"));
     setWindowTitle(QString::fromLatin1(kApplicationTitle.data(), kApplicationTitle.size()));
     Fit();
@@ -78,6 +77,8 @@ void CMFCzorvikDlg::Shutdown() {
     shutDown_ = true;
     timer100_.stop();
     preview_->Stop();
+    // The rip's thread must be done with its file before the file goes.
+    if (ripStopper_) ripStopper_();
     ForgetRipFile();
     SaveSettings();
 }
@@ -93,7 +94,10 @@ void CMFCzorvikDlg::ForgetRipFile() {
 void CMFCzorvikDlg::OpenPath(const std::string& path) {
     ForgetRipFile();
     if (GneGetExtension(path) == "cda") {
-        ripStarter_(path);
+        if (ripStarter_)
+            ripStarter_(path);
+        else
+            RipFinished(false);
         return;
     }
     LoadPath(path);
@@ -132,12 +136,15 @@ void CMFCzorvikDlg::ShowRipProgress(double fraction) {
 }
 
 void CMFCzorvikDlg::RipFinished(bool ok) {
+    if (shutDown_) return;  // a rip stopped by the closing window
     model_.HideProgress();
     setEnabled(true);
-    if (ok && !ripTempPath_.empty())
+    if (ok && !ripTempPath_.empty()) {
         LoadPath(ripTempPath_);
-    else
+    } else {
+        ForgetRipFile();
         ShowMessage(kRipFailedText);
+    }
     update();
 }
 

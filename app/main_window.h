@@ -41,6 +41,8 @@ public:
     using VolumeMenu = std::function<std::optional<VolumeCommand>(QPoint globalPos)>;
     // Starts ripping the track a ".cda" path names; the ripper ends with RipFinished.
     using RipStarter = std::function<void(const std::string& cdaPath)>;
+    // Stops a rip in progress and waits for its thread (at most 1000 ms).
+    using RipStopper = std::function<void()>;
 
     // The start-up steps: icon, settings from `workFolder` (the folder browser on a first
     // run), frameless window of the skin's size at (100, 100), drops, timer 100.
@@ -51,7 +53,9 @@ public:
     void SetSettingsDialogRunner(SettingsDialogRunner runner) { settingsDialogRunner_ = std::move(runner); }
     void SetHelpOpener(HelpOpener opener) { helpOpener_ = std::move(opener); }
     void SetVolumeMenu(VolumeMenu menu) { volumeMenu_ = std::move(menu); }
+    // Without a ripper a track fails at once.
     void SetRipStarter(RipStarter starter) { ripStarter_ = std::move(starter); }
+    void SetRipStopper(RipStopper stopper) { ripStopper_ = std::move(stopper); }
 
     // Opens a path: a ".cda" track goes to the ripper, anything else is loaded.
     void OpenPath(const std::string& path);
@@ -69,8 +73,8 @@ public:
     void ShowRipProgress(double fraction);
     void RipFinished(bool ok);
 
-    // The destruction steps (rip file deleted, preview stopped, settings saved); they run
-    // once, on whichever way out comes first.
+    // The destruction steps (rip stopped and its file deleted, preview stopped, settings
+    // saved); they run once, on whichever way out comes first.
     void Shutdown();
 
     const MainWindowModel& Model() const { return model_; }
@@ -117,6 +121,7 @@ private:
     HelpOpener helpOpener_;
     VolumeMenu volumeMenu_;
     RipStarter ripStarter_;
+    RipStopper ripStopper_;
 };
 
 }  // namespace kvt

@@ -9,11 +9,17 @@ namespace kvt {
 StartOptions ParseStartOptions(const std::vector<std::string>& arguments) {
     StartOptions options;
     bool optionsEnded = false;
-    for (const std::string& argument : arguments) {
+    const std::string cdImageWithValue = std::string(kCdImageOption) + "=";
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
         if (!optionsEnded && argument == "--")
             optionsEnded = true;
         else if (!optionsEnded && argument == kXdgWorkFolderOption)
             options.xdgWorkFolder = true;
+        else if (!optionsEnded && argument == kCdImageOption)
+            options.cdImages.push_back(i + 1 < arguments.size() ? arguments[++i] : std::string());
+        else if (!optionsEnded && argument.starts_with(cdImageWithValue))
+            options.cdImages.push_back(argument.substr(cdImageWithValue.size()));
         else
             options.files.push_back(argument);
     }

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "cli/cd_track_input.h"
 #include "convert/button_grid.h"
 #include "convert/conversion_job.h"
 #include "platform/files.h"
@@ -52,6 +53,9 @@ const CLI::Validator kSeconds = CLI::Validator(
         return {};
     },
     "SEC");
+
+const CLI::Validator kCdImage =
+    CLI::Validator([](std::string& value) { return CdImageValueProblem(value).value_or(""); }, "");
 
 // What --help shows as a setting's default: the value the settings file in use gives.
 struct Defaults {
@@ -180,6 +184,14 @@ void Declare(CLI::App& app, CliOptions& options, RawOptions& raw, const Defaults
         ->type_name("FILE")
         ->default_str("./setup.ini")
         ->group(files);
+    app.add_option("--cd-image", options.cdImages,
+                   "put the audio CD of a BIN/CUE image in drive LETTER, for inputs such as 'D:\\Track02.cda'")
+        ->check(kCdImage)
+        ->expected(1)
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+        ->type_name("LETTER=CUE")
+        ->group(files);
     app.add_flag("--save-settings", options.saveSettings,
                  "write the resulting grid and paths back to the settings file")
         ->group(files);
@@ -193,7 +205,8 @@ void Declare(CLI::App& app, CliOptions& options, RawOptions& raw, const Defaults
     app.add_flag("-h,--help", options.help, "print this help")->group(files);
     app.add_flag("--version", options.version, "print the version")->group(files);
 
-    app.add_option("INPUT", options.inputs, "WAV, WMA or MP3 files")->type_name("");
+    app.add_option("INPUT", options.inputs, "WAV, WMA or MP3 files, or audio-CD tracks as D:\\TrackNN.cda")
+        ->type_name("");
     app.footer(
         "Messages go to stderr, the path of each written file to stdout. Exit status: 0 when every\n"
         "chosen output was written, 1 when one failed, 2 for a usage error or when no output is chosen.");

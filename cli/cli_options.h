@@ -37,6 +37,7 @@ struct CliOptions {
     std::optional<double> endSeconds;
 
     std::optional<std::string> outputDirectory;
+    std::vector<std::string> cdImages;  // "D=disc.cue": a BIN/CUE image at a drive letter
     std::string settingsFile = "setup.ini";
     bool settingsFileNamed = false;  // --settings given: the file must exist
     bool saveSettings = false;

@@ -13,6 +13,8 @@ namespace {
 
 thread_local std::string currentInput;
 thread_local std::string currentOutput;
+std::mutex rippingInputMutex;
+std::string rippingInput;
 
 constexpr int kBarWidth = 30;
 
@@ -24,7 +26,12 @@ bool IsNotice(const std::string& text) {
 
 std::string Tagged(const std::string& text) {
     std::string line = "kvt-convert: ";
-    if (!currentInput.empty()) line += currentInput + ": ";
+    std::string input = currentInput;
+    if (input.empty()) {
+        std::lock_guard lock(rippingInputMutex);
+        input = rippingInput;
+    }
+    if (!input.empty()) line += input + ": ";
     if (!currentOutput.empty()) line += currentOutput + ": ";
     return line + text;
 }
@@ -40,6 +47,11 @@ void Console::SetCurrentInput(const std::string& path) {
 
 void Console::SetCurrentOutput(const std::string& path) {
     currentOutput = FileNameOfPath(path);
+}
+
+void Console::SetRippingInput(const std::string& path) {
+    std::lock_guard lock(rippingInputMutex);
+    rippingInput = FileNameOfPath(path);
 }
 
 MessageSink Console::Sink() {
@@ -74,6 +86,13 @@ void Console::AddToTotal(int outputs) {
 void Console::Step() {
     std::lock_guard lock(mutex_);
     done_ = std::min(done_ + 1, total_);
+    DrawBarLocked();
+}
+
+void Console::ShowRipProgress(double fraction) {
+    std::lock_guard lock(mutex_);
+    ClearBarLocked();
+    ripFraction_ = fraction;
     DrawBarLocked();
 }
 
@@ -128,11 +147,22 @@ void Console::ClearBarLocked() {
 }
 
 void Console::DrawBarLocked() {
-    if (!progressBar_ || total_ == 0) return;
-    int filled = kBarWidth * done_ / total_;
+    if (!progressBar_) return;
+    int filled = 0;
+    std::string label;
+    if (ripFraction_ >= 0) {
+        const double fraction = std::min(ripFraction_, 1.0);
+        filled = static_cast<int>(kBarWidth * fraction);
+        label = "ripping " + std::to_string(static_cast<int>(fraction * 100)) + "%";
+    } else if (total_ != 0) {
+        filled = kBarWidth * done_ / total_;
+        label = std::to_string(done_) + "/" + std::to_string(total_);
+    } else {
+        return;
+    }
     std::string bar(static_cast<size_t>(filled), '#');
     bar.append(static_cast<size_t>(kBarWidth - filled), '-');
-    std::fprintf(err_, "\r[%s] %d/%d", bar.c_str(), done_, total_);
+    std::fprintf(err_, "\r[%s] %s", bar.c_str(), label.c_str());
     std::fflush(err_);
     barShown_ = true;
 }

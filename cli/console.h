@@ -23,9 +23,15 @@ public:
     // The input and the output the calling thread works on; they tag its messages.
     static void SetCurrentInput(const std::string& path);
     static void SetCurrentOutput(const std::string& path);
+    // The input that the CD ripping thread works for (one rip at a time); it tags that
+    // thread's messages.
+    static void SetRippingInput(const std::string& path);
 
     void AddToTotal(int outputs);
     void Step();
+    // The bar shows a CD rip's progress (0..1) instead of the outputs; a negative fraction
+    // ends that.
+    void ShowRipProgress(double fraction);
     // False once stdout cannot be written (a closed pipe); that error was printed once.
     bool PrintWritten(const std::string& path);
     bool OutputBroken();
@@ -48,6 +54,7 @@ private:
     bool barShown_ = false;
     int total_ = 0;
     int done_ = 0;
+    double ripFraction_ = -1;
 };
 
 }  // namespace kvt::cli

@@ -4,12 +4,14 @@
 #include <unistd.h>
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
 #include <optional>
 #include <thread>
 
+#include "cli/cd_track_input.h"
 #include "cli/cli_host.h"
 #include "cli/cli_options.h"
 #include "cli/console.h"
@@ -103,13 +105,7 @@ struct Shared {
     std::optional<std::string> mp3DecoderPath{};
 };
 
-// Loads and converts one input; false when it or one of its outputs failed.
-bool ConvertOne(const std::string& path, Settings& settings, Shared& shared) {
-    Console::SetCurrentInput(path);
-    if (auto problem = InputProblem(path)) {
-        shared.console.Error(*problem);
-        return false;
-    }
+bool ConvertFile(const std::string& path, Settings& settings, Shared& shared) {
     CliHost host(shared.console, settings, shared.rateRefusals);
     LoadOptions load;
     load.mp3InProcess = true;
@@ -124,6 +120,24 @@ bool ConvertOne(const std::string& path, Settings& settings, Shared& shared) {
     for (const JobOutput& output : report.outputs)
         if (output.written && printed) printed = shared.console.PrintWritten(output.path);
     return report.AllWritten() && printed;
+}
+
+// Loads and converts one input; false when it or one of its outputs failed.
+bool ConvertOne(const std::string& input, Settings& settings, Shared& shared) {
+    Console::SetCurrentInput(input);
+    if (IsCdaPath(input)) {
+        // The track is ripped into the job's work folder and converted from there.
+        std::optional<std::string> ripped = RipCdaInput(input, settings.workFolder, shared.console);
+        if (!ripped) return false;
+        const bool converted = ConvertFile(*ripped, settings, shared);
+        std::remove(ripped->c_str());
+        return converted;
+    }
+    if (auto problem = InputProblem(input)) {
+        shared.console.Error(*problem);
+        return false;
+    }
+    return ConvertFile(input, settings, shared);
 }
 
 void RunJobs(int job, const PrivateWorkFolder& work, Shared& shared) {
@@ -218,6 +232,8 @@ int RunConvertCommand(const std::vector<std::string>& arguments, std::FILE* out,
     Settings settings = StartUpSettings(work.Path(), options.settingsFile);
     ApplyOptions(options, settings);
     if (auto problem = ProgramsProblem(options, settings)) return Usage(err, *problem);
+    for (const std::string& image : options.cdImages)
+        if (auto problem = MountCdImage(image)) return Usage(err, *problem);
     std::vector<std::string> leftOut = LeaveOutUnfitHandsets(options, settings);
     if (!leftOut.empty()) {
         const JobChoices choices = ReadJobChoices(settings.grid);

@@ -1,18 +1,34 @@
 #include "app/qt_platform/qt_dialogs.h"
 
+#include <memory>
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 
+#include "app/qt_platform/input_file_dialog.h"
+
 namespace kvt {
 namespace {
 
+std::function<std::vector<std::string>()> trackPlaces;
+
+std::unique_ptr<QFileDialog> MakeOpenDialog(const std::string& filter) {
+    QWidget* parent = QApplication::activeWindow();
+    if (filter.find("*.cda") != std::string::npos)
+        return std::make_unique<InputFileDialog>(parent, filter,
+                                                 trackPlaces ? trackPlaces() : std::vector<std::string>());
+    auto dialog = std::make_unique<QFileDialog>(parent);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setNameFilters(QtNameFilters(filter));
+    return dialog;
+}
+
 std::optional<std::string> RunOpenDialog(const QString& folder, const QString& name, const QString& suffix,
                                          const std::string& filter) {
-    QFileDialog dialog(QApplication::activeWindow());
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setNameFilters(QtNameFilters(filter));
+    std::unique_ptr<QFileDialog> opened = MakeOpenDialog(filter);
+    QFileDialog& dialog = *opened;
     if (!folder.isEmpty()) dialog.setDirectory(folder);
     if (!name.isEmpty()) dialog.selectFile(name);
     if (!suffix.isEmpty()) dialog.setDefaultSuffix(suffix);
@@ -21,6 +37,10 @@ std::optional<std::string> RunOpenDialog(const QString& folder, const QString& n
 }
 
 }  // namespace
+
+void SetTrackPlaces(std::function<std::vector<std::string>()> places) {
+    trackPlaces = std::move(places);
+}
 
 QStringList QtNameFilters(const std::string& filter) {
     const QStringList fields = QString::fromStdString(filter).split('|');

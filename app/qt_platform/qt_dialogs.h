@@ -1,6 +1,10 @@
 #pragma once
 // The GUI's file and folder choosers.
 
+#include <functional>
+#include <string>
+#include <vector>
+
 #include <QStringList>
 
 #include "platform/dialogs.h"
@@ -10,6 +14,10 @@ namespace kvt {
 // "description|pattern|..." as Qt name filters; a description that already ends with
 // "(pattern)" is kept as it is, others get the pattern appended.
 QStringList QtNameFilters(const std::string& filter);
+
+// The folders the open dialog offers in its side bar when it opens inputs, asked for each
+// time it opens: the CD drives' track places.
+void SetTrackPlaces(std::function<std::vector<std::string>()> places);
 
 class QtDialogs : public Dialogs {
 public:

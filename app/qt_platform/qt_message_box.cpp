@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QThread>
 
 namespace kvt {
 
@@ -13,6 +14,18 @@ MessageAnswer ShowQtMessageBox(const MessageRequest& request) {
     box.setWindowModality(Qt::ApplicationModal);
     if (request.systemModal) box.setWindowFlag(Qt::WindowStaysOnTopHint);
     return box.exec() == QMessageBox::Ok ? MessageAnswer::Ok : MessageAnswer::Cancel;
+}
+
+MessageSink OnGuiThread(MessageSink sink) {
+    return [sink = std::move(sink)](const MessageRequest& request) {
+        QCoreApplication* application = QCoreApplication::instance();
+        if (!application || QThread::currentThread() == application->thread()) return sink(request);
+        // Should the application go before the call runs, the worker goes on with OK.
+        MessageAnswer answer = MessageAnswer::Ok;
+        QMetaObject::invokeMethod(
+            application, [&] { answer = sink(request); }, Qt::BlockingQueuedConnection);
+        return answer;
+    };
 }
 
 }  // namespace kvt

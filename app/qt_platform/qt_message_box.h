@@ -8,4 +8,8 @@ namespace kvt {
 
 MessageAnswer ShowQtMessageBox(const MessageRequest& request);
 
+// Runs `sink` on the application's thread. A message from another thread (the CD rip's)
+// waits there for the answer, as it would for a box of its own.
+MessageSink OnGuiThread(MessageSink sink);
+
 }  // namespace kvt

@@ -33,6 +33,13 @@ TEST(StartOptionsTest, WorkFolderOptionAndFilesInAnyOrder) {
     }
 }
 
+TEST(StartOptionsTest, CdImagesTakeTheNextArgumentOrTheirOwnValue) {
+    const StartOptions options =
+        ParseStartOptions({"--cd-image", "D=a.cue", "--cd-image=e=b.cue", "x.cda", "--cd-image"});
+    EXPECT_THAT(options.cdImages, ElementsAre("D=a.cue", "e=b.cue", ""));
+    EXPECT_THAT(options.files, ElementsAre("x.cda"));
+}
+
 TEST(StartOptionsTest, XdgWorkFolderPrefersAnAbsoluteDataHome) {
     EXPECT_EQ(XdgWorkFolder("/d/data", "/home/u"), "/d/data/kvt");
     EXPECT_EQ(XdgWorkFolder("relative", "/home/u"), "/home/u/.local/share/kvt");

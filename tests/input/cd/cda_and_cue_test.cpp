@@ -8,6 +8,7 @@
 #include "input/cd/cd_reader.h"
 #include "input/cd/cda_path.h"
 #include "input/cd/cue_sheet.h"
+#include "input/cd/image_drive.h"
 #include "input/cd/rip_controller.h"
 
 namespace kvt::cd::test {
@@ -42,6 +43,20 @@ TEST(CdaPath, FormAndNumbers) {
     }
     EXPECT_EQ(CdaPathFor(3, 4), "D:\\Track05.cda");
     EXPECT_EQ(CdaPathFor(25, 98), "Z:\\Track99.cda");
+}
+
+TEST(CdImageChoice, LetterEqualsCueSheet) {
+    const std::pair<const char*, int> cases[] = {
+        {"D=disc.cue", 3}, {"e=/m/a=b.cue", 4}, {"D", -1}, {"D=", -1}, {"1=x.cue", -1}, {"Dx.cue", -1}, {"", -1},
+    };
+    for (const auto& [value, drive] : cases) {
+        std::optional<CdImageChoice> choice = ParseCdImageChoice(value);
+        ASSERT_EQ(choice.has_value(), drive >= 0) << value;
+        if (choice) {
+            EXPECT_EQ(choice->driveIndex, drive) << value;
+            EXPECT_EQ(choice->cuePath, std::string(value).substr(2)) << value;
+        }
+    }
 }
 
 TEST(CueSheet, RefusesWhatItCannotPlaceAndSkipsWhatDoesNotMatter) {

@@ -1,0 +1,68 @@
+#include "app/qt_platform/input_file_dialog.h"
+
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QTreeView>
+#include <QUrl>
+
+#include "app/cd_track_places.h"
+#include "app/qt_platform/qt_dialogs.h"
+#include "input/cd/cda_path.h"
+
+namespace kvt {
+namespace {
+
+bool IsTrackPlace(const QUrl& url) {
+    return url.isLocalFile() &&
+           QFileInfo(QFileInfo(url.toLocalFile()).path()).fileName().startsWith(kTrackPlacesPrefix);
+}
+
+}  // namespace
+
+InputFileDialog::InputFileDialog(QWidget* parent, const std::string& filter,
+                                 const std::vector<std::string>& trackPlaces)
+    : QFileDialog(parent) {
+    setOption(QFileDialog::DontUseNativeDialog);
+    setFileMode(QFileDialog::ExistingFile);
+    setAcceptMode(QFileDialog::AcceptOpen);
+    resize(760, 460);
+    const QStringList filters = QtNameFilters(filter);
+    setNameFilters(filters);
+    for (const QString& name : filters)
+        if (name.contains("*.cda")) trackFilter_ = name;
+    // Places of a dialog that could not take them away again (the program ended first).
+    for (const QUrl& url : sidebarUrls())
+        if (!IsTrackPlace(url)) userPlaces_ << url;
+    QList<QUrl> places = userPlaces_;
+    for (const std::string& place : trackPlaces) {
+        trackPlaces_ << QString::fromStdString(place);
+        places << QUrl::fromLocalFile(trackPlaces_.back());
+    }
+    setSidebarUrls(places);
+    // Whole sizes, types and dates in the detail view (Qt names its view so in every version).
+    if (auto* view = findChild<QTreeView*>("treeView")) {
+        view->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+        view->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    }
+    connect(this, &QFileDialog::directoryEntered, this, [this](const QString& folder) {
+        if (!trackFilter_.isEmpty() && trackPlaces_.contains(folder)) selectNameFilter(trackFilter_);
+    });
+}
+
+InputFileDialog::~InputFileDialog() {
+    setSidebarUrls(userPlaces_);
+}
+
+void InputFileDialog::accept() {
+    const QStringList files = selectedFiles();
+    if (files.size() == 1 && !QFileInfo::exists(files.front())) {
+        cd::CdaTrack track;
+        if (cd::ParseCdaPath(CdaPathFromChosen(files.front().toStdString()), track)) {
+            QDialog::accept();
+            return;
+        }
+    }
+    QFileDialog::accept();
+}
+
+}  // namespace kvt

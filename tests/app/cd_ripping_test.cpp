@@ -1,0 +1,217 @@
+// A ".cda" track opened in the window: ripped from a simulated drive into a temporary file
+// that the window then loads while the progress bar moves; refusals; closing mid-rip; the
+// track places of the open dialog; messages of the ripping thread.
+
+#include <unistd.h>
+
+#include <atomic>
+#include <thread>
+
+#include <QElapsedTimer>
+
+#include "app/cd_ripping.h"
+#include "app/cd_track_places.h"
+#include "app/qt_platform/input_file_dialog.h"
+#include "app/qt_platform/qt_message_box.h"
+#include "input/cd/cd_test_support.h"
+#include "input/cd/cda_path.h"
+#include "main_window_fixture.h"
+#include "platform/paths.h"
+
+namespace kvt::testing {
+namespace {
+
+using cd::test::DiscBytes;
+using cd::test::NoiseDisc;
+using cd::test::SimulatedMachine;
+using cd::test::WaveData;
+
+cd::SimulatedFaults ReadsTaking(int milliseconds) {
+    cd::SimulatedFaults faults;
+    faults.readDelayMs = milliseconds;
+    return faults;
+}
+
+class CdRippingTest : public MainWindowTest {
+protected:
+    // Ripped files go to a temporary folder of the test's own.
+    void SetUp() override {
+        if (const char* previous = std::getenv("TMPDIR")) previousTmp_ = previous;
+        std::filesystem::create_directory(TmpDir());
+        setenv("TMPDIR", TmpDir().c_str(), 1);
+    }
+    void TearDown() override {
+        if (previousTmp_)
+            setenv("TMPDIR", previousTmp_->c_str(), 1);
+        else
+            unsetenv("TMPDIR");
+    }
+    std::string TmpDir() { return folder / "tmp"; }
+    std::optional<std::string> RipFile() {
+        for (const auto& entry : std::filesystem::directory_iterator(TmpDir()))
+            if (entry.path().filename().string().starts_with("KVT")) return entry.path().string();
+        return std::nullopt;
+    }
+
+    // Runs the event loop until the window is enabled again; the rightmost progress drawn.
+    int RunUntilEnabled() {
+        int rightmost = main_window::kProgressBar.left;
+        QElapsedTimer clock;
+        clock.start();
+        while ((!window->isEnabled() || cd::RipController::Running()) && clock.elapsed() < 20000) {
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+            if (window->Model().ProgressShown()) rightmost = std::max(rightmost, window->Model().ProgressWhiteRight());
+        }
+        QApplication::processEvents();
+        return rightmost;
+    }
+    std::optional<std::string> previousTmp_;
+};
+
+TEST_F(CdRippingTest, TrackIsRippedAndLoadedWithTheBarMovingAndItsFileGoesWhenAnotherOpens) {
+    SimulatedMachine machine(NoiseDisc({600, 3000}));
+    machine.drive->SetFaults(ReadsTaking(4));  // slow enough for timer 5 to draw the bar
+    CdRipping ripping(*window, *machine.layer);
+
+    window->OpenPath(folder / "D:\\Track02.cda");  // as a name typed in the dialog arrives
+    EXPECT_FALSE(window->isEnabled());
+    EXPECT_GT(RunUntilEnabled(), main_window::kProgressBar.left) << "the progress bar moved";
+    EXPECT_TRUE(messages.Texts().empty()) << messages.Texts().front();
+    ASSERT_TRUE(window->Input().isLoaded);
+    EXPECT_EQ(window->Input().totalFrames, 3000u * 588);
+    std::optional<std::string> ripped = RipFile();
+    ASSERT_TRUE(ripped);
+    EXPECT_EQ(WaveData(*ripped), DiscBytes(*machine.disc, 600, 3000));
+
+    window->OpenPath(WriteWav("other.wav", 100, 2, 44100));
+    EXPECT_FALSE(RipFile()) << "the ripped file goes when another input opens";
+}
+
+TEST_F(CdRippingTest, RefusalsEndWithTheirMessagesAndLeaveNoFile) {
+    SimulatedMachine machine(NoiseDisc({300, 300}));
+    CdRipping ripping(*window, *machine.layer);
+    struct Case {
+        const char* path;
+        std::vector<std::string> texts;
+    };
+    const Case cases[] = {
+        {"D:\\Track03.cda", {"CDがセットされていません。", kRipFailedText}},
+        {"F:\\Track01.cda", {"CD-ROMドライブではありません。", kRipFailedText}},
+        {"D:\\track01.cda", {std::string(cd::kBadCdaPathMessage)}},
+        {"/music/song.cda", {std::string(cd::kBadCdaPathMessage)}},
+    };
+    for (const Case& c : cases) {
+        messages.Clear();
+        window->OpenPath(c.path);
+        RunUntilEnabled();
+        EXPECT_EQ(messages.Texts(), c.texts) << c.path;
+        EXPECT_TRUE(window->isEnabled()) << c.path;
+        EXPECT_FALSE(RipFile()) << c.path;
+    }
+}
+
+TEST_F(CdRippingTest, ClosingMidRipStopsAtOnceLeavingAClosedValidPrefixThenDeletesIt) {
+    SimulatedMachine machine(NoiseDisc({6000}));
+    machine.drive->SetFaults(ReadsTaking(5));
+    CdRipping ripping(*window, *machine.layer);
+    window->show();
+    window->OpenPath("D:\\Track01.cda");
+    while (window->Model().ProgressWhiteRight() <= main_window::kProgressBar.left)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    std::optional<std::string> ripFile = RipFile();
+    ASSERT_TRUE(ripFile);
+    // A second name for the file keeps its content after the window deletes it.
+    const std::string kept = folder / "kept.wav";
+    ASSERT_EQ(link(ripFile->c_str(), kept.c_str()), 0);
+
+    QElapsedTimer clock;
+    clock.start();
+    window->close();
+    EXPECT_LT(clock.elapsed(), 1000);
+    EXPECT_FALSE(cd::RipController::Running());
+    EXPECT_FALSE(RipFile());
+    std::vector<uint8_t> data = WaveData(kept);
+    const uint32_t frames = static_cast<uint32_t>(data.size() / cd::kFrameBytes);
+    EXPECT_GT(frames, 0u);
+    EXPECT_LT(frames, 6000u);
+    EXPECT_EQ(data, DiscBytes(*machine.disc, 0, frames));
+    QApplication::processEvents();
+    EXPECT_TRUE(messages.Texts().empty()) << "a stopped rip is not a failure";
+}
+
+TEST(CdTrackPlaces, ADriveWithADiscIsAFolderOfItsTracks) {
+    SimulatedMachine machine(NoiseDisc({100, 100, 100}));
+    std::string place;
+    {
+        CdTrackPlaces places(*machine.layer);
+        std::vector<std::string> folders = places.Folders();
+        ASSERT_EQ(folders.size(), 1u);
+        place = folders[0];
+        EXPECT_TRUE(place.ends_with("/D:"));
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(place)) names.push_back(entry.path().filename());
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, (std::vector<std::string>{"Track01.cda", "Track02.cda", "Track03.cda"}));
+
+        cd::SimulatedFaults noDisc;
+        noDisc.noDisc = true;
+        machine.drive->SetFaults(noDisc);
+        EXPECT_TRUE(places.Folders().empty());
+        EXPECT_FALSE(std::filesystem::exists(place)) << "a drive emptied since is no place any more";
+    }
+    EXPECT_FALSE(std::filesystem::exists(FolderOfPath(place))) << "removed at the end";
+}
+
+TEST(CdTrackPlaces, ChosenPathsNameTheirTrack) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"/tmp/kvt-cd-a1b2c3/D:/Track05.cda", "D:\\Track05.cda"},
+        {"/home/u/E:\\Track12.cda", "E:\\Track12.cda"},
+        {"D:\\Track01.cda", "D:\\Track01.cda"},
+        {"/home/u/XD:/Track01.cda", "/home/u/XD:/Track01.cda"},
+        {"/music/song.cda", "/music/song.cda"},
+    };
+    for (const auto& [chosen, path] : cases) EXPECT_EQ(CdaPathFromChosen(chosen), path) << chosen;
+}
+
+TEST(InputFileDialog, OffersTheTrackPlacesAndTakesATypedTrackNameButDoesNotKeepThePlaces) {
+    TempFolder folder;
+    const std::string place = folder / (std::string(kTrackPlacesPrefix) + "test/D:");
+    std::filesystem::create_directories(place);
+    const QUrl placeUrl = QUrl::fromLocalFile(QString::fromStdString(place));
+    {
+        InputFileDialog dialog(nullptr, kInputFilter, {place});
+        EXPECT_TRUE(dialog.sidebarUrls().contains(placeUrl));
+
+        dialog.setDirectory(QString::fromStdString(folder.Path()));
+        dialog.selectFile("D:\\Track05.cda");
+        dialog.accept();
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+        ASSERT_EQ(dialog.selectedFiles().size(), 1);
+        EXPECT_EQ(CdaPathFromChosen(dialog.selectedFiles().front().toStdString()), "D:\\Track05.cda");
+    }
+    InputFileDialog next(nullptr, kInputFilter, {});
+    EXPECT_FALSE(next.sidebarUrls().contains(placeUrl)) << "the disc may be gone by then";
+}
+
+TEST(OnGuiThread, AMessageOfAWorkerIsShownOnTheApplicationThreadWhileTheWorkerWaits) {
+    std::thread::id shownOn;
+    MessageSink sink = OnGuiThread([&](const MessageRequest&) {
+        shownOn = std::this_thread::get_id();
+        return MessageAnswer::Cancel;
+    });
+    std::atomic<bool> answered{false};
+    MessageAnswer answer = MessageAnswer::Ok;
+    std::thread worker([&] {
+        MessageRequest request;
+        request.text = "CDがセットされていません。";
+        answer = sink(request);
+        answered = true;
+    });
+    while (!answered) QApplication::processEvents(QEventLoop::AllEvents, 10);
+    worker.join();
+    EXPECT_EQ(shownOn, std::this_thread::get_id());
+    EXPECT_EQ(answer, MessageAnswer::Cancel);
+}
+
+}  // namespace
+}  // namespace kvt::testing
