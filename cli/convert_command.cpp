@@ -24,6 +24,7 @@
 #include "convert/input_loader.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
+#include "platform/spare_threads.h"
 
 #ifndef KVT_VERSION
 #define KVT_VERSION "unknown"
@@ -256,6 +257,8 @@ int RunConvertCommand(const std::vector<std::string>& arguments, std::FILE* out,
 
     Shared shared{options, console, settings, RateRefusals(settings)};
     const int jobs = static_cast<int>(std::min<size_t>(static_cast<size_t>(options.jobs), options.inputs.size()));
+    // A job codes its AAC on a spare thread only where the jobs leave a core free.
+    SetSpareThreads(AvailableCores() - std::max(jobs, 1));
     if (jobs <= 1) {
         RunJobs(1, work, shared);
     } else {

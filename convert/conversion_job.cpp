@@ -1,6 +1,5 @@
 #include "convert/conversion_job.h"
 
-#include <sys/stat.h>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -24,39 +23,25 @@ namespace {
 
 constexpr int kNormalizeLevel = 100;  // percent of full scale
 
-// Identity of a file on disk, to tell a newly written output from an old one: outputs are
-// written to a temporary name and renamed, so a new file has a new inode.
-struct FileStamp {
-    dev_t device;
-    ino_t inode;
-    int64_t modifiedSeconds;
-    int64_t modifiedNanoseconds;
-};
-
-std::optional<FileStamp> StampOf(const std::string& path) {
-    struct stat status;
-    if (stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
-    return FileStamp{status.st_dev, status.st_ino, static_cast<int64_t>(status.st_mtim.tv_sec),
-                     static_cast<int64_t>(status.st_mtim.tv_nsec)};
-}
-
-bool IsNewFile(const std::optional<FileStamp>& before, const std::string& path) {
-    auto after = StampOf(path);
-    if (!after) return false;
-    if (!before) return true;
-    return after->device != before->device || after->inode != before->inode ||
-           after->modifiedSeconds != before->modifiedSeconds ||
-           after->modifiedNanoseconds != before->modifiedNanoseconds;
-}
-
-// Runs one encoder call and records whether its file appeared.
-template <typename Convert>
-void MakeOutput(ConversionHost& host, JobReport& report, const std::string& path, Convert convert) {
+// Runs one encoder call and records whether its file was written.
+template <typename Make>
+void MakeOutput(ConversionHost& host, JobReport& report, const std::string& path, Make make) {
     host.OutputStarted(path);
-    auto before = StampOf(path);
-    int result = convert();
-    report.outputs.push_back({path, result == 1 && IsNewFile(before, path)});
-    host.OutputFinished(path, report.outputs.back().written);
+    const bool written = make() == OutputResult::Written;
+    report.outputs.push_back({path, written});
+    host.OutputFinished(path, written);
+}
+
+// The 3GP/3G2 file the grid asks for; the 3GP step adds the streaming, external and
+// scratch-file choices.
+Aac3gpRequest AacRequest(const JobChoices& choices, int kind, const std::string& title) {
+    Aac3gpRequest request;
+    request.kind = kind;
+    request.bitRate = choices.aacBitRate;
+    request.samplingRate = choices.aacRate;
+    request.channels = choices.aacChannels;
+    request.title = title;
+    return request;
 }
 
 // The last rate cell that is on, in table order.
@@ -127,7 +112,7 @@ void MakeMldAndMmf(ConversionHost& host, const SourceClip& clip, const JobChoice
         std::string_view name = MldPresetTable.at(static_cast<size_t>(preset)).name;
         MakeOutput(host, report, MldOutputPath(basePath, name), [&] {
             mld.SetSizeLimit(choices.mldSizeLimit);
-            return mld.ConvertMld(preset, choices.mldRate, kNormalizeLevel, std::nullopt);
+            return mld.WriteMld(preset, choices.mldRate, kNormalizeLevel, std::nullopt);
         });
         if (report.outputs.back().written && mld.keptSeconds)
             keptSeconds = std::min(keptSeconds.value_or(*mld.keptSeconds), *mld.keptSeconds);
@@ -139,7 +124,7 @@ void MakeMldAndMmf(ConversionHost& host, const SourceClip& clip, const JobChoice
         MmfEncoder mmf(choices.mmfChannels == 1 ? mono : clip);
         mmf.path = basePath;
         MakeOutput(host, report, MmfOutputPath(basePath).value_or(basePath),
-                   [&] { return mmf.ConvertMmf(choices.mmfRate, choices.mmfChannels == 1 ? 0 : 1); });
+                   [&] { return mmf.WriteMmf(choices.mmfRate, choices.mmfChannels != 1); });
         host.ProgressStep();
     }
 }
@@ -237,11 +222,15 @@ JobReport OnConvert(ConversionHost& host) {
 
     try {
         SourceClip clip = MakeClip(host, start, end);
+        // The AAC coding, the longest part of a job, runs beside the MLD and MMF files when
+        // a core is free; the 3GP and 3G2 steps take its result where they stand.
+        Encoder3gp aac(clip);
+        aac.path = basePath;
+        if (choices.make3gp || choices.make3g2) aac.CodeAhead(AacRequest(choices, 1, title));
+
         host.ProgressReset(CountSelectedOutputs(settings.grid));
         MakeMldAndMmf(host, clip, choices, basePath, report);
 
-        Encoder3gp aac(clip);
-        aac.path = basePath;
         bool useExternal = choices.useExternal;
         if (choices.make3gp) {
             if (useExternal) {
@@ -251,22 +240,20 @@ JobReport OnConvert(ConversionHost& host) {
                     ShowMessage(kInternalEncoderText);
                 }
             }
-            std::string scratch = ScratchWavPath(settings.workFolder);
-            MakeOutput(host, report, Output3gpPath(basePath, 1).value_or(basePath), [&] {
-                return aac.Convert3gp(1, choices.aacBitRate, choices.aacRate, choices.aacChannels,
-                                      choices.streaming ? 1 : 0, 0, 0, title, scratch, useExternal ? 1 : 0,
-                                      settings.externalEncoderPath);
-            });
+            Aac3gpRequest request = AacRequest(choices, 1, title);
+            request.streaming = choices.streaming;
+            request.scratchWavPath = ScratchWavPath(settings.workFolder);
+            request.useExternal = useExternal;
+            MakeOutput(host, report, Output3gpPath(basePath, 1).value_or(basePath),
+                       [&] { return aac.Write(request, settings.externalEncoderPath); });
             host.ProgressStep();
         }
 
         if (choices.make3g2) {
             if (useExternal) ShowMessage(k3g2ExternalText);
             std::string noExternal;
-            MakeOutput(host, report, Output3gpPath(basePath, 2).value_or(basePath), [&] {
-                return aac.Convert3gp(2, choices.aacBitRate, choices.aacRate, choices.aacChannels, 0, 0, 0, title, "",
-                                      0, noExternal);
-            });
+            MakeOutput(host, report, Output3gpPath(basePath, 2).value_or(basePath),
+                       [&] { return aac.Write(AacRequest(choices, 2, title), noExternal); });
             host.ProgressStep();
         }
     } catch (const std::bad_alloc&) {

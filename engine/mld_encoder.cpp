@@ -106,11 +106,12 @@ MldEncoder::MldEncoder(const SourceClip& source) : source_(source) {
     path = source.path;
 }
 
-int MldEncoder::ConvertMld(int preset, int sampleRate, int normalize, const std::optional<std::string>& outputPath) {
+OutputResult MldEncoder::WriteMld(int preset, int sampleRate, int normalize,
+                                  const std::optional<std::string>& outputPath) {
     keptSeconds.reset();
     if (preset < 0 || static_cast<size_t>(preset) >= kMldPresetCount) {
         ShowEngineMessage("fmt_num");
-        return 0;
+        return OutputResult::Refused;
     }
     MldPreset row = MldPresetTable[static_cast<size_t>(preset)];
     const std::string defaultPath = MldOutputPath(path, row.name);
@@ -123,26 +124,26 @@ int MldEncoder::ConvertMld(int preset, int sampleRate, int normalize, const std:
     const int64_t requested = sampleRate == 0 ? int64_t{source_.format.sampleRate} : int64_t{sampleRate};
     // The clip is copied only when its conversion for this row is not at hand already.
     const bool atHand = cache_.Holds(source_, targetChannels, ConversionRate(row.codec, requested));
-    if (!atHand && !CopyPcmFrom(source_)) return 0;
+    if (!atHand && !CopyPcmFrom(source_)) return OutputResult::Refused;
     if ((normalize < 0 || normalize > 500) && normalize != kKeepLevel) ShowEngineMessage("normalize");
 
     if (source_.format.bitsPerSample != 16) {
         ShowEngineMessage("対応していないビット数です。");
-        return 0;
+        return OutputResult::Refused;
     }
     const auto rule = std::find_if(std::begin(kRateRules), std::end(kRateRules),
                                    [&](const RateRule& r) { return r.rate == requested; });
     if (rule == std::end(kRateRules)) {
         ShowEngineMessage("samplerate:4000,8000,16000,32000");
-        return 0;
+        return OutputResult::Refused;
     }
     if (row.*(rule->allowed) != 1) {
         ShowEngineMessage(rule->refusal, std::string(row.name).c_str());
-        return 0;
+        return OutputResult::Refused;
     }
     if (rule->rate == 32000 && targetChannels == 2) {
         ShowEngineMessage("samplerate 32kはモノラルのみ");
-        return 0;
+        return OutputResult::Refused;
     }
     const uint32_t rate = ConversionRate(row.codec, rule->rate);
     if (row.codec == kCodecG726_32 && rule->rate == 4000) row.codec = kCodecG726_16;
@@ -152,11 +153,11 @@ int MldEncoder::ConvertMld(int preset, int sampleRate, int normalize, const std:
         data = cache_.bytes;
         dataSize = static_cast<uint32_t>(data.size());
     } else {
-        if (!ConvertChannels(*this, targetChannels) || !Resample(*this, rate)) return 0;
+        if (!ConvertChannels(*this, targetChannels) || !Resample(*this, rate)) return OutputResult::Refused;
         if (format.channels != targetChannels) {
             // Only mono and stereo sources can be brought to the row's channel count.
             ShowEngineMessage("zorvikを保存できませんでした。");
-            return 0;
+            return OutputResult::Refused;
         }
         cache_.Keep(source_, targetChannels, rate, *this);
     }
@@ -207,12 +208,16 @@ int MldEncoder::ConvertMld(int preset, int sampleRate, int normalize, const std:
     }
     if (!file) {
         ShowEngineMessage("zorvikを保存できませんでした。");
-        return 0;
+        return OutputResult::WriteFailed;
     }
     image = std::move(*file);
     imageSize = static_cast<uint32_t>(image.size());
     cursor = image.size();
-    return Save(outputPath ? *outputPath : defaultPath);
+    return Save(outputPath ? *outputPath : defaultPath) == 1 ? OutputResult::Written : OutputResult::WriteFailed;
+}
+
+int MldEncoder::ConvertMld(int preset, int sampleRate, int normalize, const std::optional<std::string>& outputPath) {
+    return WriteMld(preset, sampleRate, normalize, outputPath) == OutputResult::Written ? 1 : 0;
 }
 
 }  // namespace kvt

@@ -15,6 +15,7 @@
 
 #include "engine/engine_file.h"
 #include "engine/mld_coding_cache.h"
+#include "engine/output_result.h"
 
 namespace kvt {
 
@@ -28,8 +29,10 @@ public:
     // preset: row of MldPresetTable; sampleRate: 4000, 8000, 16000, 32000 or 0 (the
     // source's rate); normalize: level 0..500 in percent, 2000 keeps the level;
     // outputPath: the file to write, else `path` without its extension + "_" + row name
-    // + ".mld". Returns 1 when the file was written, 0 when the request was refused or
-    // the file could not be built or written (the message has been shown).
+    // + ".mld". Every failure has shown its message.
+    OutputResult WriteMld(int preset, int sampleRate, int normalize,
+                          const std::optional<std::string>& outputPath = std::nullopt);
+    // The same as 1 when the file was written, 0 when it was not.
     int ConvertMld(int preset, int sampleRate, int normalize,
                    const std::optional<std::string>& outputPath = std::nullopt);
 

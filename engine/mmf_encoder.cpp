@@ -74,31 +74,30 @@ std::vector<uint8_t> EncodeMmfWave(std::span<const int16_t> samples, bool stereo
     return wave;
 }
 
-int MmfEncoder::ConvertMmf(int sampleRate, int stereo) {
+OutputResult MmfEncoder::WriteMmf(int sampleRate, bool stereo) {
     if (!CopyPcmFrom(source_)) {
-        return 0;
+        return OutputResult::Refused;
     }
     const std::optional<std::string> outputPath = MmfOutputPath(path);
     if (!outputPath) {
-        return 0;
+        return OutputResult::Refused;
     }
     const int64_t rate = sampleRate == 0 ? int64_t{format.sampleRate} : sampleRate;
     if (rate <= 0 || rate > kMmfMaxSampleRate) {
         ShowEngineMessage("%s", kRateTooHigh);
-        return 0;
+        return OutputResult::Refused;
     }
     if (format.bitsPerSample != 16) {
         ShowEngineMessage("%s", kUnsupportedBits);
-        return 0;
+        return OutputResult::Refused;
     }
-    const bool isStereo = stereo == 1;
-    const int channels = isStereo ? 2 : 1;
+    const int channels = stereo ? 2 : 1;
     if (!ConvertChannels(*this, channels) || !Resample(*this, static_cast<uint32_t>(rate))) {
-        return 0;
+        return OutputResult::Refused;
     }
     if (format.channels != channels || format.sampleRate != rate) {
         ShowEngineMessage("%s", kBuildFailed);
-        return 0;
+        return OutputResult::Refused;
     }
 
     // The byte rate of the block as it now stands, not a field a source may have wrong.
@@ -106,18 +105,21 @@ int MmfEncoder::ConvertMmf(int sampleRate, int stereo) {
     const uint64_t ticks = MmfDurationTicks(dataSize, byteRate);
     if (ticks > kMmfMaxDurationTicks) {
         ShowEngineMessage("%s", kTooLong);
-        return 0;
+        return OutputResult::Refused;
     }
-    std::optional<std::vector<uint8_t>> file = BuildFile(*this, isStereo, static_cast<uint16_t>(ticks), title);
+    std::optional<std::vector<uint8_t>> file = BuildFile(*this, stereo, static_cast<uint16_t>(ticks), title);
     if (!file) {
         ShowEngineMessage("%s", kBuildFailed);
-        return 0;
+        return OutputResult::Refused;
     }
     image = std::move(*file);
     imageSize = static_cast<uint32_t>(image.size());
     cursor = 0;
-    Save(*outputPath);
-    return 1;
+    return Save(*outputPath) == 1 ? OutputResult::Written : OutputResult::WriteFailed;
+}
+
+int MmfEncoder::ConvertMmf(int sampleRate, int stereo) {
+    return WriteMmf(sampleRate, stereo == 1) == OutputResult::Refused ? 0 : 1;
 }
 
 }  // namespace kvt

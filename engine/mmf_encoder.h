@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/engine_file.h"
+#include "engine/output_result.h"
 
 namespace kvt {
 
@@ -19,8 +20,10 @@ public:
     explicit MmfEncoder(const SourceClip& source);
 
     // Writes the clip as "<path without its extension>.mmf". `sampleRate` 0 keeps the
-    // clip's rate; `stereo` 1 makes a stereo file, 0 a mono one. Returns 1 when the file
-    // was built (and written, or the write failure was shown), 0 when it was refused.
+    // clip's rate. Every failure has shown its message.
+    OutputResult WriteMmf(int sampleRate, bool stereo);
+    // The same with `stereo` 1 or 0: 1 when the file was built (and written, or the write
+    // failure was shown), 0 when it was refused.
     int ConvertMmf(int sampleRate, int stereo);
 
     // Song title of a mono file, UTF-8 (written in CP932); empty writes "Untitled".

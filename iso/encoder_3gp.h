@@ -7,66 +7,78 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "engine/engine_file.h"
+#include "engine/output_result.h"
+#include "iso/aac_clip.h"
+#include "iso/aac_coding.h"
 #include "iso/external_encoder.h"
 
 namespace kvt {
 
 inline constexpr std::string_view kChannelErrorMessage = "error channel";
-inline constexpr std::string_view kAacAbnormalMessage = "aac変換が異常です。";
-inline constexpr std::string_view kAacParametersMessage =
-    "元データが壊れているか、aac変換のパラメータが間違っています。";
-inline constexpr std::string_view kAacCodingFailedMessage =
-    "aac変換中にエラーが発生しました。ファイルは作成されません。";
 inline constexpr int kMaxAacSampleRate = 44100;
+
+// One 3GP or 3G2 file to make from the clip.
+struct Aac3gpRequest {
+    int kind = 1;                // 1 = 3GP, 2 = 3G2
+    int bitRate = 32000;         // per channel
+    int samplingRate = 0;        // Hz; 0 keeps the clip's
+    int channels = 0;            // 1 or 2; 0 keeps the clip's
+    bool streaming = false;      // re-mux the written file (3GP only)
+    int bandwidth = 0;           // Hz; 0 lets the encoder choose
+    int longBlocksOnly = 0;      // 1: long blocks only
+    std::string title;           // "titl"; empty: the output file's base name
+    std::string scratchWavPath;  // the work WAV file, beside which the external program's files lie
+    bool useExternal = false;    // 3GP: try the program at the external encoder path first
+};
 
 class Encoder3gp : public EngineFile {
 public:
-    // `source` must outlive the encoder. The output base path (`path`) starts as the
-    // clip's path; the conversion job replaces it with the saving directory and the
-    // input's name.
+    // `source` must outlive the encoder and stay unchanged. The output base path (`path`)
+    // starts as the clip's path; the conversion job replaces it with the saving directory
+    // and the input's name.
     explicit Encoder3gp(const SourceClip& source);
+    ~Encoder3gp();  // stops and waits for coding started ahead
 
-    // kind 1 = 3GP, 2 = 3G2. `bitRate` is per channel; `samplingRate` and `channels` 0
-    // keep the clip's. `bandwidth` 0 lets the encoder choose. `useExternal` (3GP only)
-    // tries the program at `externalEncoderPath`, which is cleared when it is missing or
-    // cannot be started. Returns 1 when the request was accepted and the writer ran (its
-    // failures are shown, not returned), 0 when it was refused.
+    // Makes the file "<path without its extension>.3gp" (or ".3g2"). `externalEncoderPath`
+    // is cleared when that program is missing or cannot be started. Every failure has shown
+    // its message.
+    OutputResult Write(const Aac3gpRequest& request, std::string& externalEncoderPath);
+
+    // The same with the arguments in a row: 1 when the request was accepted and the writer
+    // ran (its failures are shown, not returned), 0 when it was refused.
     int Convert3gp(int kind, int bitRate, int samplingRate, int channels, int streaming, int bandwidth,
                    int longBlocksOnly, const std::string& title, const std::string& scratchWavPath, int useExternal,
                    std::string& externalEncoderPath);
 
+    // Starts the clip's conversion and coding for `request` on a spare thread, when one is
+    // free, for the next Write of the same coding to take over instead of doing it. Nothing
+    // is shown from that thread: if anything goes wrong there, Write does the work itself
+    // and reports as it would have anyway.
+    void CodeAhead(const Aac3gpRequest& request);
+
     // How long the external program may run before its output is looked for.
     std::chrono::milliseconds externalEncoderWait = kExternalEncoderWait;
 
+private:
+    struct CodedStream;
+    struct Ahead;
+
+    OutputResult WriteFile(const Aac3gpRequest& request, const std::string& outputPath, const CodedStream& stream,
+                           bool spliced);
+
+    const SourceClip& source_;
     // The coded stream of the last call and what it was coded from. A 3GP and a 3G2 file
     // of the same clip with the same settings hold the same AAC frames; the second call
     // takes them from here instead of running the encoder again.
-    struct CodedStream {
-        struct Key {
-            const uint8_t* clipData = nullptr;
-            uint32_t clipBytes = 0;
-            int bitRate = 0, samplingRate = 0, channels = 0, bandwidth = 0, longBlocksOnly = 0;
-            bool operator==(const Key&) const = default;
-        } key;
-        std::vector<uint8_t> payload;
-        std::vector<uint32_t> frameSizes;
-        std::vector<uint8_t> decoderSpecificInfo;
-        int codedBitRate = 0;  // per channel; below the asked rate when that overshot
-    };
-
-private:
-    const SourceClip& source_;
-    std::optional<CodedStream> lastStream_;
+    std::unique_ptr<CodedStream> lastStream_;
+    std::unique_ptr<Ahead> ahead_;
 };
-
-// Milliseconds of silence appended before coding, by requested rate (0 counts as 8000).
-int SilentTailMilliseconds(int requestedRate);
 
 // `path` with the extension of its file name replaced by ".3gp" (kind 1) or ".3g2";
 // nothing when the file name has no '.'.

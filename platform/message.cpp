@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/message_hold.h"
+
 namespace kvt {
 namespace {
 
@@ -38,12 +40,13 @@ NoteSink SetNoteSink(NoteSink sink) {
 }
 
 MessageAnswer ShowMessage(std::string_view text, std::string_view caption, MessageButtons buttons, bool systemModal) {
+    MessageRequest request{std::string(text), std::string(caption), buttons, systemModal};
+    if (MessageHold::Keep(request)) return MessageAnswer::Ok;
     MessageSink sink;
     {
         std::lock_guard lock(sinkMutex);
         sink = CurrentSink();
     }
-    MessageRequest request{std::string(text), std::string(caption), buttons, systemModal};
     return sink ? sink(request) : MessageAnswer::Ok;
 }
 

@@ -381,5 +381,24 @@ TEST_F(ConversionJob, ExistingFilesAreReplacedAndWriteFailuresAreReported) {
     EXPECT_EQ(texts[1], host.settings.savingDirectory + "にファイルを保存しました。");
 }
 
+// Every encoder tells the job whether its file was written: an accepted output whose write
+// failed is not reported as written.
+TEST_F(ConversionJob, OutputsThatCannotBeWrittenAreReportedUnwritten) {
+    Load("song.wav");
+    Choose(kMldPage, {0});
+    Choose(kMmfPage, {kMmfOutputCell});
+    Choose(k3gpPage, {k3gpOutputCell, k3g2OutputCell});
+    host.settings.savingDirectory = folder / "no-such-folder";
+    messages.Clear();
+    JobReport report = OnConvert(host);
+    EXPECT_EQ(report.outcome, JobOutcome::Finished);
+    ASSERT_EQ(report.outputs.size(), 4u);
+    for (const JobOutput& output : report.outputs) EXPECT_FALSE(output.written) << output.path;
+    const std::string notWritten = "ファイルが書き込めませんでした。";
+    EXPECT_EQ(messages.Texts(), (std::vector<std::string>{notWritten, notWritten, notWritten, notWritten,
+                                                          host.settings.savingDirectory + kSavedSuffix}));
+    EXPECT_EQ(host.steps, 4);
+}
+
 }  // namespace
 }  // namespace kvt

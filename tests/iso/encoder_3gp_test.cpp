@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <thread>
 
 #include "aac_test_support.h"
 #include "box_test_support.h"
@@ -10,6 +11,7 @@
 #include "iso/aac_encoder.h"
 #include "iso/file_3gp.h"
 #include "platform/message.h"
+#include "platform/spare_threads.h"
 
 namespace kvt {
 namespace {
@@ -168,6 +170,54 @@ TEST_F(Encoder3gpTest, SecondFileOfTheSameSettingsHoldsTheSameFrames) {
         EXPECT_EQ(shared.dataSize, fresh.dataSize);
     }
     EXPECT_TRUE(messages_.Texts().empty());
+}
+
+// Coding started ahead on a spare thread must leave the file as coding in place makes it.
+TEST_F(Encoder3gpTest, CodingAheadWritesTheFramesOfCodingInPlace) {
+    SetSpareThreads(1);
+    const SourceClip clip = MakeClip(dir_.File("song.wav"), aac_test::MusicLike(22050, 2, 1.5), 22050, 2);
+    struct Case {
+        int kind, bitRate, rate, channels;
+    };
+    for (const Case& c : {Case{1, 32000, 8000, 1}, Case{2, 128000, 44100, 2}, Case{1, 64000, 16000, 0}}) {
+        SCOPED_TRACE(::testing::Message() << c.kind << " " << c.rate << "/" << c.channels);
+        const std::string file = dir_.File(c.kind == 1 ? "song.3gp" : "song.3g2");
+        Encoder3gp inPlace(clip);
+        ASSERT_EQ(Convert(inPlace, c.kind, c.bitRate, c.rate, c.channels), 1);
+        const std::vector<uint8_t> expected = MediaData(file);
+        const uintmax_t expectedSize = std::filesystem::file_size(file);
+
+        Encoder3gp ahead(clip);
+        Aac3gpRequest request{c.kind, c.bitRate, c.rate, c.channels};
+        ahead.CodeAhead(request);
+        std::string noProgram;
+        ASSERT_EQ(ahead.Write(request, noProgram), OutputResult::Written);
+        EXPECT_EQ(MediaData(file), expected);
+        EXPECT_EQ(std::filesystem::file_size(file), expectedSize);
+        EXPECT_EQ(ahead.dataSize, inPlace.dataSize);
+    }
+    EXPECT_TRUE(messages_.Texts().empty());
+}
+
+// What goes wrong on the spare thread is said once, by Write, on the caller's thread.
+TEST_F(Encoder3gpTest, FailureAheadIsShownByWriteOnItsThread) {
+    SetSpareThreads(1);
+    std::vector<std::thread::id> shownOn;
+    MessageSink recorder = SetMessageSink([&](const MessageRequest&) {
+        shownOn.push_back(std::this_thread::get_id());
+        return MessageAnswer::Ok;
+    });
+    const SourceClip clip = MakeClip(dir_.File("song.wav"), aac_test::MusicLike(8000, 1, 0.3), 8000, 1);
+    for (const Aac3gpRequest& request : {Aac3gpRequest{1, 32000, 11000, 1}, Aac3gpRequest{1, 32000, 48000, 1}}) {
+        shownOn.clear();
+        Encoder3gp encoder(clip);
+        encoder.CodeAhead(request);
+        std::string noProgram;
+        EXPECT_NE(encoder.Write(request, noProgram), OutputResult::Written);
+        EXPECT_EQ(shownOn, std::vector<std::thread::id>{std::this_thread::get_id()}) << request.samplingRate;
+    }
+    SetMessageSink(std::move(recorder));
+    EXPECT_TRUE(std::filesystem::is_empty(dir_.Path()));
 }
 
 TEST_F(Encoder3gpTest, RefusesRatesAbove44100AndAccepts44100) {

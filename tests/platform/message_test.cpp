@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
+#include "platform/message_hold.h"
+
 namespace kvt {
 namespace {
 
@@ -33,6 +37,26 @@ TEST(Message, ConsoleAnswersQuestionsWithItsDefault) {
     EXPECT_EQ(ConsoleMessageSink(MessageAnswer::Ok)(question), MessageAnswer::Ok);
     MessageRequest box{"b", "c", MessageButtons::Ok, false};
     EXPECT_EQ(ConsoleMessageSink()(box), MessageAnswer::Ok);
+}
+
+TEST(MessageHold, KeepsOnlyTheMessagesOfItsOwnThreadUntilItEnds) {
+    MessageRecorder recorder;
+    {
+        MessageHold hold;
+        EXPECT_EQ(ShowMessage("kept", "c", MessageButtons::OkCancel), MessageAnswer::Ok);
+        std::thread other([] { ShowMessage("other thread"); });
+        other.join();
+        {
+            MessageHold inner;
+            ShowMessage("inner");
+            EXPECT_EQ(inner.Held().size(), 1u);
+        }
+        ASSERT_EQ(hold.Held().size(), 1u);
+        EXPECT_EQ(hold.Held()[0].text, "kept");
+        EXPECT_EQ(hold.Held()[0].buttons, MessageButtons::OkCancel);
+    }
+    ShowMessage("after");
+    EXPECT_EQ(recorder.Texts(), (std::vector<std::string>{"other thread", "after"}));
 }
 
 }  // namespace
