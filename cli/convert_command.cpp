@@ -110,6 +110,9 @@ bool ConvertFile(const std::string& path, Settings& settings, Shared& shared) {
     CliHost host(shared.console, settings, shared.rateRefusals);
     LoadOptions load;
     load.mp3InProcess = true;
+    // Only the external AAC encoder's path needs the copy of the input on disk.
+    const JobChoices choices = ReadJobChoices(settings.grid);
+    load.writeScratchFile = choices.make3gp && choices.useExternal;
     TakeFailureCause();
     if (!LoadInputFile(path, host.MutableInput(), settings, load)) return false;
     // Loading passes the samples through several whole-file buffers; give their pages back

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <new>
+#include <optional>
+#include <vector>
 
 #include "Module/General/General/GeneralFile.h"
 #include "convert/conversion_host.h"
@@ -26,6 +28,7 @@ constexpr const char* kProgramFilter = "exe files|*.exe|";
 
 constexpr uint16_t kWaveFormatExtensible = 0xFFFE;
 constexpr uint16_t kWaveFormatPcm = 1;
+constexpr int kCannotOpenCode = 2;  // WaveFile's "ファイルが開けませんでした。"
 
 bool DecodeMp3(const std::string& path, const std::string& wavPath, Settings& settings) {
     if (settings.mp3DecoderPath.empty()) {
@@ -66,16 +69,16 @@ std::optional<std::string> SourceWav(const std::string& path, Settings& settings
     return std::nullopt;
 }
 
-// Reads the source, brings it to 16-bit linear PCM in one or two channels and writes the
-// scratch copy, so that "tempkvt.wav" is that whatever the input was (G.711 codes and
-// more than two channels included). False after a message.
-bool WriteScratchCopy(const std::string& sourcePath, const std::string& scratchPath) {
+// Reads the source and brings it to 16-bit linear PCM in one or two channels: the image of
+// the scratch file "tempkvt.wav", which is that whatever the input was (G.711 codes and more
+// than two channels included). Nothing after a message.
+std::optional<std::vector<uint8_t>> ScratchImage(const std::string& sourcePath) {
     WaveFile wave;
-    if (!wave.Load(sourcePath)) return false;
-    if (!HasUsableSampleRate(wave) || !NormalizeTo16Bits(wave)) return false;
+    if (!wave.Load(sourcePath)) return std::nullopt;
+    if (!HasUsableSampleRate(wave) || !NormalizeTo16Bits(wave)) return std::nullopt;
     if (wave.channels > 2 && !wave.MixDownToStereo()) {
         ShowMessage(kBadLayout);
-        return false;
+        return std::nullopt;
     }
     // A WAVE_FORMAT_EXTENSIBLE header carries integer PCM here (other formats were refused
     // above); the scratch file's 16-byte "fmt " has no room for the sub-format. The frame
@@ -83,7 +86,12 @@ bool WriteScratchCopy(const std::string& sourcePath, const std::string& scratchP
     if (wave.formatTag == kWaveFormatExtensible) wave.formatTag = kWaveFormatPcm;
     wave.blockAlign = static_cast<uint16_t>(2 * wave.channels);
     wave.byteRate = wave.sampleRate * wave.blockAlign;
-    return wave.Save(scratchPath);
+    // The RIFF size field must hold the whole file less 8 bytes.
+    if (wave.SavedSize() < wave.SampleBytes()) {
+        WaveFile::ShowMessage(kCannotOpenCode);
+        return std::nullopt;
+    }
+    return wave.SavedBytes();
 }
 
 }  // namespace
@@ -106,11 +114,20 @@ bool LoadInputFile(const std::string& path, LoadedInput& input, Settings& settin
         }
         auto source = SourceWav(path, settings, options);
         if (!source) return false;
-        std::string scratch = ScratchWavPath(settings.workFolder);
-        if (!WriteScratchCopy(*source, scratch)) return false;
+        std::optional<std::vector<uint8_t>> image = ScratchImage(*source);
+        if (!image) return false;
+        if (options.writeScratchFile &&
+            !WriteFileAtomically(ScratchWavPath(settings.workFolder),
+                                 {reinterpret_cast<const char*>(image->data()), image->size()})) {
+            WaveFile::ShowMessage(kCannotOpenCode);
+            return false;
+        }
 
+        // The file's bytes, read from memory rather than back from the disk.
         EngineFile loaded;
-        if (loaded.LoadWave(scratch) != 1) return false;
+        loaded.image = std::move(*image);
+        loaded.imageSize = static_cast<uint32_t>(loaded.image.size());
+        if (loaded.ReadWave() != 1) return false;
         if (loaded.dataSize == 0 || loaded.data.empty()) {
             ShowMessage(kBrokenFile);
             return false;

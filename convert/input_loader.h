@@ -1,8 +1,9 @@
 #pragma once
 // Loading an input file into 16-bit PCM, shared by the main window and kvt-convert:
 // the extension picks the source WAV (the file itself, WMA decoded in-process, MP3 through
-// the user's decoder program), WaveFile brings it to 16 bits, the result goes through the
-// scratch file "tempkvt.wav" in the work folder and the engine's loader.
+// the user's decoder program), WaveFile brings it to 16 bits in the image of the scratch
+// file "tempkvt.wav" (written to the work folder when asked), and the engine's loader reads
+// that image.
 
 #include <string>
 
@@ -25,6 +26,9 @@ struct LoadOptions {
     // An MP3 input with no decoder program chosen is decoded in-process, as WMA is
     // (kvt-convert); otherwise the user is asked for a program (the window).
     bool mp3InProcess = false;
+    // Writes the 16-bit copy of the input to ScratchWavPath (the window: the external AAC
+    // encoder path needs it there); kvt-convert asks for it only when that path will run.
+    bool writeScratchFile = true;
 };
 
 bool LoadInputFile(const std::string& path, LoadedInput& input, Settings& settings, const LoadOptions& options = {});

@@ -95,6 +95,14 @@ TEST_F(InputLoader, EverySampleFormatArrivesAs16BitPcmWithTheWholeSelection) {
         EXPECT_EQ(scratch.substr(20, 2), std::string("\x01\x00", 2));  // format tag
         EXPECT_EQ(scratch.substr(34, 2), std::string("\x10\x00", 2));  // bits per sample
         EXPECT_EQ(scratch.substr(44), std::string(input.pcm.begin(), input.pcm.end()));
+
+        // Without the copy on disk the same samples arrive, and no file is left behind.
+        std::filesystem::remove(ScratchWavPath(settings.workFolder));
+        LoadedInput inMemory;
+        ASSERT_TRUE(LoadInputFile(path, inMemory, settings, LoadOptions{.writeScratchFile = false}));
+        EXPECT_EQ(inMemory.pcm, input.pcm);
+        EXPECT_EQ(inMemory.format, input.format);
+        EXPECT_FALSE(std::filesystem::exists(ScratchWavPath(settings.workFolder)));
     }
     EXPECT_TRUE(messages.Texts().empty());
 }
