@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "convert/settings_store.h"
@@ -22,6 +23,7 @@ namespace fs = std::filesystem;
 using testing::ReadWholeFile;
 
 using testing::KvtConvert;
+using testing::OutputBytesWithoutClock;
 using testing::Quote;
 using testing::RunResult;
 
@@ -320,6 +322,28 @@ TEST_F(KvtConvert, ParallelJobsConvertEveryInput) {
     EXPECT_EQ(run.OutLines().size(), 16u);
     EXPECT_EQ(OutFiles().size(), 16u);
     EXPECT_TRUE(TmpIsEmpty());
+}
+
+// Two jobs at once leave no core for a job's AAC coding beside its other files; either way
+// every output has the bytes of one job at a time.
+TEST_F(KvtConvert, TwoJobsAtOnceWriteTheBytesOfOneAtATime) {
+    std::vector<std::string> inputs = {
+        MakeSample("one.wav", "1", "22050", "2"), MakeSample("two.wav", "1.5", "44100", "2"),
+        MakeSample("three.wav", "0.7", "8000", "1"), MakeSample("four.wav", "1", "11025", "1")};
+    std::map<std::string, std::string> written[2];
+    for (int run = 0; run < 2; ++run) {
+        const std::string where = out() + "/j" + std::to_string(run + 1);
+        fs::create_directory(where);
+        std::vector<std::string> arguments = {
+            "-j", std::to_string(run + 1), "--all", "--mld-rate", "8000", "--mld-limit", "100", "-q", "-o", where};
+        arguments.insert(arguments.end(), inputs.begin(), inputs.end());
+        RunResult result = Convert(arguments);
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        for (const std::string& name : FilesIn(where)) written[run][name] = OutputBytesWithoutClock(where + "/" + name);
+    }
+    ASSERT_EQ(written[0].size(), 4u * 16);
+    EXPECT_EQ(written[1].size(), written[0].size());
+    for (const auto& [name, bytes] : written[0]) EXPECT_TRUE(written[1][name] == bytes) << name;
 }
 
 TEST_F(KvtConvert, UsageErrorsAndInformation) {
