@@ -123,8 +123,10 @@ TEST_F(KvtConvertCleanUp, HangingProgramIsEndedWithItsGroupWhenTheWaitEnds) {
 
 TEST_F(KvtConvertCleanUp, FileSizeLimitIsAnErrorNamingTheCause) {
     std::string input = MakeSample("song.wav", "2", "22050", "1");
-    // 60 KB: too small for the 88 KB scratch copy of the input.
-    RunResult run = Convert({"--mmf", "-o", out(), input}, "ulimit -f 60;");
+    // 60 KB: too small for the 88 KB scratch copy of the input that the external encoder's
+    // path needs.
+    RunResult run =
+        Convert({"--mmf", "--3gp", "--external", KVT_FAKE_AAC_ENCODER, "-o", out(), input}, "ulimit -f 60;");
     EXPECT_EQ(run.exitCode, 1) << run.err;
     EXPECT_TRUE(run.ErrHas("song.wav: ファイルが開けませんでした。")) << run.err;
     EXPECT_TRUE(run.ErrHas("File too large")) << run.err;
