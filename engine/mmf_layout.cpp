@@ -148,7 +148,7 @@ std::optional<std::vector<uint8_t>> BuildMmfImage(const MmfLayout& layout, std::
     PutBe16(out, layout.sampleRate);
     PutBytes(out, wave);
 
-    PutBe16(out, Crc16(out));
+    PutBe16(out, Crc16(out));  // CRC-16/GENIBUS of every byte before it
     PutU8(out, 0x1D);
     PutU8(out, 0x0F);
     return out;

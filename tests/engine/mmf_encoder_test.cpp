@@ -35,10 +35,6 @@ std::vector<int16_t> Tone(size_t frames, int channels, uint32_t rate) {
     return samples;
 }
 
-SourceClip Clip(const std::string& path, int channels, uint32_t rate, const std::vector<int16_t>& samples) {
-    return SourceClip(path, FormatBlock::Pcm16(static_cast<uint16_t>(channels), rate), SamplesToBytes(samples));
-}
-
 // The clip as the encoder should code it: channel count and rate converted, nothing else.
 std::vector<int16_t> Converted(const SourceClip& clip, int channels, uint32_t rate) {
     EngineFile pcm;
@@ -93,15 +89,32 @@ std::vector<int16_t> Channel(const std::vector<int16_t>& interleaved, int channe
     return out;
 }
 
-TEST(MmfEncoderTest, MonoEightThousandSamplesWithoutTitle) {
+// A clip in a folder of its own, its encoder, and the messages the encoder shows.
+struct MmfRun {
+    MmfRun(const std::string& name, const FormatBlock& format, std::span<const uint8_t> bytes)
+        : clip(folder.File(name), format, bytes), encoder(clip) {}
+    // A tone of `frames` frames (see Tone).
+    MmfRun(const std::string& name, int channels, uint32_t rate, size_t frames)
+        : MmfRun(name, FormatBlock::Pcm16(static_cast<uint16_t>(channels), rate),
+                 SamplesToBytes(Tone(frames, channels, rate))) {}
+    MmfRun(const MmfRun&) = delete;
+    MmfRun& operator=(const MmfRun&) = delete;
+
+    std::string Output() const { return MmfOutputPath(clip.path).value_or(""); }
+    std::optional<WrittenMmf> Written() const { return ReadMmf(Output()); }
+
     test::TempFolder folder;
     MessageRecorder messages;
-    const SourceClip clip = Clip(folder.File("song.wav"), 1, 8000, Tone(8000, 1, 8000));
-    MmfEncoder encoder(clip);
+    SourceClip clip;
+    MmfEncoder encoder;
+};
 
-    ASSERT_EQ(encoder.ConvertMmf(0, 0), 1);
-    EXPECT_TRUE(messages.Texts().empty());
-    auto file = ReadMmf(folder.File("song.mmf"));
+TEST(MmfEncoderTest, MonoEightThousandSamplesWithoutTitle) {
+    MmfRun run("song.wav", 1, 8000, 8000);
+
+    ASSERT_EQ(run.encoder.ConvertMmf(0, 0), 1);
+    EXPECT_TRUE(run.messages.Texts().empty());
+    auto file = run.Written();
     ASSERT_TRUE(file.has_value());
     EXPECT_EQ(file->bytes.size(), 4165u);
     EXPECT_EQ(file->parts.mmmdLength, 4155u);
@@ -119,15 +132,12 @@ TEST(MmfEncoderTest, MonoEightThousandSamplesWithoutTitle) {
 }
 
 TEST(MmfEncoderTest, MonoWaveDecodesWithFfmpegToTheResampledInput) {
-    test::TempFolder folder;
-    MessageRecorder messages;
-    const SourceClip clip = Clip(folder.File("mix.wav"), 2, 22050, Tone(11025, 2, 22050));
-    MmfEncoder encoder(clip);
-    ASSERT_EQ(encoder.ConvertMmf(8000, 0), 1);
-    auto file = ReadMmf(folder.File("mix.mmf"));
+    MmfRun run("mix.wav", 2, 22050, 11025);
+    ASSERT_EQ(run.encoder.ConvertMmf(8000, 0), 1);
+    auto file = run.Written();
     ASSERT_TRUE(file.has_value());
 
-    const std::vector<int16_t> reference = Converted(clip, 1, 8000);
+    const std::vector<int16_t> reference = Converted(run.clip, 1, 8000);
     const std::vector<int16_t> decoded = test::DecodeYamahaWithFfmpeg(file->parts.wave, 8000);
     EXPECT_EQ(file->parts.wave.size(), reference.size() / 2);
     ASSERT_EQ(decoded.size(), reference.size() / 2 * 2);
@@ -135,17 +145,14 @@ TEST(MmfEncoderTest, MonoWaveDecodesWithFfmpegToTheResampledInput) {
 }
 
 TEST(MmfEncoderTest, StereoChannelsDecodeSeparatelyWithFfmpeg) {
-    test::TempFolder folder;
-    MessageRecorder messages;
     // An odd frame count: the last frame needs a code of its own in both nibbles.
-    const SourceClip clip = Clip(folder.File("duet.wav"), 2, 16000, Tone(8001, 2, 16000));
-    MmfEncoder encoder(clip);
-    ASSERT_EQ(encoder.ConvertMmf(0, 1), 1);
-    auto file = ReadMmf(folder.File("duet.mmf"));
+    MmfRun run("duet.wav", 2, 16000, 8001);
+    ASSERT_EQ(run.encoder.ConvertMmf(0, 1), 1);
+    auto file = run.Written();
     ASSERT_TRUE(file.has_value());
     ASSERT_EQ(file->parts.wave.size(), 8001u);
 
-    const std::vector<int16_t> reference = Converted(clip, 2, 16000);
+    const std::vector<int16_t> reference = Converted(run.clip, 2, 16000);
     for (int channel = 0; channel < 2; ++channel) {
         const std::vector<int16_t> expected = Channel(reference, channel);
         const std::vector<int16_t> decoded =
@@ -158,15 +165,12 @@ TEST(MmfEncoderTest, StereoChannelsDecodeSeparatelyWithFfmpeg) {
 }
 
 TEST(MmfEncoderTest, StereoSixteenKilohertzTypeBytesAndOptionalData) {
-    test::TempFolder folder;
-    MessageRecorder messages;
-    const SourceClip clip = Clip(folder.File("ring.wav"), 1, 8000, Tone(800, 1, 8000));
-    MmfEncoder encoder(clip);
+    MmfRun run("ring.wav", 1, 8000, 800);
     // A mono file first: the stereo call must start again from the clip.
-    ASSERT_EQ(encoder.ConvertMmf(0, 0), 1);
-    ASSERT_EQ(encoder.ConvertMmf(16000, 1), 1);
-    EXPECT_TRUE(messages.Texts().empty());
-    auto file = ReadMmf(folder.File("ring.mmf"));
+    ASSERT_EQ(run.encoder.ConvertMmf(0, 0), 1);
+    ASSERT_EQ(run.encoder.ConvertMmf(16000, 1), 1);
+    EXPECT_TRUE(run.messages.Texts().empty());
+    auto file = run.Written();
     ASSERT_TRUE(file.has_value());
 
     EXPECT_EQ(file->parts.cnti[1], 0x34);
@@ -181,9 +185,9 @@ TEST(MmfEncoderTest, StereoSixteenKilohertzTypeBytesAndOptionalData) {
     EXPECT_EQ(GetBe32(file->parts.opda.subspan(49)), 26u);  // 6400 × 250 / 64000 + 1
     EXPECT_EQ(file->parts.mtsq[25], 26);
 
-    MmfEncoder fresh(clip);
+    MmfEncoder fresh(run.clip);
     ASSERT_EQ(fresh.ConvertMmf(16000, 1), 1);
-    EXPECT_EQ(test::ReadFileBytes(folder.File("ring.mmf")), file->bytes);
+    EXPECT_EQ(test::ReadFileBytes(run.Output()), file->bytes);
 }
 
 TEST(MmfEncoderTest, SampleRateLimit) {
@@ -198,20 +202,16 @@ TEST(MmfEncoderTest, SampleRateLimit) {
         {32000, 0, 0, 0},        {48000, 16000, 1, 16000}, {8000, -8000, 0, 0},
     };
     for (const Case& c : cases) {
-        test::TempFolder folder;
-        MessageRecorder messages;
-        const SourceClip clip =
-            Clip(folder.File("tone.wav"), 1, c.sourceRate, Tone(c.sourceRate / 10, 1, c.sourceRate));
-        MmfEncoder encoder(clip);
+        MmfRun run("tone.wav", 1, c.sourceRate, c.sourceRate / 10);
         const std::string label = std::to_string(c.sourceRate) + " -> " + std::to_string(c.requested);
-        EXPECT_EQ(encoder.ConvertMmf(c.requested, 0), c.result) << label;
+        EXPECT_EQ(run.encoder.ConvertMmf(c.requested, 0), c.result) << label;
         if (c.writtenRate == 0) {
-            EXPECT_EQ(messages.Texts(), std::vector<std::string>{"samplerate:24000"}) << label;
-            EXPECT_FALSE(std::filesystem::exists(folder.File("tone.mmf"))) << label;
+            EXPECT_EQ(run.messages.Texts(), std::vector<std::string>{"samplerate:24000"}) << label;
+            EXPECT_FALSE(std::filesystem::exists(run.Output())) << label;
             continue;
         }
-        EXPECT_TRUE(messages.Texts().empty()) << label;
-        auto file = ReadMmf(folder.File("tone.mmf"));
+        EXPECT_TRUE(run.messages.Texts().empty()) << label;
+        auto file = run.Written();
         ASSERT_TRUE(file.has_value()) << label;
         EXPECT_EQ(file->parts.sampleRate, c.writtenRate) << label;
     }
@@ -225,18 +225,15 @@ TEST(MmfEncoderTest, DurationThatWouldWrapTheTickFieldsIsRefused) {
         bool accepted;
     };
     for (const Case& c : {Case{1048544, true}, Case{1048560, false}}) {
-        test::TempFolder folder;
-        MessageRecorder messages;
-        const SourceClip clip = Clip(folder.File("long.wav"), 1, 4000, Tone(c.samples, 1, 4000));
-        MmfEncoder encoder(clip);
-        EXPECT_EQ(encoder.ConvertMmf(0, 0), c.accepted ? 1 : 0) << c.samples;
+        MmfRun run("long.wav", 1, 4000, c.samples);
+        EXPECT_EQ(run.encoder.ConvertMmf(0, 0), c.accepted ? 1 : 0) << c.samples;
         if (!c.accepted) {
-            EXPECT_EQ(messages.Texts(), std::vector<std::string>{kTooLong});
-            EXPECT_FALSE(std::filesystem::exists(folder.File("long.mmf")));
+            EXPECT_EQ(run.messages.Texts(), std::vector<std::string>{kTooLong});
+            EXPECT_FALSE(std::filesystem::exists(run.Output()));
             continue;
         }
-        EXPECT_TRUE(messages.Texts().empty());
-        auto file = ReadMmf(folder.File("long.mmf"));
+        EXPECT_TRUE(run.messages.Texts().empty());
+        auto file = run.Written();
         ASSERT_TRUE(file.has_value());
         ASSERT_EQ(file->parts.mtsq.size(), 34u);
         EXPECT_EQ(std::vector<uint8_t>(file->parts.mtsq.begin() + 25, file->parts.mtsq.begin() + 31),
@@ -262,48 +259,36 @@ TEST(MmfEncoderTest, OutputPathReplacesTheExtensionOfTheFileName) {
 }
 
 TEST(MmfEncoderTest, PathWithoutExtensionEndsSilently) {
-    test::TempFolder folder;
-    MessageRecorder messages;
-    const SourceClip clip = Clip(folder.File("noext"), 1, 8000, Tone(100, 1, 8000));
-    MmfEncoder encoder(clip);
-    EXPECT_EQ(encoder.ConvertMmf(0, 0), 0);
-    EXPECT_TRUE(messages.Texts().empty());
-    EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
+    MmfRun run("noext", 1, 8000, 100);
+    EXPECT_EQ(run.encoder.ConvertMmf(0, 0), 0);
+    EXPECT_TRUE(run.messages.Texts().empty());
+    EXPECT_TRUE(std::filesystem::is_empty(run.folder.Path()));
 }
 
 TEST(MmfEncoderTest, UnwritableFolderIsReportedAfterBuilding) {
-    test::TempFolder folder;
-    MessageRecorder messages;
-    const SourceClip clip = Clip(folder.File("missing/song.wav"), 1, 8000, Tone(100, 1, 8000));
-    MmfEncoder encoder(clip);
-    EXPECT_EQ(encoder.ConvertMmf(0, 0), 1);
-    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"ファイルが書き込めませんでした。"});
+    MmfRun run("missing/song.wav", 1, 8000, 100);
+    EXPECT_EQ(run.encoder.ConvertMmf(0, 0), 1);
+    EXPECT_EQ(run.messages.Texts(), std::vector<std::string>{"ファイルが書き込めませんでした。"});
 }
 
 TEST(MmfEncoderTest, TitleIsWrittenInCp932) {
-    test::TempFolder folder;
-    MessageRecorder messages;
-    const SourceClip clip = Clip(folder.File("t.wav"), 1, 8000, Tone(100, 1, 8000));
-    MmfEncoder encoder(clip);
-    encoder.title = "着信";
-    ASSERT_EQ(encoder.ConvertMmf(0, 0), 1);
-    auto file = ReadMmf(folder.File("t.mmf"));
+    MmfRun run("t.wav", 1, 8000, 100);
+    run.encoder.title = "着信";
+    ASSERT_EQ(run.encoder.ConvertMmf(0, 0), 1);
+    auto file = run.Written();
     ASSERT_TRUE(file.has_value());
     const std::vector<uint8_t> expected = {'D', 'c', 'h', 0x80, 0, 0, 0, 8, 'S', 'T', 0, 4, 0x92, 0x85, 0x90, 0x4D};
     EXPECT_EQ(std::vector<uint8_t>(file->parts.opda.begin(), file->parts.opda.end()), expected);
 }
 
 TEST(MmfEncoderTest, TitleLongerThanItsFieldIsCutBetweenCharacters) {
-    test::TempFolder folder;
-    MessageRecorder messages;
-    const SourceClip clip = Clip(folder.File("t.wav"), 1, 8000, Tone(100, 1, 8000));
-    MmfEncoder encoder(clip);
-    encoder.title = "a";
+    MmfRun run("t.wav", 1, 8000, 100);
+    run.encoder.title = "a";
     for (int i = 0; i < 32768; ++i) {
-        encoder.title += "あ";  // two bytes in CP932: 65537 bytes in all
+        run.encoder.title += "あ";  // two bytes in CP932: 65537 bytes in all
     }
-    ASSERT_EQ(encoder.ConvertMmf(0, 0), 1);
-    auto file = ReadMmf(folder.File("t.mmf"));
+    ASSERT_EQ(run.encoder.ConvertMmf(0, 0), 1);
+    auto file = run.Written();
     ASSERT_TRUE(file.has_value());
     EXPECT_EQ(GetBe16(file->parts.opda.subspan(10)), 65535);
     EXPECT_EQ(file->parts.opda[12], 'a');
@@ -327,15 +312,12 @@ TEST(MmfEncoderTest, ClipsTheCoderCannotTakeAreRefused) {
         {"no rate, resampled", 1, 0, 16, 8000, "tarrow function"},
     };
     for (const Case& c : cases) {
-        test::TempFolder folder;
-        MessageRecorder messages;
         FormatBlock format = FormatBlock::Pcm16(c.channels, c.rate);
         format.bitsPerSample = c.bits;
-        const SourceClip clip(folder.File("odd.wav"), format, std::vector<uint8_t>(1200, 0x40));
-        MmfEncoder encoder(clip);
-        EXPECT_EQ(encoder.ConvertMmf(c.requestedRate, 0), 0) << c.name;
-        EXPECT_EQ(messages.Texts(), std::vector<std::string>{c.message}) << c.name;
-        EXPECT_FALSE(std::filesystem::exists(folder.File("odd.mmf"))) << c.name;
+        MmfRun run("odd.wav", format, std::vector<uint8_t>(1200, 0x40));
+        EXPECT_EQ(run.encoder.ConvertMmf(c.requestedRate, 0), 0) << c.name;
+        EXPECT_EQ(run.messages.Texts(), std::vector<std::string>{c.message}) << c.name;
+        EXPECT_FALSE(std::filesystem::exists(run.Output())) << c.name;
     }
 }
 
