@@ -38,7 +38,7 @@ std::string LowerExtension(const std::string& path) {
 }  // namespace
 
 std::optional<std::string> InputProblem(const std::string& path) {
-    const PathStatus status = InspectPath(path);
+    const PathStatus status = StatusOfPath(path);
     if (status.kind == PathKind::Missing) return "cannot open " + path + ": " + ErrnoText(status.error);
     if (status.kind == PathKind::Folder) return path + " is a folder, not a file";
     std::string extension = LowerExtension(path);
@@ -50,7 +50,7 @@ std::optional<std::string> InputProblem(const std::string& path) {
 
 std::optional<std::string> OutputFolderProblem(const std::string& folder) {
     if (folder.empty()) return "no saving directory";
-    const PathStatus status = InspectPath(folder);
+    const PathStatus status = StatusOfPath(folder);
     if (status.kind == PathKind::Missing)
         return "cannot use the saving directory " + folder + ": " + ErrnoText(status.error);
     if (status.kind != PathKind::Folder) return "the saving directory " + folder + " is not a folder";
@@ -60,7 +60,7 @@ std::optional<std::string> OutputFolderProblem(const std::string& folder) {
 }
 
 std::optional<std::string> ProgramProblem(const std::string& option, const std::string& program) {
-    const PathStatus status = InspectPath(program);
+    const PathStatus status = StatusOfPath(program);
     if (status.kind == PathKind::Missing) return option + ": cannot run " + program + ": " + ErrnoText(status.error);
     if (status.kind != PathKind::RegularFile) return option + ": " + program + " is not a program";
     if (int error = AccessError(program, kMayRun)) return option + ": cannot run " + program + ": " + ErrnoText(error);
@@ -68,7 +68,7 @@ std::optional<std::string> ProgramProblem(const std::string& option, const std::
 }
 
 std::optional<std::string> SettingsFileProblem(const std::string& path) {
-    const PathStatus status = InspectPath(path);
+    const PathStatus status = StatusOfPath(path);
     if (status.kind == PathKind::Missing) return "--settings: cannot read " + path + ": " + ErrnoText(status.error);
     if (status.kind != PathKind::RegularFile) return "--settings: " + path + " is not a file";
     if (int error = AccessError(path, kMayRead)) return "--settings: cannot read " + path + ": " + ErrnoText(error);
@@ -78,7 +78,7 @@ std::optional<std::string> SettingsFileProblem(const std::string& path) {
 std::optional<std::string> SaveTargetProblem(const std::string& path) {
     if (IsFolder(path)) return "--save-settings: " + path + " is a folder";
     std::string folder = FolderOfPath(path);
-    const PathStatus status = InspectPath(folder);
+    const PathStatus status = StatusOfPath(folder);
     if (status.kind == PathKind::Missing)
         return "--save-settings: cannot use " + folder + ": " + ErrnoText(status.error);
     if (status.kind != PathKind::Folder) return "--save-settings: " + folder + " is not a folder";

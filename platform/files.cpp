@@ -11,7 +11,7 @@ namespace kvt {
 
 static_assert(kMayRead == R_OK && kMayWrite == W_OK && kMayRun == X_OK);
 
-PathStatus InspectPath(const std::string& path) {
+PathStatus StatusOfPath(const std::string& path) {
     struct stat info {};
     if (stat(path.c_str(), &info) != 0) return {PathKind::Missing, errno};
     if (S_ISREG(info.st_mode)) return {PathKind::RegularFile, 0};
@@ -20,15 +20,15 @@ PathStatus InspectPath(const std::string& path) {
 }
 
 bool PathExists(const std::string& path) {
-    return InspectPath(path).kind != PathKind::Missing;
+    return StatusOfPath(path).kind != PathKind::Missing;
 }
 
 bool IsRegularFile(const std::string& path) {
-    return InspectPath(path).kind == PathKind::RegularFile;
+    return StatusOfPath(path).kind == PathKind::RegularFile;
 }
 
 bool IsFolder(const std::string& path) {
-    return InspectPath(path).kind == PathKind::Folder;
+    return StatusOfPath(path).kind == PathKind::Folder;
 }
 
 int AccessError(const std::string& path, int may) {

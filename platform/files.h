@@ -17,7 +17,7 @@ struct PathStatus {
 };
 
 // What `path` names, following links.
-PathStatus InspectPath(const std::string& path);
+PathStatus StatusOfPath(const std::string& path);
 
 // Anything at all is there (a file, a folder, a device).
 bool PathExists(const std::string& path);

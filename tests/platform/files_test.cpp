@@ -10,14 +10,14 @@
 namespace kvt {
 namespace {
 
-TEST(Files, InspectTellsFilesFoldersAndOthersApart) {
+TEST(Files, StatusTellsFilesFoldersAndOthersApart) {
     testing::TempFolder folder;
     folder.Write("a.wav", "RIFF");
     ASSERT_EQ(mkfifo((folder / "pipe").c_str(), 0600), 0);
-    EXPECT_EQ(InspectPath(folder / "a.wav").kind, PathKind::RegularFile);
-    EXPECT_EQ(InspectPath(folder.Path()).kind, PathKind::Folder);
-    EXPECT_EQ(InspectPath(folder / "pipe").kind, PathKind::Other);
-    const PathStatus missing = InspectPath(folder / "none");
+    EXPECT_EQ(StatusOfPath(folder / "a.wav").kind, PathKind::RegularFile);
+    EXPECT_EQ(StatusOfPath(folder.Path()).kind, PathKind::Folder);
+    EXPECT_EQ(StatusOfPath(folder / "pipe").kind, PathKind::Other);
+    const PathStatus missing = StatusOfPath(folder / "none");
     EXPECT_EQ(missing.kind, PathKind::Missing);
     EXPECT_EQ(missing.error, ENOENT);
     EXPECT_EQ(AccessError(folder / "none", kMayRead), ENOENT);
