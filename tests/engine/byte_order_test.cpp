@@ -15,7 +15,7 @@ TEST(ByteOrder, PutWritesMostSignificantFirstForBigEndianAndLeastFirstForLittle)
     PutLe32(out, 0x89ABCDEF);
     PutBe64(out, 0x0102030405060708ull);
     PutLe64(out, 0x0102030405060708ull);
-    EXPECT_EQ(out, engine_test::Hex("1234 89ABCDEF 3412 EFCDAB89 0102030405060708 0807060504030201"));
+    EXPECT_EQ(out, testing::Hex("1234 89ABCDEF 3412 EFCDAB89 0102030405060708 0807060504030201"));
 }
 
 TEST(ByteOrder, GetReadsBackWhatSetStoredAtAnOffset) {
@@ -28,8 +28,8 @@ TEST(ByteOrder, GetReadsBackWhatSetStoredAtAnOffset) {
     EXPECT_EQ(bytes[7], 0xEE);
     EXPECT_EQ(bytes[11], 0xEE);
     // High bytes keep their value (no sign extension through a signed char).
-    EXPECT_EQ(GetBe16(engine_test::Hex("FF80")), 0xFF80);
-    EXPECT_EQ(GetLe64(engine_test::Hex("FFFFFFFFFFFFFFFF")), ~0ull);
+    EXPECT_EQ(GetBe16(testing::Hex("FF80")), 0xFF80);
+    EXPECT_EQ(GetLe64(testing::Hex("FFFFFFFFFFFFFFFF")), ~0ull);
 }
 
 }  // namespace

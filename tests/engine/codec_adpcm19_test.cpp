@@ -62,13 +62,13 @@ TEST(Adpcm19StepTest, DecodesBackToTheSignal) {
     };
     const Case cases[] = {
         // The largest step moves at most 1280 a sample: louder signals overload the slope.
-        {"eighth-scale 200 Hz sine", test::Sine(8000, 4096, 200.0 / 8000), 38.0},
-        {"quiet speech-like", test::SpeechLike(16000, 1000), 27.0},
+        {"eighth-scale 200 Hz sine", testing::Sine(8000, 4096, 200.0 / 8000), 38.0},
+        {"quiet speech-like", testing::SpeechLike(16000, 1000), 27.0},
     };
     for (const auto& c : cases) {
         const auto codes = EncodeAdpcm19Step(c.samples);
         ASSERT_EQ(codes.size(), c.samples.size() / 2) << c.name;
-        const double snr = test::SignalToNoiseDb(c.samples, Decode19Step(codes));
+        const double snr = testing::SignalToNoiseDb(c.samples, Decode19Step(codes));
         EXPECT_GT(snr, c.minimumDb) << c.name << ": " << snr << " dB";
     }
 }

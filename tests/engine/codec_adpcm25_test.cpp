@@ -96,13 +96,13 @@ TEST(Adpcm25StepTest, DecodesBackToTheSignal) {
         double minimumDb;  // a little under the measured figure
     };
     const Case cases[] = {
-        {"half-scale 440 Hz sine", test::Sine(8000, 16384, 440.0 / 8000), 20.0},
-        {"speech-like", test::SpeechLike(16000), 18.0},
-        {"quiet speech-like", test::SpeechLike(16000, 2000), 28.5},
+        {"half-scale 440 Hz sine", testing::Sine(8000, 16384, 440.0 / 8000), 20.0},
+        {"speech-like", testing::SpeechLike(16000), 18.0},
+        {"quiet speech-like", testing::SpeechLike(16000, 2000), 28.5},
     };
     for (const auto& c : cases) {
         std::vector<int16_t> samples = c.samples;
-        const double snr = test::SignalToNoiseDb(samples, Decode25Step(EncodeAdpcm25Step(samples)));
+        const double snr = testing::SignalToNoiseDb(samples, Decode25Step(EncodeAdpcm25Step(samples)));
         EXPECT_GT(snr, c.minimumDb) << c.name << ": " << snr << " dB";
     }
 }

@@ -11,7 +11,7 @@ namespace {
 
 TEST(SampleCodecsTest, OutputSizeForShortAndOddCounts) {
     for (size_t count : {0u, 1u, 2u, 3u, 4u, 5u, 7u, 8u, 9u, 10u, 11u, 4097u}) {
-        const std::vector<int16_t> samples = test::Noise(count, 30000, static_cast<uint32_t>(count));
+        const std::vector<int16_t> samples = testing::Noise(count, 30000, static_cast<uint32_t>(count));
         for (int codec = 1; codec <= 6; ++codec) {
             std::vector<int16_t> copy = samples;  // exact size: a read past the end is caught
             const size_t expected = codec == 4 ? count / 4 : count / 2;
@@ -22,7 +22,7 @@ TEST(SampleCodecsTest, OutputSizeForShortAndOddCounts) {
 }
 
 TEST(SampleCodecsTest, DispatchByCodecNumber) {
-    const std::vector<int16_t> samples = test::SpeechLike(4000);
+    const std::vector<int16_t> samples = testing::SpeechLike(4000);
     using Encoder = std::vector<uint8_t> (*)(std::span<const int16_t>);
     const Encoder constEncoders[] = {EncodeYamahaAdpcm,   nullptr,          EncodeG726_32, EncodeG726_16,
                                      EncodeImaTableAdpcm, EncodeAdpcm19Step};

@@ -51,19 +51,19 @@ std::vector<Signal> ReferenceSignals() {
     std::vector<int16_t> steps(6000);  // silence, a loud burst, silence again
     for (size_t i = 2000; i < 4000; ++i) steps[i] = static_cast<int16_t>((i % 16) < 8 ? 20000 : -20000);
     return {
-        {"speech-like", test::SpeechLike(24000)},
-        {"quiet 1 kHz sine", test::Sine(8000, 300, 1000.0 / 8000)},
-        {"half-scale 440 Hz sine", test::Sine(8000, 16384, 440.0 / 8000)},
-        {"full-scale 3 kHz sine", test::Sine(8000, 40000, 3000.0 / 8000)},  // clipped
-        {"white noise", test::Noise(8000, 8000)},
-        {"full-scale white noise", test::Noise(8000, 32767, 99)},
+        {"speech-like", testing::SpeechLike(24000)},
+        {"quiet 1 kHz sine", testing::Sine(8000, 300, 1000.0 / 8000)},
+        {"half-scale 440 Hz sine", testing::Sine(8000, 16384, 440.0 / 8000)},
+        {"full-scale 3 kHz sine", testing::Sine(8000, 40000, 3000.0 / 8000)},  // clipped
+        {"white noise", testing::Noise(8000, 8000)},
+        {"full-scale white noise", testing::Noise(8000, 32767, 99)},
         {"silence", std::vector<int16_t>(4000)},
-        {"full-scale square", test::FullScaleSquare(8000, 20)},
+        {"full-scale square", testing::FullScaleSquare(8000, 20)},
         {"burst between silences", steps},
         {"single sample", {12345}},
         {"three samples", {-32768, 32767, 5}},
-        {"odd length 4001", test::SpeechLike(4001)},
-        {"length 4003", test::Noise(4003, 20000, 7)},
+        {"odd length 4001", testing::SpeechLike(4001)},
+        {"length 4003", testing::Noise(4003, 20000, 7)},
     };
 }
 

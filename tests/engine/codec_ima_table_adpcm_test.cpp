@@ -61,12 +61,12 @@ TEST(ImaTableAdpcmTest, DecodesBackToTheSignal) {
         double minimumDb;  // a little under the measured figure
     };
     const Case cases[] = {
-        {"half-scale 440 Hz sine", test::Sine(8000, 16384, 440.0 / 8000), 26.5},
-        {"speech-like", test::SpeechLike(16000), 29.5},
-        {"full-scale square (predictor clamped, largest steps)", test::FullScaleSquare(4000, 400), 7.5},
+        {"half-scale 440 Hz sine", testing::Sine(8000, 16384, 440.0 / 8000), 26.5},
+        {"speech-like", testing::SpeechLike(16000), 29.5},
+        {"full-scale square (predictor clamped, largest steps)", testing::FullScaleSquare(4000, 400), 7.5},
     };
     for (const auto& c : cases) {
-        const double snr = test::SignalToNoiseDb(c.samples, DecodeImaTable(EncodeImaTableAdpcm(c.samples)));
+        const double snr = testing::SignalToNoiseDb(c.samples, DecodeImaTable(EncodeImaTableAdpcm(c.samples)));
         EXPECT_GT(snr, c.minimumDb) << c.name << ": " << snr << " dB";
     }
 }

@@ -7,7 +7,7 @@
 #include <numbers>
 #include <vector>
 
-namespace kvt::test {
+namespace kvt::testing {
 
 inline int16_t ClampToSample(double value) {
     return static_cast<int16_t>(std::lround(std::fmax(-32768.0, std::fmin(32767.0, value))));
@@ -72,4 +72,4 @@ inline double SignalToNoiseDb(const std::vector<int16_t>& original, const std::v
     return noise == 0 ? 1000.0 : 10.0 * std::log10(signal / noise);
 }
 
-}  // namespace kvt::test
+}  // namespace kvt::testing

@@ -40,15 +40,15 @@ struct SnrCase {
 
 TEST(YamahaAdpcmTest, FfmpegDecoderReproducesTheSignal) {
     const SnrCase cases[] = {
-        {"half-scale 440 Hz sine", test::Sine(8000, 16384, 440.0 / 8000), 28.0},
-        {"speech-like", test::SpeechLike(16000), 28.0},
-        {"full-scale square (predictor and step at their limits)", test::FullScaleSquare(4001, 400), 10.0},
+        {"half-scale 440 Hz sine", testing::Sine(8000, 16384, 440.0 / 8000), 28.0},
+        {"speech-like", testing::SpeechLike(16000), 28.0},
+        {"full-scale square (predictor and step at their limits)", testing::FullScaleSquare(4001, 400), 10.0},
     };
     for (const auto& c : cases) {
         const auto codes = EncodeYamahaAdpcm(c.samples);
-        const auto decoded = test::DecodeYamahaWithFfmpeg(codes, 8000);
+        const auto decoded = testing::DecodeYamahaWithFfmpeg(codes, 8000);
         ASSERT_EQ(decoded.size(), c.samples.size() / 2 * 2) << c.name;
-        const double snr = test::SignalToNoiseDb(c.samples, decoded);
+        const double snr = testing::SignalToNoiseDb(c.samples, decoded);
         RecordProperty(c.name, std::to_string(snr));
         EXPECT_GT(snr, c.minimumDb) << c.name << ": " << snr << " dB";
     }

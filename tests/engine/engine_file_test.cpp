@@ -10,7 +10,7 @@
 namespace kvt {
 namespace {
 
-using engine_test::Hex;
+using testing::Hex;
 
 // A RIFF/WAVE file with the given format tag, "fmt " length and data bytes.
 std::vector<uint8_t> WaveBytes(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, uint32_t formatLength,
@@ -42,9 +42,9 @@ struct LoadedWave {
 };
 
 LoadedWave LoadWaveBytes(std::span<const uint8_t> bytes) {
-    engine_test::TempFolder folder;
+    testing::TempFolder folder;
     const std::string path = folder.File("in.wav");
-    engine_test::WriteFileBytes(path, bytes);
+    testing::WriteFileBytes(path, bytes);
     MessageRecorder recorder;
     LoadedWave loaded;
     loaded.result = loaded.file.LoadWave(path);
@@ -142,7 +142,7 @@ TEST(EngineFileImage, SizeBeforeTagIsReadFromTheFourBytesBeforeIt) {
 }
 
 TEST(EngineFileImage, LoadAndSaveReportFilesThatCannotBeUsed) {
-    engine_test::TempFolder folder;
+    testing::TempFolder folder;
     MessageRecorder recorder;
     EngineFile file;
     EXPECT_EQ(file.Load(folder.File("missing.wav")), 0);
@@ -281,11 +281,11 @@ TEST(EngineWave, EveryTruncationOfAFileIsRefusedWithOneMessage) {
 }
 
 TEST(EngineWave, WrittenFileReadsBackAndHasStandardSizes) {
-    engine_test::TempFolder folder;
+    testing::TempFolder folder;
     const std::vector<int16_t> samples = {1, -1, 300, -32768, 32767, 0};
-    SourceClip clip = engine_test::MakeClip("x.wav", 2, 16000, samples);
+    SourceClip clip = testing::MakeClip("x.wav", 2, 16000, samples);
     ASSERT_EQ(clip.WriteWave(folder.File("out.wav")), 1);
-    const auto bytes = engine_test::ReadFileBytes(folder.File("out.wav"));
+    const auto bytes = testing::ReadFileBytes(folder.File("out.wav"));
     ASSERT_EQ(bytes.size(), 46u + 12u);
     EXPECT_EQ(GetLe32(std::span(bytes).subspan(4)), bytes.size() - 8);  // RIFF size
     EXPECT_EQ(GetLe32(std::span(bytes).subspan(16)), 18u);              // fmt length

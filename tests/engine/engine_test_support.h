@@ -15,11 +15,7 @@
 #include "engine/pcm_operations.h"
 #include "platform/temp_folder.h"
 
-namespace kvt::engine_test {
-
-using ::kvt::testing::ReadFileBytes;
-using ::kvt::testing::TempFolder;
-using ::kvt::testing::WriteFileBytes;
+namespace kvt::testing {
 
 // "00 FF d0" -> {0x00, 0xFF, 0xD0}; spaces and commas are ignored.
 inline std::vector<uint8_t> Hex(std::string_view text) {
@@ -62,4 +58,4 @@ inline std::vector<int16_t> TestSignal(size_t count, uint32_t seed = 1) {
     return samples;
 }
 
-}  // namespace kvt::engine_test
+}  // namespace kvt::testing

@@ -13,7 +13,7 @@ extern "C" {
 #include <span>
 #include <vector>
 
-namespace kvt::test {
+namespace kvt::testing {
 
 // FFmpeg's Yamaha ADPCM decoder over a mono stream of codes, low nibble first: an
 // implementation independent of ours. Empty, after a recorded failure, when it cannot run.
@@ -47,4 +47,4 @@ inline std::vector<int16_t> DecodeYamahaWithFfmpeg(std::span<const uint8_t> code
     return out;
 }
 
-}  // namespace kvt::test
+}  // namespace kvt::testing

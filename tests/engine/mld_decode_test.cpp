@@ -17,22 +17,22 @@ namespace kvt {
 namespace {
 
 TEST(MldDecode, YamahaCodesOfARowOneFileDecodeBackToTheSine) {
-    engine_test::TempFolder folder;
+    testing::TempFolder folder;
     std::vector<int16_t> sine(8000);
     for (size_t i = 0; i < sine.size(); ++i)
         sine[i] = static_cast<int16_t>(std::lround(16384 * std::sin(2 * std::numbers::pi * 440 * i / 8000.0)));
-    const SourceClip clip = engine_test::MakeClip(folder.File("sine.wav"), 1, 8000, sine);
+    const SourceClip clip = testing::MakeClip(folder.File("sine.wav"), 1, 8000, sine);
     MldEncoder encoder(clip);
     ASSERT_EQ(encoder.ConvertMld(1, 8000, 2000), 1);
 
     // Row 1: header, "trac", 8 bytes of head events, then 00 FF FF hi lo and 5 event bytes.
-    const auto file = engine_test::ReadFileBytes(folder.File("sine_n1.mld"));
+    const auto file = testing::ReadFileBytes(folder.File("sine_n1.mld"));
     const std::span<const uint8_t> f(file);
     const size_t event = 10 + GetBe16(f.subspan(8)) + 8 + 8;
     ASSERT_EQ(GetBe32(f.subspan(event, 3 + 4)) & 0xFFFFFF00u, 0x00FFFF00u);
     const size_t pieceSize = GetBe16(f.subspan(event + 3)) - 5;
     ASSERT_EQ(pieceSize, 4000u);
-    const std::vector<int16_t> decoded = test::DecodeYamahaWithFfmpeg(f.subspan(event + 10, pieceSize), 8000);
+    const std::vector<int16_t> decoded = testing::DecodeYamahaWithFfmpeg(f.subspan(event + 10, pieceSize), 8000);
     ASSERT_EQ(decoded.size(), sine.size());
 
     double signal = 0, noise = 0;

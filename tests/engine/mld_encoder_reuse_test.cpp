@@ -33,7 +33,7 @@ struct Outcome {
 // A busy signal with quiet runs in it, so that the silence fill of codec 2 changes the
 // samples it is given.
 std::vector<int16_t> SignalWithGaps(size_t count, uint32_t seed) {
-    std::vector<int16_t> samples = engine_test::TestSignal(count, seed);
+    std::vector<int16_t> samples = testing::TestSignal(count, seed);
     for (size_t i = 0; i < count; ++i)
         if ((i / 300) % 3 == 1) samples[i] = static_cast<int16_t>(i % 7) - 3;
     return samples;
@@ -62,15 +62,15 @@ Outcome Run(MldEncoder& encoder, const Request& request, const std::string& outp
     Outcome outcome;
     outcome.result = encoder.ConvertMld(request.preset, request.rate, request.normalize, output);
     outcome.messages = recorder.Texts();
-    if (outcome.result == 1) outcome.bytes = engine_test::ReadFileBytes(output);
+    if (outcome.result == 1) outcome.bytes = testing::ReadFileBytes(output);
     return outcome;
 }
 
 void ExpectSharedEncoderMatchesFreshOnes(const std::vector<Request>& requests) {
-    engine_test::TempFolder folder;
+    testing::TempFolder folder;
     // The mono rows get a mono clip at 44100 Hz, the stereo rows a stereo clip at 22050 Hz.
-    const SourceClip mono = engine_test::MakeClip(folder.File("mono.wav"), 1, 44100, SignalWithGaps(44100 / 4, 3));
-    const SourceClip stereo = engine_test::MakeClip(folder.File("stereo.wav"), 2, 22050, SignalWithGaps(22050 / 2, 5));
+    const SourceClip mono = testing::MakeClip(folder.File("mono.wav"), 1, 44100, SignalWithGaps(44100 / 4, 3));
+    const SourceClip stereo = testing::MakeClip(folder.File("stereo.wav"), 2, 22050, SignalWithGaps(22050 / 2, 5));
     MessageRecorder recorder;
     MldEncoder sharedMono(mono);
     MldEncoder sharedStereo(stereo);

@@ -14,7 +14,7 @@
 namespace kvt {
 namespace {
 
-using engine_test::Hex;
+using testing::Hex;
 
 // The handset rows as they must stand: name, codec, f04 f08 f16 f32, "0400" layout.
 struct RowFacts {
@@ -82,10 +82,10 @@ TEST(MldEncoder, EveryRowAtEveryRateWritesItsLayoutOrRefuses) {
             const uint32_t pcmRate = twoBit ? 8000 : rate;
             const uint16_t channels = stereo ? 2 : 1;
             const auto frames = static_cast<size_t>(pcmRate * kSeconds);
-            const std::vector<int16_t> samples = engine_test::TestSignal(frames * channels, preset * 7 + rateIndex);
+            const std::vector<int16_t> samples = testing::TestSignal(frames * channels, preset * 7 + rateIndex);
 
-            engine_test::TempFolder folder;
-            const SourceClip clip = engine_test::MakeClip(folder.File("song.wav"), channels, pcmRate, samples);
+            testing::TempFolder folder;
+            const SourceClip clip = testing::MakeClip(folder.File("song.wav"), channels, pcmRate, samples);
             MldEncoder encoder(clip);
             encoder.SetSizeLimit(0xFFFFFFFF);
             MessageRecorder recorder;
@@ -108,7 +108,7 @@ TEST(MldEncoder, EveryRowAtEveryRateWritesItsLayoutOrRefuses) {
             }
             ASSERT_EQ(result, 1);
             EXPECT_TRUE(recorder.Texts().empty());
-            const std::vector<uint8_t> file = engine_test::ReadFileBytes(output);
+            const std::vector<uint8_t> file = testing::ReadFileBytes(output);
 
             const int codec = twoBit ? 4 : facts.codec;
             const uint32_t recordedRate = twoBit ? 4000 : rate;
@@ -119,19 +119,18 @@ TEST(MldEncoder, EveryRowAtEveryRateWritesItsLayoutOrRefuses) {
                 std::vector<uint8_t> stream;
                 if (stereo) {
                     stream = Coded(codec, Channel(samples, 0), frames / 2);
-                    engine_test::Append(stream, Coded(codec, Channel(samples, 1), frames / 2));
+                    testing::Append(stream, Coded(codec, Channel(samples, 1), frames / 2));
                 } else {
                     stream = Coded(codec, samples, coded);
                 }
-                expected = engine_test::ExpectedV4("song", stream, recordedRate, static_cast<uint64_t>(kSeconds * 200),
-                                                   stereo);
-            } else if (stereo) {
                 expected =
-                    engine_test::ExpectedTwoStream(preset, "song", Coded(codec, Channel(samples, 0), frames / 2),
-                                                   Coded(codec, Channel(samples, 1), frames / 2), rate, codedRate);
+                    testing::ExpectedV4("song", stream, recordedRate, static_cast<uint64_t>(kSeconds * 200), stereo);
+            } else if (stereo) {
+                expected = testing::ExpectedTwoStream(preset, "song", Coded(codec, Channel(samples, 0), frames / 2),
+                                                      Coded(codec, Channel(samples, 1), frames / 2), rate, codedRate);
             } else {
-                expected = engine_test::ExpectedOneTrack(preset, "song", Coded(codec, samples, coded), recordedRate,
-                                                         codedRate);
+                expected =
+                    testing::ExpectedOneTrack(preset, "song", Coded(codec, samples, coded), recordedRate, codedRate);
             }
             ASSERT_EQ(file.size(), expected.size());
             const auto mismatch = std::mismatch(file.begin(), file.end(), expected.begin());
@@ -152,11 +151,11 @@ TEST(MldEncoder, DurationTicksRoundTheDoubleQuotientDown) {
         EXPECT_EQ(MldDurationTicks(c.bytes, c.byteRate), c.ticks) << c.bytes << "/" << c.byteRate;
 
     // 1160 samples at 8000 Hz through the "0400" row: the trac chunk records 0x1C.
-    engine_test::TempFolder folder;
-    const SourceClip clip = engine_test::MakeClip(folder.File("t.wav"), 1, 8000, engine_test::TestSignal(1160));
+    testing::TempFolder folder;
+    const SourceClip clip = testing::MakeClip(folder.File("t.wav"), 1, 8000, testing::TestSignal(1160));
     MldEncoder encoder(clip);
     ASSERT_EQ(encoder.ConvertMld(12, 8000, 2000), 1);
-    const std::vector<uint8_t> file = engine_test::ReadFileBytes(folder.File("t_93.mld"));
+    const std::vector<uint8_t> file = testing::ReadFileBytes(folder.File("t_93.mld"));
     ASSERT_GT(file.size(), 37u);
     EXPECT_EQ(file[file.size() - 37 + 25], 0x1C);  // Tlo
     EXPECT_EQ(file[file.size() - 37 + 28], 0x00);  // Thi
@@ -176,9 +175,8 @@ TEST(MldEncoder, ThirtyTwoKilohertzStereoAndUnknownRatesAreRefused) {
         {0, 8000, 8000, "samplerate_f08:none"},
     };
     for (const auto& c : cases) {
-        engine_test::TempFolder folder;
-        const SourceClip clip =
-            engine_test::MakeClip(folder.File("a.wav"), 1, c.sourceRate, engine_test::TestSignal(100));
+        testing::TempFolder folder;
+        const SourceClip clip = testing::MakeClip(folder.File("a.wav"), 1, c.sourceRate, testing::TestSignal(100));
         MldEncoder encoder(clip);
         MessageRecorder recorder;
         EXPECT_EQ(encoder.ConvertMld(c.preset, c.rate, 100), 0);
@@ -188,7 +186,7 @@ TEST(MldEncoder, ThirtyTwoKilohertzStereoAndUnknownRatesAreRefused) {
 }
 
 TEST(MldEncoder, RowOutsideTheTableIsRefused) {
-    const SourceClip clip = engine_test::MakeClip("/nonexistent/a.wav", 1, 8000, engine_test::TestSignal(100));
+    const SourceClip clip = testing::MakeClip("/nonexistent/a.wav", 1, 8000, testing::TestSignal(100));
     MldEncoder encoder(clip);
     for (const int preset : {-1, 19, 1000}) {
         MessageRecorder recorder;
@@ -198,9 +196,8 @@ TEST(MldEncoder, RowOutsideTheTableIsRefused) {
 }
 
 TEST(MldEncoder, SourceThatIsNotSixteenBitIsRefused) {
-    engine_test::TempFolder folder;
-    const SourceClip clip(folder.File("a.wav"), FormatBlock{1, 1, 8000, 8000, 1, 8, 0, 0},
-                          engine_test::Hex("80818283"));
+    testing::TempFolder folder;
+    const SourceClip clip(folder.File("a.wav"), FormatBlock{1, 1, 8000, 8000, 1, 8, 0, 0}, testing::Hex("80818283"));
     MldEncoder encoder(clip);
     MessageRecorder recorder;
     EXPECT_EQ(encoder.ConvertMld(1, 8000, 100), 0);
@@ -208,8 +205,8 @@ TEST(MldEncoder, SourceThatIsNotSixteenBitIsRefused) {
 }
 
 TEST(MldEncoder, SourceOfMoreThanTwoChannelsIsRefused) {
-    engine_test::TempFolder folder;
-    const SourceClip clip = engine_test::MakeClip(folder.File("a.wav"), 3, 8000, engine_test::TestSignal(300));
+    testing::TempFolder folder;
+    const SourceClip clip = testing::MakeClip(folder.File("a.wav"), 3, 8000, testing::TestSignal(300));
     MldEncoder encoder(clip);
     MessageRecorder recorder;
     EXPECT_EQ(encoder.ConvertMld(1, 8000, 100), 0);
@@ -220,8 +217,8 @@ TEST(MldEncoder, SourceOfMoreThanTwoChannelsIsRefused) {
 TEST(MldEncoder, SizeCeilingWarnsOnlyAboveTheLimitAndStillWrites) {
     // 8000 Hz mono, 4-bit: 2000 samples give 1000 coded bytes.
     for (const auto& [limit, warned] : {std::pair{999u, true}, {1000u, false}, {100000u, false}}) {
-        engine_test::TempFolder folder;
-        const SourceClip clip = engine_test::MakeClip(folder.File("a.wav"), 1, 8000, engine_test::TestSignal(2000));
+        testing::TempFolder folder;
+        const SourceClip clip = testing::MakeClip(folder.File("a.wav"), 1, 8000, testing::TestSignal(2000));
         MldEncoder encoder(clip);
         encoder.SetSizeLimit(limit);
         MessageRecorder recorder;
@@ -235,7 +232,7 @@ TEST(MldEncoder, SizeCeilingWarnsOnlyAboveTheLimitAndStillWrites) {
 }
 
 TEST(MldEncoder, OutputPathAndTitleRules) {
-    engine_test::TempFolder folder;
+    testing::TempFolder folder;
     std::filesystem::create_directory(folder.File("x.y"));
     const struct {
         std::string path;
@@ -248,10 +245,10 @@ TEST(MldEncoder, OutputPathAndTitleRules) {
         {folder.File("x.y/back\\slash.wav"), folder.File("x.y/back\\slash_f1.mld"), "slash"},
     };
     for (const auto& c : cases) {
-        const SourceClip clip = engine_test::MakeClip(c.path, 1, 8000, engine_test::TestSignal(10));
+        const SourceClip clip = testing::MakeClip(c.path, 1, 8000, testing::TestSignal(10));
         MldEncoder encoder(clip);
         ASSERT_EQ(encoder.ConvertMld(4, 8000, 100), 1) << c.path;
-        const auto file = engine_test::ReadFileBytes(c.file);
+        const auto file = testing::ReadFileBytes(c.file);
         ASSERT_GT(file.size(), 26u) << c.file;
         EXPECT_EQ(std::string(file.begin() + 26, file.begin() + 26 + static_cast<long>(c.title.size())), c.title);
         EXPECT_EQ(file[25], c.title.size());
@@ -259,19 +256,19 @@ TEST(MldEncoder, OutputPathAndTitleRules) {
 }
 
 TEST(MldEncoder, ExplicitOutputPathAndTitleTextInTheHandsetCodePage) {
-    engine_test::TempFolder folder;
-    const SourceClip clip = engine_test::MakeClip(folder.File("song.wav"), 1, 8000, engine_test::TestSignal(10));
+    testing::TempFolder folder;
+    const SourceClip clip = testing::MakeClip(folder.File("song.wav"), 1, 8000, testing::TestSignal(10));
     MldEncoder encoder(clip);
     encoder.title = "着信";
     ASSERT_EQ(encoder.ConvertMld(4, 8000, 100, folder.File("chosen.mld")), 1);
     EXPECT_FALSE(std::filesystem::exists(folder.File("song_f1.mld")));
-    const auto file = engine_test::ReadFileBytes(folder.File("chosen.mld"));
+    const auto file = testing::ReadFileBytes(folder.File("chosen.mld"));
     EXPECT_EQ(std::vector<uint8_t>(file.begin() + 20, file.begin() + 30), Hex("7469746C 0004 9285 904D"));
 
     // Without a title the base name is used even with an explicit path.
     encoder.title.clear();
     ASSERT_EQ(encoder.ConvertMld(4, 8000, 100, folder.File("other.mld")), 1);
-    const auto other = engine_test::ReadFileBytes(folder.File("other.mld"));
+    const auto other = testing::ReadFileBytes(folder.File("other.mld"));
     EXPECT_EQ(std::vector<uint8_t>(other.begin() + 20, other.begin() + 30), Hex("7469746C 0004 736F6E67"));
 
     // A long title is cut to 255 bytes without splitting a double-byte character.
@@ -279,15 +276,14 @@ TEST(MldEncoder, ExplicitOutputPathAndTitleTextInTheHandsetCodePage) {
     for (int i = 0; i < 200; ++i) longTitle += "音";
     encoder.title = longTitle;
     ASSERT_EQ(encoder.ConvertMld(4, 8000, 100, folder.File("long.mld")), 1);
-    const auto longFile = engine_test::ReadFileBytes(folder.File("long.mld"));
+    const auto longFile = testing::ReadFileBytes(folder.File("long.mld"));
     EXPECT_EQ(GetBe16(std::span<const uint8_t>(longFile).subspan(24)), 255);
     EXPECT_EQ(longFile[26], 'a');
 }
 
 TEST(MldEncoder, UnwritableOutputIsReportedAsAFailure) {
-    engine_test::TempFolder folder;
-    const SourceClip clip =
-        engine_test::MakeClip(folder.File("missing/song.wav"), 1, 8000, engine_test::TestSignal(10));
+    testing::TempFolder folder;
+    const SourceClip clip = testing::MakeClip(folder.File("missing/song.wav"), 1, 8000, testing::TestSignal(10));
     MldEncoder encoder(clip);
     MessageRecorder recorder;
     EXPECT_EQ(encoder.ConvertMld(4, 8000, 100), 0);
@@ -297,8 +293,8 @@ TEST(MldEncoder, UnwritableOutputIsReportedAsAFailure) {
 TEST(MldEncoder, NormaliseLevelMessages) {
     // Out of range shows "normalize" and goes on; 2000 means "keep the level" and is quiet.
     for (const auto& [level, messages] : {std::pair{600, 1u}, {-1, 1u}, {2000, 0u}, {0, 0u}, {500, 0u}}) {
-        engine_test::TempFolder folder;
-        const SourceClip clip = engine_test::MakeClip(folder.File("a.wav"), 1, 8000, engine_test::TestSignal(100));
+        testing::TempFolder folder;
+        const SourceClip clip = testing::MakeClip(folder.File("a.wav"), 1, 8000, testing::TestSignal(100));
         MldEncoder encoder(clip);
         MessageRecorder recorder;
         EXPECT_EQ(encoder.ConvertMld(1, 8000, level), 1) << level;
@@ -311,9 +307,9 @@ TEST(MldEncoder, NormaliseLevelMessages) {
 
 TEST(MldEncoder, ChannelsAndRateAreConvertedBeforeCoding) {
     // A 44100 Hz stereo source for a mono row at 8000 Hz: mixed, then resampled.
-    engine_test::TempFolder folder;
-    const std::vector<int16_t> stereo = engine_test::TestSignal(2 * 4410);
-    const SourceClip clip = engine_test::MakeClip(folder.File("a.wav"), 2, 44100, stereo);
+    testing::TempFolder folder;
+    const std::vector<int16_t> stereo = testing::TestSignal(2 * 4410);
+    const SourceClip clip = testing::MakeClip(folder.File("a.wav"), 2, 44100, stereo);
     MldEncoder encoder(clip);
     ASSERT_EQ(encoder.ConvertMld(3, 8000, 2000), 1);
     SourceClip expected = clip;
@@ -321,16 +317,16 @@ TEST(MldEncoder, ChannelsAndRateAreConvertedBeforeCoding) {
     ASSERT_EQ(Resample(expected, 8000), 1);
     const std::vector<int16_t> pcm = BytesToSamples(expected.data);
     const auto stream = Coded(3, pcm, pcm.size() / 2);
-    const auto file = engine_test::ReadFileBytes(folder.File("a_d1.mld"));
-    EXPECT_EQ(file, engine_test::ExpectedOneTrack(3, "a", stream, 8000, 4000));
+    const auto file = testing::ReadFileBytes(folder.File("a_d1.mld"));
+    EXPECT_EQ(file, testing::ExpectedOneTrack(3, "a", stream, 8000, 4000));
 
     // A mono source for a stereo row is duplicated into both channels.
-    const SourceClip mono = engine_test::MakeClip(folder.File("m.wav"), 1, 8000, engine_test::TestSignal(1000));
+    const SourceClip mono = testing::MakeClip(folder.File("m.wav"), 1, 8000, testing::TestSignal(1000));
     MldEncoder stereoEncoder(mono);
     ASSERT_EQ(stereoEncoder.ConvertMld(15, 8000, 2000), 1);
-    const auto codes = Coded(1, engine_test::TestSignal(1000), 500);
-    EXPECT_EQ(engine_test::ReadFileBytes(folder.File("m_n2s.mld")),
-              engine_test::ExpectedTwoStream(15, "m", codes, codes, 8000, 8000));
+    const auto codes = Coded(1, testing::TestSignal(1000), 500);
+    EXPECT_EQ(testing::ReadFileBytes(folder.File("m_n2s.mld")),
+              testing::ExpectedTwoStream(15, "m", codes, codes, 8000, 8000));
 }
 
 TEST(MldEncoder, NormalisationBringsThePeakToTheRequestedLevel) {
@@ -346,12 +342,12 @@ TEST(MldEncoder, NormalisationBringsThePeakToTheRequestedLevel) {
         {0, quiet},
     };
     for (const auto& c : cases) {
-        engine_test::TempFolder folder;
-        const SourceClip clip = engine_test::MakeClip(folder.File("a.wav"), 1, 8000, quiet);
+        testing::TempFolder folder;
+        const SourceClip clip = testing::MakeClip(folder.File("a.wav"), 1, 8000, quiet);
         MldEncoder encoder(clip);
         ASSERT_EQ(encoder.ConvertMld(3, 8000, c.level), 1);
-        EXPECT_EQ(engine_test::ReadFileBytes(folder.File("a_d1.mld")),
-                  engine_test::ExpectedOneTrack(3, "a", Coded(3, c.reaching, 3), 8000, 4000))
+        EXPECT_EQ(testing::ReadFileBytes(folder.File("a_d1.mld")),
+                  testing::ExpectedOneTrack(3, "a", Coded(3, c.reaching, 3), 8000, 4000))
             << c.level;
     }
 }
@@ -359,13 +355,12 @@ TEST(MldEncoder, NormalisationBringsThePeakToTheRequestedLevel) {
 TEST(MldEncoder, EveryRowSurvivesTinyAndOddClips) {
     for (const size_t count : {0u, 1u, 2u, 3u, 5u, 7u, 11u}) {
         for (int preset = 1; preset <= 18; ++preset) {
-            engine_test::TempFolder folder;
-            const SourceClip clip =
-                engine_test::MakeClip(folder.File("t.wav"), 1, 8000, engine_test::TestSignal(count));
+            testing::TempFolder folder;
+            const SourceClip clip = testing::MakeClip(folder.File("t.wav"), 1, 8000, testing::TestSignal(count));
             MldEncoder encoder(clip);
             MessageRecorder recorder;
             ASSERT_EQ(encoder.ConvertMld(preset, 8000, 100), 1) << preset << " " << count;
-            const auto file = engine_test::ReadFileBytes(folder.File(std::string("t_") + kRows[preset].name + ".mld"));
+            const auto file = testing::ReadFileBytes(folder.File(std::string("t_") + kRows[preset].name + ".mld"));
             ASSERT_GE(file.size(), 8u);
             EXPECT_EQ(GetBe32(std::span<const uint8_t>(file).subspan(4)), file.size() - 8);
         }
@@ -374,9 +369,8 @@ TEST(MldEncoder, EveryRowSurvivesTinyAndOddClips) {
 
 TEST(MldEncoder, VersionFourRowRefusesAStreamLongerThanItsBuilder) {
     // 32000 Hz mono, 4-bit: 40 s make 640000 coded bytes, more than 0x80000.
-    engine_test::TempFolder folder;
-    const SourceClip clip =
-        engine_test::MakeClip(folder.File("a.wav"), 1, 32000, std::vector<int16_t>(32000 * 40, 100));
+    testing::TempFolder folder;
+    const SourceClip clip = testing::MakeClip(folder.File("a.wav"), 1, 32000, std::vector<int16_t>(32000 * 40, 100));
     MldEncoder encoder(clip);
     MessageRecorder recorder;
     EXPECT_EQ(encoder.ConvertMld(12, 32000, 100), 0);
@@ -387,14 +381,13 @@ TEST(MldEncoder, VersionFourRowRefusesAStreamLongerThanItsBuilder) {
 }
 
 TEST(MldEncoder, EachCallStartsAgainFromTheClip) {
-    engine_test::TempFolder folder;
-    const SourceClip clip = engine_test::MakeClip(folder.File("a.wav"), 1, 16000, engine_test::TestSignal(1600));
+    testing::TempFolder folder;
+    const SourceClip clip = testing::MakeClip(folder.File("a.wav"), 1, 16000, testing::TestSignal(1600));
     MldEncoder encoder(clip);
     ASSERT_EQ(encoder.ConvertMld(3, 8000, 100, folder.File("first.mld")), 1);
     ASSERT_EQ(encoder.ConvertMld(15, 16000, 100), 1);
     ASSERT_EQ(encoder.ConvertMld(3, 8000, 100, folder.File("again.mld")), 1);
-    EXPECT_EQ(engine_test::ReadFileBytes(folder.File("first.mld")),
-              engine_test::ReadFileBytes(folder.File("again.mld")));
+    EXPECT_EQ(testing::ReadFileBytes(folder.File("first.mld")), testing::ReadFileBytes(folder.File("again.mld")));
     EXPECT_EQ(clip.format.sampleRate, 16000u);
     EXPECT_EQ(clip.dataSize, 3200u);
 }

@@ -10,7 +10,7 @@
 #include "engine/byte_order.h"
 #include "engine_test_support.h"
 
-namespace kvt::engine_test {
+namespace kvt::testing {
 
 using Fields = std::map<std::string, std::vector<uint8_t>>;
 
@@ -285,4 +285,4 @@ inline std::vector<uint8_t> ExpectedV4(std::string_view title, std::span<const u
     return file;
 }
 
-}  // namespace kvt::engine_test
+}  // namespace kvt::testing

@@ -10,7 +10,7 @@
 namespace kvt {
 namespace {
 
-using engine_test::Hex;
+using testing::Hex;
 
 std::vector<uint8_t> Stream(size_t size) {
     std::vector<uint8_t> stream(size);

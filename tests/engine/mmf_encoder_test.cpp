@@ -47,11 +47,11 @@ std::vector<int16_t> Converted(const SourceClip& clip, int channels, uint32_t ra
 // Reads a written file and checks its framing and its CRC.
 struct WrittenMmf {
     std::vector<uint8_t> bytes;
-    test::MmfParts parts;
+    testing::MmfParts parts;
 };
 std::optional<WrittenMmf> ReadMmf(const std::string& path) {
-    WrittenMmf file{test::ReadFileBytes(path), {}};
-    auto parts = test::ParseMmf(file.bytes);
+    WrittenMmf file{testing::ReadFileBytes(path), {}};
+    auto parts = testing::ParseMmf(file.bytes);
     if (!parts) {
         ADD_FAILURE() << path << " is not a well-formed MMF file";
         return std::nullopt;
@@ -103,7 +103,7 @@ struct MmfRun {
     std::string Output() const { return MmfOutputPath(clip.path).value_or(""); }
     std::optional<WrittenMmf> Written() const { return ReadMmf(Output()); }
 
-    test::TempFolder folder;
+    testing::TempFolder folder;
     MessageRecorder messages;
     SourceClip clip;
     MmfEncoder encoder;
@@ -138,7 +138,7 @@ TEST(MmfEncoderTest, MonoWaveDecodesWithFfmpegToTheResampledInput) {
     ASSERT_TRUE(file.has_value());
 
     const std::vector<int16_t> reference = Converted(run.clip, 1, 8000);
-    const std::vector<int16_t> decoded = test::DecodeYamahaWithFfmpeg(file->parts.wave, 8000);
+    const std::vector<int16_t> decoded = testing::DecodeYamahaWithFfmpeg(file->parts.wave, 8000);
     EXPECT_EQ(file->parts.wave.size(), reference.size() / 2);
     ASSERT_EQ(decoded.size(), reference.size() / 2 * 2);
     EXPECT_GT(SnrDb(reference, decoded, decoded.size()), 20.0);
@@ -156,7 +156,7 @@ TEST(MmfEncoderTest, StereoChannelsDecodeSeparatelyWithFfmpeg) {
     for (int channel = 0; channel < 2; ++channel) {
         const std::vector<int16_t> expected = Channel(reference, channel);
         const std::vector<int16_t> decoded =
-            test::DecodeYamahaWithFfmpeg(ChannelCodes(file->parts.wave, channel == 0), 16000);
+            testing::DecodeYamahaWithFfmpeg(ChannelCodes(file->parts.wave, channel == 0), 16000);
         ASSERT_GE(decoded.size(), expected.size()) << channel;
         EXPECT_GT(SnrDb(expected, decoded, expected.size()), 20.0) << "channel " << channel;
         // The last frame is coded, not left to a filler code.
@@ -187,7 +187,7 @@ TEST(MmfEncoderTest, StereoSixteenKilohertzTypeBytesAndOptionalData) {
 
     MmfEncoder fresh(run.clip);
     ASSERT_EQ(fresh.ConvertMmf(16000, 1), 1);
-    EXPECT_EQ(test::ReadFileBytes(run.Output()), file->bytes);
+    EXPECT_EQ(testing::ReadFileBytes(run.Output()), file->bytes);
 }
 
 TEST(MmfEncoderTest, SampleRateLimit) {

@@ -90,7 +90,7 @@ TEST(MmfLayoutTest, MonoEightThousandSamplesAtEightKilohertz) {
     EXPECT_EQ(file[4163], 0x1D);
     EXPECT_EQ(file[4164], 0x0F);
 
-    auto parts = test::ParseMmf(file);
+    auto parts = testing::ParseMmf(file);
     ASSERT_TRUE(parts.has_value());
     EXPECT_EQ(parts->storedCrc, parts->computedCrc);
 }
@@ -98,7 +98,7 @@ TEST(MmfLayoutTest, MonoEightThousandSamplesAtEightKilohertz) {
 TEST(MmfLayoutTest, StereoCarriesTheFixedOptionalDataAndStereoTypeBytes) {
     const std::vector<uint8_t> wave = Pattern(1000);
     const std::vector<uint8_t> file = BuildOrFail(Layout(true, 16000, 1001, "ignored"), wave);
-    auto parts = test::ParseMmf(file);
+    auto parts = testing::ParseMmf(file);
     ASSERT_TRUE(parts.has_value());
 
     EXPECT_EQ(parts->cnti[1], 0x34);
@@ -128,7 +128,7 @@ TEST(MmfLayoutTest, StereoCarriesTheFixedOptionalDataAndStereoTypeBytes) {
 TEST(MmfLayoutTest, MonoTitleIsWrittenWithItsLength) {
     const std::string title = "\x83\x65\x83\x58\x83\x67 song";  // CP932 bytes
     const std::vector<uint8_t> file = BuildOrFail(Layout(false, 4000, 5, title), {});
-    auto parts = test::ParseMmf(file);
+    auto parts = testing::ParseMmf(file);
     ASSERT_TRUE(parts.has_value());
     Bytes opda;
     opda.Text("Dch")
@@ -168,7 +168,7 @@ TEST(MmfLayoutTest, SequenceGrowsWithTheLengthOfTheDurationNumber) {
     };
     for (const Case& c : {Case{127, 30}, Case{128, 32}, Case{16384, 34}, Case{65535, 34}}) {
         const std::vector<uint8_t> file = BuildOrFail(Layout(false, 8000, c.ticks), Pattern(3));
-        auto parts = test::ParseMmf(file);
+        auto parts = testing::ParseMmf(file);
         ASSERT_TRUE(parts.has_value()) << c.ticks;
         EXPECT_EQ(parts->mtsq.size(), c.sequenceSize) << c.ticks;
         EXPECT_EQ(parts->storedCrc, parts->computedCrc) << c.ticks;

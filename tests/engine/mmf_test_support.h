@@ -15,7 +15,7 @@
 #include "engine/crc16.h"
 #include "platform/temp_folder.h"
 
-namespace kvt::test {
+namespace kvt::testing {
 
 struct MmfParts {
     uint32_t mmmdLength = 0;
@@ -117,7 +117,4 @@ inline std::optional<MmfParts> ParseMmf(std::span<const uint8_t> file) {
     return parts;
 }
 
-using ::kvt::testing::ReadFileBytes;
-using ::kvt::testing::TempFolder;
-
-}  // namespace kvt::test
+}  // namespace kvt::testing

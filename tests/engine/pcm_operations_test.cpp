@@ -15,7 +15,7 @@ std::vector<int16_t> Ramp(size_t count, int16_t step) {
 }
 
 TEST(Resample, DownFrom44100To8000KeepsWholeFramesAtStep5512) {
-    SourceClip clip = engine_test::MakeClip("a", 1, 44100, Ramp(1000, 10));
+    SourceClip clip = testing::MakeClip("a", 1, 44100, Ramp(1000, 10));
     ASSERT_EQ(Resample(clip, 8000), 1);
     EXPECT_EQ(clip.dataSize, 362u);
     ASSERT_EQ(clip.data.size(), 362u);
@@ -30,7 +30,7 @@ TEST(Resample, DownFrom44100To8000KeepsWholeFramesAtStep5512) {
 
 TEST(Resample, DoublingKeepsTheInputAsEvenFramesAndRepeatsTheLastFrameAtTheEnd) {
     const std::vector<int16_t> stereo = {100, -100, 300, -300, 1000, -1000};
-    SourceClip clip = engine_test::MakeClip("a", 2, 8000, stereo);
+    SourceClip clip = testing::MakeClip("a", 2, 8000, stereo);
     ASSERT_EQ(Resample(clip, 16000), 1);
     const std::vector<int16_t> out = BytesToSamples(clip.data);
     EXPECT_EQ(out, (std::vector<int16_t>{100, -100, 200, -200, 300, -300, 650, -650, 1000, -1000, 1000, -1000}));
@@ -39,16 +39,16 @@ TEST(Resample, DoublingKeepsTheInputAsEvenFramesAndRepeatsTheLastFrameAtTheEnd) 
 }
 
 TEST(Resample, SameRateAndUnusableBlocksAreLeftAlone) {
-    SourceClip same = engine_test::MakeClip("a", 1, 8000, Ramp(9, 3));
+    SourceClip same = testing::MakeClip("a", 1, 8000, Ramp(9, 3));
     const auto before = same.data;
     ASSERT_EQ(Resample(same, 8000), 1);
     EXPECT_EQ(same.data, before);
 
-    SourceClip noRate = engine_test::MakeClip("a", 1, 0, Ramp(9, 3));
+    SourceClip noRate = testing::MakeClip("a", 1, 0, Ramp(9, 3));
     ASSERT_EQ(Resample(noRate, 8000), 1);
     EXPECT_EQ(noRate.data, before);
 
-    SourceClip eightBit("a", FormatBlock{1, 1, 8000, 8000, 1, 8, 0, 0}, engine_test::Hex("80 81 82"));
+    SourceClip eightBit("a", FormatBlock{1, 1, 8000, 8000, 1, 8, 0, 0}, testing::Hex("80 81 82"));
     ASSERT_EQ(Resample(eightBit, 16000), 1);
     EXPECT_EQ(eightBit.data.size(), 3u);
 }
@@ -56,7 +56,7 @@ TEST(Resample, SameRateAndUnusableBlocksAreLeftAlone) {
 TEST(Resample, ShortAndOddClipsStayInBounds) {
     for (const size_t frames : {0u, 1u, 2u, 3u, 7u}) {
         for (const uint32_t rate : {4000u, 16000u, 32000u, 44100u}) {
-            SourceClip clip = engine_test::MakeClip("a", 2, 22050, Ramp(frames * 2, 5));
+            SourceClip clip = testing::MakeClip("a", 2, 22050, Ramp(frames * 2, 5));
             clip.data.push_back(0x7F);  // an odd trailing byte is not a sample
             clip.dataSize += 1;
             ASSERT_EQ(Resample(clip, rate), 1);
@@ -68,7 +68,7 @@ TEST(Resample, ShortAndOddClipsStayInBounds) {
 
 TEST(Resample, RefusesAResultTooLargeForThirtyTwoBits) {
     MessageRecorder recorder;
-    SourceClip clip = engine_test::MakeClip("a", 1, 1, Ramp(4000, 1));
+    SourceClip clip = testing::MakeClip("a", 1, 1, Ramp(4000, 1));
     ASSERT_EQ(Resample(clip, 32000000), 0);
     EXPECT_EQ(recorder.Texts(), std::vector<std::string>{"no memory"});
     EXPECT_EQ(clip.format.sampleRate, 1u);
@@ -76,8 +76,7 @@ TEST(Resample, RefusesAResultTooLargeForThirtyTwoBits) {
 }
 
 TEST(ConvertChannels, StereoToMonoAveragesTowardZero) {
-    SourceClip clip =
-        engine_test::MakeClip("a", 2, 8000, std::vector<int16_t>{-3, 0, 3, 0, 32767, 32767, -32768, -32767});
+    SourceClip clip = testing::MakeClip("a", 2, 8000, std::vector<int16_t>{-3, 0, 3, 0, 32767, 32767, -32768, -32767});
     ASSERT_EQ(ConvertChannels(clip, 1), 1);
     EXPECT_EQ(BytesToSamples(clip.data), (std::vector<int16_t>{-1, 1, 32767, -32767}));
     EXPECT_EQ(clip.format.channels, 1);
@@ -87,7 +86,7 @@ TEST(ConvertChannels, StereoToMonoAveragesTowardZero) {
 }
 
 TEST(ConvertChannels, MonoToStereoDuplicatesEverySample) {
-    SourceClip clip = engine_test::MakeClip("a", 1, 8000, std::vector<int16_t>{5, -7});
+    SourceClip clip = testing::MakeClip("a", 1, 8000, std::vector<int16_t>{5, -7});
     ASSERT_EQ(ConvertChannels(clip, 2), 1);
     EXPECT_EQ(BytesToSamples(clip.data), (std::vector<int16_t>{5, 5, -7, -7}));
     EXPECT_EQ(clip.format.channels, 2);
@@ -98,7 +97,7 @@ TEST(ConvertChannels, MonoToStereoDuplicatesEverySample) {
 
 TEST(ConvertChannels, OtherCombinationsChangeNothing) {
     for (const auto& [channels, target] : {std::pair{1, 1}, {2, 2}, {1, 3}, {2, 0}}) {
-        SourceClip clip = engine_test::MakeClip("a", static_cast<uint16_t>(channels), 8000, Ramp(8, 1));
+        SourceClip clip = testing::MakeClip("a", static_cast<uint16_t>(channels), 8000, Ramp(8, 1));
         const auto before = clip.data;
         ASSERT_EQ(ConvertChannels(clip, target), 1);
         EXPECT_EQ(clip.data, before);

@@ -10,8 +10,8 @@
 namespace kvt {
 namespace {
 
-using test::Chunk;
-using test::RiffImage;
+using testing::Chunk;
+using testing::RiffImage;
 
 const std::string kTagText = "不明なタグが検出されました。処理は継続可能です。";
 
@@ -25,9 +25,9 @@ Chunk Body(const std::string& id, size_t size) {
 
 // Every kind of chunk the walk knows, with odd sizes where a chunk may have one.
 const std::vector<Chunk> kRichFile = {
-    Body("bext", 5), test::FmtChunk(2, 44100, 16, 2),
+    Body("bext", 5), testing::FmtChunk(2, 44100, 16, 2),
     Body("fact", 4), Body("umid", 3),
-    Body("LIST", 7), test::DataChunk(test::Int16Bytes({1, 2, 3, 4, 5, 6})),
+    Body("LIST", 7), testing::DataChunk(testing::Int16Bytes({1, 2, 3, 4, 5, 6})),
 };
 
 // Offsets where each chunk of kRichFile starts, after the 12-byte RIFF header.
@@ -123,19 +123,19 @@ TEST(WaveCorpus, LyingSizesNeverReachBeyondTheFile) {
 }
 
 TEST(WaveCorpus, FilesOnDiskBehaveLikeImages) {
-    test::TempFolder folder;
+    testing::TempFolder folder;
     const std::vector<uint8_t> whole = RiffImage(kRichFile);
     const std::vector<uint8_t> images[] = {
         whole,
         {whole.begin(), whole.end() - 1},
-        RiffImage({test::FmtChunk(1, 8000, 16), test::DataChunk({})}),
-        RiffImage({test::FmtChunk(1, 8000, 8), test::DataChunk({7, 8, 9})}),
+        RiffImage({testing::FmtChunk(1, 8000, 16), testing::DataChunk({})}),
+        RiffImage({testing::FmtChunk(1, 8000, 8), testing::DataChunk({7, 8, 9})}),
         {},
     };
     for (size_t i = 0; i < std::size(images); ++i) {
         SCOPED_TRACE(i);
         const std::string path = folder.File("case.wav");
-        test::WriteFileBytes(path, images[i]);
+        testing::WriteFileBytes(path, images[i]);
         MessageRecorder fromDisk;
         WaveFile onDisk;
         const bool diskResult = onDisk.Load(path);

@@ -8,12 +8,12 @@
 namespace kvt {
 namespace {
 
-using test::Chunk;
-using test::DataChunk;
-using test::FmtChunk;
-using test::Int16Bytes;
-using test::Int16Samples;
-using test::RiffImage;
+using testing::Chunk;
+using testing::DataChunk;
+using testing::FmtChunk;
+using testing::Int16Bytes;
+using testing::Int16Samples;
+using testing::RiffImage;
 
 const std::string kTagText = "不明なタグが検出されました。処理は継続可能です。";
 
@@ -223,7 +223,7 @@ TEST(WaveFileLoad, EmptyDataLoadsAndSavesAHeaderOnly) {
 }
 
 TEST(WaveFileLoad, MissingFileOrFolderIsNotFound) {
-    test::TempFolder folder;
+    testing::TempFolder folder;
     for (const std::string& path : {folder.File("absent.wav"), folder.File("")}) {
         SCOPED_TRACE(path);
         MessageRecorder recorder;
@@ -235,9 +235,9 @@ TEST(WaveFileLoad, MissingFileOrFolderIsNotFound) {
 }
 
 TEST(WaveFileLoad, ALaterFailedLoadDropsTheEarlierSamples) {
-    test::TempFolder folder;
+    testing::TempFolder folder;
     const std::string path = folder.File("in.wav");
-    test::WriteFileBytes(path, RiffImage({FmtChunk(1, 8000, 16), DataChunk(kPcm)}));
+    testing::WriteFileBytes(path, RiffImage({FmtChunk(1, 8000, 16), DataChunk(kPcm)}));
     MessageRecorder recorder;
     WaveFile wave;
     ASSERT_TRUE(wave.Load(path));
@@ -366,14 +366,14 @@ TEST(WaveFileConvert, NormalisationRefusesOtherBitCounts) {
 }
 
 TEST(WaveFileSave, WritesTheCanonicalFileAndNothingOnFailure) {
-    test::TempFolder folder;
+    testing::TempFolder folder;
     const std::vector<uint8_t> odd = {1, 2, 3, 4, 5};
     MessageRecorder recorder;
     WaveFile wave = Loaded(RiffImage({Body("PAD ", 2), FmtChunk(1, 8000, 8, 2), Body("LIST", 4), DataChunk(odd)}));
     EXPECT_EQ(recorder.Texts(), Tags({"LIST"}));
     const std::string path = folder.File("out.wav");
     ASSERT_TRUE(wave.Save(path));
-    const std::vector<uint8_t> saved = test::ReadFileBytes(path);
+    const std::vector<uint8_t> saved = testing::ReadFileBytes(path);
     EXPECT_EQ(saved.size(), wave.SavedSize());
     EXPECT_EQ(saved.size(), odd.size() + 44);  // no pad byte after odd data
     EXPECT_EQ(saved, RiffImage({FmtChunk(1, 8000, 8), DataChunk(odd)}));

@@ -25,13 +25,13 @@ protected:
         const std::string path = folder.File(name);
         const std::string source = "sine=f=440:r=" + std::to_string(rate) + ":d=" + std::to_string(seconds);
         const std::string other = "sine=f=1250:r=" + std::to_string(rate) + ":d=" + std::to_string(seconds);
-        EXPECT_TRUE(test::CommandOutput("ffmpeg -v error -y -f lavfi -i " + source + " -f lavfi -i " + other +
-                                        " -filter_complex amerge=inputs=2,volume=0.9 -c:a " + codec + " '" + path +
-                                        "'"));
+        EXPECT_TRUE(testing::CommandOutput("ffmpeg -v error -y -f lavfi -i " + source + " -f lavfi -i " + other +
+                                           " -filter_complex amerge=inputs=2,volume=0.9 -c:a " + codec + " '" + path +
+                                           "'"));
         return path;
     }
 
-    test::TempFolder folder;
+    testing::TempFolder folder;
 };
 
 std::vector<uint8_t> Bytes(std::span<const uint8_t> span) {
@@ -61,7 +61,7 @@ TEST_F(WaveRoundTrip, FfmpegFilesNormaliseLikeFfmpegsOwnConversion) {
 
         const std::string saved = folder.File("saved.wav");
         ASSERT_TRUE(wave.Save(saved));
-        auto probe = test::ProbeStream(saved);
+        auto probe = testing::ProbeStream(saved);
         EXPECT_EQ(probe["codec_name"], "pcm_s16le");
         EXPECT_EQ(probe["sample_rate"], "22050");
         EXPECT_EQ(probe["channels"], "2");
@@ -80,19 +80,19 @@ TEST_F(WaveRoundTrip, MixedDownFileIsMonoForFfmpeg) {
     MessageRecorder recorder;
     WaveFile wave;
     ASSERT_TRUE(wave.Load(input));
-    auto stereo = test::Int16Samples(wave.Samples());
+    auto stereo = testing::Int16Samples(wave.Samples());
     wave.MixToMono();
     const std::string saved = folder.File("mono.wav");
     ASSERT_TRUE(wave.Save(saved));
 
-    auto probe = test::ProbeStream(saved);
+    auto probe = testing::ProbeStream(saved);
     EXPECT_EQ(probe["channels"], "1");
     EXPECT_EQ(probe["sample_rate"], "8000");
     EXPECT_EQ(probe["duration_ts"], std::to_string(stereo.size() / 2));
     EXPECT_EQ(stereo.size(), 8000u);
     auto mono = FfmpegRaw(saved, "s16le");
     ASSERT_TRUE(mono);
-    auto samples = test::Int16Samples(*mono);
+    auto samples = testing::Int16Samples(*mono);
     ASSERT_EQ(samples.size() * 2, stereo.size());
     for (size_t i = 0; i < samples.size(); ++i) ASSERT_EQ(samples[i], (stereo[2 * i] + stereo[2 * i + 1]) / 2) << i;
 }
@@ -125,7 +125,7 @@ TEST_F(WaveRoundTrip, WriterOutputReadsBackEverywhere) {
         ASSERT_TRUE(writer.Write(samples.data() + bytes / 2, bytes - bytes / 2));
         ASSERT_EQ(writer.Close(), 0);
 
-        auto probe = test::ProbeStream(path);
+        auto probe = testing::ProbeStream(path);
         EXPECT_EQ(probe["codec_name"], c.codec);
         EXPECT_EQ(probe["sample_rate"], std::to_string(c.rate));
         EXPECT_EQ(probe["channels"], std::to_string(c.channels));

@@ -13,7 +13,7 @@
 #include "platform/command_output.h"
 #include "platform/temp_folder.h"
 
-namespace kvt::test {
+namespace kvt::testing {
 
 struct Chunk {
     std::string id;
@@ -67,10 +67,6 @@ inline std::vector<int16_t> Int16Samples(std::span<const uint8_t> bytes) {
     return samples;
 }
 
-using ::kvt::testing::ReadFileBytes;
-using ::kvt::testing::TempFolder;
-using ::kvt::testing::WriteFileBytes;
-
 // Runs a command with fixed arguments on a path of our temporary folder (no quotes in it)
 // and returns its standard output; nothing when it could not run or failed.
 inline std::optional<std::string> CommandOutput(const std::string& command) {
@@ -86,4 +82,4 @@ inline std::map<std::string, std::string> ProbeStream(const std::string& path) {
                                             "codec_name,sample_rate,channels,bits_per_sample,duration_ts,duration");
 }
 
-}  // namespace kvt::test
+}  // namespace kvt::testing

@@ -13,7 +13,7 @@ using Texts = std::vector<std::string>;
 
 class WaveWriterTest : public ::testing::Test {
 protected:
-    test::TempFolder folder;
+    testing::TempFolder folder;
 };
 
 TEST_F(WaveWriterTest, CloseFillsBothSizesAndPadsOddData) {
@@ -32,7 +32,7 @@ TEST_F(WaveWriterTest, CloseFillsBothSizesAndPadsOddData) {
         EXPECT_FALSE(writer.IsOpen());
         EXPECT_TRUE(recorder.Texts().empty());
 
-        const std::vector<uint8_t> file = test::ReadFileBytes(path);
+        const std::vector<uint8_t> file = testing::ReadFileBytes(path);
         const size_t pad = count % 2;
         ASSERT_EQ(file.size(), 46 + count + pad);
         std::span<const uint8_t> bytes(file);
@@ -63,13 +63,13 @@ TEST_F(WaveWriterTest, CloseFillsBothSizesAndPadsOddData) {
 
 TEST_F(WaveWriterTest, OpenTruncatesAnExistingFile) {
     const std::string path = folder.File("old.wav");
-    test::WriteFileBytes(path, std::vector<uint8_t>(5000, 0xAA));
+    testing::WriteFileBytes(path, std::vector<uint8_t>(5000, 0xAA));
     WaveWriter writer;
     ASSERT_EQ(writer.Open(path, 8000, 8, 1), 0);
     const uint8_t sample = 128;
     ASSERT_TRUE(writer.Write(&sample, 1));
     ASSERT_EQ(writer.Close(), 0);
-    EXPECT_EQ(test::ReadFileBytes(path).size(), 48u);
+    EXPECT_EQ(testing::ReadFileBytes(path).size(), 48u);
 }
 
 TEST_F(WaveWriterTest, OpenRefusalsCarryTheirResults) {

@@ -158,7 +158,7 @@ TEST(AacEncoder, FirstCallIsLookAheadThenOneFrameEachAndTwoLeftForDraining) {
     auto encoder = AacEncoder::Open(16000, 1);
     ASSERT_TRUE(encoder);
     ASSERT_TRUE(encoder->SetConfiguration(encoder->CurrentConfiguration()));
-    const auto samples = aac_test::MusicLike(16000, 1, 1024.0 * 10 / 16000);
+    const auto samples = testing::MusicLike(16000, 1, 1024.0 * 10 / 16000);
     const EncodedStream stream = EncodeAll(*encoder, samples, 4);
     EXPECT_EQ(stream.emptyCalls, 1);
     // 10 calls give 9 frames; draining yields the last frame and the look-ahead's tail.
@@ -176,7 +176,7 @@ TEST(AacEncoder, RefusesOversizedCallsAndTooSmallOutput) {
     std::vector<int16_t> halfFrame(3);  // not whole sample frames
     EXPECT_EQ(encoder->Encode(halfFrame, out), -1);
 
-    const auto samples = aac_test::MusicLike(8000, 2, 0.5);
+    const auto samples = testing::MusicLike(8000, 2, 0.5);
     std::vector<uint8_t> tiny(1);
     int result = 0;
     for (size_t offset = 0; offset + encoder->InputSamples() <= samples.size() && result == 0;
@@ -206,7 +206,7 @@ TEST(AacEncoder, DecodedAudioMatchesTheInputAndBitRateIsPerChannel) {
         configuration.bitRate = c.bitRate;
         ASSERT_TRUE(encoder->SetConfiguration(configuration));
         const double seconds = 2.0;
-        const auto samples = aac_test::MusicLike(c.rate, c.channels, seconds);
+        const auto samples = testing::MusicLike(c.rate, c.channels, seconds);
         const EncodedStream stream = EncodeAll(*encoder, samples, 3);
         size_t bytes = 0;
         for (const auto& frame : stream.frames) {
@@ -219,7 +219,7 @@ TEST(AacEncoder, DecodedAudioMatchesTheInputAndBitRateIsPerChannel) {
         EXPECT_LT(bitsPerSecond, expected * 1.3);
 
         const auto decoded = DecodeFrames(stream, c.channels);
-        const aac_test::Alignment match = aac_test::AlignAndCompare(samples, decoded, c.channels);
+        const testing::Alignment match = testing::AlignAndCompare(samples, decoded, c.channels);
         EXPECT_EQ(match.delay, 1024u);
         EXPECT_GT(match.correlation, 0.98) << "SNR " << match.snrDb;
         EXPECT_GT(match.snrDb, c.minSnrDb);

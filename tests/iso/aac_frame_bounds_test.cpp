@@ -31,7 +31,7 @@ std::vector<int16_t> DemoTune(int& rate, int& channels) {
 
 // Music with loud wide-band noise over it: the hardest material for the frame budget.
 std::vector<int16_t> NoisyMusic(int rate, int channels) {
-    std::vector<int16_t> samples = aac_test::MusicLike(rate, channels, 4.0);
+    std::vector<int16_t> samples = testing::MusicLike(rate, channels, 4.0);
     uint32_t seed = 7;
     for (int16_t& s : samples) {
         seed = seed * 1664525u + 1013904223u;
@@ -42,7 +42,7 @@ std::vector<int16_t> NoisyMusic(int rate, int channels) {
 }
 
 std::vector<uint32_t> SampleSizes(const std::vector<uint8_t>& file) {
-    const auto at = test::BoxOffset(file, {"moov", "trak", "mdia", "minf", "stbl", "stsz"});
+    const auto at = testing::BoxOffset(file, {"moov", "trak", "mdia", "minf", "stbl", "stsz"});
     if (!at) return {};
     const auto box = std::span(file).subspan(*at);
     std::vector<uint32_t> sizes(GetBe32(box.subspan(16)));
@@ -62,7 +62,7 @@ TEST(AacFrameBounds, EveryFrameFitsTheChannelBuffersAndCarriesNoVersionString) {
         {"demo tune", demo, demoRate, demoChannels},
         {"noisy music", NoisyMusic(22050, 2), 22050, 2},
     };
-    aac_test::TempFolder folder;
+    testing::TempFolder folder;
     for (const auto& signal : signals) {
         const SourceClip clip(folder.File("song.wav"),
                               FormatBlock::Pcm16(static_cast<uint16_t>(signal.channels), signal.rate),
@@ -76,7 +76,7 @@ TEST(AacFrameBounds, EveryFrameFitsTheChannelBuffersAndCarriesNoVersionString) {
                 for (const int kind : {1, 2}) {
                     ASSERT_EQ(encoder.Convert3gp(kind, bitRate, rate, channels, 0, 0, 0, "", "", 0, noProgram), 1);
                     const std::vector<uint8_t> file =
-                        test::ReadFileBytes(folder.File(kind == 1 ? "song.3gp" : "song.3g2"));
+                        testing::ReadFileBytes(folder.File(kind == 1 ? "song.3gp" : "song.3g2"));
                     const std::vector<uint32_t> sizes = SampleSizes(file);
                     ASSERT_FALSE(sizes.empty());
                     EXPECT_LE(*std::max_element(sizes.begin(), sizes.end()), 768u * channels);

@@ -18,14 +18,7 @@
 #include "platform/command_output.h"
 #include "platform/temp_folder.h"
 
-namespace kvt::aac_test {
-
-using ::kvt::testing::CommandResult;
-using ::kvt::testing::ProbeAudioStream;
-using ::kvt::testing::ReadFileBytes;
-using ::kvt::testing::RunCommand;
-using ::kvt::testing::TempFolder;
-using ::kvt::testing::WriteFileBytes;
+namespace kvt::testing {
 
 // Three tones whose levels move over time, interleaved for `channels`; the right channel
 // is a different mix so a swapped or dropped channel shows.
@@ -130,4 +123,4 @@ inline void WriteWav(const std::string& path, const std::vector<int16_t>& sample
     WriteFileBytes(path, file);
 }
 
-}  // namespace kvt::aac_test
+}  // namespace kvt::testing

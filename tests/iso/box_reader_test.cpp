@@ -135,12 +135,12 @@ void ExpectBoxesFromTheInput(std::span<const uint8_t> damaged, const std::string
 }
 
 TEST(BoxReader, TruncatedMp4FilesKeepOnlyWholeBoxes) {
-    test::TempFolder folder;
-    const std::vector<uint8_t> file = test::MakeMp4(folder, 8000, 1, 0.5);
+    testing::TempFolder folder;
+    const std::vector<uint8_t> file = testing::MakeMp4(folder, 8000, 1, 0.5);
     ASSERT_GT(file.size(), 1000u) << "ffmpeg made no MP4 file";
     const BoxNode intact("root", file);
     ASSERT_NE(intact.Find("stco"), nullptr);
-    const auto moov = test::BoxOffset(file, {"moov"});
+    const auto moov = testing::BoxOffset(file, {"moov"});
     ASSERT_TRUE(moov.has_value());
     const uint64_t moovEnd = *moov + GetBe32(std::span(file).subspan(*moov));
 
@@ -157,8 +157,8 @@ TEST(BoxReader, TruncatedMp4FilesKeepOnlyWholeBoxes) {
 }
 
 TEST(BoxReader, MutatedMp4FilesAreReadInBounds) {
-    test::TempFolder folder;
-    const std::vector<uint8_t> file = test::MakeMp4(folder, 16000, 2, 0.5);
+    testing::TempFolder folder;
+    const std::vector<uint8_t> file = testing::MakeMp4(folder, 16000, 2, 0.5);
     ASSERT_GT(file.size(), 1000u) << "ffmpeg made no MP4 file";
     std::mt19937 random(12345);
     for (int round = 0; round < 300; ++round) {
@@ -174,12 +174,12 @@ TEST(BoxReader, MutatedMp4FilesAreReadInBounds) {
 }
 
 TEST(BoxReader, SaveBodyWritesTheBodyOnly) {
-    test::TempFolder folder;
+    testing::TempFolder folder;
     const std::vector<uint8_t> file = Box("moov", Box("mvhd", {1, 2, 3, 4}));
     const BoxNode root("root", file);
     const std::string path = folder.File("mvhd.bx");
     ASSERT_TRUE(root.Find("mvhd")->SaveBody(path));
-    EXPECT_THAT(test::ReadFileBytes(path), ElementsAre(1, 2, 3, 4));
+    EXPECT_THAT(testing::ReadFileBytes(path), ElementsAre(1, 2, 3, 4));
     EXPECT_FALSE(root.Find("mvhd")->SaveBody(folder.File("missing/mvhd.bx")));
 }
 

@@ -14,12 +14,12 @@
 namespace kvt {
 namespace {
 
-using test::BoxOffset;
-using test::ReadFileBytes;
-using test::TempFolder;
+using testing::BoxOffset;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
+using testing::ReadFileBytes;
+using testing::TempFolder;
 
 std::vector<uint8_t> BodyAt(std::span<const uint8_t> file, uint64_t offset) {
     const uint32_t size = GetBe32(file.subspan(offset));
@@ -35,7 +35,7 @@ TEST(BoxSideFiles, PathsSitBesideTheScratchWav) {
 
 TEST(BoxSideFiles, ExtractsTheEightBodiesOfAnMp4File) {
     TempFolder folder;
-    const std::vector<uint8_t> file = test::MakeMp4(folder, 8000, 1, 0.5);
+    const std::vector<uint8_t> file = testing::MakeMp4(folder, 8000, 1, 0.5);
     ASSERT_GT(file.size(), 1000u) << "ffmpeg made no MP4 file";
     const std::string scratchWav = folder.File("tempkvt.wav");
     MessageRecorder recorder;
@@ -100,19 +100,19 @@ std::vector<uint8_t> WithEightBytesBeforeTheFrames(std::vector<uint8_t> file) {
 // Every packet of the file's audio, also those its edit list leaves out of the presentation
 // (a spliced file's edit ends with the program's movie, inside the silent tail).
 std::string PacketsMd5(const std::string& path, bool isoFile = true) {
-    const std::string md5 = test::RunCommand("ffmpeg -v error " + std::string(isoFile ? "-ignore_editlist 1 " : "") +
-                                             "-i " + path + " -map 0:a -c copy -f adts - | md5sum")
+    const std::string md5 = testing::RunCommand("ffmpeg -v error " + std::string(isoFile ? "-ignore_editlist 1 " : "") +
+                                                "-i " + path + " -map 0:a -c copy -f adts - | md5sum")
                                 .output;
-    EXPECT_NE(md5, test::kEmptyMd5) << "no packets read from " << path;
+    EXPECT_NE(md5, testing::kEmptyMd5) << "no packets read from " << path;
     return md5;
 }
 
 TEST(BoxSideFiles, SplicedFileCarriesTheExternalFrames) {
     TempFolder folder;
-    const std::vector<uint8_t> external = WithEightBytesBeforeTheFrames(test::MakeMp4(folder, 16000, 1, 1.5));
+    const std::vector<uint8_t> external = WithEightBytesBeforeTheFrames(testing::MakeMp4(folder, 16000, 1, 1.5));
     ASSERT_FALSE(external.empty()) << "ffmpeg made no usable MP4 file";
     const std::string externalPath = folder.File("shifted.m4a");
-    test::WriteFileBytes(externalPath, external);
+    testing::WriteFileBytes(externalPath, external);
     const std::string scratchWav = folder.File("tempkvt.wav");
     MessageRecorder recorder;
     ASSERT_EQ(ExtractSideFiles(external, scratchWav), 8);
@@ -130,7 +130,7 @@ TEST(BoxSideFiles, SplicedFileCarriesTheExternalFrames) {
     EXPECT_THAT(recorder.Texts(), IsEmpty());
 
     EXPECT_EQ(PacketsMd5(path), PacketsMd5(externalPath));
-    EXPECT_EQ(test::RunCommand("ffmpeg -v error -i " + path + " -f null - 2>&1").output, "");
+    EXPECT_EQ(testing::RunCommand("ffmpeg -v error -i " + path + " -f null - 2>&1").output, "");
     const std::vector<uint8_t> image = ReadFileBytes(path);
     EXPECT_EQ(std::string(image.begin() + 8, image.begin() + 12), "3gp5");
     for (std::string_view type : kSideFileTypes) EXPECT_FALSE(std::filesystem::exists(SideFilePath(scratchWav, type)));
@@ -138,11 +138,11 @@ TEST(BoxSideFiles, SplicedFileCarriesTheExternalFrames) {
 
 TEST(BoxSideFiles, UnshiftedExternalFramesFallBackToOwn) {
     TempFolder folder;
-    const std::vector<uint8_t> external = test::MakeMp4(folder, 8000, 1, 0.5);
+    const std::vector<uint8_t> external = testing::MakeMp4(folder, 8000, 1, 0.5);
     const std::string scratchWav = folder.File("tempkvt.wav");
     MessageRecorder recorder;
     ASSERT_EQ(ExtractSideFiles(external, scratchWav), 8);
-    const std::optional<test::AacFrames> frames = test::MakeAacFrames(folder, 8000, 1, 0.5);
+    const std::optional<testing::AacFrames> frames = testing::MakeAacFrames(folder, 8000, 1, 0.5);
     ASSERT_TRUE(frames.has_value());
     File3gpOptions options;
     options.spliced = true;

@@ -15,12 +15,7 @@
 #include "platform/command_output.h"
 #include "platform/temp_folder.h"
 
-namespace kvt::test {
-
-using ::kvt::testing::ReadFileBytes;
-using ::kvt::testing::RunCommand;
-using ::kvt::testing::TempFolder;
-using ::kvt::testing::WriteFileBytes;
+namespace kvt::testing {
 
 // What md5sum prints for no input at all: a decode that failed on both sides.
 inline constexpr std::string_view kEmptyMd5 = "d41d8cd98f00b204e9800998ecf8427e  -\n";
@@ -112,4 +107,4 @@ inline std::optional<AacFrames> MakeAacFrames(const TempFolder& folder, int samp
     return frames;
 }
 
-}  // namespace kvt::test
+}  // namespace kvt::testing

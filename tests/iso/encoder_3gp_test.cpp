@@ -34,7 +34,7 @@ protected:
         return encoder.Convert3gp(kind, bitRate, rate, channels, streaming, 0, longBlocksOnly, "", "", 0, noProgram);
     }
 
-    aac_test::TempFolder dir_;
+    testing::TempFolder dir_;
     MessageRecorder messages_;
 };
 
@@ -71,7 +71,7 @@ TEST_F(Encoder3gpTest, PadsTheClipWithSilenceThatCarriesItsEndOut) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.clipRate << " Hz -> " << c.requestedRate);
-        const auto samples = aac_test::MusicLike(c.clipRate, c.channels, 1.0);
+        const auto samples = testing::MusicLike(c.clipRate, c.channels, 1.0);
         const SourceClip clip = MakeClip(dir_.File("song.wav"), samples, c.clipRate, c.channels);
         Encoder3gp encoder(clip);
         ASSERT_EQ(Convert(encoder, 1, 64000, c.requestedRate, 0), 1);
@@ -79,12 +79,12 @@ TEST_F(Encoder3gpTest, PadsTheClipWithSilenceThatCarriesItsEndOut) {
         EXPECT_TRUE(messages_.Texts().empty());
 
         const std::string file = dir_.File("song.3gp");
-        auto probe = aac_test::ProbeAudio(file);
+        auto probe = testing::ProbeAudio(file);
         EXPECT_EQ(probe["nb_frames"], std::to_string(ExpectedFrames(c.paddedBytes, c.channels)));
         // The whole clip comes out of the encoder although it is never flushed.
-        const auto decoded = aac_test::DecodeWithFfmpeg(file);
+        const auto decoded = testing::DecodeWithFfmpeg(file);
         ASSERT_TRUE(decoded);
-        const aac_test::Alignment match = aac_test::AlignAndCompare(samples, *decoded, c.channels);
+        const testing::Alignment match = testing::AlignAndCompare(samples, *decoded, c.channels);
         EXPECT_LE((match.delay + samples.size() / c.channels) * c.channels, decoded->size());
         EXPECT_GT(match.correlation, 0.98);
     }
@@ -107,14 +107,14 @@ TEST_F(Encoder3gpTest, FilesReadByFfprobeAndDecodeToTheConvertedClip) {
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << "kind " << c.kind << ", " << c.clipRate << "/" << c.clipChannels << " -> "
                                           << c.rate << "/" << c.channels);
-        const auto samples = aac_test::MusicLike(c.clipRate, c.clipChannels, 1.5);
+        const auto samples = testing::MusicLike(c.clipRate, c.clipChannels, 1.5);
         const SourceClip clip = MakeClip(dir_.File("tone.wav"), samples, c.clipRate, c.clipChannels);
         Encoder3gp encoder(clip);
         ASSERT_EQ(Convert(encoder, c.kind, c.bitRate, c.rate, c.channels), 1);
         const std::string file = dir_.File(c.kind == 1 ? "tone.3gp" : "tone.3g2");
         ASSERT_TRUE(std::filesystem::exists(file));
 
-        auto probe = aac_test::ProbeAudio(file);
+        auto probe = testing::ProbeAudio(file);
         EXPECT_EQ(probe["codec_name"], "aac");
         EXPECT_EQ(probe["profile"], "LC");
         EXPECT_EQ(probe["sample_rate"], std::to_string(c.rate));
@@ -128,9 +128,9 @@ TEST_F(Encoder3gpTest, FilesReadByFfprobeAndDecodeToTheConvertedClip) {
         ASSERT_EQ(ConvertChannels(reference, c.channels), 1);
         ASSERT_EQ(Resample(reference, static_cast<uint32_t>(c.rate)), 1);
         const auto expected = BytesToSamples(reference.data);
-        const auto decoded = aac_test::DecodeWithFfmpeg(file);
+        const auto decoded = testing::DecodeWithFfmpeg(file);
         ASSERT_TRUE(decoded) << "ffmpeg reported an error";
-        const aac_test::Alignment match = aac_test::AlignAndCompare(expected, *decoded, c.channels);
+        const testing::Alignment match = testing::AlignAndCompare(expected, *decoded, c.channels);
         EXPECT_EQ(match.delay, 1024u);
         EXPECT_GT(match.correlation, 0.98);
         EXPECT_GT(match.snrDb, 15.0);
@@ -141,8 +141,8 @@ TEST_F(Encoder3gpTest, FilesReadByFfprobeAndDecodeToTheConvertedClip) {
 
 // The media data box of a written file.
 std::vector<uint8_t> MediaData(const std::string& file) {
-    const std::vector<uint8_t> image = aac_test::ReadFileBytes(file);
-    for (const auto& box : test::TopLevelBoxes(image))
+    const std::vector<uint8_t> image = testing::ReadFileBytes(file);
+    for (const auto& box : testing::TopLevelBoxes(image))
         if (box.type == "mdat") return {image.begin() + box.offset, image.begin() + box.offset + box.size};
     return {};
 }
@@ -150,7 +150,7 @@ std::vector<uint8_t> MediaData(const std::string& file) {
 // A 3G2 file after a 3GP file of the same settings reuses the coded frames; other settings
 // code again.
 TEST_F(Encoder3gpTest, SecondFileOfTheSameSettingsHoldsTheSameFrames) {
-    const auto samples = aac_test::MusicLike(22050, 2, 2.0);
+    const auto samples = testing::MusicLike(22050, 2, 2.0);
     const SourceClip clip = MakeClip(dir_.File("song.wav"), samples, 22050, 2);
     struct Setting {
         int bitRate;
@@ -221,7 +221,7 @@ TEST_F(Encoder3gpTest, FailureAheadIsShownByWriteOnItsThread) {
 }
 
 TEST_F(Encoder3gpTest, RefusesRatesAbove44100AndAccepts44100) {
-    const SourceClip clip = MakeClip(dir_.File("song.wav"), aac_test::MusicLike(44100, 2, 0.3), 44100, 2);
+    const SourceClip clip = MakeClip(dir_.File("song.wav"), testing::MusicLike(44100, 2, 0.3), 44100, 2);
     Encoder3gp encoder(clip);
     EXPECT_EQ(Convert(encoder, 1, 64000, 48000, 2), 0);
     EXPECT_EQ(messages_.Texts(), std::vector<std::string>{"samplerate:44100"});
@@ -234,7 +234,7 @@ TEST_F(Encoder3gpTest, RefusesRatesAbove44100AndAccepts44100) {
 }
 
 TEST_F(Encoder3gpTest, OutputPathWithoutExtensionIsRefusedSilently) {
-    const SourceClip clip = MakeClip(dir_.File("song"), aac_test::MusicLike(8000, 1, 0.2), 8000, 1);
+    const SourceClip clip = MakeClip(dir_.File("song"), testing::MusicLike(8000, 1, 0.2), 8000, 1);
     Encoder3gp encoder(clip);
     EXPECT_EQ(Convert(encoder, 1, 32000, 8000, 1), 0);
     EXPECT_TRUE(messages_.Texts().empty());
@@ -267,7 +267,7 @@ TEST_F(Encoder3gpTest, EncoderFailuresShowAMessageAndWriteNoFile) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         messages_.Clear();
-        const SourceClip clip = MakeClip(dir_.File("song.wav"), aac_test::MusicLike(8000, 1, 0.3), 8000, 1);
+        const SourceClip clip = MakeClip(dir_.File("song.wav"), testing::MusicLike(8000, 1, 0.3), 8000, 1);
         Encoder3gp encoder(clip);
         EXPECT_EQ(Convert(encoder, 1, c.bitRate, c.rate, 1, 0, c.longBlocksOnly), 1);
         EXPECT_EQ(messages_.Texts(), std::vector<std::string>{c.message});
@@ -286,14 +286,14 @@ TEST_F(Encoder3gpTest, StreamLongerThanTheFrameTableIsRefusedBeforeCoding) {
 }
 
 TEST_F(Encoder3gpTest, EveryCallStartsAgainFromTheClip) {
-    const SourceClip clip = MakeClip(dir_.File("song.wav"), aac_test::MusicLike(16000, 1, 1.0), 16000, 1);
+    const SourceClip clip = MakeClip(dir_.File("song.wav"), testing::MusicLike(16000, 1, 1.0), 16000, 1);
     Encoder3gp encoder(clip);
     ASSERT_EQ(Convert(encoder, 1, 32000, 8000, 2), 1);
     ASSERT_EQ(Convert(encoder, 2, 32000, 16000, 1), 1);
     EXPECT_EQ(encoder.dataSize, 32000u + 6400u);  // 200 ms tail at 16000 Hz mono
     EXPECT_EQ(encoder.format.channels, 1);
-    EXPECT_EQ(aac_test::ProbeAudio(dir_.File("song.3gp"))["channels"], "2");
-    EXPECT_EQ(aac_test::ProbeAudio(dir_.File("song.3g2"))["channels"], "1");
+    EXPECT_EQ(testing::ProbeAudio(dir_.File("song.3gp"))["channels"], "2");
+    EXPECT_EQ(testing::ProbeAudio(dir_.File("song.3g2"))["channels"], "1");
 }
 
 }  // namespace

@@ -26,7 +26,7 @@ namespace fs = std::filesystem;
 const std::string kFallback(kExternalFallbackMessage);
 
 std::vector<uint8_t> BoxBytes(const std::vector<uint8_t>& file, std::initializer_list<std::string_view> path) {
-    const auto offset = test::BoxOffset(file, path);
+    const auto offset = testing::BoxOffset(file, path);
     if (!offset) {
         return {};
     }
@@ -41,8 +41,8 @@ std::vector<uint8_t> StsdBytes(const std::vector<uint8_t>& file) {
 class ExternalEncoderTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        samples_ = aac_test::MusicLike(kRate, 2, 1.5);
-        aac_test::WriteWav(scratch_, samples_, kRate, 2);
+        samples_ = testing::MusicLike(kRate, 2, 1.5);
+        testing::WriteWav(scratch_, samples_, kRate, 2);
         clip_ = SourceClip(dir_.File("song.wav"), FormatBlock::Pcm16(2, kRate), SamplesToBytes(samples_));
     }
 
@@ -77,7 +77,7 @@ protected:
     }
 
     static constexpr int kRate = 22050;
-    aac_test::TempFolder dir_;
+    testing::TempFolder dir_;
     MessageRecorder messages_;
     std::string scratch_ = dir_.File("tempkvt.wav");
     std::vector<int16_t> samples_;
@@ -118,8 +118,8 @@ TEST_F(ExternalEncoderTest, SplicesTheProgramsBoxesAndCleansUp) {
         // Side files and the program input are gone; the program output stays.
         EXPECT_EQ(Leftovers({"tempkvt.wav"}), (std::vector<std::string>{"song.3gp", "tempkvt.m4a"}));
 
-        const auto file = aac_test::ReadFileBytes(dir_.File("song.3gp"));
-        const auto m4a = aac_test::ReadFileBytes(dir_.File("tempkvt.m4a"));
+        const auto file = testing::ReadFileBytes(dir_.File("song.3gp"));
+        const auto m4a = testing::ReadFileBytes(dir_.File("tempkvt.m4a"));
         ASSERT_GE(file.size(), 12u);
         EXPECT_EQ(std::string(file.begin() + 8, file.begin() + 12), streaming ? "mmp4" : "3gp5");
         if (streaming == 0) {
@@ -129,13 +129,13 @@ TEST_F(ExternalEncoderTest, SplicesTheProgramsBoxesAndCleansUp) {
             EXPECT_EQ(stsd, StsdBytes(m4a));
             EXPECT_EQ(BoxBytes(file, {"moov", "mvhd"}), BoxBytes(m4a, {"moov", "mvhd"}));
         }
-        auto probe = aac_test::ProbeAudio(dir_.File("song.3gp"));
+        auto probe = testing::ProbeAudio(dir_.File("song.3gp"));
         EXPECT_EQ(probe["codec_name"], "aac");
         EXPECT_EQ(probe["profile"], "LC");
         EXPECT_EQ(probe["channels"], "2");
-        const auto decoded = aac_test::DecodeWithFfmpeg(dir_.File("song.3gp"));
+        const auto decoded = testing::DecodeWithFfmpeg(dir_.File("song.3gp"));
         ASSERT_TRUE(decoded) << "ffmpeg reported an error";
-        const aac_test::Alignment match = aac_test::AlignAndCompare(samples_, *decoded, 2);
+        const testing::Alignment match = testing::AlignAndCompare(samples_, *decoded, 2);
         EXPECT_GT(match.correlation, 0.95);
         fs::remove(dir_.File("song.3gp"));
     }
@@ -177,9 +177,9 @@ TEST_F(ExternalEncoderTest, FallsBackToTheBuiltInEncoder) {
         EXPECT_EQ(Leftovers({"tempkvt.wav", "silent", "failing", "not-executable"}),
                   std::vector<std::string>{"song.3gp"});
         // Written by the built-in encoder: its own brand.
-        const auto file = aac_test::ReadFileBytes(dir_.File("song.3gp"));
+        const auto file = testing::ReadFileBytes(dir_.File("song.3gp"));
         EXPECT_EQ(std::string(file.begin() + 8, file.begin() + 12), "mmp4");
-        EXPECT_TRUE(aac_test::DecodeWithFfmpeg(dir_.File("song.3gp")));
+        EXPECT_TRUE(testing::DecodeWithFfmpeg(dir_.File("song.3gp")));
         fs::remove(dir_.File("song.3gp"));
     }
     unsetenv("KVT_FAKE_AAC_DELAY_MS");
@@ -198,7 +198,7 @@ TEST_F(ExternalEncoderTest, MissingWorkFileRunsNoProgram) {
 
 TEST_F(ExternalEncoderTest, ProgramGetsTheConvertedClipAndItsRateAfterBr) {
     // The work file is the whole input; the clip is what the user selected.
-    aac_test::WriteWav(scratch_, aac_test::MusicLike(kRate, 2, 4.0), kRate, 2);
+    testing::WriteWav(scratch_, testing::MusicLike(kRate, 2, 4.0), kRate, 2);
     struct Case {
         int channels;
         int rate;
@@ -210,7 +210,7 @@ TEST_F(ExternalEncoderTest, ProgramGetsTheConvertedClipAndItsRateAfterBr) {
         SCOPED_TRACE(::testing::Message() << c.channels << " channels at " << c.rate);
         std::string path = program;
         ASSERT_EQ(Convert(1, c.channels, path, 0, kExternalEncoderWait, c.rate), 1);
-        const auto seen = aac_test::ReadFileBytes(dir_.File("seen.wav"));
+        const auto seen = testing::ReadFileBytes(dir_.File("seen.wav"));
         ASSERT_GT(seen.size(), 46u);
         EXPECT_EQ(GetLe16(std::span(seen).subspan(22)), c.channels);
         EXPECT_EQ(GetLe32(std::span(seen).subspan(24)), static_cast<uint32_t>(c.rate));
@@ -227,8 +227,8 @@ TEST_F(ExternalEncoderTest, ProgramGetsTheConvertedClipAndItsRateAfterBr) {
 
 TEST_F(ExternalEncoderTest, MovieAndTrackDurationsAgreeForASelectionAndARateChange) {
     // A 4 s work file of which a 0.5 s selection is converted.
-    aac_test::WriteWav(scratch_, aac_test::MusicLike(kRate, 2, 4.0), kRate, 2);
-    samples_ = aac_test::MusicLike(kRate, 2, 0.5);
+    testing::WriteWav(scratch_, testing::MusicLike(kRate, 2, 4.0), kRate, 2);
+    samples_ = testing::MusicLike(kRate, 2, 0.5);
     clip_ = SourceClip(dir_.File("song.wav"), FormatBlock::Pcm16(2, kRate), SamplesToBytes(samples_));
     for (const int rate : {kRate, 8000}) {
         SCOPED_TRACE(rate);
@@ -256,9 +256,9 @@ TEST_F(ExternalEncoderTest, UnreadableProgramOutputKeepsTheWritersOwnBoxes) {
     const auto texts = messages_.Texts();
     EXPECT_EQ(std::count(texts.begin(), texts.end(), std::string(kMissingBoxMessage)), 8);
     EXPECT_EQ(Leftovers({"tempkvt.wav", "garbage"}), (std::vector<std::string>{"song.3gp", "tempkvt.m4a"}));
-    const auto decoded = aac_test::DecodeWithFfmpeg(dir_.File("song.3gp"));
+    const auto decoded = testing::DecodeWithFfmpeg(dir_.File("song.3gp"));
     ASSERT_TRUE(decoded);
-    EXPECT_GT(aac_test::AlignAndCompare(samples_, *decoded, 2).correlation, 0.98);
+    EXPECT_GT(testing::AlignAndCompare(samples_, *decoded, 2).correlation, 0.98);
 }
 
 TEST_F(ExternalEncoderTest, ThreeG2NeverRunsTheProgram) {

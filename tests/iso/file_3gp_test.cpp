@@ -18,12 +18,12 @@
 namespace kvt {
 namespace {
 
-using test::ReadFileBytes;
-using test::TempFolder;
-using test::TopLevelBoxes;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
+using testing::ReadFileBytes;
+using testing::TempFolder;
+using testing::TopLevelBoxes;
 
 constexpr std::array<uint8_t, 2> kLcMono8000 = {0x15, 0x88};  // AAC LC, 8000 Hz, 1 channel
 constexpr uint32_t kFixedNow = 3000000000u;
@@ -393,7 +393,7 @@ struct ExternalSideFiles {
             {"stsd", &stsd}, {"stts", &stts}, {"stsc", &stsc}, {"stsz", &stsz},
             {"stco", &stco}, {"hdlr", &hdlr}, {"mvhd", &mvhd}, {"mdat", &mdat}};
         for (const auto& [type, bytes] : files)
-            if (type != skip) test::WriteFileBytes(SideFilePath(scratchWav, type), *bytes);
+            if (type != skip) testing::WriteFileBytes(SideFilePath(scratchWav, type), *bytes);
     }
 };
 
@@ -513,7 +513,7 @@ TEST(File3gpSplice, UnusableSampleTablesKeepTheWritersOwn) {
 std::map<std::string, std::string> Probe(const std::string& path) {
     std::map<std::string, std::string> fields;
     std::istringstream lines(
-        test::RunCommand(
+        testing::RunCommand(
             "ffprobe -v error -show_entries stream=codec_name,profile,sample_rate,channels,duration_ts,duration "
             "-of default=nw=1 " +
             path)
@@ -526,7 +526,7 @@ std::map<std::string, std::string> Probe(const std::string& path) {
 // (indent, type) for every atom AtomicParsley lists.
 std::vector<std::string> AtomTree(const std::string& path) {
     std::vector<std::string> atoms;
-    std::istringstream lines(test::RunCommand("AtomicParsley " + path + " -T 2>/dev/null").output);
+    std::istringstream lines(testing::RunCommand("AtomicParsley " + path + " -T 2>/dev/null").output);
     const std::regex atom(R"(^(\S*?)( *)Atom (.{4}) @)");
     for (std::string line; std::getline(lines, line);) {
         std::smatch m;
@@ -542,7 +542,7 @@ TEST(File3gpReaders, FfprobeAndFfmpegReadRealAacFrames) {
     };
     const Case cases[] = {{8000, 1, 1}, {8000, 1, 2}, {44100, 2, 1}, {22050, 2, 2}, {16000, 1, 1}};
     for (const Case& c : cases) {
-        const std::optional<test::AacFrames> frames = test::MakeAacFrames(folder, c.rate, c.channels, 1.0);
+        const std::optional<testing::AacFrames> frames = testing::MakeAacFrames(folder, c.rate, c.channels, 1.0);
         ASSERT_TRUE(frames.has_value()) << "ffmpeg made no AAC frames";
         const AacTrack track{frames->payload, frames->sizes, frames->decoderInfo, c.channels, c.rate,
                              2 * c.channels,  64000};
@@ -561,12 +561,12 @@ TEST(File3gpReaders, FfprobeAndFfmpegReadRealAacFrames) {
 
         // The container carries the frames untouched: both decode to the same samples.
         const std::string fromAdts =
-            test::RunCommand("ffmpeg -v error -i " + folder.File("frames.aac") + " -f s16le - | md5sum").output;
+            testing::RunCommand("ffmpeg -v error -i " + folder.File("frames.aac") + " -f s16le - | md5sum").output;
         const std::string errors =
-            test::RunCommand("ffmpeg -v error -y -i " + path + " -f s16le " + folder.File("pcm") + " 2>&1").output;
+            testing::RunCommand("ffmpeg -v error -y -i " + path + " -f s16le " + folder.File("pcm") + " 2>&1").output;
         EXPECT_EQ(errors, "") << label;
-        EXPECT_NE(fromAdts, test::kEmptyMd5) << label;
-        EXPECT_EQ(test::RunCommand("md5sum < " + folder.File("pcm")).output, fromAdts) << label;
+        EXPECT_NE(fromAdts, testing::kEmptyMd5) << label;
+        EXPECT_EQ(testing::RunCommand("md5sum < " + folder.File("pcm")).output, fromAdts) << label;
     }
 }
 

@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 
 std::vector<std::string> TopLevelTypes(const std::vector<uint8_t>& file) {
     std::vector<std::string> types;
-    for (const auto& box : test::TopLevelBoxes(file)) {
+    for (const auto& box : testing::TopLevelBoxes(file)) {
         types.push_back(box.type);
     }
     return types;
@@ -37,7 +37,7 @@ protected:
 
     // A 3GP file written by the built-in path, optionally re-muxed by it.
     std::string Write3gp(int streaming, int kind = 1) {
-        const auto samples = aac_test::MusicLike(16000, 2, 1.2);
+        const auto samples = testing::MusicLike(16000, 2, 1.2);
         const SourceClip clip(dir_.File("song.wav"), FormatBlock::Pcm16(2, 16000), SamplesToBytes(samples));
         Encoder3gp encoder(clip);
         std::string noProgram;
@@ -54,7 +54,7 @@ protected:
         return names;
     }
 
-    aac_test::TempFolder dir_;
+    testing::TempFolder dir_;
     MessageRecorder messages_;
 };
 
@@ -65,7 +65,7 @@ TEST_F(RemuxTest, StreamingFileHasMovieFirstAndTheBrandsOfTheHandsets) {
     EXPECT_TRUE(messages_.Texts().empty());
     EXPECT_TRUE(Others(path).empty());
 
-    const auto file = aac_test::ReadFileBytes(path);
+    const auto file = testing::ReadFileBytes(path);
     const auto types = TopLevelTypes(file);
     ASSERT_LT(IndexOf(types, "mdat"), types.size());
     EXPECT_EQ(types.front(), "ftyp");
@@ -76,10 +76,10 @@ TEST_F(RemuxTest, StreamingFileHasMovieFirstAndTheBrandsOfTheHandsets) {
     EXPECT_EQ(ftyp, expected);
 
     // An independent reader agrees on the brands.
-    const auto probe = aac_test::RunCommand(
+    const auto probe = testing::RunCommand(
         "ffprobe -v error -show_entries format_tags=major_brand,minor_version,compatible_brands "
         "-of default=noprint_wrappers=1 " +
-        aac_test::Quote(path));
+        testing::Quote(path));
     EXPECT_NE(probe.output.find("major_brand=mmp4"), std::string::npos) << probe.output;
     EXPECT_NE(probe.output.find("minor_version=1"), std::string::npos) << probe.output;
     EXPECT_NE(probe.output.find("compatible_brands=mmp43gp53gp4"), std::string::npos) << probe.output;
@@ -88,16 +88,16 @@ TEST_F(RemuxTest, StreamingFileHasMovieFirstAndTheBrandsOfTheHandsets) {
     const std::string remuxed = dir_.File("remuxed.3gp");
     fs::rename(path, remuxed);
     const std::string plain = Write3gp(0);
-    const auto before = aac_test::DecodeWithFfmpeg(plain);
-    const auto after = aac_test::DecodeWithFfmpeg(remuxed);
+    const auto before = testing::DecodeWithFfmpeg(plain);
+    const auto after = testing::DecodeWithFfmpeg(remuxed);
     ASSERT_TRUE(before && after);
     EXPECT_EQ(*before, *after);
-    EXPECT_EQ(aac_test::ProbeAudio(remuxed)["nb_frames"], aac_test::ProbeAudio(plain)["nb_frames"]);
+    EXPECT_EQ(testing::ProbeAudio(remuxed)["nb_frames"], testing::ProbeAudio(plain)["nb_frames"]);
 }
 
 // The chunk sizes of a file's sample-to-chunk table, one per chunk.
 std::vector<uint32_t> SamplesPerChunk(const std::vector<uint8_t>& file, uint32_t chunkCount) {
-    const auto stsc = test::BoxOffset(file, {"moov", "trak", "mdia", "minf", "stbl", "stsc"});
+    const auto stsc = testing::BoxOffset(file, {"moov", "trak", "mdia", "minf", "stbl", "stsc"});
     if (!stsc) return {};
     const auto box = std::span(file).subspan(*stsc);
     const uint32_t entries = GetBe32(box.subspan(12));
@@ -111,7 +111,7 @@ std::vector<uint32_t> SamplesPerChunk(const std::vector<uint8_t>& file, uint32_t
 }
 
 std::vector<uint32_t> Table(const std::vector<uint8_t>& file, std::string_view type, size_t countAt) {
-    const auto at = test::BoxOffset(file, {"moov", "trak", "mdia", "minf", "stbl", type});
+    const auto at = testing::BoxOffset(file, {"moov", "trak", "mdia", "minf", "stbl", type});
     if (!at) return {};
     const auto box = std::span(file).subspan(*at);
     std::vector<uint32_t> values(GetBe32(box.subspan(countAt)));
@@ -125,7 +125,7 @@ std::vector<uint32_t> Times(const std::vector<uint8_t>& file) {
     for (const auto& path : {std::initializer_list<std::string_view>{"moov", "mvhd"},
                              {"moov", "trak", "tkhd"},
                              {"moov", "trak", "mdia", "mdhd"}}) {
-        const auto at = test::BoxOffset(file, path);
+        const auto at = testing::BoxOffset(file, path);
         if (!at) return {};
         times.push_back(GetBe32(std::span(file).subspan(*at + 12)));
         times.push_back(GetBe32(std::span(file).subspan(*at + 16)));
@@ -135,10 +135,10 @@ std::vector<uint32_t> Times(const std::vector<uint8_t>& file) {
 
 TEST_F(RemuxTest, StreamingFileHasHalfSecondChunksAndKeepsItsTimes) {
     const std::string plainPath = Write3gp(0);
-    const auto plain = aac_test::ReadFileBytes(plainPath);
+    const auto plain = testing::ReadFileBytes(plainPath);
     fs::rename(plainPath, dir_.File("plain.3gp"));
     ::testing::internal::CaptureStderr();
-    const auto file = aac_test::ReadFileBytes(Write3gp(1));
+    const auto file = testing::ReadFileBytes(Write3gp(1));
     ::testing::internal::GetCapturedStderr();
 
     // 16000 Hz: a chunk per 8000 samples of media time, frames of 1024 samples.
@@ -177,7 +177,7 @@ TEST_F(RemuxTest, StreamingFileHasHalfSecondChunksAndKeepsItsTimes) {
 
 TEST_F(RemuxTest, ThreeG2IsNeverRemuxed) {
     const std::string path = Write3gp(1, 2);
-    const auto file = aac_test::ReadFileBytes(path);
+    const auto file = testing::ReadFileBytes(path);
     EXPECT_EQ(TopLevelTypes(file), (std::vector<std::string>{"ftyp", "mdat", "moov"}));
     EXPECT_EQ(std::string(file.begin() + 8, file.begin() + 12), "3g2a");
 }
@@ -198,12 +198,12 @@ TEST_F(RemuxTest, FailureLeavesTheFileAsItWasAndNoScratch) {
         const char* message;
     };
     const std::string wavPath = dir_.File("tone.wav");
-    aac_test::WriteWav(wavPath, aac_test::MusicLike(8000, 1, 0.2), 8000, 1);
+    testing::WriteWav(wavPath, testing::MusicLike(8000, 1, 0.2), 8000, 1);
     const Case cases[] = {
         {"not a media file", {'j', 'u', 'n', 'k', 0, 1, 2, 3}, "読み込みエラー。"},
         {"empty file", {}, "読み込みエラー。"},
         // PCM cannot go into a 3GP file: the muxer refuses it.
-        {"track the 3GP muxer refuses", aac_test::ReadFileBytes(wavPath), "エラー。"},
+        {"track the 3GP muxer refuses", testing::ReadFileBytes(wavPath), "エラー。"},
     };
     fs::remove(wavPath);
     for (const Case& c : cases) {
@@ -216,7 +216,7 @@ TEST_F(RemuxTest, FailureLeavesTheFileAsItWasAndNoScratch) {
         EXPECT_FALSE(RemuxForStreaming(path));
         ::testing::internal::GetCapturedStderr();
         EXPECT_EQ(messages_.Texts(), std::vector<std::string>{c.message});
-        EXPECT_EQ(aac_test::ReadFileBytes(path), c.content);
+        EXPECT_EQ(testing::ReadFileBytes(path), c.content);
         EXPECT_TRUE(Others(path).empty());
     }
 }
