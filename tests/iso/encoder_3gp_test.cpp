@@ -175,7 +175,7 @@ TEST_F(Encoder3gpTest, SecondFileOfTheSameSettingsHoldsTheSameFrames) {
 // Coding started ahead on a spare thread must leave the file as coding in place makes it.
 TEST_F(Encoder3gpTest, CodingAheadWritesTheFramesOfCodingInPlace) {
     SetSpareThreads(1);
-    const SourceClip clip = MakeClip(dir_.File("song.wav"), aac_test::MusicLike(22050, 2, 1.5), 22050, 2);
+    const SourceClip clip = MakeClip(dir_.File("song.wav"), testing::MusicLike(22050, 2, 1.5), 22050, 2);
     struct Case {
         int kind, bitRate, rate, channels;
     };
@@ -207,7 +207,7 @@ TEST_F(Encoder3gpTest, FailureAheadIsShownByWriteOnItsThread) {
         shownOn.push_back(std::this_thread::get_id());
         return MessageAnswer::Ok;
     });
-    const SourceClip clip = MakeClip(dir_.File("song.wav"), aac_test::MusicLike(8000, 1, 0.3), 8000, 1);
+    const SourceClip clip = MakeClip(dir_.File("song.wav"), testing::MusicLike(8000, 1, 0.3), 8000, 1);
     for (const Aac3gpRequest& request : {Aac3gpRequest{1, 32000, 11000, 1}, Aac3gpRequest{1, 32000, 48000, 1}}) {
         shownOn.clear();
         Encoder3gp encoder(clip);
