@@ -188,7 +188,11 @@ TEST_F(Encoder3gpTest, CodingAheadWritesTheFramesOfCodingInPlace) {
         const uintmax_t expectedSize = std::filesystem::file_size(file);
 
         Encoder3gp ahead(clip);
-        Aac3gpRequest request{c.kind, c.bitRate, c.rate, c.channels};
+        Aac3gpRequest request;
+        request.kind = c.kind;
+        request.bitRate = c.bitRate;
+        request.samplingRate = c.rate;
+        request.channels = c.channels;
         ahead.CodeAhead(request);
         std::string noProgram;
         ASSERT_EQ(ahead.Write(request, noProgram), OutputResult::Written);
@@ -208,7 +212,10 @@ TEST_F(Encoder3gpTest, FailureAheadIsShownByWriteOnItsThread) {
         return MessageAnswer::Ok;
     });
     const SourceClip clip = MakeClip(dir_.File("song.wav"), testing::MusicLike(8000, 1, 0.3), 8000, 1);
-    for (const Aac3gpRequest& request : {Aac3gpRequest{1, 32000, 11000, 1}, Aac3gpRequest{1, 32000, 48000, 1}}) {
+    for (const int rate : {11000, 48000}) {
+        Aac3gpRequest request;
+        request.samplingRate = rate;
+        request.channels = 1;
         shownOn.clear();
         Encoder3gp encoder(clip);
         encoder.CodeAhead(request);
