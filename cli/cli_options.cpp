@@ -201,6 +201,13 @@ void Declare(CLI::App& app, CliOptions& options, RawOptions& raw, const Defaults
         ->default_str("1")
         ->group(files);
     app.add_flag("-q,--quiet", options.quiet, "print errors only")->group(files);
+    app.add_flag("--verify", options.verify,
+                 "check each written file as --check does; a file that fails counts as failed")
+        ->group(files);
+    app.add_flag("--check", options.check,
+                 "check the named MLD, MMF, 3GP and 3G2 files instead of converting (exit status 1 when one is not "
+                 "sound)")
+        ->group(files);
     app.add_flag("--list-presets", options.listPresets, "list the handsets and their presets")->group(files);
     app.add_flag("-h,--help", options.help, "print this help")->group(files);
     app.add_flag("--version", options.version, "print the version")->group(files);
@@ -290,7 +297,7 @@ std::optional<UsageError> Finish(const CLI::App& app, const RawOptions& raw, Cli
     if (options.startSeconds && options.endSeconds && *options.startSeconds > *options.endSeconds)
         return UsageError{"--start lies after --end"};
     if (options.inputs.empty() && !options.help && !options.version && !options.listPresets)
-        return UsageError{"no input file given"};
+        return UsageError{options.check ? "--check needs the files to check" : "no input file given"};
     return std::nullopt;
 }
 

@@ -44,6 +44,8 @@ struct CliOptions {
     int jobs = 1;
     bool quiet = false;
 
+    bool check = false;   // the inputs are ringtone files to check
+    bool verify = false;  // check each file just written
     bool listPresets = false;
     bool help = false;
     bool version = false;

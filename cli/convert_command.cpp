@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "cli/cd_track_input.h"
+#include "cli/check_command.h"
 #include "cli/cli_host.h"
 #include "cli/cli_options.h"
 #include "cli/console.h"
@@ -22,6 +23,7 @@
 #include "cli/work_folder.h"
 #include "convert/conversion_job.h"
 #include "convert/input_loader.h"
+#include "iso/ringtone_check.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/spare_threads.h"
@@ -106,6 +108,17 @@ struct Shared {
     std::optional<std::string> mp3DecoderPath{};
 };
 
+// --verify: the written file is checked; each problem is an error naming it.
+bool VerifyWritten(const std::string& path, Console& console) {
+    const CheckReport report = CheckRingtoneFile(path);
+    if (report.Sound()) return true;
+    Console::SetCurrentOutput(path);
+    for (const CheckProblem& problem : report.problems) console.Error("check: " + ProblemLine(problem));
+    console.Error("check failed; the file is kept for inspection");
+    Console::SetCurrentOutput("");
+    return false;
+}
+
 bool ConvertFile(const std::string& path, Settings& settings, Shared& shared) {
     CliHost host(shared.console, settings, shared.rateRefusals);
     LoadOptions load;
@@ -121,9 +134,16 @@ bool ConvertFile(const std::string& path, Settings& settings, Shared& shared) {
     if (!ApplySelection(shared.options, host.MutableInput(), shared.console)) return false;
     JobReport report = OnConvert(host);
     bool printed = true;
-    for (const JobOutput& output : report.outputs)
-        if (output.written && printed) printed = shared.console.PrintWritten(output.path);
-    return report.AllWritten() && printed;
+    bool verified = true;
+    for (const JobOutput& output : report.outputs) {
+        if (!output.written) continue;
+        if (shared.options.verify && !VerifyWritten(output.path, shared.console)) {
+            verified = false;
+            continue;
+        }
+        if (printed) printed = shared.console.PrintWritten(output.path);
+    }
+    return report.AllWritten() && printed && verified;
 }
 
 // Loads and converts one input; false when it or one of its outputs failed.
@@ -222,6 +242,7 @@ int RunConvertCommand(const std::vector<std::string>& arguments, std::FILE* out,
         PrintPresets(out);
         return kExitSuccess;
     }
+    if (options.check) return RunCheckCommand(options.inputs, out);
 
     if (removeOnSignal) EndCleanlyOnSignals();
     Console console(out, err, isatty(fileno(err)) != 0, options.quiet);

@@ -39,4 +39,10 @@ std::vector<uint8_t> EncodeAdpcm19Step(std::span<const int16_t> samples) {
     return out;
 }
 
+std::vector<int16_t> ReconstructAdpcm19Step(std::span<const int16_t> samples) {
+    const size_t bytes = samples.size() / 2;
+    const size_t coded = 2 * (bytes - std::min(kLeadInBytes, bytes));
+    return ReconstructSamples(samples, coded, StepAdpcmCoder<Adpcm19Traits>{});
+}
+
 }  // namespace kvt

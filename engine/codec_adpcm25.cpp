@@ -51,4 +51,10 @@ std::vector<uint8_t> EncodeAdpcm25Step(std::span<int16_t> samples) {
     return PackNibblePairs<NibbleOrder::HighFirst>(std::span<const int16_t>(samples), StepAdpcmCoder<Adpcm25Traits>{});
 }
 
+std::vector<int16_t> ReconstructAdpcm25Step(std::span<const int16_t> samples) {
+    std::vector<int16_t> filled(samples.begin(), samples.end());
+    FillSilence(filled);
+    return ReconstructSamples(std::span<const int16_t>(filled), filled.size() / 2 * 2, StepAdpcmCoder<Adpcm25Traits>{});
+}
+
 }  // namespace kvt

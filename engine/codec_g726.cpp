@@ -23,4 +23,12 @@ std::vector<uint8_t> EncodeG726_16(std::span<const int16_t> samples) {
     return out;
 }
 
+std::vector<int16_t> ReconstructG726_32(std::span<const int16_t> samples) {
+    return ReconstructSamples(samples, samples.size() / 2 * 2, G726Coder<G726Rate32>{});
+}
+
+std::vector<int16_t> ReconstructG726_16(std::span<const int16_t> samples) {
+    return ReconstructSamples(samples, samples.size() / 4 * 4, G726Coder<G726Rate16>{});
+}
+
 }  // namespace kvt

@@ -35,12 +35,18 @@ struct ImaTableCoder {
         index = std::clamp(index + kImaIndexShift[code], 0, 88);
         return code;
     }
+
+    int16_t Reconstructed() const { return static_cast<int16_t>(predictor); }
 };
 
 }  // namespace
 
 std::vector<uint8_t> EncodeImaTableAdpcm(std::span<const int16_t> samples) {
     return PackNibblePairs<NibbleOrder::LowFirst>(samples, ImaTableCoder{});
+}
+
+std::vector<int16_t> ReconstructImaTableAdpcm(std::span<const int16_t> samples) {
+    return ReconstructSamples(samples, samples.size() / 2 * 2, ImaTableCoder{});
 }
 
 }  // namespace kvt

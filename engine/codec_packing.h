@@ -32,4 +32,16 @@ std::vector<uint8_t> PackNibblePairs(std::span<const int16_t> samples, Coder cod
     return out;
 }
 
+// What a decoder hears from the first `count` codes of `samples`: the coder's own
+// reconstruction (`Reconstructed()`) after each sample it codes.
+template <class Coder>
+std::vector<int16_t> ReconstructSamples(std::span<const int16_t> samples, size_t count, Coder coder) {
+    std::vector<int16_t> out(count);
+    for (size_t i = 0; i < count; ++i) {
+        coder(samples[i]);
+        out[i] = coder.Reconstructed();
+    }
+    return out;
+}
+
 }  // namespace kvt

@@ -45,6 +45,11 @@ struct StepAdpcmCoder {
         index = static_cast<int16_t>(std::clamp(index + Traits::kIndexShift[code & 7], 0, kLastIndex));
         return code;
     }
+
+    // The predictor scaled back to 16 bits.
+    int16_t Reconstructed() const {
+        return static_cast<int16_t>(std::clamp(predictor * (1 << Traits::kInputShift), -32768, 32767));
+    }
 };
 
 }  // namespace kvt

@@ -31,12 +31,18 @@ struct YamahaCoder {
         step = std::clamp((kStepScale[magnitude] * step) >> 8, kMinStep, kMaxStep);
         return code;
     }
+
+    int16_t Reconstructed() const { return static_cast<int16_t>(predictor); }
 };
 
 }  // namespace
 
 std::vector<uint8_t> EncodeYamahaAdpcm(std::span<const int16_t> samples) {
     return PackNibblePairs<NibbleOrder::LowFirst>(samples, YamahaCoder{});
+}
+
+std::vector<int16_t> ReconstructYamahaAdpcm(std::span<const int16_t> samples) {
+    return ReconstructSamples(samples, samples.size() / 2 * 2, YamahaCoder{});
 }
 
 }  // namespace kvt

@@ -48,14 +48,31 @@ public:
 
         const int32_t y = StepSize();
         const unsigned code = Quantize(difference, y);
-        const int16_t dq = Reconstruct((code & kSignBit) != 0, Rate::kReconstruction[code], y);
-        const int16_t reconstructed = static_cast<int16_t>(dq < 0 ? estimate - (dq & 0x3FFF) : estimate + dq);
-        const int16_t poleDifference = static_cast<int16_t>(reconstructed + (zeroEstimate >> 1) - estimate);
-        Update(y, Rate::kScaleMultipliers[code], Rate::kTransitionWeights[code], dq, reconstructed, poleDifference);
+        Adapt(code, y, zeroEstimate, estimate);
         return code;
     }
 
+    // Takes one code as a decoder does and adapts; the 16-bit output it reconstructs.
+    int16_t Decode(unsigned code) {
+        const int16_t zeroEstimate = PredictZeros();
+        const int16_t fullEstimate = static_cast<int16_t>(zeroEstimate + PredictPoles());
+        const int16_t estimate = static_cast<int16_t>(fullEstimate >> 1);
+        Adapt(code & ((1u << Rate::kBits) - 1), StepSize(), zeroEstimate, estimate);
+        return Reconstructed();
+    }
+
+    // The last reconstructed sample, 14-bit linear scaled back to 16 bits: what a decoder
+    // hears for the last code.
+    int16_t Reconstructed() const { return static_cast<int16_t>(std::clamp(reconstructed_ * 4, -32768, 32767)); }
+
 private:
+    void Adapt(unsigned code, int32_t y, int16_t zeroEstimate, int16_t estimate) {
+        const int16_t dq = Reconstruct((code & kSignBit) != 0, Rate::kReconstruction[code], y);
+        reconstructed_ = static_cast<int16_t>(dq < 0 ? estimate - (dq & 0x3FFF) : estimate + dq);
+        const int16_t poleDifference = static_cast<int16_t>(reconstructed_ + (zeroEstimate >> 1) - estimate);
+        Update(y, Rate::kScaleMultipliers[code], Rate::kTransitionWeights[code], dq, reconstructed_, poleDifference);
+    }
+
     static constexpr unsigned kSignBit = 1u << (Rate::kBits - 1);
 
     // Number of binary digits of a non-negative magnitude (the Recommendation's exponent).
@@ -247,6 +264,7 @@ private:
     std::array<int16_t, 6> dq_ = {32, 32, 32, 32, 32, 32};  // past differences, floating
     std::array<int16_t, 2> sr_ = {32, 32};                  // past reconstructions, floating
     bool td_ = false;                                       // tone detected
+    int16_t reconstructed_ = 0;                             // last sr, 14-bit linear
 };
 
 }  // namespace kvt

@@ -26,4 +26,15 @@ std::vector<uint8_t> EncodeAdpcm19Step(std::span<const int16_t> samples);
 // Dispatch by codec number 1..6; an unknown number codes nothing.
 std::vector<uint8_t> EncodeWithCodec(int codec, std::span<int16_t> samples);
 
+// What a decoder hears from the codes the encoder above makes of `samples`: the coder's
+// own reconstruction, 16-bit, one sample per stored code (codec 2 after its silence fill;
+// `samples` is left as it is).
+std::vector<int16_t> ReconstructYamahaAdpcm(std::span<const int16_t> samples);
+std::vector<int16_t> ReconstructAdpcm25Step(std::span<const int16_t> samples);
+std::vector<int16_t> ReconstructG726_32(std::span<const int16_t> samples);
+std::vector<int16_t> ReconstructG726_16(std::span<const int16_t> samples);
+std::vector<int16_t> ReconstructImaTableAdpcm(std::span<const int16_t> samples);
+std::vector<int16_t> ReconstructAdpcm19Step(std::span<const int16_t> samples);
+std::vector<int16_t> ReconstructWithCodec(int codec, std::span<const int16_t> samples);
+
 }  // namespace kvt
