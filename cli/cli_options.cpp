@@ -216,7 +216,8 @@ void Declare(CLI::App& app, CliOptions& options, RawOptions& raw, const Defaults
         ->type_name("");
     app.footer(
         "Messages go to stderr, the path of each written file to stdout. Exit status: 0 when every\n"
-        "chosen output was written, 1 when one failed, 2 for a usage error or when no output is chosen.");
+        "chosen output was written, 1 when one failed, 2 for a usage error or when no output is chosen.\n"
+        "With --check: 0 when every file is sound, 1 when one is not.");
 }
 
 // A flag given as --flag=VALUE: CLI11 would read VALUE as true or false.

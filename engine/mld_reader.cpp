@@ -486,7 +486,7 @@ std::optional<Audio> ReadTypedTrack(const Header& header, const std::vector<Even
         if (layout->contPos && data[i]->data[*layout->contPos] != (last ? 0 : 1))
             report.Problem("piece " + Num(i + 1) + " continuation flag", Num(data[i]->data[*layout->contPos]),
                            last ? "0" : "1");
-        if (layout->type == 2 && data[i]->data[4] != i)
+        if ((layout->type == 2 || layout->type == 15) && data[i]->data[4] != i)
             report.Problem("piece " + Num(i + 1) + " number", Num(data[i]->data[4]), Num(i));
     }
     if (layout->totalSizePos) {
@@ -684,7 +684,7 @@ CheckReport ReadMld(std::span<const uint8_t> file) {
     report.Fact("rate", Num(audio.rate) + " Hz" + (audio.codec == 4 ? " (2-bit codes at 8000 Hz)" : ""));
     report.Fact("channels", audio.channels == 2 ? "stereo" : "mono");
     report.Fact("duration", SecondsText(frames, codedRate));
-    report.Fact("title", Cp932ToUtf8(header.title));
+    report.Fact("title", header.title.empty() ? "none" : Cp932ToUtf8(header.title));
     report.Fact("size", SizeText(file.size()));
     if (!preset.AllowsRate(static_cast<int>(audio.rate)))
         report.Problem("rate", Num(audio.rate) + " Hz", "a rate preset " + std::string(preset.name) + " allows");

@@ -128,8 +128,9 @@ std::optional<ByteCursor> Descriptor(ByteCursor& at, uint32_t tag, CheckReport& 
 }
 
 struct Stream {
-    uint32_t channels = 0;
-    uint32_t rate = 0;  // of the sample entry
+    uint32_t channels = 0;       // of the decoder info, else of the sample entry
+    uint32_t entryChannels = 0;  // of the sample entry
+    uint32_t rate = 0;           // of the sample entry
     uint32_t bufferSize = 0;
     std::vector<uint8_t> decoderInfo;
 };
@@ -176,8 +177,10 @@ void ReadEsds(ByteCursor esds, Stream& stream, CheckReport& report) {
         report.Problem("esds sampling rate", Num(kAacRates[rateIndex]) + " Hz",
                        Num(stream.rate) + " Hz (the sample entry)");
     }
-    if (channels != stream.channels)
-        report.Problem("esds channels", Num(channels), Num(stream.channels) + " (the sample entry)");
+    // Writers of the MP4 family may keep the sample entry's template count of 2.
+    if (channels != stream.entryChannels && stream.entryChannels != 2)
+        report.Problem("esds channels", Num(channels), Num(stream.entryChannels) + " (the sample entry)");
+    if (channels == 1 || channels == 2) stream.channels = channels;
 }
 
 void ReadSampleEntry(const Box& stsd, Stream& stream, CheckReport& report) {
@@ -202,7 +205,7 @@ void ReadSampleEntry(const Box& stsd, Stream& stream, CheckReport& report) {
         report.Problem("mp4a entry", Num(entry.body.Left()) + " bytes", "28 bytes and an esds");
         return;
     }
-    stream.channels = *channels;
+    stream.channels = stream.entryChannels = *channels;
     stream.rate = *rate >> 16;
     if (stream.channels != 1 && stream.channels != 2) report.Problem("mp4a channels", Num(stream.channels), "1 or 2");
     const auto children = ReadBoxes(fields, report);
@@ -281,10 +284,12 @@ std::optional<Frames> ReadSampleTables(const std::vector<Box>& stbl, uint64_t& t
 
     Frames frames;
     frames.sizes = *sizes;
-    for (size_t chunk = 0; chunk < chunks->size(); ++chunk) {
-        uint64_t perChunk = 0;
-        for (size_t i = 0; i + 2 < runs->size(); i += 3)
-            if ((*runs)[i] <= chunk + 1) perChunk = (*runs)[i + 1];
+    // stsc runs: first chunk (from 1), frames a chunk, description; in chunk order.
+    const size_t runCount = runs->size() / 3;
+    size_t run = 0;
+    for (size_t chunk = 0; chunk < chunks->size() && frames.offsets.size() < frameCount; ++chunk) {
+        while (run + 1 < runCount && (*runs)[3 * (run + 1)] <= chunk + 1) ++run;
+        const uint64_t perChunk = runCount > 0 && (*runs)[3 * run] <= chunk + 1 ? (*runs)[3 * run + 1] : 0;
         uint64_t offset = (*chunks)[chunk];
         for (uint64_t i = 0; i < perChunk && frames.offsets.size() < frameCount; ++i) {
             offset += i == 0 ? 0 : frames.sizes[frames.offsets.size() - 1];
@@ -350,7 +355,10 @@ CheckReport ReadFile3gp(std::span<const uint8_t> file) {
         report.Problem("ftyp", Num(top.front().body.Left()) + " bytes", "a brand and a version");
         return report;
     }
-    report.format = AsText(*major).starts_with("3g2") ? "3G2" : "3GP";
+    const std::string_view brand = AsText(*major);
+    report.format = brand.starts_with("3g2") ? "3G2" : "3GP";
+    if (!brand.starts_with("3g") && brand != "mmp4")
+        report.Problem("ftyp major brand", TagText(*major), "a 3GP or 3G2 brand ('3gp5', '3g2a', 'mmp4', ...)");
     std::string brands = std::string(AsText(*major)) + " " + Num(*minor);
     std::string compatible;
     while (auto brand = ftyp.Bytes(4)) compatible += (compatible.empty() ? "" : ", ") + std::string(AsText(*brand));
@@ -420,9 +428,11 @@ CheckReport ReadFile3gp(std::span<const uint8_t> file) {
     if (frames && ticks != duration) report.Problem("mdhd duration", Num(duration), Num(ticks) + " (the stts total)");
 
     report.Fact("rate", Num(stream.rate) + " Hz");
+    if (stream.channels == 0) report.Problem("channels", "none", "1 or 2");
     report.Fact("channels", stream.channels == 2 ? "stereo" : stream.channels == 1 ? "mono" : Num(stream.channels));
     report.Fact("duration", SecondsText(duration, *timescale));
-    report.Fact("title", ReadTitle(moov, report));
+    const std::string title = ReadTitle(moov, report);
+    report.Fact("title", title.empty() ? "none" : title);
     if (!frames || stream.channels == 0) return report;
 
     const uint64_t largestAllowed = kMaxAacFrameBytesPerChannel * stream.channels;
@@ -452,8 +462,11 @@ CheckReport ReadFile3gp(std::span<const uint8_t> file) {
     tooLarge.Report(report);
     outside.Report(report);
     undecodable.Report(report);
-    if (stream.bufferSize < largest)
+    if (stream.bufferSize != 0 && stream.bufferSize < largest)
         report.Problem("esds buffer size", Num(stream.bufferSize), "at least " + Num(largest) + " (the largest frame)");
+    if (decoder.OpenError().empty() && !samples.empty() && decoder.Channels() != static_cast<int>(stream.channels))
+        report.Problem("decoded channels", Num(static_cast<uint64_t>(decoder.Channels())),
+                       Num(stream.channels) + " (the esds)");
     report.Fact("frames", Num(frames->sizes.size()) + " AAC frames, largest " + Num(largest) + " bytes");
     ReportLevels(report, samples);
     return report;

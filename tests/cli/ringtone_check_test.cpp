@@ -55,7 +55,7 @@ TEST_F(RingtoneCheck, EveryOutputOfAllPassesAtEveryRateAndChannelSetting) {
         {"--mld-rate", "8000", "--mmf-rate", "8000", "--3gp-rate", "16000"},
         {"--mld-rate", "16000", "--mmf-rate", "16000", "--3gp-rate", "24000"},
         {"--mld-rate", "32000", "--mmf-rate", "16000", "--3gp-rate", "32000"},
-        {"--mld-rate", "8000", "--mmf-rate", "8000", "--3gp-rate", "44100"},
+        {"--mld-rate", "8000", "--mmf-rate", "8000", "--3gp-rate", "44100", "--streaming"},
     };
     for (const char* channels : {"mono", "stereo"}) {
         for (auto settings : rates) {
