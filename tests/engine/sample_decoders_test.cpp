@@ -2,6 +2,7 @@
 // exactly its own reconstruction, sample for sample, for every codec and packing.
 
 #include <gtest/gtest.h>
+#include <spandsp.h>
 
 #include "codec_test_signals.h"
 #include "engine/sample_codecs.h"
@@ -44,6 +45,26 @@ TEST(SampleDecoders, MmfStereoTakesLeftFromTheHighNibbleEachChannelItsOwnCoder) 
     for (size_t i = 0; i < heardLeft.size(); ++i) {
         ASSERT_EQ(decoded[2 * i], heardLeft[i]) << "left, frame " << i;
         ASSERT_EQ(decoded[2 * i + 1], heardRight[i]) << "right, frame " << i;
+    }
+}
+
+// G.726 decoding shares the Recommendation's adaptation with our encoder, so it is also
+// held against spandsp's decoder, an independent implementation.
+TEST(SampleDecoders, G726DecodingMatchesSpandsp) {
+    const std::vector<int16_t> speech = test::SpeechLike(8000);
+    for (const auto& [codec, bitRate, bits] : {std::tuple{3, 32000, 4}, std::tuple{4, 16000, 2}}) {
+        std::vector<int16_t> samples = speech;
+        const std::vector<uint8_t> packed = EncodeWithCodec(codec, samples);
+        std::vector<uint8_t> codes;
+        for (uint8_t byte : packed)
+            for (int shift = 0; shift < 8; shift += bits)
+                codes.push_back(static_cast<uint8_t>((byte >> shift) & ((1 << bits) - 1)));
+        g726_state_t* state = g726_init(nullptr, bitRate, G726_ENCODING_LINEAR, G726_PACKING_NONE);
+        std::vector<int16_t> theirs(codes.size());
+        theirs.resize(
+            static_cast<size_t>(g726_decode(state, theirs.data(), codes.data(), static_cast<int>(codes.size()))));
+        g726_free(state);
+        EXPECT_EQ(DecodeWithCodec(codec, packed), theirs) << "codec " << codec;
     }
 }
 
