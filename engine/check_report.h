@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -30,6 +31,14 @@ struct CheckReport {
 
 // Peak and RMS level (dBFS) and the number of samples at full scale, as facts.
 void ReportLevels(CheckReport& report, std::span<const int16_t> samples);
+// A number as the report shows it.
+inline std::string Num(uint64_t value) {
+    return std::to_string(value);
+}
+// Bytes of a file shown as the characters they are (tags, versions, brands).
+inline std::string_view AsText(std::span<const uint8_t> bytes) {
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
 // "12.34 s" for `frames` at `rate` Hz.
 std::string SecondsText(uint64_t frames, uint32_t rate);
 // "0x1F".

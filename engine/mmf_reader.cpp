@@ -14,10 +14,6 @@ constexpr size_t kTrailerBytes = 2;  // 1D 0F after the MMMD chunk
 constexpr size_t kTrackHeadBytes = 20;
 constexpr uint32_t kMaxRate = 24000;
 
-std::string Num(uint64_t value) {
-    return std::to_string(value);
-}
-
 bool TagIs(std::span<const uint8_t> bytes, std::string_view tag) {
     return bytes.size() >= tag.size() &&
            std::string_view(reinterpret_cast<const char*>(bytes.data()), tag.size()) == tag;

@@ -13,14 +13,6 @@
 namespace kvt {
 namespace {
 
-std::string Num(uint64_t value) {
-    return std::to_string(value);
-}
-
-std::string_view AsText(std::span<const uint8_t> bytes) {
-    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
-}
-
 struct Box {
     std::string type;
     size_t offset = 0;
