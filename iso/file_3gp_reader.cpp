@@ -247,7 +247,8 @@ std::optional<Frames> ReadSampleTables(const std::vector<Box>& stbl, uint64_t& t
     const Box* stts = Find(stbl, "stts");
     const Box* stsc = Find(stbl, "stsc");
     const Box* stsz = Find(stbl, "stsz");
-    const Box* stco = Find(stbl, "stco");
+    const Box* co64 = Find(stbl, "co64");  // 64-bit chunk offsets, for large files
+    const Box* stco = co64 != nullptr ? co64 : Find(stbl, "stco");
     for (auto [box, name] : {std::pair{stts, "stts"}, {stsc, "stsc"}, {stsz, "stsz"}, {stco, "stco"}})
         if (box == nullptr) report.Problem("'" + std::string(name) + "' box", "none", "one");
     if (!stts || !stsc || !stsz || !stco) return std::nullopt;
@@ -256,7 +257,11 @@ std::optional<Frames> ReadSampleTables(const std::vector<Box>& stbl, uint64_t& t
     const auto times = Table(*stts, 8, 0, report);
     const auto runs = Table(*stsc, 12, 0, report);
     auto sizes = Table(*stsz, 4, 1, report, &sizeFields);
-    const auto chunks = Table(*stco, 4, 0, report);
+    auto chunks = Table(*stco, co64 != nullptr ? 8 : 4, 0, report);
+    if (chunks && co64 != nullptr) {
+        for (size_t i = 0; i < chunks->size() / 2; ++i) (*chunks)[i] = (*chunks)[2 * i] << 32 | (*chunks)[2 * i + 1];
+        chunks->resize(chunks->size() / 2);
+    }
     if (!times || !runs || !chunks || sizeFields.empty()) return std::nullopt;
     if (sizeFields[0] != 0) {
         // One size for all: stsz carries the count only.

@@ -161,6 +161,16 @@ TEST_F(RingtoneCheck, DamagedFilesFailWithTheLineNamingTheDamage) {
     }
 }
 
+TEST_F(RingtoneCheck, EveryCutOfA3gpOr3g2FileIsFoundOut) {
+    ASSERT_EQ(WriteAll({"--mld-rate", "8000", "--3gp-rate", "16000", "--3gp-channels", "stereo"}).exitCode, 0);
+    for (const char* name : {"song.3gp", "song.3g2"}) {
+        const std::vector<uint8_t> file = ReadBytes(out() + "/" + name);
+        ASSERT_TRUE(CheckRingtoneBytes(file, name).Sound()) << name;
+        for (size_t size = 0; size < file.size(); size += 7)
+            ASSERT_FALSE(CheckRingtoneBytes(std::span(file).first(size), name).Sound()) << name << " cut to " << size;
+    }
+}
+
 TEST_F(RingtoneCheck, CheckPrintsOneBlockPerFileAndFailsOnAnUnsoundOne) {
     ASSERT_EQ(WriteAll({"--mld-rate", "8000", "--mmf-rate", "8000"}).exitCode, 0);
     std::ofstream(out() + "/noise.mmf") << "not a ringtone";
