@@ -242,7 +242,12 @@ int RunConvertCommand(const std::vector<std::string>& arguments, std::FILE* out,
         PrintPresets(out);
         return kExitSuccess;
     }
-    if (options.check) return RunCheckCommand(options.inputs, out);
+    if (options.check) {
+        // A frame FFmpeg cannot decode is a line of the report; its own log lines would repeat it.
+        FrontEndScope silent([](const MessageRequest&) { return MessageAnswer::Ok; }, [](std::string_view) {},
+                             &dialogs);
+        return RunCheckCommand(options.inputs, out);
+    }
 
     if (removeOnSignal) EndCleanlyOnSignals();
     Console console(out, err, isatty(fileno(err)) != 0, options.quiet);

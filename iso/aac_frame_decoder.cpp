@@ -7,7 +7,6 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/error.h>
-#include <libavutil/log.h>
 #include <libavutil/mem.h>
 }
 
@@ -43,7 +42,6 @@ struct AacFrameDecoder::State {
 };
 
 AacFrameDecoder::AacFrameDecoder(std::span<const uint8_t> decoderSpecificInfo) : state_(std::make_unique<State>()) {
-    av_log_set_level(AV_LOG_QUIET);
     const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_AAC);
     if (codec == nullptr || !state_->frame || !state_->packet) {
         openError_ = "no AAC decoder";

@@ -10,6 +10,7 @@
 #include "engine/mld_reader.h"
 #include "engine/mmf_reader.h"
 #include "iso/file_3gp_reader.h"
+#include "platform/paths.h"
 #include "platform/regular_file.h"
 
 namespace kvt {
@@ -18,11 +19,10 @@ namespace {
 // Larger than any ringtone a handset takes: such a file is refused unread.
 constexpr uint64_t kLargestFile = 64u << 20;
 
+// The file name's extension without its ".", in lower case.
 std::string Extension(const std::string& name) {
-    const size_t slash = name.find_last_of('/');
-    const size_t dot = name.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-    std::string extension = name.substr(dot + 1);
+    const size_t stem = PathWithoutExtension(name).size();
+    std::string extension = stem < name.size() ? name.substr(stem + 1) : std::string();
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return extension;

@@ -8,6 +8,12 @@
 
 #include "fuzz/check/report_invariants.h"
 #include "iso/file_3gp_reader.h"
+#include "platform/library_log.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    kvt::SetLibraryLog(kvt::LibraryLog::Quiet);
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     kvt::fuzz::CheckReportInvariants(kvt::ReadFile3gp(std::span<const uint8_t>(bytes, size)));
