@@ -34,15 +34,15 @@ std::string Problems(const CheckReport& report) {
 std::vector<uint8_t> WriteMld(int preset, int rate, double seconds) {
     const bool stereo = IsStereoMldType(preset);
     const uint16_t channels = stereo ? 2 : 1;
-    engine_test::TempFolder folder;
+    testing::TempFolder folder;
     const auto frames = static_cast<size_t>(rate * seconds);
-    const SourceClip clip = engine_test::MakeClip(folder.File("song.wav"), channels, static_cast<uint32_t>(rate),
-                                                  engine_test::TestSignal(frames * channels, preset));
+    const SourceClip clip = testing::MakeClip(folder.File("song.wav"), channels, static_cast<uint32_t>(rate),
+                                              testing::TestSignal(frames * channels, preset));
     MldEncoder encoder(clip);
     encoder.SetSizeLimit(0xFFFFFFFF);
     MessageRecorder quiet;
     EXPECT_EQ(encoder.ConvertMld(preset, rate, 100, folder.File("out.mld")), 1);
-    return engine_test::ReadFileBytes(folder.File("out.mld"));
+    return testing::ReadFileBytes(folder.File("out.mld"));
 }
 
 TEST(RingtoneReaders, EveryMldRowAtEveryRateItTakesIsSoundAndNamedForItsRow) {
@@ -75,14 +75,14 @@ TEST(RingtoneReaders, LongMldStreamsAcrossPiecesOrCutToOnePieceAreSound) {
 TEST(RingtoneReaders, MmfMonoAndStereoAtEachRateAreSoundWithTheirTitle) {
     for (bool stereo : {false, true}) {
         for (int rate : {4000, 8000, 16000, 24000}) {
-            engine_test::TempFolder folder;
-            const SourceClip clip = engine_test::MakeClip(folder.File("song.wav"), 2, static_cast<uint32_t>(rate),
-                                                          engine_test::TestSignal(static_cast<size_t>(rate)));
+            testing::TempFolder folder;
+            const SourceClip clip = testing::MakeClip(folder.File("song.wav"), 2, static_cast<uint32_t>(rate),
+                                                      testing::TestSignal(static_cast<size_t>(rate)));
             MmfEncoder encoder(clip);
             encoder.title = "着信音";
             MessageRecorder quiet;
             ASSERT_EQ(encoder.ConvertMmf(rate, stereo ? 1 : 0), 1);
-            const CheckReport report = ReadMmf(engine_test::ReadFileBytes(folder.File("song.mmf")));
+            const CheckReport report = ReadMmf(testing::ReadFileBytes(folder.File("song.mmf")));
             const std::string which = (stereo ? "stereo at " : "mono at ") + std::to_string(rate);
             EXPECT_TRUE(report.Sound()) << which << "\n" << Problems(report);
             EXPECT_EQ(FactOf(report, "rate"), std::to_string(rate) + " Hz") << which;
@@ -107,12 +107,12 @@ TEST(RingtoneReaders, EveryCutOfAFileIsFoundOut) {
             ASSERT_FALSE(report.Sound()) << name << " cut to " << size;
         }
     }
-    engine_test::TempFolder folder;
-    const SourceClip clip = engine_test::MakeClip(folder.File("song.wav"), 1, 8000, engine_test::TestSignal(800));
+    testing::TempFolder folder;
+    const SourceClip clip = testing::MakeClip(folder.File("song.wav"), 1, 8000, testing::TestSignal(800));
     MmfEncoder encoder(clip);
     MessageRecorder quiet;
     ASSERT_EQ(encoder.ConvertMmf(8000, 0), 1);
-    const std::vector<uint8_t> mmf = engine_test::ReadFileBytes(folder.File("song.mmf"));
+    const std::vector<uint8_t> mmf = testing::ReadFileBytes(folder.File("song.mmf"));
     for (size_t size = 0; size < mmf.size(); ++size)
         ASSERT_FALSE(ReadMmf(std::span<const uint8_t>(mmf.data(), size)).Sound()) << "MMF cut to " << size;
 }

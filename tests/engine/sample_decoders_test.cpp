@@ -13,10 +13,10 @@ namespace {
 
 TEST(SampleDecoders, DecodingTheCodesReproducesTheEncodersReconstruction) {
     const std::vector<std::pair<const char*, std::vector<int16_t>>> signals = {
-        {"speech", test::SpeechLike(8001)},
-        {"full-scale noise (clamps the predictors)", test::Noise(4000, 32767)},
+        {"speech", testing::SpeechLike(8001)},
+        {"full-scale noise (clamps the predictors)", testing::Noise(4000, 32767)},
         {"silence (codec 2 fills it)", std::vector<int16_t>(1003)},
-        {"loud sine", test::Sine(3000, 32000, 0.01)},
+        {"loud sine", testing::Sine(3000, 32000, 0.01)},
     };
     for (int codec = 1; codec <= 6; ++codec) {
         for (const auto& [name, signal] : signals) {
@@ -31,7 +31,7 @@ TEST(SampleDecoders, DecodingTheCodesReproducesTheEncodersReconstruction) {
 }
 
 TEST(SampleDecoders, MmfStereoTakesLeftFromTheHighNibbleEachChannelItsOwnCoder) {
-    const std::vector<int16_t> left = test::SpeechLike(2000), right = test::Noise(2000, 8000);
+    const std::vector<int16_t> left = testing::SpeechLike(2000), right = testing::Noise(2000, 8000);
     const std::vector<uint8_t> leftCodes = EncodeYamahaAdpcm(left), rightCodes = EncodeYamahaAdpcm(right);
     // The MMF packing: one byte a frame, left code high. Unpack each channel's own pairs.
     std::vector<uint8_t> frames;
@@ -51,7 +51,7 @@ TEST(SampleDecoders, MmfStereoTakesLeftFromTheHighNibbleEachChannelItsOwnCoder) 
 // G.726 decoding shares the Recommendation's adaptation with our encoder, so it is also
 // held against spandsp's decoder, an independent implementation.
 TEST(SampleDecoders, G726DecodingMatchesSpandsp) {
-    const std::vector<int16_t> speech = test::SpeechLike(8000);
+    const std::vector<int16_t> speech = testing::SpeechLike(8000);
     for (const auto& [codec, bitRate, bits] : {std::tuple{3, 32000, 4}, std::tuple{4, 16000, 2}}) {
         std::vector<int16_t> samples = speech;
         const std::vector<uint8_t> packed = EncodeWithCodec(codec, samples);
