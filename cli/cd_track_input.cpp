@@ -1,14 +1,17 @@
 #include "cli/cd_track_input.h"
 
+#include <atomic>
 #include <chrono>
 #include <future>
 #include <mutex>
+#include <thread>
 
 #include "Module/General/General/GeneralFile.h"
 #include "cli/console.h"
 #include "input/cd/cda_path.h"
 #include "input/cd/image_drive.h"
 #include "input/cd/rip_controller.h"
+#include "platform/cleanup_registry.h"
 #include "platform/message.h"
 #include "platform/paths.h"
 
@@ -44,8 +47,21 @@ std::optional<std::string> RipCdaInput(const std::string& cdaPath, const std::st
     const std::string wavPath = JoinPath(folder, cdaPath.substr(3, 7) + ".wav");  // "Track02.wav"
     std::promise<int> finished;
     std::future<int> result = finished.get_future();
+    std::atomic<bool> ended{false};
     cd::RipController controller;
-    controller.StartRip([&finished](int ok) { finished.set_value(ok); }, track.driveIndex, track.trackIndex, wavPath);
+    // Interrupted, the rip is stopped and given a moment to end, so that the drive is closed
+    // and its block length set back before the program goes.
+    ExitAction stopOnExit([&controller, &ended] {
+        controller.StopRip();
+        for (int waited = 0; waited < 1000 && !ended; waited += 10)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    });
+    controller.StartRip(
+        [&finished, &ended](int ok) {
+            finished.set_value(ok);
+            ended = true;
+        },
+        track.driveIndex, track.trackIndex, wavPath);
     console.ShowRipProgress(0);
     while (result.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready)
         console.ShowRipProgress(controller.Progress());

@@ -17,6 +17,11 @@ struct Registry {
     std::mutex mutex;
     std::vector<std::string> paths;
     std::vector<pid_t> groups;
+    // Its own lock: the actions run without the one above, as they may wait for threads that
+    // record paths.
+    std::mutex actionsMutex;
+    std::vector<std::pair<unsigned long, std::function<void()>>> actions;
+    unsigned long lastActionId = 0;
 };
 
 // Never destroyed: the clean-up may run on a signal's thread while the program ends.
@@ -88,8 +93,24 @@ void EndProcessGroup(pid_t group, int graceMs) {
     kill(-group, SIGKILL);
 }
 
+ExitAction::ExitAction(std::function<void()> action) {
+    Registry& registry = TheRegistry();
+    std::lock_guard lock(registry.actionsMutex);
+    id_ = ++registry.lastActionId;
+    registry.actions.emplace_back(id_, std::move(action));
+}
+
+// Once the clean-up has begun this waits for _exit, so an action never outlives what it uses.
+ExitAction::~ExitAction() {
+    Registry& registry = TheRegistry();
+    std::lock_guard lock(registry.actionsMutex);
+    std::erase_if(registry.actions, [this](const auto& entry) { return entry.first == id_; });
+}
+
 void CleanUpForExit() {
     Registry& registry = TheRegistry();
+    registry.actionsMutex.lock();  // held until the process ends, as the lock below
+    for (const auto& entry : registry.actions) entry.second();
     // Held until the process ends: whoever wants to record something now waits for _exit.
     registry.mutex.lock();
     for (pid_t group : registry.groups) EndProcessGroup(group);

@@ -28,10 +28,23 @@ void DropPendingPath(const std::string& path);
 std::optional<pid_t> SpawnChildGroup(const std::function<pid_t()>& spawn);
 void DropChildGroup(pid_t group);
 
-// Ends every recorded process group (SIGTERM, then SIGKILL for what is still there after
-// a short grace) and removes every pending path. After this call nothing new is recorded:
-// a thread that tries waits, so no file appears behind the clean-up's back. For the path
-// that ends the process at once (_exit) after it.
+// Work that must run before the program ends on a signal, such as stopping a CD rip so the
+// drive is closed and its block length set back. Runs first in CleanUpForExit, on the
+// signal's thread, while the action is alive.
+class ExitAction {
+public:
+    explicit ExitAction(std::function<void()> action);
+    ~ExitAction();
+    ExitAction(const ExitAction&) = delete;
+    ExitAction& operator=(const ExitAction&) = delete;
+
+private:
+    unsigned long id_;
+};
+
+// Runs the live exit actions, then ends every recorded process group (SIGTERM, then SIGKILL for what is still there
+// after a short grace) and removes every pending path. After this call nothing new is recorded: a thread that tries
+// waits, so no file appears behind the clean-up's back. For the path that ends the process at once (_exit) after it.
 void CleanUpForExit();
 
 // Ends a process group: SIGTERM, up to `graceMs` for it to go, then SIGKILL.
