@@ -26,14 +26,13 @@ CdRipping::~CdRipping() {
 void CdRipping::Start(const std::string& chosen) {
     cd::CdaTrack track;
     if (!cd::ParseCdaPath(CdaPathFromChosen(chosen), track)) {
-        ShowMessage(cd::kBadCdaPathMessage);
+        ShowMessage(cd::kBadCdaPathText);
         return;
     }
     if (cd::RipController::Running()) return;
     std::optional<std::string> temporary = CreateTemporaryFile();
     if (!temporary) {
-        ShowMessage(std::string("WAVファイルの作成に失敗しました。\n") + TemporaryFolder() + ": " +
-                    std::strerror(errno));
+        ShowMessage(std::string(cd::kWaveNotCreatedText) + "\n" + TemporaryFolder() + ": " + std::strerror(errno));
         window_.RipFinished(false);
         return;
     }

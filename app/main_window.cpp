@@ -20,6 +20,7 @@
 #include "app/waveform_painter.h"
 #include "convert/conversion_job.h"
 #include "convert/input_loader.h"
+#include "input/cd/rip_controller.h"
 #include "platform/dialogs.h"
 #include "platform/message.h"
 #include "platform/paths.h"
@@ -143,7 +144,7 @@ void CMFCzorvikDlg::RipFinished(bool ok) {
         LoadPath(ripTempPath_);
     } else {
         ForgetRipFile();
-        ShowMessage(kRipFailedText);
+        ShowMessage(cd::kRipFailedText);
     }
     update();
 }

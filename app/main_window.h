@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <QImage>
@@ -25,8 +26,7 @@
 
 namespace kvt {
 
-inline constexpr const char* kOneFileAtATimeText = "ファイルは１つづつドロップして下さい。";
-inline constexpr const char* kRipFailedText = "リッピングは異常終了しました。";
+inline constexpr std::string_view kOneFileAtATimeText = "ファイルは１つづつドロップして下さい。";
 inline constexpr const char* kVolumeUpLabel = "音量を上げる";
 inline constexpr const char* kVolumeDownLabel = "音量を下げる";
 inline constexpr const char* kInputFilter =

@@ -16,7 +16,7 @@
 namespace kvt {
 
 inline constexpr const char* kSettingsDialogCaption = "変換設定";
-inline constexpr const char* kLgNoticeText =
+inline constexpr std::string_view kLgNoticeText =
     "このボタンの機種は、ファイル変換は可能ですが、サポートの対象外ですのでご注意ください。";
 
 // Where the saving directory is shown, cut to this many bytes followed by "...".

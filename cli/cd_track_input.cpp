@@ -36,7 +36,7 @@ bool IsCdaPath(const std::string& path) {
 std::optional<std::string> RipCdaInput(const std::string& cdaPath, const std::string& folder, Console& console) {
     cd::CdaTrack track;
     if (!cd::ParseCdaPath(cdaPath, track)) {
-        ShowMessage(cd::kBadCdaPathMessage);
+        ShowMessage(cd::kBadCdaPathText);
         return std::nullopt;
     }
     // The program rips one track at a time: a second StartRip would do nothing.
@@ -69,7 +69,7 @@ std::optional<std::string> RipCdaInput(const std::string& cdaPath, const std::st
     console.ShowRipProgress(-1);
     Console::SetRippingInput("");
     if (result.get() == 0) {
-        ShowMessage(cd::kRipFailedMessage);
+        ShowMessage(cd::kRipFailedText);
         return std::nullopt;
     }
     return wavPath;

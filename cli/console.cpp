@@ -21,7 +21,7 @@ constexpr int kBarWidth = 30;
 // Messages of the job that report what happened rather than a failure.
 bool IsNotice(const std::string& text) {
     return text == kInternalEncoderText || text == k3g2ExternalText ||
-           (text.size() > std::strlen(kSavedSuffix) && text.ends_with(kSavedSuffix));
+           (text.size() > kSavedText.size() && text.ends_with(kSavedText));
 }
 
 std::string Tagged(const std::string& text) {

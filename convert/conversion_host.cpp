@@ -3,12 +3,19 @@
 #include "platform/message.h"
 
 namespace kvt {
+namespace {
+
+constexpr std::string_view kChooseFileText = "ファイルを選択してください。";
+constexpr std::string_view kOutOfMemoryText = "メモリの割り当てに失敗しました。ファイルが大きすぎる可能性があります。";
+constexpr std::string_view kUnknownErrorText = "CMFCzorvikDlg::ErrorMsg";
+
+}  // namespace
 
 std::string_view ErrorMsgText(int code) {
     switch (code) {
-    case 1: return "ファイルを選択してください。";
-    case 2: return "メモリの割り当てに失敗しました。ファイルが大きすぎる可能性があります。";
-    default: return "CMFCzorvikDlg::ErrorMsg";
+    case 1: return kChooseFileText;
+    case 2: return kOutOfMemoryText;
+    default: return kUnknownErrorText;
     }
 }
 

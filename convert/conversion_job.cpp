@@ -21,6 +21,9 @@
 namespace kvt {
 namespace {
 
+// The MLD rows that store one piece keep only the start of a long clip.
+constexpr char kShortenedFormat[] = "選択範囲が長いため、MLDファイルには先頭の%.1f秒だけを保存しました。";
+
 constexpr int kNormalizeLevel = 100;  // percent of full scale
 
 // Runs one encoder call and records whether its file was written.
@@ -75,7 +78,7 @@ SourceClip MakeClip(ConversionHost& host, size_t start, size_t end) {
 // promises more than was kept.
 void ShowShortenedNotice(double keptSeconds) {
     char text[256];
-    std::snprintf(text, sizeof text, kShortenedText, std::floor(keptSeconds * 10) / 10);
+    std::snprintf(text, sizeof text, kShortenedFormat, std::floor(keptSeconds * 10) / 10);
     ShowMessage(text);
 }
 
@@ -263,7 +266,7 @@ JobReport OnConvert(ConversionHost& host) {
         return report;
     }
 
-    host.ShowClosingMessage(settings.savingDirectory + kSavedSuffix);
+    host.ShowClosingMessage(settings.savingDirectory + std::string(kSavedText));
     host.Repaint();
     report.outcome = JobOutcome::Finished;
     return report;

@@ -4,6 +4,7 @@
 // output into the saving directory, then one closing message.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "convert/button_grid.h"
@@ -11,15 +12,13 @@
 
 namespace kvt {
 
-inline constexpr const char* kNothingChosenText = "変換するファイルの種類を決めてください。";
-inline constexpr const char* kNothingChosenCaption = "変換できませんでした。";
-inline constexpr const char* kChooseEncoderText = "外部エンコーダを指定してください。";
-inline constexpr const char* kInternalEncoderText = "内部エンコーダーを使用します。";
-inline constexpr const char* k3g2ExternalText =
+inline constexpr std::string_view kNothingChosenText = "変換するファイルの種類を決めてください。";
+inline constexpr std::string_view kNothingChosenCaption = "変換できませんでした。";
+inline constexpr std::string_view kChooseEncoderText = "外部エンコーダを指定してください。";
+inline constexpr std::string_view kInternalEncoderText = "内部エンコーダーを使用します。";
+inline constexpr std::string_view k3g2ExternalText =
     "3G2ファイルへの変換に外部エンコーダリンク機能は使用できません。内部エンコーダで変換を行います。";
-inline constexpr const char* kSavedSuffix = "にファイルを保存しました。";
-// The MLD rows that store one piece keep only the start of a long clip.
-inline constexpr const char* kShortenedText = "選択範囲が長いため、MLDファイルには先頭の%.1f秒だけを保存しました。";
+inline constexpr std::string_view kSavedText = "にファイルを保存しました。";
 
 // Size ceilings of the MLD page, in bytes.
 inline constexpr int kMldLimit10Kb = 10000;

@@ -17,13 +17,13 @@
 namespace kvt {
 namespace {
 
-constexpr const char* kCannotConvert = "このファイルは変換できません。";
-constexpr const char* kAskMp3Decoder = "MP3をWAVファイルに変換するための外部プログラムを指定してください。";
-constexpr const char* kNoSuchFile = "指定されたファイルが存在しません。";
-constexpr const char* kMp3Failed = "MP3の変換に失敗しました。MP3のエンコーダの指定をクリアしますか？";
-constexpr const char* kBrokenFile =
+constexpr std::string_view kCannotConvertText = "このファイルは変換できません。";
+constexpr std::string_view kAskMp3DecoderText = "MP3をWAVファイルに変換するための外部プログラムを指定してください。";
+constexpr std::string_view kNoSuchFileText = "指定されたファイルが存在しません。";
+constexpr std::string_view kMp3FailedText = "MP3の変換に失敗しました。MP3のエンコーダの指定をクリアしますか？";
+constexpr std::string_view kBrokenFileText =
     "ファイルが異常です。CDからの抽出の場合は、CDをトレイに入れなおして再試行してください。";
-constexpr const char* kBadLayout = "error";
+constexpr std::string_view kBadLayoutText = "error";
 constexpr const char* kProgramFilter = "exe files|*.exe|";
 
 constexpr uint16_t kWaveFormatExtensible = 0xFFFE;
@@ -32,18 +32,18 @@ constexpr int kCannotOpenCode = 2;  // WaveFile's "ファイルが開けませ�
 
 bool DecodeMp3(const std::string& path, const std::string& wavPath, Settings& settings) {
     if (settings.mp3DecoderPath.empty()) {
-        ShowMessage(kAskMp3Decoder, kApplicationTitle, MessageButtons::Ok, true);
+        ShowMessage(kAskMp3DecoderText, kApplicationTitle, MessageButtons::Ok, true);
         if (GneOpenFileDialog("exe", kProgramFilter, settings.mp3DecoderPath) != 1) {
             if (!GneCanOpen(settings.mp3DecoderPath)) {
                 settings.mp3DecoderPath.clear();
-                ShowMessage(kNoSuchFile, kApplicationTitle, MessageButtons::Ok, true);
+                ShowMessage(kNoSuchFileText, kApplicationTitle, MessageButtons::Ok, true);
             }
             return false;
         }
     }
     std::remove(wavPath.c_str());
     if (DecodeWithExternalProgram(settings.mp3DecoderPath, path, wavPath) == 1) return true;
-    if (ShowMessage(kMp3Failed, kApplicationTitle, MessageButtons::OkCancel, true) == MessageAnswer::Ok)
+    if (ShowMessage(kMp3FailedText, kApplicationTitle, MessageButtons::OkCancel, true) == MessageAnswer::Ok)
         settings.mp3DecoderPath.clear();
     return false;
 }
@@ -65,7 +65,7 @@ std::optional<std::string> SourceWav(const std::string& path, Settings& settings
         if (!DecodeMp3(path, decoded, settings)) return std::nullopt;
         return decoded;
     }
-    ShowMessage(kCannotConvert);
+    ShowMessage(kCannotConvertText);
     return std::nullopt;
 }
 
@@ -77,7 +77,7 @@ std::optional<std::vector<uint8_t>> ScratchImage(const std::string& sourcePath) 
     if (!wave.Load(sourcePath)) return std::nullopt;
     if (!HasUsableSampleRate(wave) || !NormalizeTo16Bits(wave)) return std::nullopt;
     if (wave.channels > 2 && !wave.MixDownToStereo()) {
-        ShowMessage(kBadLayout);
+        ShowMessage(kBadLayoutText);
         return std::nullopt;
     }
     // A WAVE_FORMAT_EXTENSIBLE header carries integer PCM here (other formats were refused
@@ -109,7 +109,7 @@ bool LoadInputFile(const std::string& path, LoadedInput& input, Settings& settin
         // A named pipe, device or folder is turned away before anything opens it: reading
         // one could wait forever.
         if (CheckRegularFile(path) == FileCheck::NotRegular) {
-            ShowMessage(kCannotConvert);
+            ShowMessage(kCannotConvertText);
             return false;
         }
         auto source = SourceWav(path, settings, options);
@@ -129,12 +129,12 @@ bool LoadInputFile(const std::string& path, LoadedInput& input, Settings& settin
         loaded.imageSize = static_cast<uint32_t>(loaded.image.size());
         if (loaded.ReadWave() != 1) return false;
         if (loaded.dataSize == 0 || loaded.data.empty()) {
-            ShowMessage(kBrokenFile);
+            ShowMessage(kBrokenFileText);
             return false;
         }
         const FormatBlock& format = loaded.format;
         if ((format.channels != 1 && format.channels != 2) || format.sampleRate == 0) {
-            ShowMessage(kBadLayout);
+            ShowMessage(kBadLayoutText);
             return false;
         }
         // What is held is 16-bit linear PCM whatever the file's header said (G.711 inputs).

@@ -5,11 +5,13 @@
 #include "engine/byte_order.h"
 #include "engine/engine_message.h"
 #include "engine/mld_header.h"
+#include "platform/message.h"
 
 namespace kvt {
 
 namespace {
 
+constexpr std::string_view kUndefinedRateText = "未定義のエラー";
 constexpr size_t kHeaderChunkOverhead = 6;  // tag + u16 length
 constexpr size_t kTrackChunkOverhead = 8;   // tag + u32 length
 
@@ -64,7 +66,7 @@ bool ChunkBuilder::PutAdat(std::span<const uint8_t> stream, uint32_t sampleRate,
     case 8000: kilohertz = 8; break;
     case 16000: kilohertz = 0x10; break;
     case 32000: kilohertz = 0x20; break;
-    default: ShowEngineMessage("未定義のエラー"); break;
+    default: ShowMessage(kUndefinedRateText); break;
     }
     PutText(buffer_, "adat");
     PutBe32(buffer_, static_cast<uint32_t>(stream.size() + kAdatHeadSize));

@@ -10,11 +10,14 @@
 
 #include "engine/byte_order.h"
 #include "engine/engine_message.h"
+#include "platform/message.h"
 #include "platform/paths.h"
 
 namespace kvt {
 
 namespace {
+constexpr std::string_view kFileNotFoundText = "file is not found";
+constexpr std::string_view kNoMacFileText = "no macfile";
 constexpr size_t kTagSize = 4;
 }  // namespace
 
@@ -33,25 +36,25 @@ EngineFile::EngineFile(std::string clipPath, const FormatBlock& clipFormat, std:
 int EngineFile::Load(const std::string& filePath) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(filePath, error)) {
-        ShowEngineMessage("file is not found");
+        ShowMessage(kFileNotFoundText);
         return 0;
     }
     std::ifstream in(filePath, std::ios::binary | std::ios::ate);
     const std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : -1;
     if (size < 0 || static_cast<uint64_t>(size) > std::numeric_limits<uint32_t>::max()) {
-        ShowEngineMessage("file is not found");
+        ShowMessage(kFileNotFoundText);
         return 0;
     }
     std::vector<uint8_t> bytes;
     try {
         bytes.resize(static_cast<size_t>(size));
     } catch (const std::bad_alloc&) {
-        ShowEngineMessage("no memory");
+        ShowMessage(kNoMemoryText);
         return 0;
     }
     in.seekg(0);
     if (!in.read(reinterpret_cast<char*>(bytes.data()), size)) {
-        ShowEngineMessage("file is not found");
+        ShowMessage(kFileNotFoundText);
         return 0;
     }
     image = std::move(bytes);
@@ -157,7 +160,7 @@ void EngineFile::WriteTag(std::string_view tag) {
 
 int EngineFile::Allocate() {
     if (imageSize == 0) {
-        ShowEngineMessage("filesize");
+        ShowMessage(kFileSizeText);
         return 0;
     }
     image.clear();
@@ -167,7 +170,7 @@ int EngineFile::Allocate() {
         image = {};
         imageSize = 0;
         cursor = 0;
-        ShowEngineMessage("no memory");
+        ShowMessage(kNoMemoryText);
         return 0;
     }
     cursor = 0;
@@ -187,11 +190,11 @@ int EngineFile::Append(const EngineFile& other) {
 
 int EngineFile::Append(std::span<const uint8_t> bytes) {
     if (!sizeAfterTag) {
-        ShowEngineMessage("no macfile");
+        ShowMessage(kNoMacFileText);
         return 0;
     }
     if (image.size() + bytes.size() > std::numeric_limits<uint32_t>::max()) {
-        ShowEngineMessage("no memory");
+        ShowMessage(kNoMemoryText);
         return 0;
     }
     image.insert(image.end(), bytes.begin(), bytes.end());
@@ -233,7 +236,7 @@ int EngineFile::Save(const std::string& filePath) const {
     const size_t length = std::min<size_t>(imageSize, image.size());
     const std::string_view bytes(reinterpret_cast<const char*>(image.data()), length);
     if (!WriteFileAtomically(filePath, bytes)) {
-        ShowEngineMessage("ファイルが書き込めませんでした。");
+        ShowMessage(kFileNotWritableText);
         return 0;
     }
     return 1;
@@ -245,7 +248,7 @@ int EngineFile::AllocateData() {
     } catch (const std::bad_alloc&) {
         data = {};
         dataSize = 0;
-        ShowEngineMessage("no memory");
+        ShowMessage(kNoMemoryText);
         return 0;
     }
     return 1;

@@ -4,7 +4,7 @@
 // the same type holding the selected range that the conversion job hands the encoders.
 //
 // Operations that can fail return int 1 (success) or 0 (failure) and have already shown
-// their message through ShowEngineMessage; the object keeps what it held before the
+// their message through ShowMessage; the object keeps what it held before the
 // failing step.
 
 #include <cstdint>

@@ -8,11 +8,16 @@
 #include "engine/engine_file.h"
 #include "engine/engine_message.h"
 #include "engine/g711.h"
+#include "platform/message.h"
 
 namespace kvt {
 
 namespace {
 
+constexpr std::string_view kNoRiffText = "RIFF";
+constexpr std::string_view kNoWaveText = "WAVE";
+constexpr std::string_view kNoFormatText = "fmt";
+constexpr std::string_view kNoDataText = "data";
 constexpr uint16_t kFormatPcm = 1;
 constexpr uint16_t kFormatALaw = 6;
 constexpr uint16_t kFormatMuLaw = 7;
@@ -29,24 +34,24 @@ int EngineFile::ReadWave() {
 
     const auto riff = FindTagFromStart("RIFF");
     if (!riff) {
-        ShowEngineMessage("RIFF");
+        ShowMessage(kNoRiffText);
         return 0;
     }
     if (!FindTag("WAVE")) {
-        ShowEngineMessage("WAVE");
+        ShowMessage(kNoWaveText);
         return 0;
     }
 
     // A chunk shorter than the PCM record, or one that runs past the end of the file,
     // cannot describe the samples.
     if (!FindTagFromStart("fmt ")) {
-        ShowEngineMessage("fmt");
+        ShowMessage(kNoFormatText);
         return 0;
     }
     cursor += 4;
     const uint32_t formatLength = ReadU32();
     if (formatLength < kMinimumFormatChunk || formatLength > Remaining()) {
-        ShowEngineMessage("fmt");
+        ShowMessage(kNoFormatText);
         return 0;
     }
     // Only the 18-byte block and the 2 bytes after it are kept; the rest is ignored.
@@ -54,20 +59,20 @@ int EngineFile::ReadWave() {
     FormatBlock parsed = FormatBlock::FromBytes(std::span(image).subspan(cursor, kept));
 
     if (!FindTagFromStart("data")) {
-        ShowEngineMessage("data");
+        ShowMessage(kNoDataText);
         return 0;
     }
     cursor += 4;
     const bool haveSizeField = Remaining() >= 4;
     const uint32_t length = ReadU32();
     if (!haveSizeField || length > Remaining()) {
-        ShowEngineMessage("data");
+        ShowMessage(kNoDataText);
         return 0;
     }
     const auto body = std::span(image).subspan(cursor, length);
 
     if (parsed.formatTag != kFormatPcm && parsed.formatTag != kFormatALaw && parsed.formatTag != kFormatMuLaw) {
-        ShowEngineMessage("This is not pcm data.");
+        ShowMessage(kNotPcmText);
         return 0;
     }
 
@@ -77,7 +82,7 @@ int EngineFile::ReadWave() {
             samples.assign(body.begin(), body.end());
         } else {
             if (length > std::numeric_limits<uint32_t>::max() / 2) {
-                ShowEngineMessage("no memory");
+                ShowMessage(kNoMemoryText);
                 return 0;
             }
             samples.resize(size_t{length} * 2);
@@ -94,7 +99,7 @@ int EngineFile::ReadWave() {
             parsed.byteRate = parsed.sampleRate * parsed.blockAlign;
         }
     } catch (const std::bad_alloc&) {
-        ShowEngineMessage("no memory");
+        ShowMessage(kNoMemoryText);
         return 0;
     }
 
@@ -111,7 +116,7 @@ int EngineFile::LoadWave(const std::string& filePath) {
 
 int EngineFile::WriteWave(const std::string& filePath) {
     if (dataSize > std::numeric_limits<uint32_t>::max() - kWaveHeaderSize) {
-        ShowEngineMessage("filesize");
+        ShowMessage(kFileSizeText);
         return 0;
     }
     bigEndian = false;

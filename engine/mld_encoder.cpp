@@ -11,26 +11,34 @@
 #include "engine/pcm_operations.h"
 #include "engine/sample_codecs.h"
 #include "platform/codepage.h"
+#include "platform/message.h"
 #include "platform/paths.h"
 
 namespace kvt {
 
 namespace {
 
+constexpr std::string_view kBadPresetText = "fmt_num";
+constexpr std::string_view kBadNormalizeText = "normalize";
+constexpr std::string_view kBadRateText = "samplerate:4000,8000,16000,32000";
+constexpr std::string_view kStereoAt32kText = "samplerate 32kはモノラルのみ";
+constexpr std::string_view kNotSavedText = "zorvikを保存できませんでした。";
+constexpr std::string_view kNoStereoText = "ステレオに対応していません。";
+constexpr std::string_view kOverSizeLimitText = "指定されたファイルサイズの制限を越えています。";
 constexpr int kCodecG726_32 = 3;
 constexpr int kCodecG726_16 = 4;
 
-// The row's rate flag and the text naming it when the rate is not allowed.
+// The row's rate flag and the text, followed by the row's name, when the rate is not allowed.
 struct RateRule {
     uint32_t rate;
     int32_t MldPreset::*allowed;
-    const char* refusal;
+    std::string_view refusalText;
 };
 constexpr RateRule kRateRules[] = {
-    {4000, &MldPreset::f04, "samplerate_f04:%s"},
-    {8000, &MldPreset::f08, "samplerate_f08:%s"},
-    {16000, &MldPreset::f16, "samplerate_f16:%s"},
-    {32000, &MldPreset::f32, "samplerate_f32:%s"},
+    {4000, &MldPreset::f04, "samplerate_f04:"},
+    {8000, &MldPreset::f08, "samplerate_f08:"},
+    {16000, &MldPreset::f16, "samplerate_f16:"},
+    {32000, &MldPreset::f32, "samplerate_f32:"},
 };
 
 // Codes `samples` with `codec` into exactly `size` bytes (zeros where a codec gives fewer).
@@ -110,7 +118,7 @@ OutputResult MldEncoder::WriteMld(int preset, int sampleRate, int normalize,
                                   const std::optional<std::string>& outputPath) {
     keptSeconds.reset();
     if (preset < 0 || static_cast<size_t>(preset) >= kMldPresetCount) {
-        ShowEngineMessage("fmt_num");
+        ShowMessage(kBadPresetText);
         return OutputResult::Refused;
     }
     MldPreset row = MldPresetTable[static_cast<size_t>(preset)];
@@ -125,24 +133,24 @@ OutputResult MldEncoder::WriteMld(int preset, int sampleRate, int normalize,
     // The clip is copied only when its conversion for this row is not at hand already.
     const bool atHand = cache_.Holds(source_, targetChannels, ConversionRate(row.codec, requested));
     if (!atHand && !CopyPcmFrom(source_)) return OutputResult::Refused;
-    if ((normalize < 0 || normalize > 500) && normalize != kKeepLevel) ShowEngineMessage("normalize");
+    if ((normalize < 0 || normalize > 500) && normalize != kKeepLevel) ShowMessage(kBadNormalizeText);
 
     if (source_.format.bitsPerSample != 16) {
-        ShowEngineMessage("対応していないビット数です。");
+        ShowMessage(kUnsupportedBitsText);
         return OutputResult::Refused;
     }
     const auto rule = std::find_if(std::begin(kRateRules), std::end(kRateRules),
                                    [&](const RateRule& r) { return r.rate == requested; });
     if (rule == std::end(kRateRules)) {
-        ShowEngineMessage("samplerate:4000,8000,16000,32000");
+        ShowMessage(kBadRateText);
         return OutputResult::Refused;
     }
     if (row.*(rule->allowed) != 1) {
-        ShowEngineMessage(rule->refusal, std::string(row.name).c_str());
+        ShowMessage(std::string(rule->refusalText) + std::string(row.name));
         return OutputResult::Refused;
     }
     if (rule->rate == 32000 && targetChannels == 2) {
-        ShowEngineMessage("samplerate 32kはモノラルのみ");
+        ShowMessage(kStereoAt32kText);
         return OutputResult::Refused;
     }
     const uint32_t rate = ConversionRate(row.codec, rule->rate);
@@ -156,7 +164,7 @@ OutputResult MldEncoder::WriteMld(int preset, int sampleRate, int normalize,
         if (!ConvertChannels(*this, targetChannels) || !Resample(*this, rate)) return OutputResult::Refused;
         if (format.channels != targetChannels) {
             // Only mono and stereo sources can be brought to the row's channel count.
-            ShowEngineMessage("zorvikを保存できませんでした。");
+            ShowMessage(kNotSavedText);
             return OutputResult::Refused;
         }
         cache_.Keep(source_, targetChannels, rate, *this);
@@ -184,8 +192,7 @@ OutputResult MldEncoder::WriteMld(int preset, int sampleRate, int normalize,
     if (IsStereoMldType(row.type)) {
         leftSize = rightSize = static_cast<uint32_t>(sampleCount / 2 * 2);
         split = IsTwoStreamMldType(row.type) ? MldStreamSplit::TwoStreams : MldStreamSplit::OneStereoStream;
-        if (split == MldStreamSplit::TwoStreams && (row.codec == 5 || row.codec == 6))
-            ShowEngineMessage("ステレオに対応していません。");
+        if (split == MldStreamSplit::TwoStreams && (row.codec == 5 || row.codec == 6)) ShowMessage(kNoStereoText);
     }
     const MldCodedStreams* coded = cache_.FindCoded(split, row.codec, normalize);
     if (coded == nullptr)
@@ -193,7 +200,7 @@ OutputResult MldEncoder::WriteMld(int preset, int sampleRate, int normalize,
     const std::vector<uint8_t>& stream = coded->stream;
     const std::vector<uint8_t>& left = coded->left;
     const std::vector<uint8_t>& right = coded->right;
-    if (codedSize > sizeLimit) ShowEngineMessage("指定されたファイルサイズの制限を越えています。");
+    if (codedSize > sizeLimit) ShowMessage(kOverSizeLimitText);
 
     const std::string titleText = CutCp932(Utf8ToCp932(title.empty() ? titleBase : title), kMldTitleLimit);
     MldFile file;
@@ -207,7 +214,7 @@ OutputResult MldEncoder::WriteMld(int preset, int sampleRate, int normalize,
             keptSeconds = static_cast<double>(*kept) / codedByteRate;
     }
     if (!file) {
-        ShowEngineMessage("zorvikを保存できませんでした。");
+        ShowMessage(kNotSavedText);
         return OutputResult::WriteFailed;
     }
     image = std::move(*file);

@@ -11,6 +11,7 @@
 #include "engine/engine_message.h"
 #include "engine/mld_layout.h"
 #include "engine/mld_track_file.h"
+#include "platform/message.h"
 
 namespace kvt {
 
@@ -144,7 +145,7 @@ std::optional<size_t> MldKeptStreamBytes(const MldPreset& row, size_t streamByte
 MldFile BuildMldOneTrackLayout(const MldPreset& row, std::string_view title, std::span<const uint8_t> stream,
                                uint32_t sampleRate, uint32_t codedByteRate) {
     if (row.type < 0 || static_cast<size_t>(row.type) >= kTypes.size() || !kTypes[row.type]) {
-        ShowEngineMessage("Error");
+        ShowMessage(kErrorText);
         return std::nullopt;
     }
     if (codedByteRate == 0) return std::nullopt;
@@ -171,7 +172,7 @@ MldFile BuildMldOneTrackLayout(const MldPreset& row, std::string_view title, std
     }
     // Type 2 numbers its pieces in one byte.
     if (row.type == 2 && pieces.size() > 256) {
-        ShowEngineMessage("ファイルのサイズが大きすぎます。");
+        ShowMessage(kFileTooLargeText);
         return std::nullopt;
     }
 

@@ -11,10 +11,16 @@
 #include "engine/engine_message.h"
 #include "engine/mld_layout.h"
 #include "engine/mld_track_file.h"
+#include "platform/message.h"
 
 namespace kvt {
 
 namespace {
+constexpr std::string_view kUnsupportedRateText = "未対応レート";
+constexpr std::string_view kError2Text = "error2";
+constexpr std::string_view kError3Text = "error3";
+constexpr std::string_view kError5Text = "error5";
+constexpr std::string_view kNo4000HzStereoText = "4000Hz Stereoの変換は出来ません。";
 
 using Bytes = std::span<const uint8_t>;
 
@@ -84,7 +90,7 @@ void PutRateEvent(std::vector<uint8_t>& out, uint32_t sampleRate) {
         a = 2;
         b = 4;
     } else if (sampleRate != 8000) {
-        ShowEngineMessage("未対応レート");
+        ShowMessage(kUnsupportedRateText);
     }
     out.insert(out.end(),
                {0x00, 0xFF, 0xFF, 0x00, 0x0E, 0x71, 0x8F, 0x81, 0x01, a, 0x89, 0x01, a, 0x83, 0x01, b, 0x8B, 0x01, b});
@@ -148,14 +154,14 @@ MldFile BuildMldTwoStreamLayout(const MldPreset& row, std::string_view title, st
                                 std::span<const uint8_t> right, uint32_t sampleRate, uint32_t codedByteRate) {
     const TwoStreamType* layout = TypeOf(row.type);
     if (!layout) {
-        ShowEngineMessage("Error");
-        ShowEngineMessage("error2");
-        ShowEngineMessage("error3");
-        ShowEngineMessage("error5");
+        ShowMessage(kErrorText);
+        ShowMessage(kError2Text);
+        ShowMessage(kError3Text);
+        ShowMessage(kError5Text);
         return std::nullopt;
     }
     if (sampleRate == 4000) {
-        ShowEngineMessage("4000Hz Stereoの変換は出来ません。");
+        ShowMessage(kNo4000HzStereoText);
         return std::nullopt;
     }
     if (codedByteRate == 0) return std::nullopt;

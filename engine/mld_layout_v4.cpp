@@ -3,6 +3,7 @@
 #include "engine/chunk_builder.h"
 #include "engine/engine_message.h"
 #include "engine/mld_layout.h"
+#include "platform/message.h"
 
 namespace kvt {
 
@@ -20,7 +21,7 @@ MldFile BuildMldV4Layout(const MldPreset& /*row*/, std::string_view title, std::
     constexpr size_t kAdatOverhead = 8 + ChunkBuilder::kAdatHeadSize;
     constexpr size_t kTracSize = 8 + ChunkBuilder::kTracBodySize;
     if (stream.size() > builder.Room() || builder.Room() - stream.size() < kAdatOverhead + kTracSize) {
-        ShowEngineMessage("ファイルのサイズが大きすぎます。");
+        ShowMessage(kFileTooLargeText);
         return std::nullopt;
     }
     if (!builder.PutAdat(stream, sampleRate, stereo) || !builder.PutTrac(ticks)) return std::nullopt;

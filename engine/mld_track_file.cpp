@@ -5,6 +5,7 @@
 #include "engine/byte_order.h"
 #include "engine/engine_message.h"
 #include "engine/mld_header.h"
+#include "platform/message.h"
 
 namespace kvt {
 
@@ -22,7 +23,7 @@ MldFile BuildMldTrackFile(uint8_t headerA, std::string_view title, std::string_v
     if (note) PutMldU16Chunk(file, "note", 1);
     SetMldHeaderLength(file);
     if (file.size() + 8 + track.size() > std::numeric_limits<uint32_t>::max()) {
-        ShowEngineMessage("ファイルのサイズが大きすぎます。");
+        ShowMessage(kFileTooLargeText);
         return std::nullopt;
     }
     PutText(file, "trac");

@@ -10,16 +10,16 @@
 #include "engine/pcm_operations.h"
 #include "engine/sample_codecs.h"
 #include "platform/codepage.h"
+#include "platform/message.h"
 #include "platform/paths.h"
 
 namespace kvt {
 namespace {
 
-constexpr const char* kRateTooHigh = "samplerate:24000";
-constexpr const char* kBuildFailed = "tarrow function";
-constexpr const char* kUnsupportedBits = "対応していないビット数です。";
+constexpr std::string_view kRateTooHighText = "samplerate:24000";
+constexpr std::string_view kBuildFailedText = "tarrow function";
 // The 16-bit tick fields end at 65535 ticks of 4 ms: 262.136 s.
-constexpr const char* kTooLong = "MMFに変換できるのは262秒までです。範囲を短くしてください。";
+constexpr std::string_view kTooLongText = "MMFに変換できるのは262秒までです。範囲を短くしてください。";
 
 std::optional<std::vector<uint8_t>> BuildFile(const EngineFile& pcm, bool stereo, uint16_t ticks,
                                               const std::string& title) {
@@ -84,11 +84,11 @@ OutputResult MmfEncoder::WriteMmf(int sampleRate, bool stereo) {
     }
     const int64_t rate = sampleRate == 0 ? int64_t{format.sampleRate} : sampleRate;
     if (rate <= 0 || rate > kMmfMaxSampleRate) {
-        ShowEngineMessage("%s", kRateTooHigh);
+        ShowMessage(kRateTooHighText);
         return OutputResult::Refused;
     }
     if (format.bitsPerSample != 16) {
-        ShowEngineMessage("%s", kUnsupportedBits);
+        ShowMessage(kUnsupportedBitsText);
         return OutputResult::Refused;
     }
     const int channels = stereo ? 2 : 1;
@@ -96,7 +96,7 @@ OutputResult MmfEncoder::WriteMmf(int sampleRate, bool stereo) {
         return OutputResult::Refused;
     }
     if (format.channels != channels || format.sampleRate != rate) {
-        ShowEngineMessage("%s", kBuildFailed);
+        ShowMessage(kBuildFailedText);
         return OutputResult::Refused;
     }
 
@@ -104,12 +104,12 @@ OutputResult MmfEncoder::WriteMmf(int sampleRate, bool stereo) {
     const uint32_t byteRate = format.sampleRate * format.channels * 2;
     const uint64_t ticks = MmfDurationTicks(dataSize, byteRate);
     if (ticks > kMmfMaxDurationTicks) {
-        ShowEngineMessage("%s", kTooLong);
+        ShowMessage(kTooLongText);
         return OutputResult::Refused;
     }
     std::optional<std::vector<uint8_t>> file = BuildFile(*this, stereo, static_cast<uint16_t>(ticks), title);
     if (!file) {
-        ShowEngineMessage("%s", kBuildFailed);
+        ShowMessage(kBuildFailedText);
         return OutputResult::Refused;
     }
     image = std::move(*file);

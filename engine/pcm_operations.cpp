@@ -7,6 +7,7 @@
 
 #include "engine/byte_order.h"
 #include "engine/engine_message.h"
+#include "platform/message.h"
 
 namespace kvt {
 
@@ -31,7 +32,7 @@ void SetSampleAt(std::span<uint8_t> bytes, uint64_t index, int16_t sample) {
 // A zeroed block of `bytes` for the result; nothing ("no memory") when it cannot be held.
 std::optional<std::vector<uint8_t>> NewBlock(uint64_t bytes) {
     if (bytes > kMaxBlock) {
-        ShowEngineMessage("no memory");
+        ShowMessage(kNoMemoryText);
         return std::nullopt;
     }
     return std::vector<uint8_t>(bytes);
@@ -87,7 +88,7 @@ int ConvertChannels(EngineFile& pcm, int targetChannels) {
             pcm.format.byteRate /= 2;
         }
     } catch (const std::bad_alloc&) {
-        ShowEngineMessage("no memory");
+        ShowMessage(kNoMemoryText);
         return 0;
     }
     return 1;
@@ -120,7 +121,7 @@ int Resample(EngineFile& pcm, uint32_t targetRate) {
         }
         StoreBlock(pcm, std::move(*output));
     } catch (const std::bad_alloc&) {
-        ShowEngineMessage("no memory");
+        ShowMessage(kNoMemoryText);
         return 0;
     }
     pcm.format.sampleRate = targetRate;

@@ -8,10 +8,10 @@
 namespace kvt {
 namespace {
 
-constexpr const char* kUnplayableMessage =
+constexpr std::string_view kUnplayableText =
     "変換中にエラーが発生しました。\nWMAファイルの場合は、著作権情報が入っている可能性があります。\n"
     "ＣＤからＷＡＶとして抽出して変換してください。";
-constexpr const char* kDecoderMissingMessage = "エンコーダが見つかりませんでした。";
+constexpr std::string_view kDecoderMissingText = "エンコーダが見つかりませんでした。";
 constexpr const char* kDecodeParameters = " --decode \"%s\" \"%s\" ";
 
 bool IsRegularFile(const std::string& path) {
@@ -23,7 +23,7 @@ bool IsRegularFile(const std::string& path) {
 int DecodeWithGraph(const std::string& inputPath, const std::string& outputPath) {
     switch (DecodeAudioToWav(inputPath, outputPath)) {
     case DecodeOutcome::Decoded: return 1;
-    case DecodeOutcome::NoAudio: ShowMessage(kUnplayableMessage); return 0;
+    case DecodeOutcome::NoAudio: ShowMessage(kUnplayableText); return 0;
     case DecodeOutcome::WriteFailed: return 0;  // the writer has said why
     }
     return 0;
@@ -32,7 +32,7 @@ int DecodeWithGraph(const std::string& inputPath, const std::string& outputPath)
 int DecodeWithExternalProgram(std::string& decoderPath, const std::string& inputPath, const std::string& outputPath,
                               std::chrono::milliseconds wait) {
     if (decoderPath.empty() || !IsRegularFile(decoderPath)) {
-        ShowMessage(kDecoderMissingMessage, kApplicationTitle, MessageButtons::Ok, true);
+        ShowMessage(kDecoderMissingText, kApplicationTitle, MessageButtons::Ok, true);
         decoderPath.clear();
         return 0;
     }

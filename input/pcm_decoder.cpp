@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "engine/engine_message.h"
 #include "input/wave_writer.h"
 #include "platform/cleanup_registry.h"
 #include "platform/message.h"
@@ -22,8 +23,6 @@ extern "C" {
 
 namespace kvt {
 namespace {
-
-constexpr const char* kWriteFailedMessage = "ファイルが書き込めませんでした。";
 
 struct FormatCloser {
     void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
@@ -229,7 +228,7 @@ DecodeOutcome DecodeAudioToWav(const std::string& inputPath, const std::string& 
     // "sample.wav" behind for the loader to pick up. The writer reports its own failures.
     auto scratch = CreateTemporaryFile(FolderOfPath(outputPath));
     if (!scratch) {
-        ShowMessage(kWriteFailedMessage);
+        ShowMessage(kFileNotWritableText);
         return DecodeOutcome::WriteFailed;
     }
     WaveWriter writer;
@@ -242,7 +241,7 @@ DecodeOutcome DecodeAudioToWav(const std::string& inputPath, const std::string& 
         [&](std::span<const int16_t> samples) { return writer.Write(samples.data(), samples.size_bytes()); });
     if (writer.Close() != 0 && outcome == DecodeOutcome::Decoded) outcome = DecodeOutcome::WriteFailed;
     if (outcome == DecodeOutcome::Decoded && std::rename(scratch->c_str(), outputPath.c_str()) != 0) {
-        ShowMessage(kWriteFailedMessage);
+        ShowMessage(kFileNotWritableText);
         outcome = DecodeOutcome::WriteFailed;
     }
     if (outcome != DecodeOutcome::Decoded) std::remove(scratch->c_str());

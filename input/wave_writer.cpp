@@ -11,6 +11,16 @@
 namespace kvt {
 namespace {
 
+constexpr std::string_view kAlreadyOpenText = "ファイルはオープン済みです。";
+constexpr std::string_view kNoFileNameText = "ファイル名がありません。";
+constexpr std::string_view kNotCreatedText = "ファイルの作成に失敗しました。";
+constexpr std::string_view kRiffNotWrittenText = "リフチャンクの作成に失敗しました。";
+constexpr std::string_view kFormatHeaderNotWrittenText = "フォーマットチャンクの作成に失敗しました。";
+constexpr std::string_view kFormatNotWrittenText = "フォーマットチャンクの書き込みに失敗しました。";
+constexpr std::string_view kDataHeaderNotWrittenText = "データチャンクの作成に失敗しました。";
+constexpr std::string_view kWriteFailedText = "データの書き込みに失敗しました。";
+constexpr std::string_view kCloseFailedText = "ファイルのクローズに失敗しました。";
+
 constexpr uint32_t kFormatRecordSize = 18;  // PCM record plus the extra-size field
 constexpr long kRiffSizeOffset = 4;
 constexpr long kDataSizeOffset = 12 + 8 + kFormatRecordSize + 4;
@@ -68,25 +78,25 @@ WaveWriter::~WaveWriter() {
 }
 
 int WaveWriter::Open(const std::string& fileName, uint32_t sampleRate, uint16_t bitsPerSample, uint16_t channels) {
-    if (file_) return Fail("ファイルはオープン済みです。", kWaveCannotOpen);
-    if (fileName.empty()) return Fail("ファイル名がありません。", kWaveFileNotFound);
+    if (file_) return Fail(kAlreadyOpenText, kWaveCannotOpen);
+    if (fileName.empty()) return Fail(kNoFileNameText, kWaveFileNotFound);
     errno = 0;
     file_ = std::fopen(fileName.c_str(), "wb");
-    if (!file_) return Fail("ファイルの作成に失敗しました。", OpenFailureResult(errno));
+    if (!file_) return Fail(kNotCreatedText, OpenFailureResult(errno));
     dataBytes_ = 0;
     headerComplete_ = false;
 
-    if (std::fseek(file_, 0, SEEK_SET) != 0) return Fail("リフチャンクの作成に失敗しました。", kWaveCannotSeek);
+    if (std::fseek(file_, 0, SEEK_SET) != 0) return Fail(kRiffNotWrittenText, kWaveCannotSeek);
     std::vector<uint8_t> riff;
     PutText(riff, "RIFF");
     PutLe32(riff, 0);  // RIFF size, filled in by Close
     PutText(riff, "WAVE");
-    if (!WriteAll(file_, riff)) return Fail("リフチャンクの作成に失敗しました。", kWaveCannotWrite);
+    if (!WriteAll(file_, riff)) return Fail(kRiffNotWrittenText, kWaveCannotWrite);
 
     std::vector<uint8_t> fmtHeader;
     PutText(fmtHeader, "fmt ");
     PutLe32(fmtHeader, kFormatRecordSize);
-    if (!WriteAll(file_, fmtHeader)) return Fail("フォーマットチャンクの作成に失敗しました。", kWaveCannotWrite);
+    if (!WriteAll(file_, fmtHeader)) return Fail(kFormatHeaderNotWrittenText, kWaveCannotWrite);
 
     const uint32_t bytesPerSample = bitsPerSample / 8u;
     std::vector<uint8_t> format;
@@ -97,27 +107,26 @@ int WaveWriter::Open(const std::string& fileName, uint32_t sampleRate, uint16_t 
     PutLe16(format, static_cast<uint16_t>(bytesPerSample * channels));  // block align
     PutLe16(format, bitsPerSample);
     PutLe16(format, 0);  // extra size
-    if (!WriteAll(file_, format)) return Fail("フォーマットチャンクの書き込みに失敗しました。", kWaveCannotWrite);
+    if (!WriteAll(file_, format)) return Fail(kFormatNotWrittenText, kWaveCannotWrite);
 
     std::vector<uint8_t> dataHeader;
     PutText(dataHeader, "data");
     PutLe32(dataHeader, 0);  // "data" size, filled in by Close
-    if (!WriteAll(file_, dataHeader)) return Fail("データチャンクの作成に失敗しました。", kWaveCannotWrite);
+    if (!WriteAll(file_, dataHeader)) return Fail(kDataHeaderNotWrittenText, kWaveCannotWrite);
     headerComplete_ = true;
     return 0;
 }
 
 bool WaveWriter::Write(const void* data, size_t count) {
-    constexpr std::string_view kWriteFailed = "データの書き込みに失敗しました。";
     // Beyond this the RIFF size field could not describe the file.
     if (!file_ || count > kMaxDataBytes - dataBytes_ || (count > 0 && !data)) {
-        ShowMessage(kWriteFailed);
+        ShowMessage(kWriteFailedText);
         return false;
     }
     const size_t written = std::fwrite(data, 1, count, file_);
     dataBytes_ += written;
     if (written != count) {
-        ShowMessage(kWriteFailed);
+        ShowMessage(kWriteFailedText);
         return false;
     }
     return true;
@@ -150,7 +159,7 @@ int WaveWriter::Close() {
         PatchLe32(file, kRiffSizeOffset, static_cast<uint32_t>(kRiffOverhead + dataSize + pad), result);
     if (result == 0 && std::fflush(file) != 0) result = kWaveCannotWrite;
     if (std::fclose(file) != 0 && result == 0) result = kWaveCannotClose;
-    if (result != 0) ShowMessage("ファイルのクローズに失敗しました。");
+    if (result != 0) ShowMessage(kCloseFailedText);
     return result;
 }
 

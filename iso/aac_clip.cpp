@@ -11,6 +11,7 @@
 
 namespace kvt {
 namespace {
+constexpr std::string_view kBadAacRateText = "samplerate:44100";
 
 struct TailStep {
     int upToRate;  // Hz, inclusive
@@ -54,14 +55,14 @@ bool PadForAac(const SourceClip& clip, int requestedRate, EngineFile& pcm) {
     pcm.format = clip.format;
     const FormatBlock& format = pcm.format;
     if (format.bitsPerSample != 16 || format.channels == 0 || format.sampleRate == 0) {
-        ShowEngineMessage("This is not pcm data.");
+        ShowMessage(kNotPcmText);
         return false;
     }
     const uint64_t tailBytes = uint64_t{format.bitsPerSample / 8u} * format.channels *
                                static_cast<uint64_t>(SilentTailMilliseconds(requestedRate)) * format.sampleRate / 1000;
     const uint64_t paddedSize = uint64_t{clip.dataSize} + tailBytes;
     if (paddedSize > UINT32_MAX) {
-        ShowEngineMessage("no memory");
+        ShowMessage(kNoMemoryText);
         return false;
     }
     pcm.dataSize = static_cast<uint32_t>(paddedSize);
@@ -71,9 +72,9 @@ bool PadForAac(const SourceClip& clip, int requestedRate, EngineFile& pcm) {
 }
 
 bool ConvertForAac(EngineFile& pcm, const AacTarget& target) {
-    if (target.channelsCut) ShowMessage(kChannelErrorMessage);
+    if (target.channelsCut) ShowMessage(kChannelErrorText);
     if (target.sampleRate > kMaxAacSampleRate || target.sampleRate < 0) {
-        ShowEngineMessage("samplerate:44100");
+        ShowMessage(kBadAacRateText);
         return false;
     }
     if (!ConvertChannels(pcm, target.channels) || !Resample(pcm, static_cast<uint32_t>(target.sampleRate))) {
@@ -81,7 +82,7 @@ bool ConvertForAac(EngineFile& pcm, const AacTarget& target) {
     }
     if (pcm.format.channels != target.channels) {
         // Only mono and stereo convert into each other; anything else cannot be coded.
-        if (!target.channelsCut) ShowMessage(kChannelErrorMessage);
+        if (!target.channelsCut) ShowMessage(kChannelErrorText);
         return false;
     }
     return true;

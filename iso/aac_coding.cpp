@@ -12,6 +12,8 @@
 namespace kvt {
 namespace {
 
+constexpr char kAacOpenFailedFormat[] = "aacエンコーダを開けませんでした。(%d Hz, %dチャンネル)";
+
 // FFmpeg's rate control lets a dense passage at 8000 and 16000 Hz overshoot the decoder
 // buffer by up to 2 %. Such a stream is coded again at a rate lowered by the overshoot
 // and a margin of 1/64, which keeps the encoder within the buffer; the loop is bounded
@@ -92,14 +94,13 @@ AacCoding CodeAac(std::span<const uint8_t> pcm, const AacSettings& settings, std
 
 void ShowAacFailure(AacFailure failure, const AacSettings& settings) {
     if (failure == AacFailure::CannotOpen) {
-        ShowEngineMessage("aacエンコーダを開けませんでした。(%d Hz, %dチャンネル)", settings.sampleRate,
-                          settings.channels);
+        ShowEngineMessage(kAacOpenFailedFormat, settings.sampleRate, settings.channels);
     } else if (failure == AacFailure::Abnormal) {
-        ShowMessage(kAacAbnormalMessage);
+        ShowMessage(kAacAbnormalText);
     } else if (failure == AacFailure::ParametersRefused) {
-        ShowMessage(kAacParametersMessage);
+        ShowMessage(kAacParametersText);
     } else if (failure == AacFailure::CodingFailed) {
-        ShowMessage(kAacCodingFailedMessage);
+        ShowMessage(kAacCodingFailedText);
     }
 }
 

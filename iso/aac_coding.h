@@ -12,11 +12,9 @@
 
 namespace kvt {
 
-inline constexpr std::string_view kAacAbnormalMessage = "aac変換が異常です。";
-inline constexpr std::string_view kAacParametersMessage =
-    "元データが壊れているか、aac変換のパラメータが間違っています。";
-inline constexpr std::string_view kAacCodingFailedMessage =
-    "aac変換中にエラーが発生しました。ファイルは作成されません。";
+inline constexpr std::string_view kAacAbnormalText = "aac変換が異常です。";
+inline constexpr std::string_view kAacParametersText = "元データが壊れているか、aac変換のパラメータが間違っています。";
+inline constexpr std::string_view kAacCodingFailedText = "aac変換中にエラーが発生しました。ファイルは作成されません。";
 
 struct AacSettings {
     int sampleRate = 8000;

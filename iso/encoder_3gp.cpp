@@ -134,7 +134,7 @@ OutputResult Encoder3gp::Write(const Aac3gpRequest& request, std::string& extern
     SideFilesGuard sideFiles(request.scratchWavPath);
     bool external = request.useExternal && request.kind == 1;
     if (external && !RunExternalEncoder(request.scratchWavPath, *this, externalEncoderPath, externalEncoderWait)) {
-        ShowMessage(kExternalFallbackMessage);
+        ShowMessage(kExternalFallbackText);
         externalEncoderPath.clear();
         external = false;
     }
@@ -142,7 +142,7 @@ OutputResult Encoder3gp::Write(const Aac3gpRequest& request, std::string& extern
 
     // The file's frame table has a fixed capacity; say so before minutes of coding.
     if (!FitsFrameTable(dataSize, target.channels)) {
-        ShowMessage(kTooManyFramesMessage);
+        ShowMessage(kTooManyFramesText);
         return OutputResult::WriteFailed;
     }
     if (!lastStream_ || lastStream_->key != key) {

@@ -20,7 +20,7 @@
 
 namespace kvt {
 
-inline constexpr std::string_view kChannelErrorMessage = "error channel";
+inline constexpr std::string_view kChannelErrorText = "error channel";
 inline constexpr int kMaxAacSampleRate = 44100;
 
 // One 3GP or 3G2 file to make from the clip.

@@ -51,7 +51,7 @@ int RunExternalEncoder(const std::string& scratchWavPath, const EngineFile& clip
     }
 
     if (!IsReadableFile(encoderPath)) {
-        ShowMessage(kEncoderNotFoundMessage, kApplicationTitle, MessageButtons::Ok, true);
+        ShowMessage(kEncoderNotFoundText, kApplicationTitle, MessageButtons::Ok, true);
         encoderPath.clear();
         return 0;
     }

@@ -12,7 +12,7 @@ namespace kvt {
 
 class EngineFile;
 
-inline constexpr std::string_view kEncoderNotFoundMessage = "エンコーダが見つかりませんでした。";
+inline constexpr std::string_view kEncoderNotFoundText = "エンコーダが見つかりませんでした。";
 // Each field is one argument of the program; the values never pass through a shell.
 inline constexpr char kExternalEncoderParameters[] = " -br %d -he -if \"%s\" -of \"%s\" ";
 inline constexpr std::chrono::milliseconds kExternalEncoderWait{30000};
@@ -30,7 +30,7 @@ std::vector<std::string> ExternalEncoderArguments(int samplingRate, const std::s
 // Runs the program on `clip` (the PCM the built-in encoder codes, at the requested rate
 // and channel count) and extracts the eight boxes of its output into side files named
 // after the work WAV file, which must exist. 1 when the program wrote its output, else 0.
-// A missing or unstartable program shows kEncoderNotFoundMessage (for a missing one) and
+// A missing or unstartable program shows kEncoderNotFoundText (for a missing one) and
 // clears `encoderPath`. A program still running after `wait` is left to finish on its
 // own; its output is looked for anyway.
 int RunExternalEncoder(const std::string& scratchWavPath, const EngineFile& clip, std::string& encoderPath,

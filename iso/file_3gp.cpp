@@ -380,20 +380,20 @@ File_3gp::File_3gp(std::string scratchWavPath) : scratchWavPath_(std::move(scrat
 std::optional<std::vector<uint8_t>> File_3gp::BuildImage(const std::string& outputPath, const AacTrack& track,
                                                          const File3gpOptions& options) {
     if (options.type != 1 && options.type != 2) {
-        ShowMessage(kBadFileTypeMessage);
+        ShowMessage(kBadFileTypeText);
         return std::nullopt;
     }
     if (track.frameSizes.size() > kMaxAacFrames) {
-        ShowMessage(kTooManyFramesMessage);
+        ShowMessage(kTooManyFramesText);
         return std::nullopt;
     }
     if (!TrackIsValid(track)) {
-        ShowMessage(kBadFileTypeMessage);
+        ShowMessage(kBadFileTypeText);
         return std::nullopt;
     }
 
     const std::string baseName = OutputBaseName(outputPath);
-    if (NameHasLeadByte(baseName)) ShowMessage(kJapaneseFileNameMessage);
+    if (NameHasLeadByte(baseName)) ShowMessage(kJapaneseFileNameText);
 
     std::optional<SplicedBoxes> spliced;
     if (options.spliced) spliced = LoadSplicedBoxes(scratchWavPath_);
@@ -444,7 +444,7 @@ std::optional<std::vector<uint8_t>> File_3gp::BuildImage(const std::string& outp
     const uint64_t first = headBytes + kMdatBlockBytes;
     const uint64_t fileBytes = first + payload.size() + (options.type == 2 ? moovBytes : 0);
     if (fileBytes > std::numeric_limits<uint32_t>::max()) {  // offsets and sizes are 32-bit
-        ShowMessage(kFileNotWritableMessage);
+        ShowMessage(kFileNotWritableText);
         return std::nullopt;
     }
     const BoxBuffer mdatBlock = BuildMdatBlock(static_cast<uint32_t>(payload.size()));
@@ -473,7 +473,7 @@ bool File_3gp::Write(const std::string& outputPath, const AacTrack& track, const
     if (options.spliced) DeleteSideFiles(scratchWavPath_);
     if (!image) return false;
     if (!WriteFileAtomically(outputPath, {reinterpret_cast<const char*>(image->data()), image->size()})) {
-        ShowMessage(kFileNotWritableMessage);
+        ShowMessage(kFileNotWritableText);
         return false;
     }
     if (options.type == 1 && options.remux) options.remux(outputPath);

@@ -27,16 +27,17 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/engine_message.h"  // kFileNotWritableText
+
 namespace kvt {
 
 // The frame table holds at most this many frames (about 25 minutes at 44100 Hz); longer
-// streams are refused with kTooManyFramesMessage and no file.
+// streams are refused with kTooManyFramesText and no file.
 inline constexpr size_t kMaxAacFrames = 65531;
 
-inline constexpr std::string_view kFileNotWritableMessage = "ファイルが書き込めませんでした。";
-inline constexpr std::string_view kJapaneseFileNameMessage = "ファイル名に日本語が含まれています。";
-inline constexpr std::string_view kBadFileTypeMessage = "error";
-inline constexpr std::string_view kTooManyFramesMessage =
+inline constexpr std::string_view kJapaneseFileNameText = "ファイル名に日本語が含まれています。";
+inline constexpr std::string_view kBadFileTypeText = "error";
+inline constexpr std::string_view kTooManyFramesText =
     "音声が長すぎます。3GP/3G2ファイルに入るのは65531フレーム（44100Hzで約25分）までです。";
 
 // The coded audio as the AAC encoder produced it.
@@ -72,10 +73,10 @@ public:
     explicit File_3gp(std::string scratchWavPath = {});
 
     // Builds and writes the file. False (after a message) when it was not written: it
-    // could not be created (kFileNotWritableMessage), there are too many frames
-    // (kTooManyFramesMessage), or the type is not 1 or 2 or the track is unusable
+    // could not be created (kFileNotWritableText), there are too many frames
+    // (kTooManyFramesText), or the type is not 1 or 2 or the track is unusable
     // (channels not 1 or 2, rate not 1..44100, no block align, frame sizes adding up to
-    // more than the payload, over 104 bytes of decoder info: kBadFileTypeMessage).
+    // more than the payload, over 104 bytes of decoder info: kBadFileTypeText).
     bool Write(const std::string& outputPath, const AacTrack& track, const File3gpOptions& options);
 
     // The whole file image Write would write, or nothing after a message. Shows the

@@ -109,7 +109,7 @@ SplicedBoxes LoadSplicedBoxes(std::string_view scratchWavPath) {
     }
     boxes.hdlr = SplicedBox(scratchWavPath, "hdlr");
     boxes.sampleTables = LoadSampleTables(scratchWavPath);
-    if (!boxes.sampleTables) ShowMessage(kExternalFallbackMessage);
+    if (!boxes.sampleTables) ShowMessage(kExternalFallbackText);
     return boxes;
 }
 

@@ -12,7 +12,7 @@
 
 namespace kvt {
 
-inline constexpr std::string_view kExternalFallbackMessage =
+inline constexpr std::string_view kExternalFallbackText =
     "外部エンコーダでの変換に失敗しました。内部エンコーダを使用します。";
 
 struct SplicedSampleTables {
@@ -28,7 +28,7 @@ struct SplicedBoxes {
     std::optional<BoxBuffer> mvhd, hdlr;
     uint64_t movieDuration = 0;  // of the spliced mvhd, in its timescale
     // Missing when one of the six side files is missing, or when the tables point outside
-    // the payload (kExternalFallbackMessage is shown then).
+    // the payload (kExternalFallbackText is shown then).
     std::optional<SplicedSampleTables> sampleTables;
 };
 

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <memory>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 extern "C" {
@@ -22,10 +23,10 @@ extern "C" {
 namespace kvt {
 namespace {
 
-constexpr char kOpenOutputFailed[] = "出力ファイル開けませんでした。";
-constexpr char kReadFailed[] = "読み込みエラー。";
-constexpr char kRemuxFailed[] = "エラー。";
-constexpr char kProgressNote[] = "Converting to 3GP file...";
+constexpr std::string_view kOpenOutputFailedText = "出力ファイル開けませんでした。";
+constexpr std::string_view kReadFailedText = "読み込みエラー。";
+constexpr std::string_view kRemuxFailedText = "エラー。";
+constexpr std::string_view kConvertingTo3gpText = "Converting to 3GP file...";
 
 // The muxer cannot set the minor version or the compatible brands; these 16 bytes from
 // offset 12 of its 28-byte ftyp are patched in place, which moves no offset.
@@ -168,10 +169,10 @@ bool PatchBrands(const std::string& path) {
 bool RemuxForStreaming(const std::string& path) {
     const std::optional<std::string> temporary = CreateTemporaryFile(FolderOfPath(path));
     if (!temporary) {
-        ShowMessage(kOpenOutputFailed);
+        ShowMessage(kOpenOutputFailedText);
         return false;
     }
-    auto fail = [&](const char* message) {
+    auto fail = [&](std::string_view message) {
         std::remove(temporary->c_str());
         DropPendingPath(*temporary);
         ShowMessage(message);
@@ -180,27 +181,27 @@ bool RemuxForStreaming(const std::string& path) {
     {
         OutputContext output = OpenOutput(*temporary);
         if (!output) {
-            return fail(kOpenOutputFailed);
+            return fail(kOpenOutputFailedText);
         }
         InputContext input = OpenInput(path);
         if (!input || !CopyStreams(input.get(), output.get())) {
-            return fail(kReadFailed);
+            return fail(kReadFailedText);
         }
-        ShowNote(kProgressNote);
+        ShowNote(kConvertingTo3gpText);
         switch (CopyPackets(input.get(), output.get())) {
         case CopyResult::Done: break;
-        case CopyResult::ReadFailed: return fail(kReadFailed);
-        case CopyResult::WriteFailed: return fail(kRemuxFailed);
+        case CopyResult::ReadFailed: return fail(kReadFailedText);
+        case CopyResult::WriteFailed: return fail(kRemuxFailedText);
         }
         if (avio_closep(&output->pb) < 0) {
-            return fail(kRemuxFailed);
+            return fail(kRemuxFailedText);
         }
     }
     // The temporary file is private (0600); the re-muxed file keeps the old one's mode.
     CopyFileMode(path, *temporary);
     if (!InterleaveChunks(*temporary) || !PatchBrands(*temporary) ||
         std::rename(temporary->c_str(), path.c_str()) != 0) {
-        return fail(kRemuxFailed);
+        return fail(kRemuxFailedText);
     }
     DropPendingPath(*temporary);
     return true;

@@ -25,7 +25,7 @@ int ExtractSideFiles(std::span<const uint8_t> mp4File, std::string_view scratchW
     for (std::string_view type : kSideFileTypes) {
         const BoxNode* box = root.Find(type);
         if (box == nullptr) {
-            ShowMessage(kMissingBoxMessage);
+            ShowMessage(kMissingBoxText);
             continue;
         }
         if (box->SaveBody(SideFilePath(scratchWavPath, type))) ++written;

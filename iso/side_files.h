@@ -17,13 +17,13 @@ inline constexpr std::array<std::string_view, 8> kSideFileTypes = {"stsd", "stts
                                                                    "stco", "hdlr", "mvhd", "mdat"};
 
 // Shown for each of the eight boxes missing from the external encoder's output.
-inline constexpr std::string_view kMissingBoxMessage = "File_3gp::ErrorMsg";
+inline constexpr std::string_view kMissingBoxText = "File_3gp::ErrorMsg";
 
 std::string SideFileFolder(std::string_view scratchWavPath);
 std::string SideFilePath(std::string_view scratchWavPath, std::string_view type);
 
 // Builds the box tree over a whole MP4 file image and saves the body of each of the
-// eight types to its side file; a type that is not found shows kMissingBoxMessage and
+// eight types to its side file; a type that is not found shows kMissingBoxText and
 // gets no side file. Returns how many side files were written.
 int ExtractSideFiles(std::span<const uint8_t> mp4File, std::string_view scratchWavPath);
 

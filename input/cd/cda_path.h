@@ -20,7 +20,7 @@ bool ParseCdaPath(std::string_view path, CdaTrack& track);
 std::string CdaPathFor(int driveIndex, int trackIndex);
 
 // Said when a ".cda" path does not name a track.
-inline constexpr std::string_view kBadCdaPathMessage =
+inline constexpr std::string_view kBadCdaPathText =
     "CDのトラックの指定が正しくありません。\n「D:\\Track01.cda」の形で指定してください。";
 
 }  // namespace kvt::cd

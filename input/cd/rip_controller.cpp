@@ -12,6 +12,8 @@ namespace {
 
 std::atomic<bool> running{false};  // one rip at a time in the whole program
 constexpr auto kWaitLimit = std::chrono::milliseconds(1000);
+constexpr std::string_view kNoFileNameText = "ファイル名が指定されていません。";
+constexpr std::string_view kWaveNotClosedText = "WAVファイルのクローズに失敗しました。";
 
 }  // namespace
 
@@ -39,19 +41,19 @@ void Reset(RipController::Shared& shared) {
 // way), 0 after a failure that has been shown.
 int RipTrack(RipController::Shared& shared, CdDeviceLayer& layer) {
     if (shared.outputPath.empty()) {
-        ShowMessage("ファイル名が指定されていません。");
+        ShowMessage(kNoFileNameText);
         return 0;
     }
     CdReader reader(layer);
     if (!reader.Open(shared.driveIndex)) {
-        std::string text = "CD-ROMドライブではありません。";
+        std::string text(kNotCdDriveText);
         std::string problem = layer.DriveProblem(shared.driveIndex);
         if (!problem.empty()) text += "\n" + problem;
         ShowMessage(text);
         return 0;
     }
     if (!reader.SelectTrack(shared.trackIndex)) {
-        ShowMessage("CDがセットされていません。");
+        ShowMessage(kNoDiscText);
         return 0;
     }
     shared.framesTotal = std::max(reader.TrackLength(), 1);
@@ -59,7 +61,7 @@ int RipTrack(RipController::Shared& shared, CdDeviceLayer& layer) {
     WaveWriter writer;
     if (writer.Open(shared.outputPath, 44100, 16, 2) != 0) {
         writer.Close();
-        ShowMessage("WAVファイルの作成に失敗しました。");
+        ShowMessage(kWaveNotCreatedText);
         return 0;
     }
     bool written = true;
@@ -75,7 +77,7 @@ int RipTrack(RipController::Shared& shared, CdDeviceLayer& layer) {
         }
     }
     if (writer.Close() != 0) {
-        ShowMessage("WAVファイルのクローズに失敗しました。");
+        ShowMessage(kWaveNotClosedText);
         return 0;
     }
     return written ? 1 : 0;

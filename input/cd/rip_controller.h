@@ -19,7 +19,10 @@ namespace kvt::cd {
 // thread; the window forwards it to its own thread.
 using RipFinished = std::function<void(int result)>;
 
-inline constexpr std::string_view kRipFailedMessage = "リッピングは異常終了しました。";
+inline constexpr std::string_view kRipFailedText = "リッピングは異常終了しました。";
+inline constexpr std::string_view kNotCdDriveText = "CD-ROMドライブではありません。";
+inline constexpr std::string_view kNoDiscText = "CDがセットされていません。";
+inline constexpr std::string_view kWaveNotCreatedText = "WAVファイルの作成に失敗しました。";
 
 class RipController {
 public:

@@ -95,10 +95,10 @@ TEST_F(CdRippingTest, RefusalsEndWithTheirMessagesAndLeaveNoFile) {
         std::vector<std::string> texts;
     };
     const Case cases[] = {
-        {"D:\\Track03.cda", {"CDがセットされていません。", kRipFailedText}},
-        {"F:\\Track01.cda", {"CD-ROMドライブではありません。", kRipFailedText}},
-        {"D:\\track01.cda", {std::string(cd::kBadCdaPathMessage)}},
-        {"/music/song.cda", {std::string(cd::kBadCdaPathMessage)}},
+        {"D:\\Track03.cda", {"CDがセットされていません。", std::string(cd::kRipFailedText)}},
+        {"F:\\Track01.cda", {"CD-ROMドライブではありません。", std::string(cd::kRipFailedText)}},
+        {"D:\\track01.cda", {std::string(cd::kBadCdaPathText)}},
+        {"/music/song.cda", {std::string(cd::kBadCdaPathText)}},
     };
     for (const Case& c : cases) {
         messages.Clear();

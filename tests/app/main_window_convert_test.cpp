@@ -35,13 +35,13 @@ TEST_F(MainWindowTest, ConvertWritesTheSelectionAndFillsTheProgressBar) {
     std::vector<std::string> texts;
     MessageSink previous = SetMessageSink([&](const MessageRequest& request) {
         texts.push_back(request.text);
-        if (request.text == out + kSavedSuffix) atClosingMessage = window->grab().toImage();
+        if (request.text == out + std::string(kSavedText)) atClosingMessage = window->grab().toImage();
         return MessageAnswer::Ok;
     });
     Click(CentreOf(Element::Convert));
     SetMessageSink(previous);
 
-    EXPECT_THAT(texts, ::testing::ElementsAre(out + kSavedSuffix));
+    EXPECT_THAT(texts, ::testing::ElementsAre(out + std::string(kSavedText)));
     EXPECT_GT(std::filesystem::file_size(out + "/song_n1.mld"), 0u);
     EXPECT_GT(std::filesystem::file_size(out + "/song.mmf"), 0u);
     ASSERT_FALSE(atClosingMessage.isNull());

@@ -53,7 +53,7 @@ TEST_F(MainWindowTest, OutputsChosenInTheSettingsDialogAreWhatTheConversionWrite
         EXPECT_THAT(ini, ::testing::Contains(line));
 
     Click(CentreOf(Element::Convert));
-    EXPECT_THAT(messages.Texts(), ::testing::ElementsAre(out + kSavedSuffix));
+    EXPECT_THAT(messages.Texts(), ::testing::ElementsAre(out + std::string(kSavedText)));
     EXPECT_GT(std::filesystem::file_size(out + "/song.mmf"), 0u);
     const SourceClip clip(window->Input().inputPath, window->Input().format, window->Input().pcm);
     for (int preset : {2, 5}) {  // n2, p1

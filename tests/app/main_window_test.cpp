@@ -4,6 +4,7 @@
 
 #include <gmock/gmock.h>
 
+#include "input/cd/rip_controller.h"
 #include "main_window_fixture.h"
 
 namespace kvt::testing {
@@ -72,7 +73,7 @@ TEST_F(MainWindowTest, AFailedLoadKeepsThePreviousInput) {
 
 TEST_F(MainWindowTest, ACdTrackGoesToTheRipperWhichRefusesUntilThereIsOne) {
     window->OpenPath(folder / "Track01.cda");
-    EXPECT_THAT(messages.Texts(), ElementsAre(kRipFailedText));
+    EXPECT_THAT(messages.Texts(), ElementsAre(cd::kRipFailedText));
     EXPECT_TRUE(window->isEnabled());
 
     std::string ripped;

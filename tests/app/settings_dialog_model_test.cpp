@@ -94,12 +94,12 @@ TEST(SettingsDialogModelTest, PlacesWithoutALabelHaveNoButtonEvenWithAValueOfZer
 TEST(SettingsDialogModelTest, LgNoticeOnEveryPressThatSwitchesLgOnAndNeverOnSwitchingOff) {
     Fixture f;
     f.PressCell(24);
-    EXPECT_EQ(f.messages.Texts(), std::vector<std::string>{kLgNoticeText});
+    EXPECT_EQ(f.messages.Texts(), std::vector<std::string>{std::string(kLgNoticeText)});
     f.PressCell(0);   // another handset while LG is on
     f.PressCell(24);  // off
     EXPECT_EQ(f.messages.Texts().size(), 1u);
     f.PressCell(24);  // on again
-    EXPECT_EQ(f.messages.Texts(), (std::vector<std::string>{kLgNoticeText, kLgNoticeText}));
+    EXPECT_EQ(f.messages.Texts(), (std::vector<std::string>(2, std::string(kLgNoticeText))));
 }
 
 TEST(SettingsDialogModelTest, CloseDropsTheCellsButKeepsABrowsedFolderAndOkPublishesTheCells) {

@@ -20,8 +20,8 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kAskDecoder = "MP3をWAVファイルに変換するための外部プログラムを指定してください。";
-constexpr const char* kNoSuchFile = "指定されたファイルが存在しません。";
-constexpr const char* kMp3Failed = "MP3の変換に失敗しました。MP3のエンコーダの指定をクリアしますか？";
+constexpr const char* kNoSuchFileText = "指定されたファイルが存在しません。";
+constexpr const char* kMp3FailedText = "MP3の変換に失敗しました。MP3のエンコーダの指定をクリアしますか？";
 constexpr const char* kUnplayable =
     "変換中にエラーが発生しました。\nWMAファイルの場合は、著作権情報が入っている可能性があります。\n"
     "ＣＤからＷＡＶとして抽出して変換してください。";
@@ -126,7 +126,7 @@ TEST_F(CompressedLoad, Mp3WithoutDecoderAsksForOneAndStopsWhenCancelled) {
     ScopedDialogs scoped(dialogs);
     MessageRecorder recorder;
     EXPECT_FALSE(LoadInputFile(mp3, input_, settings_));
-    EXPECT_EQ(recorder.Texts(), (std::vector<std::string>{kAskDecoder, kNoSuchFile}));
+    EXPECT_EQ(recorder.Texts(), (std::vector<std::string>{kAskDecoder, kNoSuchFileText}));
     for (const auto& request : recorder.Requests()) EXPECT_TRUE(request.systemModal);
     ASSERT_EQ(dialogs.Requests().size(), 1u);
     EXPECT_EQ(dialogs.Requests()[0].first, "exe");
@@ -161,7 +161,7 @@ TEST_F(CompressedLoad, FailedMp3DecodeAsksWhetherToClearTheDecoder) {
         EXPECT_FALSE(LoadInputFile(mp3, input_, settings_));
         auto requests = recorder.Requests();
         ASSERT_EQ(requests.size(), 1u);
-        EXPECT_EQ(requests[0].text, kMp3Failed);
+        EXPECT_EQ(requests[0].text, kMp3FailedText);
         EXPECT_EQ(requests[0].buttons, MessageButtons::OkCancel);
         EXPECT_EQ(settings_.mp3DecoderPath, answer == MessageAnswer::Ok ? "" : silent);
         EXPECT_FALSE(fs::exists(Path("sample.wav")));

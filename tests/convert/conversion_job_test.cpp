@@ -399,7 +399,7 @@ TEST_F(ConversionJob, OutputsThatCannotBeWrittenAreReportedUnwritten) {
     for (const JobOutput& output : report.outputs) EXPECT_FALSE(output.written) << output.path;
     const std::string notWritten = "ファイルが書き込めませんでした。";
     EXPECT_EQ(messages.Texts(), (std::vector<std::string>{notWritten, notWritten, notWritten, notWritten,
-                                                          host.settings.savingDirectory + kSavedSuffix}));
+                                                          host.settings.savingDirectory + std::string(kSavedText)}));
     EXPECT_EQ(host.steps, 4);
 }
 

@@ -5,7 +5,7 @@
 namespace kvt {
 namespace {
 
-constexpr const char* kGeneralMessage = "汎用処理でエラーが発生しました。";
+constexpr const char* kGeneralErrorText = "汎用処理でエラーが発生しました。";
 
 TEST(GeneralError, TextIsPrefixEightUpperCaseDigitsAndTheCodesMessage) {
     struct Case {
@@ -22,13 +22,13 @@ TEST(GeneralError, TextIsPrefixEightUpperCaseDigitsAndTheCodesMessage) {
          "GENE01000007 ファイルが開けませんでした。ファイルリストを絶対パスで記述してみてください。\n"
          "あるいは、出力フォルダや作業フォルダの設定などを確認してください。"},
         // Codes in the gaps of the table and outside it keep their own number.
-        {0x01000003, std::string("GENE01000003 ") + kGeneralMessage},
-        {0x01000008, std::string("GENE01000008 ") + kGeneralMessage},
-        {0x01000009, std::string("GENE01000009 ") + kGeneralMessage},
-        {0x01000014, std::string("GENE01000014 ") + kGeneralMessage},
-        {0x00000002, std::string("GENE00000002 ") + kGeneralMessage},
-        {0xDEADBEEF, std::string("GENEDEADBEEF ") + kGeneralMessage},
-        {0, std::string("GENE00000000 ") + kGeneralMessage},
+        {0x01000003, std::string("GENE01000003 ") + kGeneralErrorText},
+        {0x01000008, std::string("GENE01000008 ") + kGeneralErrorText},
+        {0x01000009, std::string("GENE01000009 ") + kGeneralErrorText},
+        {0x01000014, std::string("GENE01000014 ") + kGeneralErrorText},
+        {0x00000002, std::string("GENE00000002 ") + kGeneralErrorText},
+        {0xDEADBEEF, std::string("GENEDEADBEEF ") + kGeneralErrorText},
+        {0, std::string("GENE00000000 ") + kGeneralErrorText},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.code);

@@ -70,7 +70,7 @@ TEST(BoxSideFiles, MissingBoxesAreReportedOneByOne) {
                                  ' ', 0, 0, 0,  10,  'm', 'd', 'a', 't', 1,   2};
     MessageRecorder recorder;
     EXPECT_EQ(ExtractSideFiles(file, scratchWav), 1);
-    EXPECT_EQ(recorder.Texts(), std::vector<std::string>(7, std::string(kMissingBoxMessage)));
+    EXPECT_EQ(recorder.Texts(), std::vector<std::string>(7, std::string(kMissingBoxText)));
     EXPECT_THAT(ReadSideFile(scratchWav, "mdat").value_or(std::vector<uint8_t>{}), ElementsAre(1, 2));
     EXPECT_FALSE(ReadSideFile(scratchWav, "stsd").has_value());
 
@@ -150,7 +150,7 @@ TEST(BoxSideFiles, UnshiftedExternalFramesFallBackToOwn) {
     ASSERT_TRUE(
         File_3gp(scratchWav)
             .Write(path, AacTrack{frames->payload, frames->sizes, frames->decoderInfo, 1, 8000, 2, 48000}, options));
-    EXPECT_EQ(recorder.Texts(), std::vector<std::string>{std::string(kExternalFallbackMessage)});
+    EXPECT_EQ(recorder.Texts(), std::vector<std::string>{std::string(kExternalFallbackText)});
     EXPECT_EQ(PacketsMd5(path), PacketsMd5(folder.File("frames.aac"), false));
 }
 

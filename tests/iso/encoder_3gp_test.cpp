@@ -268,8 +268,8 @@ TEST_F(Encoder3gpTest, EncoderFailuresShowAMessageAndWriteNoFile) {
     };
     const Case cases[] = {
         {"rate the encoder cannot code", 11000, 32000, 0, "aacエンコーダを開けませんでした。(11000 Hz, 1チャンネル)"},
-        {"no bit rate", 8000, 0, 0, std::string(kAacParametersMessage)},
-        {"long blocks only", 8000, 32000, 1, std::string(kAacParametersMessage)},
+        {"no bit rate", 8000, 0, 0, std::string(kAacParametersText)},
+        {"long blocks only", 8000, 32000, 1, std::string(kAacParametersText)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -288,7 +288,7 @@ TEST_F(Encoder3gpTest, StreamLongerThanTheFrameTableIsRefusedBeforeCoding) {
     const SourceClip clip(dir_.File("long.wav"), FormatBlock::Pcm16(1, 8000), bytes);
     Encoder3gp encoder(clip);
     EXPECT_EQ(Convert(encoder, 1, 32000, 8000, 1), 1);
-    EXPECT_EQ(messages_.Texts(), std::vector<std::string>{std::string(kTooManyFramesMessage)});
+    EXPECT_EQ(messages_.Texts(), std::vector<std::string>{std::string(kTooManyFramesText)});
     EXPECT_TRUE(std::filesystem::is_empty(dir_.Path()));
 }
 

@@ -23,7 +23,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kFallback(kExternalFallbackMessage);
+const std::string kFallback(kExternalFallbackText);
 
 std::vector<uint8_t> BoxBytes(const std::vector<uint8_t>& file, std::initializer_list<std::string_view> path) {
     const auto offset = testing::BoxOffset(file, path);
@@ -148,7 +148,7 @@ TEST_F(ExternalEncoderTest, FallsBackToTheBuiltInEncoder) {
         std::vector<std::string> messages;
         std::chrono::milliseconds wait;
     };
-    const std::string notFound(kEncoderNotFoundMessage);
+    const std::string notFound(kEncoderNotFoundText);
     std::string plainFile = dir_.File("not-executable");
     std::ofstream(plainFile) << "data";
     const Case cases[] = {
@@ -254,7 +254,7 @@ TEST_F(ExternalEncoderTest, UnreadableProgramOutputKeepsTheWritersOwnBoxes) {
     std::string program = Script("garbage", "printf 'not an mp4 file' > \"$7\"");
     ASSERT_EQ(Convert(1, 2, program), 1);
     const auto texts = messages_.Texts();
-    EXPECT_EQ(std::count(texts.begin(), texts.end(), std::string(kMissingBoxMessage)), 8);
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), std::string(kMissingBoxText)), 8);
     EXPECT_EQ(Leftovers({"tempkvt.wav", "garbage"}), (std::vector<std::string>{"song.3gp", "tempkvt.m4a"}));
     const auto decoded = testing::DecodeWithFfmpeg(dir_.File("song.3gp"));
     ASSERT_TRUE(decoded);

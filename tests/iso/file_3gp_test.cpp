@@ -310,7 +310,7 @@ TEST(File3gpNotices, JapaneseInTheFileNameIsReportedAndWritingGoesOn) {
         File_3gp writer;
         EXPECT_TRUE(writer.BuildImage(path, stream.Track(), Options(1)).has_value());
         EXPECT_EQ(recorder.Texts(),
-                  warned ? std::vector<std::string>{std::string(kJapaneseFileNameMessage)} : std::vector<std::string>{})
+                  warned ? std::vector<std::string>{std::string(kJapaneseFileNameText)} : std::vector<std::string>{})
             << path;
     }
 }
@@ -348,11 +348,11 @@ TEST(File3gpWrite, RefusalsLeaveNoFile) {
         std::string_view message;
     };
     const Case cases[] = {
-        {"too many frames", tooLong.Track(), 1, folder.File("long.3gp"), kTooManyFramesMessage},
-        {"unknown type", stream.Track(), 3, folder.File("three.3gp"), kBadFileTypeMessage},
-        {"no block align", noBlockAlign, 1, folder.File("align.3gp"), kBadFileTypeMessage},
-        {"frames beyond payload", shortPayload, 1, folder.File("short.3gp"), kBadFileTypeMessage},
-        {"missing folder", stream.Track(), 1, folder.File("none/ring.3gp"), kFileNotWritableMessage},
+        {"too many frames", tooLong.Track(), 1, folder.File("long.3gp"), kTooManyFramesText},
+        {"unknown type", stream.Track(), 3, folder.File("three.3gp"), kBadFileTypeText},
+        {"no block align", noBlockAlign, 1, folder.File("align.3gp"), kBadFileTypeText},
+        {"frames beyond payload", shortPayload, 1, folder.File("short.3gp"), kBadFileTypeText},
+        {"missing folder", stream.Track(), 1, folder.File("none/ring.3gp"), kFileNotWritableText},
     };
     for (const Case& c : cases) {
         MessageRecorder recorder;
@@ -485,7 +485,7 @@ TEST(File3gpSplice, UnusableSampleTablesKeepTheWritersOwn) {
         const BoxNode root("root", image);
         const bool tablesUsed = c.missing == "mvhd";
         EXPECT_EQ(recorder.Texts(), tablesUsed ? std::vector<std::string>{}
-                                               : std::vector<std::string>{std::string(kExternalFallbackMessage)})
+                                               : std::vector<std::string>{std::string(kExternalFallbackText)})
             << c.name;
         if (!tablesUsed) {
             for (std::string_view type : {"stsd", "stts", "stsc", "stsz", "mdat"})

@@ -32,12 +32,12 @@ constexpr std::array kErrorTable = {
     ErrorRow{0x01000013, "テンポ変換でエラーが発生しました。"},
 };
 
-constexpr std::string_view kGeneralMessage = "汎用処理でエラーが発生しました。";
+constexpr std::string_view kGeneralErrorText = "汎用処理でエラーが発生しました。";
 
 std::string_view MessageFor(uint32_t code) {
     for (const auto& row : kErrorTable)
         if (row.code == code) return row.message;
-    return kGeneralMessage;
+    return kGeneralErrorText;
 }
 
 }  // namespace
