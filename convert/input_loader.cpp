@@ -127,7 +127,7 @@ bool LoadInputFile(const std::string& path, LoadedInput& input, Settings& settin
         EngineFile loaded;
         loaded.image = std::move(*image);
         loaded.imageSize = static_cast<uint32_t>(loaded.image.size());
-        if (loaded.ReadWave() != 1) return false;
+        if (!loaded.ReadWave()) return false;
         if (loaded.dataSize == 0 || loaded.data.empty()) {
             ShowMessage(kBrokenFileText);
             return false;

@@ -254,12 +254,12 @@ int EngineFile::AllocateData() {
     return 1;
 }
 
-int EngineFile::CopyPcmFrom(const EngineFile& other) {
+bool EngineFile::CopyPcmFrom(const EngineFile& other) {
     dataSize = static_cast<uint32_t>(other.data.size());
-    if (!AllocateData()) return 0;
+    if (!AllocateData()) return false;
     std::copy(other.data.begin(), other.data.end(), data.begin());
     format = other.format;
-    return 1;
+    return true;
 }
 
 }  // namespace kvt

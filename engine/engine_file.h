@@ -3,9 +3,10 @@
 // read/write cursor, plus one block of PCM samples with its format block. SourceClip is
 // the same type holding the selected range that the conversion job hands the encoders.
 //
-// Operations that can fail return int 1 (success) or 0 (failure) and have already shown
-// their message through ShowMessage; the object keeps what it held before the
-// failing step.
+// Operations that can fail have already shown their message through ShowMessage when they
+// report failure, and the object keeps what it held before the failing step. The file and
+// PCM operations the encoders are built on (Load, Allocate, Append, Save, AllocateData)
+// return int 1 (success) or 0 (failure); the copy and the WAV helpers return a bool.
 
 #include <cstdint>
 #include <optional>
@@ -78,16 +79,16 @@ public:
     // `data` becomes `dataSize` zeroed bytes ("no memory" when it cannot).
     int AllocateData();
     // Replaces format and data with a copy of another block's ("no memory" when it cannot).
-    int CopyPcmFrom(const EngineFile& other);
+    bool CopyPcmFrom(const EngineFile& other);
 
     // --- RIFF/WAVE --------------------------------------------------------------------
     // Parses the loaded image as RIFF/WAVE into format and data; A-law and µ-law become
     // 16-bit samples. Messages "RIFF", "WAVE", "fmt", "data", "This is not pcm data.".
-    int ReadWave();
+    bool ReadWave();
     // Load + ReadWave.
-    int LoadWave(const std::string& filePath);
+    bool LoadWave(const std::string& filePath);
     // Builds a RIFF/WAVE image of format and data (18-byte "fmt ") and saves it.
-    int WriteWave(const std::string& filePath);
+    bool WriteWave(const std::string& filePath);
 
     // --- Fields -----------------------------------------------------------------------
     uint32_t imageSize = 0;     // size of the image in bytes

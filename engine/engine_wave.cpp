@@ -28,31 +28,31 @@ constexpr uint32_t kWaveHeaderSize = 46;
 
 }  // namespace
 
-int EngineFile::ReadWave() {
+bool EngineFile::ReadWave() {
     bigEndian = false;
     sizeAfterTag = true;
 
     const auto riff = FindTagFromStart("RIFF");
     if (!riff) {
         ShowMessage(kNoRiffText);
-        return 0;
+        return false;
     }
     if (!FindTag("WAVE")) {
         ShowMessage(kNoWaveText);
-        return 0;
+        return false;
     }
 
     // A chunk shorter than the PCM record, or one that runs past the end of the file,
     // cannot describe the samples.
     if (!FindTagFromStart("fmt ")) {
         ShowMessage(kNoFormatText);
-        return 0;
+        return false;
     }
     cursor += 4;
     const uint32_t formatLength = ReadU32();
     if (formatLength < kMinimumFormatChunk || formatLength > Remaining()) {
         ShowMessage(kNoFormatText);
-        return 0;
+        return false;
     }
     // Only the 18-byte block and the 2 bytes after it are kept; the rest is ignored.
     const size_t kept = std::min<size_t>(formatLength, FormatBlock::kSize);
@@ -60,20 +60,20 @@ int EngineFile::ReadWave() {
 
     if (!FindTagFromStart("data")) {
         ShowMessage(kNoDataText);
-        return 0;
+        return false;
     }
     cursor += 4;
     const bool haveSizeField = Remaining() >= 4;
     const uint32_t length = ReadU32();
     if (!haveSizeField || length > Remaining()) {
         ShowMessage(kNoDataText);
-        return 0;
+        return false;
     }
     const auto body = std::span(image).subspan(cursor, length);
 
     if (parsed.formatTag != kFormatPcm && parsed.formatTag != kFormatALaw && parsed.formatTag != kFormatMuLaw) {
         ShowMessage(kNotPcmText);
-        return 0;
+        return false;
     }
 
     std::vector<uint8_t> samples;
@@ -83,7 +83,7 @@ int EngineFile::ReadWave() {
         } else {
             if (length > std::numeric_limits<uint32_t>::max() / 2) {
                 ShowMessage(kNoMemoryText);
-                return 0;
+                return false;
             }
             samples.resize(size_t{length} * 2);
             const bool aLaw = parsed.formatTag == kFormatALaw;
@@ -100,29 +100,29 @@ int EngineFile::ReadWave() {
         }
     } catch (const std::bad_alloc&) {
         ShowMessage(kNoMemoryText);
-        return 0;
+        return false;
     }
 
     format = parsed;
     data = std::move(samples);
     dataSize = static_cast<uint32_t>(data.size());
-    return 1;
+    return true;
 }
 
-int EngineFile::LoadWave(const std::string& filePath) {
-    if (!Load(filePath)) return 0;
+bool EngineFile::LoadWave(const std::string& filePath) {
+    if (!Load(filePath)) return false;
     return ReadWave();
 }
 
-int EngineFile::WriteWave(const std::string& filePath) {
+bool EngineFile::WriteWave(const std::string& filePath) {
     if (dataSize > std::numeric_limits<uint32_t>::max() - kWaveHeaderSize) {
         ShowMessage(kFileSizeText);
-        return 0;
+        return false;
     }
     bigEndian = false;
     sizeAfterTag = true;
     imageSize = dataSize + kWaveHeaderSize;
-    if (!Allocate()) return 0;
+    if (!Allocate()) return false;
     const auto formatBytes = format.ToBytes();
     WriteTag("RIFF");
     WriteU32(imageSize - 8);  // RIFF size: everything after this field

@@ -23,7 +23,7 @@ bool IsReadableFile(const std::string& path) {
 // own headers describe the same audio.
 bool WriteProgramInput(const EngineFile& clip, const std::string& inputPath) {
     EngineFile input;
-    return input.CopyPcmFrom(clip) == 1 && input.WriteWave(inputPath) == 1;
+    return input.CopyPcmFrom(clip) && input.WriteWave(inputPath);
 }
 
 }  // namespace
@@ -42,8 +42,8 @@ std::vector<std::string> ExternalEncoderArguments(int samplingRate, const std::s
                                  {std::to_string(samplingRate), FileArgument(inputPath), FileArgument(outputPath)});
 }
 
-int RunExternalEncoder(const std::string& scratchWavPath, const EngineFile& clip, std::string& encoderPath,
-                       std::chrono::milliseconds wait) {
+bool RunExternalEncoder(const std::string& scratchWavPath, const EngineFile& clip, std::string& encoderPath,
+                        std::chrono::milliseconds wait) {
     const std::string inputPath = ExternalInputPath(scratchWavPath);
     const std::string outputPath = ExternalOutputPath(scratchWavPath);
     if (!scratchWavPath.empty()) {
@@ -53,12 +53,12 @@ int RunExternalEncoder(const std::string& scratchWavPath, const EngineFile& clip
     if (!IsReadableFile(encoderPath)) {
         ShowMessage(kEncoderNotFoundText, kApplicationTitle, MessageButtons::Ok, true);
         encoderPath.clear();
-        return 0;
+        return false;
     }
     // The work file names the program's files and must still be there.
     if (!IsReadableFile(scratchWavPath) || !WriteProgramInput(clip, inputPath)) {
         std::remove(inputPath.c_str());
-        return 0;
+        return false;
     }
 
     const LaunchResult launch =
@@ -69,14 +69,14 @@ int RunExternalEncoder(const std::string& scratchWavPath, const EngineFile& clip
     std::remove(inputPath.c_str());
     if (launch.outcome == LaunchOutcome::NotStarted) {
         encoderPath.clear();
-        return 0;
+        return false;
     }
     const std::optional<std::vector<uint8_t>> mp4 = ReadWholeFile(outputPath);
     if (!mp4) {
-        return 0;
+        return false;
     }
     ExtractSideFiles(*mp4, scratchWavPath);
-    return 1;
+    return true;
 }
 
 }  // namespace kvt

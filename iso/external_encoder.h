@@ -29,11 +29,11 @@ std::vector<std::string> ExternalEncoderArguments(int samplingRate, const std::s
 
 // Runs the program on `clip` (the PCM the built-in encoder codes, at the requested rate
 // and channel count) and extracts the eight boxes of its output into side files named
-// after the work WAV file, which must exist. 1 when the program wrote its output, else 0.
+// after the work WAV file, which must exist. True when the program wrote its output.
 // A missing or unstartable program shows kEncoderNotFoundText (for a missing one) and
 // clears `encoderPath`. A program still running after `wait` is left to finish on its
 // own; its output is looked for anyway.
-int RunExternalEncoder(const std::string& scratchWavPath, const EngineFile& clip, std::string& encoderPath,
-                       std::chrono::milliseconds wait = kExternalEncoderWait);
+bool RunExternalEncoder(const std::string& scratchWavPath, const EngineFile& clip, std::string& encoderPath,
+                        std::chrono::milliseconds wait = kExternalEncoderWait);
 
 }  // namespace kvt
