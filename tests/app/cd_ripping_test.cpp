@@ -21,11 +21,6 @@
 namespace kvt::testing {
 namespace {
 
-using cd::test::DiscBytes;
-using cd::test::NoiseDisc;
-using cd::test::SimulatedMachine;
-using cd::test::WaveData;
-
 cd::SimulatedFaults ReadsTaking(int milliseconds) {
     cd::SimulatedFaults faults;
     faults.readDelayMs = milliseconds;

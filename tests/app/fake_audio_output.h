@@ -7,7 +7,7 @@
 
 #include "app/preview/audio_output.h"
 
-namespace kvt {
+namespace kvt::testing {
 
 class FakeAudioOutput : public AudioOutput {
 public:
@@ -50,4 +50,4 @@ private:
     QIODevice* source_ = nullptr;
 };
 
-}  // namespace kvt
+}  // namespace kvt::testing

@@ -13,6 +13,8 @@
 namespace kvt {
 namespace {
 
+using testing::FakeAudioOutput;
+
 // A loaded stereo input of `frames` frames whose sample values count up from 1.
 LoadedInput StereoInput(uint32_t frames) {
     LoadedInput input;

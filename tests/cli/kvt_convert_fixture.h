@@ -17,15 +17,10 @@
 #include <thread>
 #include <vector>
 
+#include "platform/command_output.h"
 #include "platform/temp_folder.h"
 
 namespace kvt::testing {
-
-inline std::string Quote(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
 
 struct RunResult {
     int exitCode = -1;

@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
 
 #include "engine/byte_order.h"
 #include "iso/ringtone_check.h"
@@ -14,11 +13,6 @@
 
 namespace kvt::testing {
 namespace {
-
-std::vector<uint8_t> ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 // The offset of the first `text` at or after `from`.
 size_t Find(const std::vector<uint8_t>& bytes, std::string_view text, size_t from = 0) {
@@ -77,10 +71,10 @@ TEST_F(RingtoneCheck, EveryOutputOfAllPassesAtEveryRateAndChannelSetting) {
 
 TEST_F(RingtoneCheck, DamagedFilesFailWithTheLineNamingTheDamage) {
     ASSERT_EQ(WriteAll({"--mld-rate", "8000", "--mmf-rate", "8000", "--3gp-rate", "8000"}).exitCode, 0);
-    const auto mld = ReadBytes(out() + "/song_n2.mld");
-    const auto v4 = ReadBytes(out() + "/song_93.mld");
-    const auto mmf = ReadBytes(out() + "/song.mmf");
-    const auto aac = ReadBytes(out() + "/song.3gp");
+    const auto mld = ReadFileBytes(out() + "/song_n2.mld");
+    const auto v4 = ReadFileBytes(out() + "/song_93.mld");
+    const auto mmf = ReadFileBytes(out() + "/song.mmf");
+    const auto aac = ReadFileBytes(out() + "/song.3gp");
     ASSERT_TRUE(!mld.empty() && !v4.empty() && !mmf.empty() && !aac.empty());
 
     struct Case {
@@ -164,7 +158,7 @@ TEST_F(RingtoneCheck, DamagedFilesFailWithTheLineNamingTheDamage) {
 TEST_F(RingtoneCheck, EveryCutOfA3gpOr3g2FileIsFoundOut) {
     ASSERT_EQ(WriteAll({"--mld-rate", "8000", "--3gp-rate", "16000", "--3gp-channels", "stereo"}).exitCode, 0);
     for (const char* name : {"song.3gp", "song.3g2"}) {
-        const std::vector<uint8_t> file = ReadBytes(out() + "/" + name);
+        const std::vector<uint8_t> file = ReadFileBytes(out() + "/" + name);
         ASSERT_TRUE(CheckRingtoneBytes(file, name).Sound()) << name;
         for (size_t size = 0; size < file.size(); size += 7)
             ASSERT_FALSE(CheckRingtoneBytes(std::span(file).first(size), name).Sound()) << name << " cut to " << size;

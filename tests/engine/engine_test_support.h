@@ -46,6 +46,13 @@ inline SourceClip MakeClip(std::string path, uint16_t channels, uint32_t rate, s
     return SourceClip(std::move(path), FormatBlock::Pcm16(channels, rate), bytes);
 }
 
+// One channel of interleaved stereo frames (whole frames only).
+inline std::vector<int16_t> StereoChannel(const std::vector<int16_t>& frames, size_t channel) {
+    std::vector<int16_t> out;
+    for (size_t frame = 0; frame < frames.size() / 2; ++frame) out.push_back(frames[2 * frame + channel]);
+    return out;
+}
+
 // A loud, busy signal: every sample differs, so codecs produce non-trivial codes.
 inline std::vector<int16_t> TestSignal(size_t count, uint32_t seed = 1) {
     std::vector<int16_t> samples(count);

@@ -60,12 +60,6 @@ std::vector<uint8_t> Coded(int codec, std::vector<int16_t> samples, size_t size)
     return codes;
 }
 
-std::vector<int16_t> Channel(const std::vector<int16_t>& frames, size_t channel) {
-    std::vector<int16_t> out;
-    for (size_t i = channel; i + 1 < frames.size() + channel && i < frames.size(); i += 2) out.push_back(frames[i]);
-    return out;
-}
-
 // Every handset row at every rate: the refusal and its message, or the whole file.
 TEST(MldEncoder, EveryRowAtEveryRateWritesItsLayoutOrRefuses) {
     constexpr double kSeconds = 5.0;
@@ -118,16 +112,17 @@ TEST(MldEncoder, EveryRowAtEveryRateWritesItsLayoutOrRefuses) {
             if (facts.v4) {
                 std::vector<uint8_t> stream;
                 if (stereo) {
-                    stream = Coded(codec, Channel(samples, 0), frames / 2);
-                    testing::Append(stream, Coded(codec, Channel(samples, 1), frames / 2));
+                    stream = Coded(codec, testing::StereoChannel(samples, 0), frames / 2);
+                    testing::Append(stream, Coded(codec, testing::StereoChannel(samples, 1), frames / 2));
                 } else {
                     stream = Coded(codec, samples, coded);
                 }
                 expected =
                     testing::ExpectedV4("song", stream, recordedRate, static_cast<uint64_t>(kSeconds * 200), stereo);
             } else if (stereo) {
-                expected = testing::ExpectedTwoStream(preset, "song", Coded(codec, Channel(samples, 0), frames / 2),
-                                                      Coded(codec, Channel(samples, 1), frames / 2), rate, codedRate);
+                expected = testing::ExpectedTwoStream(
+                    preset, "song", Coded(codec, testing::StereoChannel(samples, 0), frames / 2),
+                    Coded(codec, testing::StereoChannel(samples, 1), frames / 2), rate, codedRate);
             } else {
                 expected =
                     testing::ExpectedOneTrack(preset, "song", Coded(codec, samples, coded), recordedRate, codedRate);

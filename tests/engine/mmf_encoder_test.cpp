@@ -12,6 +12,7 @@
 
 #include "engine/format_block.h"
 #include "engine/pcm_operations.h"
+#include "engine_test_support.h"
 #include "ffmpeg_yamaha_decoder.h"
 #include "mmf_test_support.h"
 #include "platform/message.h"
@@ -81,14 +82,6 @@ double SnrDb(const std::vector<int16_t>& reference, const std::vector<int16_t>& 
     return 10 * std::log10(signal / std::max(noise, 1.0));
 }
 
-std::vector<int16_t> Channel(const std::vector<int16_t>& interleaved, int channel) {
-    std::vector<int16_t> out;
-    for (size_t i = channel; i < interleaved.size(); i += 2) {
-        out.push_back(interleaved[i]);
-    }
-    return out;
-}
-
 // A clip in a folder of its own, its encoder, and the messages the encoder shows.
 struct MmfRun {
     MmfRun(const std::string& name, const FormatBlock& format, std::span<const uint8_t> bytes)
@@ -154,7 +147,7 @@ TEST(MmfEncoderTest, StereoChannelsDecodeSeparatelyWithFfmpeg) {
 
     const std::vector<int16_t> reference = Converted(run.clip, 2, 16000);
     for (int channel = 0; channel < 2; ++channel) {
-        const std::vector<int16_t> expected = Channel(reference, channel);
+        const std::vector<int16_t> expected = testing::StereoChannel(reference, static_cast<size_t>(channel));
         const std::vector<int16_t> decoded =
             testing::DecodeYamahaWithFfmpeg(ChannelCodes(file->parts.wave, channel == 0), 16000);
         ASSERT_GE(decoded.size(), expected.size()) << channel;

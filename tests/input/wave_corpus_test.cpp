@@ -11,23 +11,15 @@ namespace kvt {
 namespace {
 
 using testing::Chunk;
+using testing::FilledChunk;
 using testing::RiffImage;
-
-const std::string kTagText = "不明なタグが検出されました。処理は継続可能です。";
-
-std::string Tag(const std::string& tag) {
-    return kTagText + " [" + tag + "]";
-}
-
-Chunk Body(const std::string& id, size_t size) {
-    return {id, std::vector<uint8_t>(size, 0x11), std::nullopt};
-}
+using testing::UnknownTagText;
 
 // Every kind of chunk the walk knows, with odd sizes where a chunk may have one.
 const std::vector<Chunk> kRichFile = {
-    Body("bext", 5), testing::FmtChunk(2, 44100, 16, 2),
-    Body("fact", 4), Body("umid", 3),
-    Body("LIST", 7), testing::DataChunk(testing::Int16Bytes({1, 2, 3, 4, 5, 6})),
+    FilledChunk("bext", 5, 0x11), testing::FmtChunk(2, 44100, 16, 2),
+    FilledChunk("fact", 4, 0x11), FilledChunk("umid", 3, 0x11),
+    FilledChunk("LIST", 7, 0x11), testing::DataChunk(testing::Int16Bytes({1, 2, 3, 4, 5, 6})),
 };
 
 // Offsets where each chunk of kRichFile starts, after the 12-byte RIFF header.
@@ -45,7 +37,7 @@ TEST(WaveCorpus, TheUncutFileLoads) {
     MessageRecorder recorder;
     WaveFile wave;
     ASSERT_TRUE(wave.LoadFromMemory(RiffImage(kRichFile)));
-    EXPECT_EQ(recorder.Texts(), std::vector<std::string>{Tag("LIST")});
+    EXPECT_EQ(recorder.Texts(), std::vector<std::string>{UnknownTagText("LIST")});
     EXPECT_EQ(wave.SampleBytes(), 12u);
 }
 
@@ -66,25 +58,26 @@ TEST(WaveCorpus, EveryCutIsRefusedBeforeTheSamplesAndKeepsWholeFramesAfter) {
             const size_t kept = (length - samplesStart) / 4 * 4;  // stereo 16-bit frames
             EXPECT_TRUE(std::equal(wave.Samples().begin(), wave.Samples().end(), whole.begin() + samplesStart));
             EXPECT_EQ(wave.SampleBytes(), kept);
-            EXPECT_EQ(recorder.Texts(), std::vector<std::string>{Tag("LIST")});
+            EXPECT_EQ(recorder.Texts(), std::vector<std::string>{UnknownTagText("LIST")});
             continue;
         }
         EXPECT_FALSE(wave.LoadFromMemory(cut));
         EXPECT_FALSE(wave.HasData());
         ASSERT_FALSE(recorder.Texts().empty());
-        for (const std::string& text : recorder.Texts()) EXPECT_EQ(text.rfind(kTagText + " [", 0), 0u) << text;
+        for (const std::string& text : recorder.Texts())
+            EXPECT_EQ(text.rfind(testing::kUnknownTagText + " [", 0), 0u) << text;
     }
     // At each chunk boundary the box names what was missing.
     const std::pair<size_t, std::vector<std::string>> boundaries[] = {
-        {0, {Tag("RIFF")}},
-        {8, {Tag("WAVE")}},
-        {starts[0], {Tag("fmt ")}},  // nothing after the header
-        {starts[1], {Tag("fmt ")}},  // the leading chunk, then nothing
-        {starts[2], {Tag("data")}},  // fmt complete, no data
-        {starts[3], {Tag("data")}},  // after fact
-        {starts[4], {Tag("data")}},  // after umid
-        {starts[5], {Tag("LIST"), Tag("data")}},
-        {starts[5] + 7, {Tag("LIST"), Tag("data")}},  // half a data header
+        {0, {UnknownTagText("RIFF")}},
+        {8, {UnknownTagText("WAVE")}},
+        {starts[0], {UnknownTagText("fmt ")}},  // nothing after the header
+        {starts[1], {UnknownTagText("fmt ")}},  // the leading chunk, then nothing
+        {starts[2], {UnknownTagText("data")}},  // fmt complete, no data
+        {starts[3], {UnknownTagText("data")}},  // after fact
+        {starts[4], {UnknownTagText("data")}},  // after umid
+        {starts[5], {UnknownTagText("LIST"), UnknownTagText("data")}},
+        {starts[5] + 7, {UnknownTagText("LIST"), UnknownTagText("data")}},  // half a data header
     };
     for (const auto& [length, texts] : boundaries) {
         SCOPED_TRACE(length);

@@ -10,28 +10,20 @@ namespace {
 
 using testing::Chunk;
 using testing::DataChunk;
+using testing::FilledChunk;
 using testing::FmtChunk;
 using testing::Int16Bytes;
 using testing::Int16Samples;
 using testing::RiffImage;
-
-const std::string kTagText = "不明なタグが検出されました。処理は継続可能です。";
-
-std::string Tag(const std::string& tag) {
-    return kTagText + " [" + tag + "]";
-}
+using testing::UnknownTagText;
 
 std::vector<std::string> Tags(std::initializer_list<const char*> tags) {
     std::vector<std::string> texts;
-    for (const char* tag : tags) texts.push_back(Tag(tag));
+    for (const char* tag : tags) texts.push_back(UnknownTagText(tag));
     return texts;
 }
 
 const std::vector<uint8_t> kPcm = Int16Bytes({1, -2, 300, -400});
-
-Chunk Body(const std::string& id, size_t size) {
-    return {id, std::vector<uint8_t>(size, 0x5A), std::nullopt};
-}
 
 WaveFile Loaded(const std::vector<uint8_t>& image) {
     WaveFile wave;
@@ -91,18 +83,18 @@ TEST(WaveFileLoad, ForeignChunksAreSkippedWithOneBoxPerUnknownChunk) {
     const ChunkOrderCase cases[] = {
         {"plain", {fmt, data}, {}},
         {"leading chunks in order",
-         {Body("PAD ", 4), Body("bext", 602), Body("minf", 16), Body("elm1", 3), fmt, data},
+         {FilledChunk("PAD ", 4), FilledChunk("bext", 602), FilledChunk("minf", 16), FilledChunk("elm1", 3), fmt, data},
          {}},
-        {"one leading chunk", {Body("minf", 16), fmt, data}, {}},
-        {"fact of 4", {fmt, Body("fact", 4), data}, {}},
-        {"known chunks", {fmt, Body("umid", 24), Body("regn", 10), Body("pad ", 1), data}, {}},
-        {"fact then known", {fmt, Body("fact", 4), Body("ovwf", 8), data}, {}},
-        {"LIST", {fmt, Body("LIST", 26), data}, Tags({"LIST"})},
-        {"LIST then umid", {fmt, Body("LIST", 26), Body("umid", 24), data}, Tags({"LIST", "umid"})},
-        {"umid then LIST", {fmt, Body("umid", 24), Body("LIST", 26), data}, Tags({"LIST"})},
-        {"fact after LIST", {fmt, Body("LIST", 4), Body("fact", 8), data}, Tags({"LIST", "fact"})},
-        {"empty unknown chunk", {fmt, Body("JUNK", 0), data}, Tags({"JUNK"})},
-        {"unprintable identifier", {fmt, Body(std::string("\0\0ab", 4), 2), data}, Tags({"??ab"})},
+        {"one leading chunk", {FilledChunk("minf", 16), fmt, data}, {}},
+        {"fact of 4", {fmt, FilledChunk("fact", 4), data}, {}},
+        {"known chunks", {fmt, FilledChunk("umid", 24), FilledChunk("regn", 10), FilledChunk("pad ", 1), data}, {}},
+        {"fact then known", {fmt, FilledChunk("fact", 4), FilledChunk("ovwf", 8), data}, {}},
+        {"LIST", {fmt, FilledChunk("LIST", 26), data}, Tags({"LIST"})},
+        {"LIST then umid", {fmt, FilledChunk("LIST", 26), FilledChunk("umid", 24), data}, Tags({"LIST", "umid"})},
+        {"umid then LIST", {fmt, FilledChunk("umid", 24), FilledChunk("LIST", 26), data}, Tags({"LIST"})},
+        {"fact after LIST", {fmt, FilledChunk("LIST", 4), FilledChunk("fact", 8), data}, Tags({"LIST", "fact"})},
+        {"empty unknown chunk", {fmt, FilledChunk("JUNK", 0), data}, Tags({"JUNK"})},
+        {"unprintable identifier", {fmt, FilledChunk(std::string("\0\0ab", 4), 2), data}, Tags({"??ab"})},
     };
     for (const ChunkOrderCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -140,14 +132,16 @@ TEST(WaveFileLoad, RefusedFilesHoldNoSamplesAndSayWhere) {
         {"RIFF without form", std::vector<uint8_t>(good.begin(), good.begin() + 10), Tags({"WAVE"})},
         {"AVI form", RiffImage({fmt, data}, "AVI "), Tags({"WAVE"})},
         {"no chunks", RiffImage({}), Tags({"fmt "})},
-        {"LIST before fmt", RiffImage({Body("LIST", 26), fmt, data}), Tags({"fmt "})},
-        {"second bext before fmt", RiffImage({Body("bext", 2), Body("bext", 2), fmt, data}), Tags({"fmt "})},
-        {"leading chunks out of order", RiffImage({Body("minf", 2), Body("bext", 2), fmt, data}), Tags({"fmt "})},
+        {"LIST before fmt", RiffImage({FilledChunk("LIST", 26), fmt, data}), Tags({"fmt "})},
+        {"second bext before fmt", RiffImage({FilledChunk("bext", 2), FilledChunk("bext", 2), fmt, data}),
+         Tags({"fmt "})},
+        {"leading chunks out of order", RiffImage({FilledChunk("minf", 2), FilledChunk("bext", 2), fmt, data}),
+         Tags({"fmt "})},
         {"fmt shorter than the PCM record", RiffImage({{"fmt ", std::vector<uint8_t>(14), std::nullopt}, data}),
          Tags({"fmt "})},
-        {"fact of 8", RiffImage({fmt, Body("fact", 8), data}), Tags({"fact"})},
+        {"fact of 8", RiffImage({fmt, FilledChunk("fact", 8), data}), Tags({"fact"})},
         {"no data chunk", RiffImage({fmt}), Tags({"data"})},
-        {"no data after unknown chunk", RiffImage({fmt, Body("LIST", 4)}), Tags({"LIST", "data"})},
+        {"no data after unknown chunk", RiffImage({fmt, FilledChunk("LIST", 4)}), Tags({"LIST", "data"})},
         {"leading chunk past the end", RiffImage({{"bext", {}, 0xFFFFFFF0}, fmt, data}), Tags({"bext"})},
         {"fmt past the end", RiffImage({{"fmt ", std::vector<uint8_t>(16), 0xFFFFFFFF}}), Tags({"fmt "})},
         {"known chunk past the end", RiffImage({fmt, {"umid", {}, 100}, data}), Tags({"umid"})},
@@ -209,7 +203,7 @@ TEST(WaveFileLoad, SizesOutsideTheChunkSearchAreNotTrusted) {
 TEST(WaveFileLoad, OddChunkSizesAreTakenWithoutPadByte) {
     // An odd chunk is followed directly by the next header, as the chunk walk reads it.
     MessageRecorder recorder;
-    WaveFile wave = Loaded(RiffImage({FmtChunk(1, 8000, 8), Body("umid", 3), DataChunk({1, 2, 3})}));
+    WaveFile wave = Loaded(RiffImage({FmtChunk(1, 8000, 8), FilledChunk("umid", 3), DataChunk({1, 2, 3})}));
     EXPECT_EQ(wave.SampleBytes(), 3u);
     EXPECT_TRUE(recorder.Texts().empty());
 }
@@ -369,7 +363,8 @@ TEST(WaveFileSave, WritesTheCanonicalFileAndNothingOnFailure) {
     testing::TempFolder folder;
     const std::vector<uint8_t> odd = {1, 2, 3, 4, 5};
     MessageRecorder recorder;
-    WaveFile wave = Loaded(RiffImage({Body("PAD ", 2), FmtChunk(1, 8000, 8, 2), Body("LIST", 4), DataChunk(odd)}));
+    WaveFile wave =
+        Loaded(RiffImage({FilledChunk("PAD ", 2), FmtChunk(1, 8000, 8, 2), FilledChunk("LIST", 4), DataChunk(odd)}));
     EXPECT_EQ(recorder.Texts(), Tags({"LIST"}));
     const std::string path = folder.File("out.wav");
     ASSERT_TRUE(wave.Save(path));
@@ -402,7 +397,7 @@ TEST(WaveFileMessages, CodesAndTagKindsPickTheirTexts) {
     MessageRecorder recorder;
     WaveFile::ShowTagMessage(1, "LIST");
     WaveFile::ShowTagMessage(0, "LIST");
-    EXPECT_EQ(recorder.Texts(), (std::vector<std::string>{Tag("LIST"), " [LIST]"}));
+    EXPECT_EQ(recorder.Texts(), (std::vector<std::string>{UnknownTagText("LIST"), " [LIST]"}));
 }
 
 }  // namespace

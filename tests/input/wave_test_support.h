@@ -51,6 +51,17 @@ inline Chunk FmtChunk(uint16_t channels, uint32_t rate, uint16_t bits, size_t ex
     return {"fmt ", body, std::nullopt};
 }
 
+// A chunk whose body is `size` bytes of `fill`.
+inline Chunk FilledChunk(const std::string& id, size_t size, uint8_t fill = 0x5A) {
+    return {id, std::vector<uint8_t>(size, fill), std::nullopt};
+}
+
+// The message of a chunk the reader skips, followed by " [tag]".
+inline const std::string kUnknownTagText = "不明なタグが検出されました。処理は継続可能です。";
+inline std::string UnknownTagText(const std::string& tag) {
+    return kUnknownTagText + " [" + tag + "]";
+}
+
 inline Chunk DataChunk(std::vector<uint8_t> samples) {
     return {"data", std::move(samples), std::nullopt};
 }

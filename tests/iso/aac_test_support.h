@@ -83,10 +83,6 @@ inline Alignment AlignAndCompare(const std::vector<int16_t>& original, const std
     return measure(best.delay, 1);
 }
 
-inline std::string Quote(const std::string& path) {
-    return "'" + path + "'";
-}
-
 // The first audio stream as ffprobe reads it: codec_name, profile, sample_rate, channels,
 // duration, nb_frames.
 inline std::map<std::string, std::string> ProbeAudio(const std::string& path) {

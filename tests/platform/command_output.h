@@ -21,6 +21,13 @@ struct CommandResult {
     std::string output;
 };
 
+// `text` as one shell word.
+inline std::string Quote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
 inline CommandResult RunCommand(const std::string& command) {
     CommandResult result;
     std::FILE* pipe = popen(command.c_str(), "r");
@@ -42,7 +49,7 @@ inline CommandResult RunCommand(const std::string& command) {
 inline std::map<std::string, std::string> ProbeAudioStream(const std::string& path, std::string_view entries) {
     const CommandResult probe =
         RunCommand("ffprobe -v error -select_streams a:0 -show_entries stream=" + std::string(entries) +
-                   " -of default=noprint_wrappers=1 '" + path + "' 2>/dev/null");
+                   " -of default=noprint_wrappers=1 " + Quote(path) + " 2>/dev/null");
     std::map<std::string, std::string> fields;
     std::istringstream lines(probe.output);
     std::string line;
@@ -60,7 +67,7 @@ inline std::map<std::string, std::string> ProbeAudioStream(const std::string& pa
 inline std::optional<std::vector<uint8_t>> FfmpegDecodeRaw(const std::string& path, const std::string& output,
                                                            bool strict = false) {
     const CommandResult decode = RunCommand("ffmpeg -nostdin -v error " + std::string(strict ? "-xerror " : "") +
-                                            "-i '" + path + "' " + output + " - 2>/dev/null");
+                                            "-i " + Quote(path) + " " + output + " - 2>/dev/null");
     if (decode.exitCode != 0) return std::nullopt;
     return std::vector<uint8_t>(decode.output.begin(), decode.output.end());
 }

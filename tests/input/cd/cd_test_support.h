@@ -13,16 +13,13 @@
 #include "input/cd/simulated_drive.h"
 #include "platform/temp_folder.h"
 
-namespace kvt::cd::test {
-
-using ::kvt::testing::ReadFileBytes;
-using ::kvt::testing::TempFolder;
+namespace kvt::testing {
 
 inline constexpr int kDriveD = 3;
 
 // Noise that never repeats within a read, so an overlap can only match at its true place.
 inline std::vector<uint8_t> NoiseFrames(uint32_t frames, uint32_t seed = 7) {
-    std::vector<uint8_t> bytes(size_t{frames} * kFrameBytes);
+    std::vector<uint8_t> bytes(size_t{frames} * cd::kFrameBytes);
     uint32_t state = seed * 2654435761u + 1;
     for (size_t i = 0; i < bytes.size(); i += 4) {  // xorshift32, four bytes a step
         state ^= state << 13;
@@ -34,34 +31,34 @@ inline std::vector<uint8_t> NoiseFrames(uint32_t frames, uint32_t seed = 7) {
 }
 
 // Tracks of the given lengths in frames, one after the other from LBA 0.
-inline std::shared_ptr<DiscImage> NoiseDisc(const std::vector<uint32_t>& trackFrames) {
+inline std::shared_ptr<cd::DiscImage> NoiseDisc(const std::vector<uint32_t>& trackFrames) {
     std::vector<uint32_t> starts;
     uint32_t total = 0;
     for (uint32_t frames : trackFrames) {
         starts.push_back(total);
         total += frames;
     }
-    return DiscImage::FromMemory(NoiseFrames(total), starts);
+    return cd::DiscImage::FromMemory(NoiseFrames(total), starts);
 }
 
-inline std::vector<uint8_t> DiscBytes(const DiscImage& disc, uint32_t firstFrame, uint32_t frames) {
-    std::vector<uint8_t> bytes(size_t{frames} * kFrameBytes);
-    disc.ReadBytes(int64_t{firstFrame} * kFrameBytes, static_cast<uint32_t>(bytes.size()), bytes.data());
+inline std::vector<uint8_t> DiscBytes(const cd::DiscImage& disc, uint32_t firstFrame, uint32_t frames) {
+    std::vector<uint8_t> bytes(size_t{frames} * cd::kFrameBytes);
+    disc.ReadBytes(int64_t{firstFrame} * cd::kFrameBytes, static_cast<uint32_t>(bytes.size()), bytes.data());
     return bytes;
 }
 
 struct SimulatedMachine {
-    explicit SimulatedMachine(std::shared_ptr<DiscImage> image, int letter = kDriveD)
-        : disc(std::move(image)), drive(std::make_shared<SimulatedDrive>(disc, "/dev/sim0")) {
-        DriveLetters letters;
+    explicit SimulatedMachine(std::shared_ptr<cd::DiscImage> image, int letter = kDriveD)
+        : disc(std::move(image)), drive(std::make_shared<cd::SimulatedDrive>(disc, "/dev/sim0")) {
+        cd::DriveLetters letters;
         letters[letter] = drive;
-        backEnd = std::make_shared<PassThroughBackEnd>([letters] { return letters; });
-        layer = std::make_unique<CdDeviceLayer>(backEnd);
+        backEnd = std::make_shared<cd::PassThroughBackEnd>([letters] { return letters; });
+        layer = std::make_unique<cd::CdDeviceLayer>(backEnd);
     }
-    std::shared_ptr<DiscImage> disc;
-    std::shared_ptr<SimulatedDrive> drive;
-    std::shared_ptr<PassThroughBackEnd> backEnd;
-    std::unique_ptr<CdDeviceLayer> layer;
+    std::shared_ptr<cd::DiscImage> disc;
+    std::shared_ptr<cd::SimulatedDrive> drive;
+    std::shared_ptr<cd::PassThroughBackEnd> backEnd;
+    std::unique_ptr<cd::CdDeviceLayer> layer;
 };
 
 // The "data" chunk of a WAV file after checking that its header sizes agree with the file.
@@ -77,4 +74,4 @@ inline std::vector<uint8_t> WaveData(const std::string& path) {
     return {file.begin() + 46, file.end()};
 }
 
-}  // namespace kvt::cd::test
+}  // namespace kvt::testing

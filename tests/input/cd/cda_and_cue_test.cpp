@@ -11,8 +11,14 @@
 #include "input/cd/image_drive.h"
 #include "input/cd/rip_controller.h"
 
-namespace kvt::cd::test {
+namespace kvt::cd {
 namespace {
+
+using testing::kDriveD;
+using testing::NoiseFrames;
+using testing::SimulatedMachine;
+using testing::TempFolder;
+using testing::WaveData;
 
 TEST(CdaPath, FormAndNumbers) {
     struct Case {
@@ -132,4 +138,4 @@ TEST(CueImage, RipsATrackThatSpansNoFileBoundaryExactly) {
 }
 
 }  // namespace
-}  // namespace kvt::cd::test
+}  // namespace kvt::cd

@@ -8,8 +8,13 @@
 
 #include "cd_test_support.h"
 
-namespace kvt::cd::test {
+namespace kvt::cd {
 namespace {
+
+using testing::DiscBytes;
+using testing::kDriveD;
+using testing::NoiseDisc;
+using testing::SimulatedMachine;
 
 using Bytes = std::vector<uint8_t>;
 
@@ -210,4 +215,4 @@ TEST(CheckedRead, BacksUpRealignsAndRefusesAMissingOverlap) {
 }
 
 }  // namespace
-}  // namespace kvt::cd::test
+}  // namespace kvt::cd

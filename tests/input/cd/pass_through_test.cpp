@@ -9,8 +9,13 @@
 #include "cd_test_support.h"
 #include "input/cd/sg_drive.h"
 
-namespace kvt::cd::test {
+namespace kvt::cd {
 namespace {
+
+using testing::kDriveD;
+using testing::NoiseDisc;
+using testing::SimulatedMachine;
+using testing::TempFolder;
 
 struct PassThroughFixture : ::testing::Test {
     SimulatedMachine machine{NoiseDisc({100})};
@@ -148,4 +153,4 @@ TEST(OpticalDrives, ListedInDeviceNumberOrder) {
 }
 
 }  // namespace
-}  // namespace kvt::cd::test
+}  // namespace kvt::cd

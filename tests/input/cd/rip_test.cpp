@@ -9,8 +9,16 @@
 #include "input/cd/rip_controller.h"
 #include "platform/message.h"
 
-namespace kvt::cd::test {
+namespace kvt::cd {
 namespace {
+
+using testing::DiscBytes;
+using testing::kDriveD;
+using testing::NoiseDisc;
+using testing::NoiseFrames;
+using testing::SimulatedMachine;
+using testing::TempFolder;
+using testing::WaveData;
 
 struct RipOutcome {
     int result = -1;
@@ -192,4 +200,4 @@ TEST(RipConcurrency, ReadFailurePartWayKeepsWhatWasRead) {
 }
 
 }  // namespace
-}  // namespace kvt::cd::test
+}  // namespace kvt::cd
