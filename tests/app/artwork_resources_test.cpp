@@ -19,7 +19,7 @@ int BitsPerPixelOfBitmap(const QString& path) {
     return static_cast<unsigned char>(header[28]) | static_cast<unsigned char>(header[29]) << 8;
 }
 
-TEST(ArtworkResourcesTest, SkinsAreTwentyFourBitAndOfTheirWindowsSize) {
+TEST(ArtworkResources, SkinsAreTwentyFourBitAndOfTheirWindowsSize) {
     struct Case {
         const char* path;
         int width;
@@ -51,7 +51,7 @@ bool DiffersInside(const QImage& a, const QImage& b, const SkinRect& rect) {
     return false;
 }
 
-TEST(ArtworkResourcesTest, EveryElementHasADistinctPressedLook) {
+TEST(ArtworkResources, EveryElementHasADistinctPressedLook) {
     const QImage normal(":/skin/main_normal.bmp");
     const QImage pressed(":/skin/main_pressed.bmp");
     for (int i = 0; i < main_window::kElementCount; ++i)
@@ -69,7 +69,7 @@ TEST(ArtworkResourcesTest, EveryElementHasADistinctPressedLook) {
 
 // The window draws the overview waveform over the skin's pixels there: the strip is one
 // colour in both looks, so nothing of the artwork shows through as a false waveform.
-TEST(ArtworkResourcesTest, OverviewStripIsOneCleanColour) {
+TEST(ArtworkResources, OverviewStripIsOneCleanColour) {
     for (const char* path : {":/skin/main_normal.bmp", ":/skin/main_pressed.bmp"}) {
         const QImage skin(path);
         const SkinRect& strip = main_window::kOverview;

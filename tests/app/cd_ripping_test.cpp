@@ -27,7 +27,7 @@ cd::SimulatedFaults ReadsTaking(int milliseconds) {
     return faults;
 }
 
-class CdRippingTest : public MainWindowTest {
+class CdRippingFixture : public MainWindow {
 protected:
     // Ripped files go to a temporary folder of the test's own.
     void SetUp() override {
@@ -63,7 +63,7 @@ protected:
     std::optional<std::string> previousTmp_;
 };
 
-TEST_F(CdRippingTest, TrackIsRippedAndLoadedWithTheBarMovingAndItsFileGoesWhenAnotherOpens) {
+TEST_F(CdRippingFixture, TrackIsRippedAndLoadedWithTheBarMovingAndItsFileGoesWhenAnotherOpens) {
     SimulatedMachine machine(NoiseDisc({600, 3000}));
     machine.drive->SetFaults(ReadsTaking(4));  // slow enough for timer 5 to draw the bar
     CdRipping ripping(*window, *machine.layer);
@@ -82,7 +82,7 @@ TEST_F(CdRippingTest, TrackIsRippedAndLoadedWithTheBarMovingAndItsFileGoesWhenAn
     EXPECT_FALSE(RipFile()) << "the ripped file goes when another input opens";
 }
 
-TEST_F(CdRippingTest, RefusalsEndWithTheirMessagesAndLeaveNoFile) {
+TEST_F(CdRippingFixture, RefusalsEndWithTheirMessagesAndLeaveNoFile) {
     SimulatedMachine machine(NoiseDisc({300, 300}));
     CdRipping ripping(*window, *machine.layer);
     struct Case {
@@ -105,7 +105,7 @@ TEST_F(CdRippingTest, RefusalsEndWithTheirMessagesAndLeaveNoFile) {
     }
 }
 
-TEST_F(CdRippingTest, ClosingMidRipStopsAtOnceLeavingAClosedValidPrefixThenDeletesIt) {
+TEST_F(CdRippingFixture, ClosingMidRipStopsAtOnceLeavingAClosedValidPrefixThenDeletesIt) {
     SimulatedMachine machine(NoiseDisc({6000}));
     machine.drive->SetFaults(ReadsTaking(5));
     CdRipping ripping(*window, *machine.layer);

@@ -13,7 +13,7 @@ namespace {
 using main_window::Element;
 using main_window::kProgressBar;
 
-TEST_F(MainWindowTest, ConvertWritesTheSelectionAndFillsTheProgressBar) {
+TEST_F(MainWindow, ConvertWritesTheSelectionAndFillsTheProgressBar) {
     const std::string out = folder / "out";
     std::filesystem::create_directory(out);
     Settings& settings = window->UserSettings();
@@ -54,7 +54,7 @@ TEST_F(MainWindowTest, ConvertWritesTheSelectionAndFillsTheProgressBar) {
     EXPECT_EQ(window->grab().toImage().pixel(kProgressBar.right, kProgressBar.top), kNormalSkin);
 }
 
-TEST_F(MainWindowTest, ConvertWithNothingLoadedAsksForAFile) {
+TEST_F(MainWindow, ConvertWithNothingLoadedAsksForAFile) {
     Click(CentreOf(Element::Convert));
     EXPECT_THAT(messages.Texts(), ::testing::ElementsAre("ファイルを選択してください。"));
 }

@@ -39,9 +39,9 @@ public:
     int64_t PlayFrame() const override { return frame; }
 };
 
-class MainWindowTest : public ::testing::Test {
+class MainWindow : public ::testing::Test {
 protected:
-    MainWindowTest() {
+    MainWindow() {
         window =
             std::make_unique<CMFCzorvikDlg>(OneColourSkin(kNormalSkin), OneColourSkin(kPressedSkin), folder.Path());
         window->SetCursorSource([this] { return window->mapToGlobal(cursor); });

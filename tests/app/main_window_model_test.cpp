@@ -16,7 +16,7 @@ MainWindowModel ModelOf(uint32_t frames) {
     return model;
 }
 
-TEST(MainWindowModelTest, StartAndEndMoveOnlyInsideTheSelectionAndNeverWhilePlaying) {
+TEST(MainWindowModel, StartAndEndMoveOnlyInsideTheSelectionAndNeverWhilePlaying) {
     struct Case {
         bool setStart;
         int cursor;
@@ -41,7 +41,7 @@ TEST(MainWindowModelTest, StartAndEndMoveOnlyInsideTheSelectionAndNeverWhilePlay
     }
 }
 
-TEST(MainWindowModelTest, ViewAndCursorStayInsideTheInput) {
+TEST(MainWindowModel, ViewAndCursorStayInsideTheInput) {
     enum class Op { Overview, Back, Forward, Drag, Cursor };
     struct Case {
         const char* name;
@@ -88,7 +88,7 @@ TEST(MainWindowModelTest, ViewAndCursorStayInsideTheInput) {
     }
 }
 
-TEST(MainWindowModelTest, VolumeTruncatesTowardZeroAndStaysInsideFullScale) {
+TEST(MainWindowModel, VolumeTruncatesTowardZeroAndStaysInsideFullScale) {
     const int16_t before[] = {32767, -32768, 30000, 1, -1, 4, -4, 5, -5, 0};
     const int16_t up[] = {32767, -32767, 32767, 1, -1, 5, -5, 6, -6, 0};
     const int16_t down[] = {26213, -26214, 24000, 0, 0, 3, -3, 4, -4, 0};
@@ -107,7 +107,7 @@ TEST(MainWindowModelTest, VolumeTruncatesTowardZeroAndStaysInsideFullScale) {
     }
 }
 
-TEST(MainWindowModelTest, ProgressBarShowsAfterTheFirstStepAndFillsTheBar) {
+TEST(MainWindowModel, ProgressBarShowsAfterTheFirstStepAndFillsTheBar) {
     MainWindowModel model;
     model.ProgressReset(3);
     EXPECT_FALSE(model.ProgressShown());
@@ -123,7 +123,7 @@ TEST(MainWindowModelTest, ProgressBarShowsAfterTheFirstStepAndFillsTheBar) {
     EXPECT_FALSE(model.ProgressShown());
 }
 
-TEST(MainWindowModelTest, OverviewColumnTruncatesAndNeedsFrames) {
+TEST(MainWindowModel, OverviewColumnTruncatesAndNeedsFrames) {
     EXPECT_EQ(OverviewColumn(0, 1000), 0);
     EXPECT_EQ(OverviewColumn(999, 1000), 454);
     EXPECT_EQ(OverviewColumn(1000, 1000), 455);

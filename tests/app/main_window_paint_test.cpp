@@ -27,7 +27,7 @@ int PlotY(int row) {
     return kDetailView.top + row;
 }
 
-TEST_F(MainWindowTest, OverviewTintsTheSelectionCyanAndWhatWasPlayedYellow) {
+TEST_F(MainWindow, OverviewTintsTheSelectionCyanAndWhatWasPlayedYellow) {
     // 4550 frames: overview column = frame / 10.
     window->OpenPath(WriteWav("song.wav", 4550, 1, 8000));
     window->MutableModel().input.startFrame = 1000;
@@ -56,7 +56,7 @@ TEST_F(MainWindowTest, OverviewTintsTheSelectionCyanAndWhatWasPlayedYellow) {
     }
 }
 
-TEST_F(MainWindowTest, MonoPositiveDrawsBelowItsCentreAndStereoLanesAbove) {
+TEST_F(MainWindow, MonoPositiveDrawsBelowItsCentreAndStereoLanesAbove) {
     struct Case {
         uint16_t channels;
         int16_t value;
@@ -77,7 +77,7 @@ TEST_F(MainWindowTest, MonoPositiveDrawsBelowItsCentreAndStereoLanesAbove) {
     }
 }
 
-TEST_F(MainWindowTest, CursorLineSitsAtItsColumnInBothViews) {
+TEST_F(MainWindow, CursorLineSitsAtItsColumnInBothViews) {
     window->OpenPath(WriteWav("song.wav", 1000, 1, 8000));
     ClickPlotColumn(300);
     const QImage& image = window->RenderBackBuffer();
@@ -91,7 +91,7 @@ TEST_F(MainWindowTest, CursorLineSitsAtItsColumnInBothViews) {
     EXPECT_EQ(image.pixel(kOverview.left + 137, kOverview.top + 10), kCyanTint);
 }
 
-TEST_F(MainWindowTest, RulerLabelsFallOnTheColumnsOfTheirTimes) {
+TEST_F(MainWindow, RulerLabelsFallOnTheColumnsOfTheirTimes) {
     // The second label: 50 ms at 8000 Hz, 20 ms at 16000 Hz, 10 ms at 44100 Hz.
     const std::pair<uint32_t, int> cases[] = {{8000, 400}, {16000, 320}, {44100, 441}};
     for (auto [rate, column] : cases) {
@@ -111,7 +111,7 @@ TEST_F(MainWindowTest, RulerLabelsFallOnTheColumnsOfTheirTimes) {
     }
 }
 
-TEST_F(MainWindowTest, PressedElementsAreCopiedFromThePressedSkin) {
+TEST_F(MainWindow, PressedElementsAreCopiedFromThePressedSkin) {
     Press(CentreOf(Element::SetStart));
     const SkinRect& rect = main_window::RectOf(Element::SetStart);
     const QImage& pressed = window->RenderBackBuffer();

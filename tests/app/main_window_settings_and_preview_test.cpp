@@ -29,7 +29,7 @@ std::vector<std::string> IniLines(const std::string& path) {
     return lines;
 }
 
-TEST_F(MainWindowTest, OutputsChosenInTheSettingsDialogAreWhatTheConversionWrites) {
+TEST_F(MainWindow, OutputsChosenInTheSettingsDialogAreWhatTheConversionWrites) {
     const std::string out = folder / "out";
     std::filesystem::create_directory(out);
     window->UserSettings().savingDirectory = out;
@@ -66,7 +66,7 @@ TEST_F(MainWindowTest, OutputsChosenInTheSettingsDialogAreWhatTheConversionWrite
     }
 }
 
-TEST_F(MainWindowTest, PreviewBandsThePlayedPartFollowsTheVolumeAndLetsGoAtTheEnd) {
+TEST_F(MainWindow, PreviewBandsThePlayedPartFollowsTheVolumeAndLetsGoAtTheEnd) {
     window->OpenPath(WriteWav("song.wav", 4550, 1, 8000, 1000));  // 10 frames an overview column
     auto* device = new FakeAudioOutput;
     window->SetPreviewPlayer(std::make_unique<SinkPreviewPlayer>(std::unique_ptr<AudioOutput>(device)));

@@ -13,7 +13,7 @@ namespace {
 using main_window::Element;
 using ::testing::ElementsAre;
 
-TEST_F(MainWindowTest, LoadingAWavShowsItsNameAndSelectsTheWholeInput) {
+TEST_F(MainWindow, LoadingAWavShowsItsNameAndSelectsTheWholeInput) {
     window->OpenPath(WriteWav("song.wav", 3000, 2, 8000, 100, -100));
     const LoadedInput& input = window->Input();
     EXPECT_TRUE(input.isLoaded);
@@ -24,7 +24,7 @@ TEST_F(MainWindowTest, LoadingAWavShowsItsNameAndSelectsTheWholeInput) {
     EXPECT_TRUE(messages.Texts().empty());
 }
 
-TEST_F(MainWindowTest, TwoDroppedFilesGiveTheMessageAndNoLoad) {
+TEST_F(MainWindow, TwoDroppedFilesGiveTheMessageAndNoLoad) {
     const std::string a = WriteWav("a.wav", 100, 1, 8000);
     const std::string b = WriteWav("b.wav", 100, 1, 8000);
     window->DropFiles({a, b});
@@ -34,7 +34,7 @@ TEST_F(MainWindowTest, TwoDroppedFilesGiveTheMessageAndNoLoad) {
     EXPECT_TRUE(window->Input().isLoaded);
 }
 
-TEST_F(MainWindowTest, Mp3WithoutDecoderAndTheProgramDialogCancelledLoadsNothing) {
+TEST_F(MainWindow, Mp3WithoutDecoderAndTheProgramDialogCancelledLoadsNothing) {
     dialogs.QueueOpenFile(std::nullopt);
     window->OpenPath(folder.Write("song.mp3", "ID3"));
     EXPECT_THAT(messages.Texts(), ElementsAre("MP3をWAVファイルに変換するための外部プログラムを指定してください。",
@@ -43,7 +43,7 @@ TEST_F(MainWindowTest, Mp3WithoutDecoderAndTheProgramDialogCancelledLoadsNothing
     EXPECT_TRUE(window->UserSettings().mp3DecoderPath.empty());
 }
 
-TEST_F(MainWindowTest, AFailedLoadKeepsThePreviousInput) {
+TEST_F(MainWindow, AFailedLoadKeepsThePreviousInput) {
     const std::string good = WriteWav("good.wav", 2000, 1, 8000, 500);
     struct Case {
         std::string path;
@@ -71,7 +71,7 @@ TEST_F(MainWindowTest, AFailedLoadKeepsThePreviousInput) {
     }
 }
 
-TEST_F(MainWindowTest, ACdTrackGoesToTheRipperWhichRefusesUntilThereIsOne) {
+TEST_F(MainWindow, ACdTrackGoesToTheRipperWhichRefusesUntilThereIsOne) {
     window->OpenPath(folder / "Track01.cda");
     EXPECT_THAT(messages.Texts(), ElementsAre(cd::kRipFailedText));
     EXPECT_TRUE(window->isEnabled());
@@ -82,7 +82,7 @@ TEST_F(MainWindowTest, ACdTrackGoesToTheRipperWhichRefusesUntilThereIsOne) {
     EXPECT_EQ(ripped, folder / "Track02.CDA");
 }
 
-TEST_F(MainWindowTest, APressEndingOnAnotherButtonRunsThatButton) {
+TEST_F(MainWindow, APressEndingOnAnotherButtonRunsThatButton) {
     window->OpenPath(WriteWav("song.wav", 3000, 1, 8000));
     ClickPlotColumn(100);
     EXPECT_EQ(window->Model().cursorX, 100);
@@ -97,7 +97,7 @@ TEST_F(MainWindowTest, APressEndingOnAnotherButtonRunsThatButton) {
     EXPECT_EQ(window->Input().startFrame, 0u);
 }
 
-TEST_F(MainWindowTest, ButtonsReachTheirSeams) {
+TEST_F(MainWindow, ButtonsReachTheirSeams) {
     window->OpenPath(WriteWav("song.wav", 1000, 1, 8000));
     auto preview = std::make_unique<FakePreview>();
     FakePreview& fake = *preview;
@@ -130,7 +130,7 @@ TEST_F(MainWindowTest, ButtonsReachTheirSeams) {
     EXPECT_FALSE(fake.playing);
 }
 
-TEST_F(MainWindowTest, OpenDialogStartsInTheCurrentFolderWithTheInputFilter) {
+TEST_F(MainWindow, OpenDialogStartsInTheCurrentFolderWithTheInputFilter) {
     const std::string song = WriteWav("song.wav", 100, 1, 8000);
     dialogs.QueueOpenFile(song);
     Click(CentreOf(Element::Open));
@@ -142,7 +142,7 @@ TEST_F(MainWindowTest, OpenDialogStartsInTheCurrentFolderWithTheInputFilter) {
     EXPECT_EQ(window->Input().inputPath, song);
 }
 
-TEST_F(MainWindowTest, TimerFollowsDragsPastTheDetailViewsEdges) {
+TEST_F(MainWindow, TimerFollowsDragsPastTheDetailViewsEdges) {
     window->OpenPath(WriteWav("song.wav", 10100, 1, 8000));
     window->MutableModel().viewOffset = 1000;
     Press({300, 300});
@@ -159,7 +159,7 @@ TEST_F(MainWindowTest, TimerFollowsDragsPastTheDetailViewsEdges) {
     EXPECT_EQ(window->Model().viewOffset, 999);
 }
 
-TEST_F(MainWindowTest, HeldScrollArrowRepeatsWhileTheCursorStaysOnIt) {
+TEST_F(MainWindow, HeldScrollArrowRepeatsWhileTheCursorStaysOnIt) {
     window->OpenPath(WriteWav("song.wav", 10100, 1, 8000));
     Press(CentreOf(Element::ScrollRight));
     EXPECT_EQ(window->Model().viewOffset, 20);
@@ -171,7 +171,7 @@ TEST_F(MainWindowTest, HeldScrollArrowRepeatsWhileTheCursorStaysOnIt) {
     Release(cursor);
 }
 
-TEST_F(MainWindowTest, RightButtonMenuChangesTheVolumeOfTheLoadedBlock) {
+TEST_F(MainWindow, RightButtonMenuChangesTheVolumeOfTheLoadedBlock) {
     window->OpenPath(WriteWav("song.wav", 10, 1, 8000, 32767));
     std::vector<std::optional<VolumeCommand>> answers = {VolumeCommand::Down, std::nullopt, VolumeCommand::Up};
     window->SetVolumeMenu([&](QPoint) {
@@ -188,7 +188,7 @@ TEST_F(MainWindowTest, RightButtonMenuChangesTheVolumeOfTheLoadedBlock) {
     }
 }
 
-TEST_F(MainWindowTest, EveryWayOutSavesTheSettingsOnce) {
+TEST_F(MainWindow, EveryWayOutSavesTheSettingsOnce) {
     window->UserSettings().savingDirectory = folder / "out";
     window->show();
     QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);

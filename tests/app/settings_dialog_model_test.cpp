@@ -35,7 +35,7 @@ struct Fixture {
     void PressCell(int cell) { Click(model, CellRect(cell)); }
 };
 
-TEST(SettingsDialogModelTest, AGroupCellPressedStaysTheOnlyOneOnInItsGroup) {
+TEST(SettingsDialogModel, AGroupCellPressedStaysTheOnlyOneOnInItsGroup) {
     struct Group {
         int page;
         std::vector<int> cells;
@@ -59,7 +59,7 @@ TEST(SettingsDialogModelTest, AGroupCellPressedStaysTheOnlyOneOnInItsGroup) {
     }
 }
 
-TEST(SettingsDialogModelTest, FreeCellsToggleAndTwoPressesLeaveThemOff) {
+TEST(SettingsDialogModel, FreeCellsToggleAndTwoPressesLeaveThemOff) {
     struct Case {
         int page;
         int cell;
@@ -79,7 +79,7 @@ TEST(SettingsDialogModelTest, FreeCellsToggleAndTwoPressesLeaveThemOff) {
     }
 }
 
-TEST(SettingsDialogModelTest, PlacesWithoutALabelHaveNoButtonEvenWithAValueOfZero) {
+TEST(SettingsDialogModel, PlacesWithoutALabelHaveNoButtonEvenWithAValueOfZero) {
     Fixture f;
     f.settings.grid.At(kMmfPage, 5) = kCellOff;  // what a setup.ini with a missing key gives
     f.model.Open(f.settings);
@@ -91,7 +91,7 @@ TEST(SettingsDialogModelTest, PlacesWithoutALabelHaveNoButtonEvenWithAValueOfZer
     EXPECT_TRUE(f.model.HasButton(0));
 }
 
-TEST(SettingsDialogModelTest, LgNoticeOnEveryPressThatSwitchesLgOnAndNeverOnSwitchingOff) {
+TEST(SettingsDialogModel, LgNoticeOnEveryPressThatSwitchesLgOnAndNeverOnSwitchingOff) {
     Fixture f;
     f.PressCell(24);
     EXPECT_EQ(f.messages.Texts(), std::vector<std::string>{std::string(kLgNoticeText)});
@@ -102,7 +102,7 @@ TEST(SettingsDialogModelTest, LgNoticeOnEveryPressThatSwitchesLgOnAndNeverOnSwit
     EXPECT_EQ(f.messages.Texts(), (std::vector<std::string>(2, std::string(kLgNoticeText))));
 }
 
-TEST(SettingsDialogModelTest, CloseDropsTheCellsButKeepsABrowsedFolderAndOkPublishesTheCells) {
+TEST(SettingsDialogModel, CloseDropsTheCellsButKeepsABrowsedFolderAndOkPublishesTheCells) {
     ScriptedDialogs dialogs;
     ScopedDialogs scope(dialogs);
     dialogs.QueueBrowseFolder("/srv/ringtones");
@@ -123,7 +123,7 @@ TEST(SettingsDialogModelTest, CloseDropsTheCellsButKeepsABrowsedFolderAndOkPubli
     EXPECT_EQ(f.settings.grid, f.model.Grid());
 }
 
-TEST(SettingsDialogModelTest, ShownDirectoryIsCutTo40BytesAtACharacterBoundary) {
+TEST(SettingsDialogModel, ShownDirectoryIsCutTo40BytesAtACharacterBoundary) {
     struct Case {
         std::string directory;
         std::string shown;
@@ -142,7 +142,7 @@ TEST(SettingsDialogModelTest, ShownDirectoryIsCutTo40BytesAtACharacterBoundary) 
     }
 }
 
-TEST(SettingsDialogModelTest, PageAndLitTabSurviveAReopening) {
+TEST(SettingsDialogModel, PageAndLitTabSurviveAReopening) {
     Fixture f;
     f.ShowPage(k3gpPage);
     Click(f.model, kCloseButton);
@@ -159,7 +159,7 @@ TEST(SettingsDialogModelTest, PageAndLitTabSurviveAReopening) {
     EXPECT_EQ(f.model.LitTab(), k3gpPage);
 }
 
-TEST(SettingsDialogModelTest, HintsShowTheLinesOfTheMldCellUnderTheMouseOnly) {
+TEST(SettingsDialogModel, HintsShowTheLinesOfTheMldCellUnderTheMouseOnly) {
     Fixture f;
     const SkinRect f503i = Centre(CellRect(5));
     f.model.MouseMove(f503i.left, f503i.top);

@@ -13,7 +13,7 @@ namespace {
 using namespace settings_dialog;
 using namespace testing;
 
-TEST(SettingsDialogTest, HandsetLabelsAreGreyWhereThePresetRefusesTheChosenRate) {
+TEST(SettingsDialog, HandsetLabelsAreGreyWhereThePresetRefusesTheChosenRate) {
     struct Case {
         int rateCell;
         std::set<int> blackHandsets;
@@ -40,7 +40,7 @@ TEST(SettingsDialogTest, HandsetLabelsAreGreyWhereThePresetRefusesTheChosenRate)
     }
 }
 
-TEST(SettingsDialogTest, PageAndLitTabPersistAcrossOpenings) {
+TEST(SettingsDialog, PageAndLitTabPersistAcrossOpenings) {
     DialogDriver d;
     Settings settings;
     EXPECT_FALSE(d.Exec(settings, [&] {

@@ -44,7 +44,7 @@ struct Fixture {
     void Play() { player.Play(input); }
 };
 
-TEST(SinkPreviewPlayerTest, PlaysTheSelectionOrTheWholeInputWhenStartEqualsEnd) {
+TEST(SinkPreviewPlayer, PlaysTheSelectionOrTheWholeInputWhenStartEqualsEnd) {
     struct Case {
         uint32_t start, end;
         int16_t firstSample;
@@ -69,7 +69,7 @@ TEST(SinkPreviewPlayerTest, PlaysTheSelectionOrTheWholeInputWhenStartEqualsEnd) 
     }
 }
 
-TEST(SinkPreviewPlayerTest, PlayWhilePlayingDoesNothing) {
+TEST(SinkPreviewPlayer, PlayWhilePlayingDoesNothing) {
     Fixture f;
     f.Play();
     f.device->Pull(400);
@@ -80,7 +80,7 @@ TEST(SinkPreviewPlayerTest, PlayWhilePlayingDoesNothing) {
     EXPECT_EQ(f.device->resets, 0);
 }
 
-TEST(SinkPreviewPlayerTest, PlayFrameFollowsThePositionAndTheEndOfTheBlockEndsPlaying) {
+TEST(SinkPreviewPlayer, PlayFrameFollowsThePositionAndTheEndOfTheBlockEndsPlaying) {
     Fixture f;
     f.input.startFrame = 200;
     f.input.endFrame = 600;
@@ -97,7 +97,7 @@ TEST(SinkPreviewPlayerTest, PlayFrameFollowsThePositionAndTheEndOfTheBlockEndsPl
     EXPECT_FALSE(f.device->IsOpen());
 }
 
-TEST(SinkPreviewPlayerTest, StopReturnsTheQueuedAudioBeforeClosing) {
+TEST(SinkPreviewPlayer, StopReturnsTheQueuedAudioBeforeClosing) {
     Fixture f;
     f.Play();
     f.player.Stop();
@@ -109,7 +109,7 @@ TEST(SinkPreviewPlayerTest, StopReturnsTheQueuedAudioBeforeClosing) {
     EXPECT_TRUE(f.player.IsPlaying());
 }
 
-TEST(SinkPreviewPlayerTest, AVolumeChangeDuringPlaybackReachesTheBytesReadNext) {
+TEST(SinkPreviewPlayer, AVolumeChangeDuringPlaybackReachesTheBytesReadNext) {
     Fixture f;
     f.Play();
     EXPECT_EQ(SampleAt(f.device->Pull(4), 0), 1);
@@ -125,7 +125,7 @@ TEST(SinkPreviewPlayerTest, AVolumeChangeDuringPlaybackReachesTheBytesReadNext) 
     EXPECT_EQ(SampleAt(next, 3), 6 * 5 / 4);
 }
 
-TEST(SinkPreviewPlayerTest, EachFailureShowsItsMessageAndLeavesThePlayerIdle) {
+TEST(SinkPreviewPlayer, EachFailureShowsItsMessageAndLeavesThePlayerIdle) {
     struct Case {
         bool failOpen;
         AudioOutput::StartResult start;
@@ -150,7 +150,7 @@ TEST(SinkPreviewPlayerTest, EachFailureShowsItsMessageAndLeavesThePlayerIdle) {
     }
 }
 
-TEST(SinkPreviewPlayerTest, ABlockThatShrinksUnderThePlayerReadsAsEnded) {
+TEST(SinkPreviewPlayer, ABlockThatShrinksUnderThePlayerReadsAsEnded) {
     Fixture f;
     f.Play();
     f.device->Pull(100);
@@ -159,7 +159,7 @@ TEST(SinkPreviewPlayerTest, ABlockThatShrinksUnderThePlayerReadsAsEnded) {
 }
 
 // The machine's own audio: with no sound server the open fails at once with the message.
-TEST(SinkPreviewPlayerTest, RealSinkWithoutASoundServerShowsTheMessageAndStaysIdle) {
+TEST(SinkPreviewPlayer, RealSinkWithoutASoundServerShowsTheMessageAndStaysIdle) {
     if (!QMediaDevices::defaultAudioOutput().isNull()) GTEST_SKIP() << "a sound server is running here";
     LoadedInput input = StereoInput(8000);
     MessageRecorder messages;

@@ -28,7 +28,7 @@ protected:
     std::span<const SkinRect> CaptionExclusions() const override { return {&element, 1}; }
 };
 
-TEST(SkinnedWindowTest, DrawElementCopiesTheRectangleFromTheLookOfItsState) {
+TEST(SkinnedWindow, DrawElementCopiesTheRectangleFromTheLookOfItsState) {
     TestWindow window;
     struct Case {
         int state;
@@ -44,7 +44,7 @@ TEST(SkinnedWindowTest, DrawElementCopiesTheRectangleFromTheLookOfItsState) {
     }
 }
 
-TEST(SkinnedWindowTest, HitTestIncludesRightAndBottomEdgesAndUsesTheCursorNow) {
+TEST(SkinnedWindow, HitTestIncludesRightAndBottomEdgesAndUsesTheCursorNow) {
     TestWindow window;
     window.Fit();
     QPoint cursor;
@@ -60,7 +60,7 @@ TEST(SkinnedWindowTest, HitTestIncludesRightAndBottomEdgesAndUsesTheCursorNow) {
     }
 }
 
-TEST(SkinnedWindowTest, CaptionIsTheTopBandOutsideTheListedRectangles) {
+TEST(SkinnedWindow, CaptionIsTheTopBandOutsideTheListedRectangles) {
     const std::array<SkinRect, 1> buttons = {{{100, 20, 150, 50}}};
     EXPECT_TRUE(SkinnedWindow::CaptionTest({10, 69}, buttons));
     EXPECT_FALSE(SkinnedWindow::CaptionTest({10, 70}, buttons));
@@ -68,7 +68,7 @@ TEST(SkinnedWindowTest, CaptionIsTheTopBandOutsideTheListedRectangles) {
     EXPECT_TRUE(SkinnedWindow::CaptionTest({151, 50}, buttons));
 }
 
-TEST(SkinnedWindowTest, FitGivesAFramelessWindowOfTheSkinSizeAt100By100) {
+TEST(SkinnedWindow, FitGivesAFramelessWindowOfTheSkinSizeAt100By100) {
     TestWindow window;
     window.Fit();
     EXPECT_EQ(window.size(), QSize(40, 30));

@@ -13,7 +13,7 @@ namespace {
 
 using ::testing::ElementsAre;
 
-TEST(StartOptionsTest, WorkFolderOptionAndFilesInAnyOrder) {
+TEST(StartOptions, WorkFolderOptionAndFilesInAnyOrder) {
     struct Case {
         std::vector<std::string> arguments;
         bool xdg;
@@ -33,21 +33,21 @@ TEST(StartOptionsTest, WorkFolderOptionAndFilesInAnyOrder) {
     }
 }
 
-TEST(StartOptionsTest, CdImagesTakeTheNextArgumentOrTheirOwnValue) {
+TEST(StartOptions, CdImagesTakeTheNextArgumentOrTheirOwnValue) {
     const StartOptions options =
         ParseStartOptions({"--cd-image", "D=a.cue", "--cd-image=e=b.cue", "x.cda", "--cd-image"});
     EXPECT_THAT(options.cdImages, ElementsAre("D=a.cue", "e=b.cue", ""));
     EXPECT_THAT(options.files, ElementsAre("x.cda"));
 }
 
-TEST(StartOptionsTest, XdgWorkFolderPrefersAnAbsoluteDataHome) {
+TEST(StartOptions, XdgWorkFolderPrefersAnAbsoluteDataHome) {
     EXPECT_EQ(XdgWorkFolder("/d/data", "/home/u"), "/d/data/kvt");
     EXPECT_EQ(XdgWorkFolder("relative", "/home/u"), "/home/u/.local/share/kvt");
     EXPECT_EQ(XdgWorkFolder(nullptr, "/home/u/"), "/home/u/.local/share/kvt");
     EXPECT_EQ(XdgWorkFolder("", ""), std::nullopt);
 }
 
-TEST(StartOptionsTest, EnterFolderCreatesItAndMakesItCurrent) {
+TEST(StartOptions, EnterFolderCreatesItAndMakesItCurrent) {
     testing::TempFolder temp;
     const std::filesystem::path before = std::filesystem::current_path();
     const std::string nested = temp / "a/b/kvt";
@@ -59,7 +59,7 @@ TEST(StartOptionsTest, EnterFolderCreatesItAndMakesItCurrent) {
     EXPECT_EQ(std::filesystem::current_path(), before);
 }
 
-TEST(QtDialogsTest, FiltersKeepTheirOwnPatternText) {
+TEST(QtDialogs, FiltersKeepTheirOwnPatternText) {
     EXPECT_THAT(QtNameFilters("WAVファイル(*.wav)|*.wav|MP3ファイル(*.mp3)|*.mp3|"),
                 ElementsAre("WAVファイル(*.wav)", "MP3ファイル(*.mp3)"));
     EXPECT_THAT(QtNameFilters("exe files|*.exe|"), ElementsAre("exe files (*.exe)"));

@@ -8,14 +8,14 @@ namespace {
 
 using ::testing::ElementsAreArray;
 
-TEST(TimeRulerTest, LabelIntervalFollowsTheRate) {
+TEST(TimeRuler, LabelIntervalFollowsTheRate) {
     const std::pair<int, int> cases[] = {{44100, 10}, {24000, 10}, {23999, 20}, {16000, 20}, {15999, 50},
                                          {8000, 50},  {7999, 100}, {4000, 100}, {3999, 200}, {2000, 200},
                                          {800, 500},  {799, 1000}, {1, 1000}};
     for (auto [rate, millis] : cases) EXPECT_EQ(RulerLabelInterval(rate), millis) << rate;
 }
 
-TEST(TimeRulerTest, LabelsAndTicksFallWhereTheirTimeIsFirstReached) {
+TEST(TimeRuler, LabelsAndTicksFallWhereTheirTimeIsFirstReached) {
     struct Case {
         int rate;
         int64_t viewOffset;
@@ -47,7 +47,7 @@ TEST(TimeRulerTest, LabelsAndTicksFallWhereTheirTimeIsFirstReached) {
     }
 }
 
-TEST(TimeRulerTest, StatusTextsUseWholeSecondsAndThousandths) {
+TEST(TimeRuler, StatusTextsUseWholeSecondsAndThousandths) {
     EXPECT_EQ(RateAndLengthText(44100, 441000), "44100 [Hz] / 010.000[s]");
     EXPECT_EQ(RateAndLengthText(8000, 12345), "08000 [Hz] / 001.543[s]");
     EXPECT_EQ(CursorText(12345, 8000), "CURSOR 001.543[s]");

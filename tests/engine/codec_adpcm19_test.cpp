@@ -10,7 +10,7 @@
 namespace kvt {
 namespace {
 
-TEST(Adpcm19StepTest, LeadInAndGoldenCodes) {
+TEST(Adpcm19Step, LeadInAndGoldenCodes) {
     struct Case {
         const char* fault;
         std::vector<int16_t> samples;
@@ -54,7 +54,7 @@ std::vector<int16_t> Decode19Step(const std::vector<uint8_t>& bytes) {
     return out;
 }
 
-TEST(Adpcm19StepTest, DecodesBackToTheSignal) {
+TEST(Adpcm19Step, DecodesBackToTheSignal) {
     struct Case {
         const char* name;
         std::vector<int16_t> samples;

@@ -12,7 +12,7 @@
 namespace kvt {
 namespace {
 
-TEST(Adpcm25StepTest, SilenceFillRewritesQuietPairs) {
+TEST(Adpcm25Step, SilenceFillRewritesQuietPairs) {
     struct Case {
         const char* fault;
         std::vector<int16_t> before;
@@ -39,7 +39,7 @@ TEST(Adpcm25StepTest, SilenceFillRewritesQuietPairs) {
     }
 }
 
-TEST(Adpcm25StepTest, CodesTheFilledSamplesNotTheOriginalOnes) {
+TEST(Adpcm25Step, CodesTheFilledSamplesNotTheOriginalOnes) {
     std::vector<int16_t> silence(1001);
     const auto codes = EncodeAdpcm25Step(silence);  // `silence` now holds the fill
     std::vector<int16_t> filled = silence;
@@ -47,7 +47,7 @@ TEST(Adpcm25StepTest, CodesTheFilledSamplesNotTheOriginalOnes) {
     EXPECT_EQ(filled, silence) << "filled values are loud enough not to be filled again";
 }
 
-TEST(Adpcm25StepTest, GoldenCodes) {
+TEST(Adpcm25Step, GoldenCodes) {
     struct Case {
         const char* fault;
         std::vector<int16_t> samples;
@@ -89,7 +89,7 @@ std::vector<int16_t> Decode25Step(const std::vector<uint8_t>& bytes) {
     return out;
 }
 
-TEST(Adpcm25StepTest, DecodesBackToTheSignal) {
+TEST(Adpcm25Step, DecodesBackToTheSignal) {
     struct Case {
         const char* name;
         std::vector<int16_t> samples;

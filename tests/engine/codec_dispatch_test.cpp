@@ -9,7 +9,7 @@
 namespace kvt {
 namespace {
 
-TEST(SampleCodecsTest, OutputSizeForShortAndOddCounts) {
+TEST(SampleCodecs, OutputSizeForShortAndOddCounts) {
     for (size_t count : {0u, 1u, 2u, 3u, 4u, 5u, 7u, 8u, 9u, 10u, 11u, 4097u}) {
         const std::vector<int16_t> samples = testing::Noise(count, 30000, static_cast<uint32_t>(count));
         for (int codec = 1; codec <= 6; ++codec) {
@@ -21,7 +21,7 @@ TEST(SampleCodecsTest, OutputSizeForShortAndOddCounts) {
     }
 }
 
-TEST(SampleCodecsTest, DispatchByCodecNumber) {
+TEST(SampleCodecs, DispatchByCodecNumber) {
     const std::vector<int16_t> samples = testing::SpeechLike(4000);
     using Encoder = std::vector<uint8_t> (*)(std::span<const int16_t>);
     const Encoder constEncoders[] = {EncodeYamahaAdpcm,   nullptr,          EncodeG726_32, EncodeG726_16,

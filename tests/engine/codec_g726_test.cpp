@@ -79,7 +79,7 @@ void ExpectSameCodesAsSpandsp(const Rate& rate) {
     }
 }
 
-TEST(G726Test, SameCodesAsSpandspAt32kbits) {
+TEST(G726, SameCodesAsSpandspAt32kbits) {
     ExpectSameCodesAsSpandsp(kRate32);
 }
 
@@ -87,13 +87,13 @@ TEST(G726Test, SameCodesAsSpandspAt32kbits) {
 // a 3 for a non-negative difference into 0; spandsp's quantiser gives 0 directly for an
 // even number of levels. The codes agree: silence and every small positive difference
 // in the signals above go through that path.
-TEST(G726Test, SameCodesAsSpandspAt16kbits) {
+TEST(G726, SameCodesAsSpandspAt16kbits) {
     ExpectSameCodesAsSpandsp(kRate16);
 }
 
 // First code from the reset state (scale factor 544, estimate 0), worked out by hand:
 // the difference is the input >> 2, its log is compared with the decision levels less 136.
-TEST(G726Test, FirstCodeFromTheResetState) {
+TEST(G726, FirstCodeFromTheResetState) {
     struct Case {
         int16_t sample;
         unsigned code32;
@@ -116,7 +116,7 @@ TEST(G726Test, FirstCodeFromTheResetState) {
     }
 }
 
-TEST(G726Test, PackingOrderAndDroppedTail) {
+TEST(G726, PackingOrderAndDroppedTail) {
     // 1000, -1000 from the reset state: codes 7 and then a negative one in the high nibble.
     const auto bytes32 = EncodeG726_32(std::vector<int16_t>{1000, -1000, 77});
     ASSERT_EQ(bytes32.size(), 1u);

@@ -11,7 +11,7 @@
 namespace kvt {
 namespace {
 
-TEST(ImaTableAdpcmTest, GoldenCodes) {
+TEST(ImaTableAdpcm, GoldenCodes) {
     struct Case {
         const char* fault;
         std::vector<int16_t> samples;
@@ -54,7 +54,7 @@ std::vector<int16_t> DecodeImaTable(const std::vector<uint8_t>& bytes) {
     return out;
 }
 
-TEST(ImaTableAdpcmTest, DecodesBackToTheSignal) {
+TEST(ImaTableAdpcm, DecodesBackToTheSignal) {
     struct Case {
         const char* name;
         std::vector<int16_t> samples;

@@ -18,7 +18,7 @@ struct GoldenCase {
     std::vector<uint8_t> bytes;
 };
 
-TEST(YamahaAdpcmTest, GoldenCodes) {
+TEST(YamahaAdpcm, GoldenCodes) {
     const GoldenCase cases[] = {
         {"the worked example: codes 0 and 7, first code low", {0, 1000}, {0x70}},
         // -1000: q = -62 -> code 15, predictor -238, step 304; 0: q = 6 -> code 3.
@@ -38,7 +38,7 @@ struct SnrCase {
     double minimumDb;  // a little under the measured figure
 };
 
-TEST(YamahaAdpcmTest, FfmpegDecoderReproducesTheSignal) {
+TEST(YamahaAdpcm, FfmpegDecoderReproducesTheSignal) {
     const SnrCase cases[] = {
         {"half-scale 440 Hz sine", testing::Sine(8000, 16384, 440.0 / 8000), 28.0},
         {"speech-like", testing::SpeechLike(16000), 28.0},

@@ -29,7 +29,7 @@ uint16_t BitwiseCrc16(std::span<const uint8_t> bytes) {
     return static_cast<uint16_t>(~reg);
 }
 
-TEST(Crc16Test, PublishedCheckValues) {
+TEST(Crc16, PublishedCheckValues) {
     struct Case {
         std::string_view input;
         uint16_t crc;
@@ -42,7 +42,7 @@ TEST(Crc16Test, PublishedCheckValues) {
     }
 }
 
-TEST(Crc16Test, EveryTableEntryMatchesTheShiftRegister) {
+TEST(Crc16, EveryTableEntryMatchesTheShiftRegister) {
     // Single bytes reach each table entry from the initial register.
     for (int value = 0; value < 256; ++value) {
         const uint8_t byte = static_cast<uint8_t>(value);

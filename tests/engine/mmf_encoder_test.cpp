@@ -102,7 +102,7 @@ struct MmfRun {
     MmfEncoder encoder;
 };
 
-TEST(MmfEncoderTest, MonoEightThousandSamplesWithoutTitle) {
+TEST(MmfEncoder, MonoEightThousandSamplesWithoutTitle) {
     MmfRun run("song.wav", 1, 8000, 8000);
 
     ASSERT_EQ(run.encoder.ConvertMmf(0, 0), 1);
@@ -124,7 +124,7 @@ TEST(MmfEncoderTest, MonoEightThousandSamplesWithoutTitle) {
     EXPECT_EQ(file->parts.trackType, 0x05);
 }
 
-TEST(MmfEncoderTest, MonoWaveDecodesWithFfmpegToTheResampledInput) {
+TEST(MmfEncoder, MonoWaveDecodesWithFfmpegToTheResampledInput) {
     MmfRun run("mix.wav", 2, 22050, 11025);
     ASSERT_EQ(run.encoder.ConvertMmf(8000, 0), 1);
     auto file = run.Written();
@@ -137,7 +137,7 @@ TEST(MmfEncoderTest, MonoWaveDecodesWithFfmpegToTheResampledInput) {
     EXPECT_GT(SnrDb(reference, decoded, decoded.size()), 20.0);
 }
 
-TEST(MmfEncoderTest, StereoChannelsDecodeSeparatelyWithFfmpeg) {
+TEST(MmfEncoder, StereoChannelsDecodeSeparatelyWithFfmpeg) {
     // An odd frame count: the last frame needs a code of its own in both nibbles.
     MmfRun run("duet.wav", 2, 16000, 8001);
     ASSERT_EQ(run.encoder.ConvertMmf(0, 1), 1);
@@ -157,7 +157,7 @@ TEST(MmfEncoderTest, StereoChannelsDecodeSeparatelyWithFfmpeg) {
     }
 }
 
-TEST(MmfEncoderTest, StereoSixteenKilohertzTypeBytesAndOptionalData) {
+TEST(MmfEncoder, StereoSixteenKilohertzTypeBytesAndOptionalData) {
     MmfRun run("ring.wav", 1, 8000, 800);
     // A mono file first: the stereo call must start again from the clip.
     ASSERT_EQ(run.encoder.ConvertMmf(0, 0), 1);
@@ -183,7 +183,7 @@ TEST(MmfEncoderTest, StereoSixteenKilohertzTypeBytesAndOptionalData) {
     EXPECT_EQ(testing::ReadFileBytes(run.Output()), file->bytes);
 }
 
-TEST(MmfEncoderTest, SampleRateLimit) {
+TEST(MmfEncoder, SampleRateLimit) {
     struct Case {
         uint32_t sourceRate;
         int requested;
@@ -210,7 +210,7 @@ TEST(MmfEncoderTest, SampleRateLimit) {
     }
 }
 
-TEST(MmfEncoderTest, DurationThatWouldWrapTheTickFieldsIsRefused) {
+TEST(MmfEncoder, DurationThatWouldWrapTheTickFieldsIsRefused) {
     // At 4000 Hz mono (8000 bytes a second) 1048544 samples make 65535 ticks, 16 more make
     // 65536, which the 16-bit fields cannot hold.
     struct Case {
@@ -234,7 +234,7 @@ TEST(MmfEncoderTest, DurationThatWouldWrapTheTickFieldsIsRefused) {
     }
 }
 
-TEST(MmfEncoderTest, OutputPathReplacesTheExtensionOfTheFileName) {
+TEST(MmfEncoder, OutputPathReplacesTheExtensionOfTheFileName) {
     struct Case {
         std::string path;
         std::optional<std::string> output;
@@ -251,20 +251,20 @@ TEST(MmfEncoderTest, OutputPathReplacesTheExtensionOfTheFileName) {
     }
 }
 
-TEST(MmfEncoderTest, PathWithoutExtensionEndsSilently) {
+TEST(MmfEncoder, PathWithoutExtensionEndsSilently) {
     MmfRun run("noext", 1, 8000, 100);
     EXPECT_EQ(run.encoder.ConvertMmf(0, 0), 0);
     EXPECT_TRUE(run.messages.Texts().empty());
     EXPECT_TRUE(std::filesystem::is_empty(run.folder.Path()));
 }
 
-TEST(MmfEncoderTest, UnwritableFolderIsReportedAfterBuilding) {
+TEST(MmfEncoder, UnwritableFolderIsReportedAfterBuilding) {
     MmfRun run("missing/song.wav", 1, 8000, 100);
     EXPECT_EQ(run.encoder.ConvertMmf(0, 0), 1);
     EXPECT_EQ(run.messages.Texts(), std::vector<std::string>{"ファイルが書き込めませんでした。"});
 }
 
-TEST(MmfEncoderTest, TitleIsWrittenInCp932) {
+TEST(MmfEncoder, TitleIsWrittenInCp932) {
     MmfRun run("t.wav", 1, 8000, 100);
     run.encoder.title = "着信";
     ASSERT_EQ(run.encoder.ConvertMmf(0, 0), 1);
@@ -274,7 +274,7 @@ TEST(MmfEncoderTest, TitleIsWrittenInCp932) {
     EXPECT_EQ(std::vector<uint8_t>(file->parts.opda.begin(), file->parts.opda.end()), expected);
 }
 
-TEST(MmfEncoderTest, TitleLongerThanItsFieldIsCutBetweenCharacters) {
+TEST(MmfEncoder, TitleLongerThanItsFieldIsCutBetweenCharacters) {
     MmfRun run("t.wav", 1, 8000, 100);
     run.encoder.title = "a";
     for (int i = 0; i < 32768; ++i) {
@@ -289,7 +289,7 @@ TEST(MmfEncoderTest, TitleLongerThanItsFieldIsCutBetweenCharacters) {
     EXPECT_EQ(file->parts.opda.back(), 0xA0);  // second byte of the last whole "あ" (82 A0)
 }
 
-TEST(MmfEncoderTest, ClipsTheCoderCannotTakeAreRefused) {
+TEST(MmfEncoder, ClipsTheCoderCannotTakeAreRefused) {
     struct Case {
         const char* name;
         uint16_t channels;

@@ -62,7 +62,7 @@ std::vector<uint8_t> BuildOrFail(const MmfLayout& layout, std::span<const uint8_
     return image.value_or(std::vector<uint8_t>{});
 }
 
-TEST(MmfLayoutTest, MonoEightThousandSamplesAtEightKilohertz) {
+TEST(MmfLayout, MonoEightThousandSamplesAtEightKilohertz) {
     // 8000 samples of 16-bit mono: 16000 PCM bytes at a byte rate of 16000.
     const uint64_t ticks = MmfDurationTicks(16000, 16000);
     ASSERT_EQ(ticks, 251u);
@@ -95,7 +95,7 @@ TEST(MmfLayoutTest, MonoEightThousandSamplesAtEightKilohertz) {
     EXPECT_EQ(parts->storedCrc, parts->computedCrc);
 }
 
-TEST(MmfLayoutTest, StereoCarriesTheFixedOptionalDataAndStereoTypeBytes) {
+TEST(MmfLayout, StereoCarriesTheFixedOptionalDataAndStereoTypeBytes) {
     const std::vector<uint8_t> wave = Pattern(1000);
     const std::vector<uint8_t> file = BuildOrFail(Layout(true, 16000, 1001, "ignored"), wave);
     auto parts = testing::ParseMmf(file);
@@ -125,7 +125,7 @@ TEST(MmfLayoutTest, StereoCarriesTheFixedOptionalDataAndStereoTypeBytes) {
     EXPECT_EQ(parts->mmmdLength, 53 + 9 + 32 + 1000 + 86u);
 }
 
-TEST(MmfLayoutTest, MonoTitleIsWrittenWithItsLength) {
+TEST(MmfLayout, MonoTitleIsWrittenWithItsLength) {
     const std::string title = "\x83\x65\x83\x58\x83\x67 song";  // CP932 bytes
     const std::vector<uint8_t> file = BuildOrFail(Layout(false, 4000, 5, title), {});
     auto parts = testing::ParseMmf(file);
@@ -142,7 +142,7 @@ TEST(MmfLayoutTest, MonoTitleIsWrittenWithItsLength) {
     EXPECT_EQ(parts->storedCrc, parts->computedCrc);
 }
 
-TEST(MmfLayoutTest, VariableLengthNumbers) {
+TEST(MmfLayout, VariableLengthNumbers) {
     struct Case {
         uint32_t value;
         std::vector<uint8_t> bytes;
@@ -161,7 +161,7 @@ TEST(MmfLayoutTest, VariableLengthNumbers) {
     }
 }
 
-TEST(MmfLayoutTest, SequenceGrowsWithTheLengthOfTheDurationNumber) {
+TEST(MmfLayout, SequenceGrowsWithTheLengthOfTheDurationNumber) {
     struct Case {
         uint16_t ticks;
         size_t sequenceSize;
@@ -175,7 +175,7 @@ TEST(MmfLayoutTest, SequenceGrowsWithTheLengthOfTheDurationNumber) {
     }
 }
 
-TEST(MmfLayoutTest, DurationTicksAreFourMillisecondsPlusOne) {
+TEST(MmfLayout, DurationTicksAreFourMillisecondsPlusOne) {
     struct Case {
         uint64_t pcmBytes;
         uint32_t byteRate;
@@ -191,7 +191,7 @@ TEST(MmfLayoutTest, DurationTicksAreFourMillisecondsPlusOne) {
     }
 }
 
-TEST(MmfLayoutTest, RefusesATitleLongerThanItsSixteenBitLength) {
+TEST(MmfLayout, RefusesATitleLongerThanItsSixteenBitLength) {
     EXPECT_TRUE(BuildMmfImage(Layout(false, 8000, 1, std::string(65535, 'a')), {}).has_value());
     EXPECT_FALSE(BuildMmfImage(Layout(false, 8000, 1, std::string(65536, 'a')), {}).has_value());
 }

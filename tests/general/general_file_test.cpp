@@ -17,13 +17,13 @@ const std::string kCannotOpen =
     "あるいは、出力フォルダや作業フォルダの設定などを確認してください。";
 const std::string kTooLarge = "GENE0100000A データが大きすぎます。";
 
-class GeneralFileTest : public ::testing::Test {
+class GeneralFile : public ::testing::Test {
 protected:
     testing::TempFolder folder_;
     MessageRecorder recorder_;
 };
 
-TEST_F(GeneralFileTest, ExistenceTakesWildcardsButOnlyStarAndQuestionMark) {
+TEST_F(GeneralFile, ExistenceTakesWildcardsButOnlyStarAndQuestionMark) {
     folder_.Write("song [live].wav", "x");
     folder_.Write(".hidden.wav", "x");
     std::filesystem::create_directory(folder_ / "out");
@@ -52,7 +52,7 @@ TEST_F(GeneralFileTest, ExistenceTakesWildcardsButOnlyStarAndQuestionMark) {
     EXPECT_TRUE(recorder_.Texts().empty());
 }
 
-TEST_F(GeneralFileTest, OnlyFilesCanBeOpened) {
+TEST_F(GeneralFile, OnlyFilesCanBeOpened) {
     EXPECT_TRUE(GneCanOpen(folder_.Write("a.wav", "")));
     EXPECT_FALSE(GneCanOpen(folder_.Path()));
     EXPECT_FALSE(GneCanOpen(folder_ / "missing.wav"));
@@ -62,7 +62,7 @@ TEST_F(GeneralFileTest, OnlyFilesCanBeOpened) {
     EXPECT_TRUE(recorder_.Texts().empty());
 }
 
-TEST_F(GeneralFileTest, SizeOfFilesFoldersAndNothing) {
+TEST_F(GeneralFile, SizeOfFilesFoldersAndNothing) {
     folder_.Write("five.mp4", "12345");
     EXPECT_EQ(GneFileSize(folder_ / "five.mp4"), 5u);
     EXPECT_EQ(GneFileSize(folder_ / "f*.mp4"), 5u);
@@ -71,14 +71,14 @@ TEST_F(GeneralFileTest, SizeOfFilesFoldersAndNothing) {
     EXPECT_TRUE(recorder_.Texts().empty());
 }
 
-TEST_F(GeneralFileTest, FilesOf4GiBOrMoreAreReportedWithTheirLow32Bits) {
+TEST_F(GeneralFile, FilesOf4GiBOrMoreAreReportedWithTheirLow32Bits) {
     const std::string big = folder_ / "big.mp4";
     std::filesystem::resize_file(folder_.Write("big.mp4", ""), (uint64_t{1} << 32) + 7);  // sparse
     EXPECT_EQ(GneFileSize(big), 7u);
     EXPECT_EQ(recorder_.Texts(), std::vector<std::string>{"GENE0100000D ファイルサイズにエラーがあります。"});
 }
 
-TEST_F(GeneralFileTest, ReadingAMissingFileShowsThePathThenCannotOpen) {
+TEST_F(GeneralFile, ReadingAMissingFileShowsThePathThenCannotOpen) {
     for (const std::string& path : {folder_ / "missing.mp4", folder_.Path()}) {
         SCOPED_TRACE(path);
         recorder_.Clear();
@@ -91,7 +91,7 @@ TEST_F(GeneralFileTest, ReadingAMissingFileShowsThePathThenCannotOpen) {
     }
 }
 
-TEST_F(GeneralFileTest, ReadsUpToTheBufferSize) {
+TEST_F(GeneralFile, ReadsUpToTheBufferSize) {
     const std::string path = folder_.Write("a.bin", std::string("\x01\x02\x03\x00\x05", 5));
     std::vector<uint8_t> large(8, 0xAA);
     size_t count = 0;
@@ -106,7 +106,7 @@ TEST_F(GeneralFileTest, ReadsUpToTheBufferSize) {
     EXPECT_TRUE(recorder_.Texts().empty());
 }
 
-TEST_F(GeneralFileTest, AFullReadIntoABufferOf0xF0000BytesIsReportedAsTooLarge) {
+TEST_F(GeneralFile, AFullReadIntoABufferOf0xF0000BytesIsReportedAsTooLarge) {
     struct Case {
         size_t fileSize;
         size_t bufferSize;
@@ -128,7 +128,7 @@ TEST_F(GeneralFileTest, AFullReadIntoABufferOf0xF0000BytesIsReportedAsTooLarge) 
     }
 }
 
-TEST_F(GeneralFileTest, AllocatedBlocksAreZeroFilledAndFailuresReported) {
+TEST_F(GeneralFile, AllocatedBlocksAreZeroFilledAndFailuresReported) {
     auto block = GneAlloc(4096);
     ASSERT_TRUE(block);
     EXPECT_EQ(block->size(), 4096u);
@@ -142,7 +142,7 @@ TEST_F(GeneralFileTest, AllocatedBlocksAreZeroFilledAndFailuresReported) {
     EXPECT_EQ(recorder_.Texts(), std::vector<std::string>{"GENE01000002 メモリが不足しています。"});
 }
 
-TEST_F(GeneralFileTest, OpenFileDialogGoesThroughTheDialogSeam) {
+TEST_F(GeneralFile, OpenFileDialogGoesThroughTheDialogSeam) {
     std::string destination = "/old/encoder";
     EXPECT_EQ(GneOpenFileDialog("exe", "exe files|*.exe|", destination), 0);  // no front end: cancelled
     EXPECT_EQ(destination, "/old/encoder");

@@ -25,12 +25,12 @@ void ExpectSplits(const std::vector<SplitCase>& cases) {
     }
 }
 
-class PathSplitTest : public ::testing::Test {
+class PathSplit : public ::testing::Test {
 protected:
     void TearDown() override { SetLeadByteTable(LeadByteTable::FromLocale); }
 };
 
-TEST_F(PathSplitTest, Cp932SecondByte5CIsNoSeparator) {
+TEST_F(PathSplit, Cp932SecondByte5CIsNoSeparator) {
     SetLeadByteTable(LeadByteTable::Cp932);
     const std::string hyo = Utf8ToCp932("表");    // 95 5C
     const std::string so = Utf8ToCp932("ソ");     // 83 5C
@@ -48,13 +48,13 @@ TEST_F(PathSplitTest, Cp932SecondByte5CIsNoSeparator) {
     });
 }
 
-TEST_F(PathSplitTest, WithoutLeadBytesEveryBackslashSeparates) {
+TEST_F(PathSplit, WithoutLeadBytesEveryBackslashSeparates) {
     SetLeadByteTable(LeadByteTable::None);
     const std::string hyo = "\x95\x5C";
     ExpectSplits({{"C:\\" + hyo + ".wav", "C:\\\x95", ".wav"}});
 }
 
-TEST_F(PathSplitTest, Utf8NamesSplitAtSlashes) {
+TEST_F(PathSplit, Utf8NamesSplitAtSlashes) {
     for (auto table : {LeadByteTable::None, LeadByteTable::FromLocale, LeadByteTable::Cp932}) {
         SetLeadByteTable(table);
         ExpectSplits({
@@ -68,7 +68,7 @@ TEST_F(PathSplitTest, Utf8NamesSplitAtSlashes) {
 }
 
 // On Linux '\' is a character of a file name except in a drive-letter path.
-TEST_F(PathSplitTest, BackslashSeparatesOnlyAfterADriveLetter) {
+TEST_F(PathSplit, BackslashSeparatesOnlyAfterADriveLetter) {
     SetLeadByteTable(LeadByteTable::None);
     ExpectSplits({
         {"/rec/live\\take1.wav", "/rec", "live\\take1.wav"},
@@ -82,26 +82,26 @@ TEST_F(PathSplitTest, BackslashSeparatesOnlyAfterADriveLetter) {
     EXPECT_EQ(GneGetFileName("C:\\name"), "name");
 }
 
-TEST_F(PathSplitTest, FileNameOfPathsWithoutFolder) {
+TEST_F(PathSplit, FileNameOfPathsWithoutFolder) {
     EXPECT_EQ(GneGetFileName("/name"), "name");
     EXPECT_EQ(GneGetFileName("name.wav"), "name.wav");
     EXPECT_EQ(GneGetFileName(""), "");
 }
 
-TEST_F(PathSplitTest, LongPathsAreNotCut) {
+TEST_F(PathSplit, LongPathsAreNotCut) {
     std::string folder = "/" + std::string(300, 'a') + "/" + std::string(300, 'b');
     std::string name = std::string(250, 'c') + ".wav";
     ExpectSplits({{folder + "/" + name, folder, name}});
 }
 
-TEST_F(PathSplitTest, BareNameGivesTheCurrentDirectory) {
+TEST_F(PathSplit, BareNameGivesTheCurrentDirectory) {
     MessageRecorder recorder;
     EXPECT_EQ(GneGetFolder("song.wav"), std::filesystem::current_path().string());
     EXPECT_EQ(GneGetFolder("\\song.wav"), std::filesystem::current_path().string());
     EXPECT_TRUE(recorder.Texts().empty());
 }
 
-TEST_F(PathSplitTest, UnreadableCurrentDirectoryIsReported) {
+TEST_F(PathSplit, UnreadableCurrentDirectoryIsReported) {
     const auto saved = std::filesystem::current_path();
     {
         testing::TempFolder folder;

@@ -25,7 +25,7 @@ constexpr const char* kUnplayable =
     "変換中にエラーが発生しました。\nWMAファイルの場合は、著作権情報が入っている可能性があります。\n"
     "ＣＤからＷＡＶとして抽出して変換してください。";
 
-class CompressedInputTest : public ::testing::Test {
+class CompressedInput : public ::testing::Test {
 protected:
     std::string Path(const std::string& name) const { return folder_.File(name); }
 
@@ -74,7 +74,7 @@ struct WmaCase {
     int channels;
 };
 
-class WmaDecoding : public CompressedInputTest, public ::testing::WithParamInterface<WmaCase> {};
+class WmaDecoding : public CompressedInput, public ::testing::WithParamInterface<WmaCase> {};
 
 TEST_P(WmaDecoding, MatchesFfmpegSampleForSample) {
     const WmaCase& c = GetParam();
@@ -104,7 +104,7 @@ INSTANTIATE_TEST_SUITE_P(Wma, WmaDecoding,
                                     std::to_string(info.param.channels) + "ch";
                          });
 
-TEST_F(CompressedInputTest, MoreThanTwoChannelsAreMixedToStereo) {
+TEST_F(CompressedInput, MoreThanTwoChannelsAreMixedToStereo) {
     std::string flac = Encode(MakeSource(44100, 6, 0.5), "six.flac", "flac");
     std::string out = Path("sample.wav");
     ASSERT_EQ(DecodeWithGraph(flac, out), 1);
@@ -114,7 +114,7 @@ TEST_F(CompressedInputTest, MoreThanTwoChannelsAreMixedToStereo) {
     EXPECT_EQ(SamplesOf(wave), ReferenceDecode(flac, 2));
 }
 
-TEST_F(CompressedInputTest, UndecodableFilesShowTheThreeLineMessageAndWriteNothing) {
+TEST_F(CompressedInput, UndecodableFilesShowTheThreeLineMessageAndWriteNothing) {
     std::string wma = Encode(MakeSource(22050, 1, 1.0), "whole.wma", "wmav2");
     std::ifstream whole(wma, std::ios::binary);
     std::vector<char> bytes((std::istreambuf_iterator<char>(whole)), std::istreambuf_iterator<char>());
@@ -137,7 +137,7 @@ TEST_F(CompressedInputTest, UndecodableFilesShowTheThreeLineMessageAndWriteNothi
     EXPECT_EQ(recorder.Texts(), std::vector<std::string>{kUnplayable});
 }
 
-TEST_F(CompressedInputTest, TruncatedWmaDecodesWhatIsThere) {
+TEST_F(CompressedInput, TruncatedWmaDecodesWhatIsThere) {
     std::string wma = Encode(MakeSource(22050, 2, 2.0), "whole.wma", "wmav2");
     std::ifstream whole(wma, std::ios::binary);
     std::vector<char> bytes((std::istreambuf_iterator<char>(whole)), std::istreambuf_iterator<char>());
@@ -153,7 +153,7 @@ TEST_F(CompressedInputTest, TruncatedWmaDecodesWhatIsThere) {
     EXPECT_LT(samples, 2 * 88200u);  // less than the whole two seconds
 }
 
-TEST_F(CompressedInputTest, UnwritableOutputFolderIsAFailure) {
+TEST_F(CompressedInput, UnwritableOutputFolderIsAFailure) {
     std::string wma = Encode(MakeSource(22050, 1, 0.5), "in.wma", "wmav2");
     MessageRecorder recorder;
     EXPECT_EQ(DecodeWithGraph(wma, Path("no/such/folder/sample.wav")), 0);
@@ -161,7 +161,7 @@ TEST_F(CompressedInputTest, UnwritableOutputFolderIsAFailure) {
 }
 
 // External decoder: Debian's lame takes "--decode IN OUT".
-TEST_F(CompressedInputTest, Mp3ThroughLameWithAwkwardNames) {
+TEST_F(CompressedInput, Mp3ThroughLameWithAwkwardNames) {
     std::string wav = MakeSource(44100, 2, 1.0);
     std::string mp3 = Path("a \"quoted\"; $(touch pwned) name.mp3");
     ASSERT_EQ(Run("lame --quiet '" + wav + "' '" + mp3 + "'"), 0);
@@ -178,7 +178,7 @@ TEST_F(CompressedInputTest, Mp3ThroughLameWithAwkwardNames) {
 
 // A relative name that looks like an option ("-V9" sets lame's quality) must reach the
 // decoder as a file.
-TEST_F(CompressedInputTest, OptionLikeRelativeNamesReachTheDecoderAsFiles) {
+TEST_F(CompressedInput, OptionLikeRelativeNamesReachTheDecoderAsFiles) {
     std::string wav = MakeSource(22050, 1, 0.5);
     ASSERT_EQ(Run("lame --quiet '" + wav + "' '" + Path("-V9.mp3") + "'"), 0);
     const fs::path previous = fs::current_path();
@@ -192,7 +192,7 @@ TEST_F(CompressedInputTest, OptionLikeRelativeNamesReachTheDecoderAsFiles) {
     EXPECT_GT(wave.SampleBytes(), 20000u);
 }
 
-TEST_F(CompressedInputTest, MissingDecoderIsClearedWithASystemModalMessage) {
+TEST_F(CompressedInput, MissingDecoderIsClearedWithASystemModalMessage) {
     std::string mp3 = Path("in.mp3");
     std::ofstream(mp3) << "x";
     for (std::string decoder : {std::string(), Path("no-such-decoder")}) {
@@ -206,7 +206,7 @@ TEST_F(CompressedInputTest, MissingDecoderIsClearedWithASystemModalMessage) {
     }
 }
 
-class FakeDecoder : public CompressedInputTest {
+class FakeDecoder : public CompressedInput {
 protected:
     std::string Script(const std::string& name, const std::string& body) {
         std::string path = Path(name);

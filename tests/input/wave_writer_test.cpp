@@ -11,12 +11,12 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
-class WaveWriterTest : public ::testing::Test {
+class WaveWriterFixture : public ::testing::Test {
 protected:
     testing::TempFolder folder;
 };
 
-TEST_F(WaveWriterTest, CloseFillsBothSizesAndPadsOddData) {
+TEST_F(WaveWriterFixture, CloseFillsBothSizesAndPadsOddData) {
     for (size_t count : {0u, 1u, 4u, 7u, 10000u}) {
         SCOPED_TRACE(count);
         std::vector<uint8_t> samples(count);
@@ -61,7 +61,7 @@ TEST_F(WaveWriterTest, CloseFillsBothSizesAndPadsOddData) {
     }
 }
 
-TEST_F(WaveWriterTest, OpenTruncatesAnExistingFile) {
+TEST_F(WaveWriterFixture, OpenTruncatesAnExistingFile) {
     const std::string path = folder.File("old.wav");
     testing::WriteFileBytes(path, std::vector<uint8_t>(5000, 0xAA));
     WaveWriter writer;
@@ -72,7 +72,7 @@ TEST_F(WaveWriterTest, OpenTruncatesAnExistingFile) {
     EXPECT_EQ(testing::ReadFileBytes(path).size(), 48u);
 }
 
-TEST_F(WaveWriterTest, OpenRefusalsCarryTheirResults) {
+TEST_F(WaveWriterFixture, OpenRefusalsCarryTheirResults) {
     struct Case {
         const char* name;
         std::string path;
@@ -95,7 +95,7 @@ TEST_F(WaveWriterTest, OpenRefusalsCarryTheirResults) {
     }
 }
 
-TEST_F(WaveWriterTest, SecondOpenIsRefusedUntilClose) {
+TEST_F(WaveWriterFixture, SecondOpenIsRefusedUntilClose) {
     MessageRecorder recorder;
     WaveWriter writer;
     const std::string first = folder.File("first.wav");
@@ -109,7 +109,7 @@ TEST_F(WaveWriterTest, SecondOpenIsRefusedUntilClose) {
     EXPECT_EQ(recorder.Texts().size(), 1u);
 }
 
-TEST_F(WaveWriterTest, ClosedWriterClosesSilentlyAndRefusesData) {
+TEST_F(WaveWriterFixture, ClosedWriterClosesSilentlyAndRefusesData) {
     MessageRecorder recorder;
     WaveWriter writer;
     EXPECT_EQ(writer.Close(), 0);
@@ -123,7 +123,7 @@ TEST_F(WaveWriterTest, ClosedWriterClosesSilentlyAndRefusesData) {
     EXPECT_EQ(recorder.Texts(), Texts{"データの書き込みに失敗しました。"});
 }
 
-TEST_F(WaveWriterTest, LostDataIsReportedNotSwallowed) {
+TEST_F(WaveWriterFixture, LostDataIsReportedNotSwallowed) {
     // Every byte written to /dev/full fails once it leaves the buffer.
     if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     MessageRecorder recorder;
@@ -143,7 +143,7 @@ TEST_F(WaveWriterTest, LostDataIsReportedNotSwallowed) {
     EXPECT_EQ(recorder.Texts(), (Texts{"データの書き込みに失敗しました。", "ファイルのクローズに失敗しました。"}));
 }
 
-TEST_F(WaveWriterTest, DroppingAnOpenWriterStillFillsTheSizes) {
+TEST_F(WaveWriterFixture, DroppingAnOpenWriterStillFillsTheSizes) {
     const std::string path = folder.File("dropped.wav");
     {
         WaveWriter writer;

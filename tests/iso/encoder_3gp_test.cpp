@@ -26,7 +26,7 @@ size_t ExpectedFrames(uint32_t paddedBytes, int channels) {
     return (paddedBytes + callBytes - 1) / callBytes - 1;  // the first call is look-ahead
 }
 
-class Encoder3gpTest : public ::testing::Test {
+class Encoder3gpFixture : public ::testing::Test {
 protected:
     int Convert(Encoder3gp& encoder, int kind, int bitRate, int rate, int channels, int streaming = 0,
                 int longBlocksOnly = 0) {
@@ -56,7 +56,7 @@ TEST(Output3gpPath, ReplacesTheExtensionOfTheFileNameOnly) {
     EXPECT_EQ(Output3gpPath("/music.d/song", 1), std::nullopt);
 }
 
-TEST_F(Encoder3gpTest, PadsTheClipWithSilenceThatCarriesItsEndOut) {
+TEST_F(Encoder3gpFixture, PadsTheClipWithSilenceThatCarriesItsEndOut) {
     struct Case {
         int clipRate;
         int channels;
@@ -90,7 +90,7 @@ TEST_F(Encoder3gpTest, PadsTheClipWithSilenceThatCarriesItsEndOut) {
     }
 }
 
-TEST_F(Encoder3gpTest, FilesReadByFfprobeAndDecodeToTheConvertedClip) {
+TEST_F(Encoder3gpFixture, FilesReadByFfprobeAndDecodeToTheConvertedClip) {
     struct Case {
         int kind;
         int clipRate;
@@ -149,7 +149,7 @@ std::vector<uint8_t> MediaData(const std::string& file) {
 
 // A 3G2 file after a 3GP file of the same settings reuses the coded frames; other settings
 // code again.
-TEST_F(Encoder3gpTest, SecondFileOfTheSameSettingsHoldsTheSameFrames) {
+TEST_F(Encoder3gpFixture, SecondFileOfTheSameSettingsHoldsTheSameFrames) {
     const auto samples = testing::MusicLike(22050, 2, 2.0);
     const SourceClip clip = MakeClip(dir_.File("song.wav"), samples, 22050, 2);
     struct Setting {
@@ -173,7 +173,7 @@ TEST_F(Encoder3gpTest, SecondFileOfTheSameSettingsHoldsTheSameFrames) {
 }
 
 // Coding started ahead on a spare thread must leave the file as coding in place makes it.
-TEST_F(Encoder3gpTest, CodingAheadWritesTheFramesOfCodingInPlace) {
+TEST_F(Encoder3gpFixture, CodingAheadWritesTheFramesOfCodingInPlace) {
     SetSpareThreads(1);
     const SourceClip clip = MakeClip(dir_.File("song.wav"), testing::MusicLike(22050, 2, 1.5), 22050, 2);
     struct Case {
@@ -204,7 +204,7 @@ TEST_F(Encoder3gpTest, CodingAheadWritesTheFramesOfCodingInPlace) {
 }
 
 // What goes wrong on the spare thread is said once, by Write, on the caller's thread.
-TEST_F(Encoder3gpTest, FailureAheadIsShownByWriteOnItsThread) {
+TEST_F(Encoder3gpFixture, FailureAheadIsShownByWriteOnItsThread) {
     SetSpareThreads(1);
     std::vector<std::thread::id> shownOn;
     MessageSink recorder = SetMessageSink([&](const MessageRequest&) {
@@ -227,7 +227,7 @@ TEST_F(Encoder3gpTest, FailureAheadIsShownByWriteOnItsThread) {
     EXPECT_TRUE(std::filesystem::is_empty(dir_.Path()));
 }
 
-TEST_F(Encoder3gpTest, RefusesRatesAbove44100AndAccepts44100) {
+TEST_F(Encoder3gpFixture, RefusesRatesAbove44100AndAccepts44100) {
     const SourceClip clip = MakeClip(dir_.File("song.wav"), testing::MusicLike(44100, 2, 0.3), 44100, 2);
     Encoder3gp encoder(clip);
     EXPECT_EQ(Convert(encoder, 1, 64000, 48000, 2), 0);
@@ -240,7 +240,7 @@ TEST_F(Encoder3gpTest, RefusesRatesAbove44100AndAccepts44100) {
     EXPECT_TRUE(std::filesystem::exists(dir_.File("song.3gp")));
 }
 
-TEST_F(Encoder3gpTest, OutputPathWithoutExtensionIsRefusedSilently) {
+TEST_F(Encoder3gpFixture, OutputPathWithoutExtensionIsRefusedSilently) {
     const SourceClip clip = MakeClip(dir_.File("song"), testing::MusicLike(8000, 1, 0.2), 8000, 1);
     Encoder3gp encoder(clip);
     EXPECT_EQ(Convert(encoder, 1, 32000, 8000, 1), 0);
@@ -248,7 +248,7 @@ TEST_F(Encoder3gpTest, OutputPathWithoutExtensionIsRefusedSilently) {
     EXPECT_TRUE(std::filesystem::is_empty(dir_.Path()));
 }
 
-TEST_F(Encoder3gpTest, ClipOfMoreThanTwoChannelsIsRefusedWithOneMessage) {
+TEST_F(Encoder3gpFixture, ClipOfMoreThanTwoChannelsIsRefusedWithOneMessage) {
     FormatBlock format = FormatBlock::Pcm16(3, 8000);
     const std::vector<uint8_t> bytes(8000 * 6, 0);
     const SourceClip clip(dir_.File("surround.wav"), format, bytes);
@@ -258,7 +258,7 @@ TEST_F(Encoder3gpTest, ClipOfMoreThanTwoChannelsIsRefusedWithOneMessage) {
     EXPECT_FALSE(std::filesystem::exists(dir_.File("surround.3gp")));
 }
 
-TEST_F(Encoder3gpTest, EncoderFailuresShowAMessageAndWriteNoFile) {
+TEST_F(Encoder3gpFixture, EncoderFailuresShowAMessageAndWriteNoFile) {
     struct Case {
         const char* name;
         int rate;
@@ -282,7 +282,7 @@ TEST_F(Encoder3gpTest, EncoderFailuresShowAMessageAndWriteNoFile) {
     }
 }
 
-TEST_F(Encoder3gpTest, StreamLongerThanTheFrameTableIsRefusedBeforeCoding) {
+TEST_F(Encoder3gpFixture, StreamLongerThanTheFrameTableIsRefusedBeforeCoding) {
     // 8000 Hz mono with its 6400-byte tail: one call more than 65531 frames need.
     const std::vector<uint8_t> bytes((kMaxAacFrames + 1) * 2048 - 6400 + 1, 0);
     const SourceClip clip(dir_.File("long.wav"), FormatBlock::Pcm16(1, 8000), bytes);
@@ -292,7 +292,7 @@ TEST_F(Encoder3gpTest, StreamLongerThanTheFrameTableIsRefusedBeforeCoding) {
     EXPECT_TRUE(std::filesystem::is_empty(dir_.Path()));
 }
 
-TEST_F(Encoder3gpTest, EveryCallStartsAgainFromTheClip) {
+TEST_F(Encoder3gpFixture, EveryCallStartsAgainFromTheClip) {
     const SourceClip clip = MakeClip(dir_.File("song.wav"), testing::MusicLike(16000, 1, 1.0), 16000, 1);
     Encoder3gp encoder(clip);
     ASSERT_EQ(Convert(encoder, 1, 32000, 8000, 2), 1);

@@ -38,7 +38,7 @@ std::vector<uint8_t> StsdBytes(const std::vector<uint8_t>& file) {
     return BoxBytes(file, {"moov", "trak", "mdia", "minf", "stbl", "stsd"});
 }
 
-class ExternalEncoderTest : public ::testing::Test {
+class ExternalEncoder : public ::testing::Test {
 protected:
     void SetUp() override {
         samples_ = testing::MusicLike(kRate, 2, 1.5);
@@ -108,7 +108,7 @@ TEST(ExternalEncoderArguments, OneArgumentPerFieldWithTheRateAfterBr) {
                                         "/o;rm -rf $HOME.m4a"}));
 }
 
-TEST_F(ExternalEncoderTest, SplicesTheProgramsBoxesAndCleansUp) {
+TEST_F(ExternalEncoder, SplicesTheProgramsBoxesAndCleansUp) {
     for (int streaming : {0, 1}) {
         SCOPED_TRACE(::testing::Message() << "streaming " << streaming);
         std::string program = KVT_FAKE_AAC_ENCODER;
@@ -141,7 +141,7 @@ TEST_F(ExternalEncoderTest, SplicesTheProgramsBoxesAndCleansUp) {
     }
 }
 
-TEST_F(ExternalEncoderTest, FallsBackToTheBuiltInEncoder) {
+TEST_F(ExternalEncoder, FallsBackToTheBuiltInEncoder) {
     struct Case {
         const char* name;
         std::string program;
@@ -185,7 +185,7 @@ TEST_F(ExternalEncoderTest, FallsBackToTheBuiltInEncoder) {
     unsetenv("KVT_FAKE_AAC_DELAY_MS");
 }
 
-TEST_F(ExternalEncoderTest, MissingWorkFileRunsNoProgram) {
+TEST_F(ExternalEncoder, MissingWorkFileRunsNoProgram) {
     const std::string marker = dir_.File("ran");
     std::string program = Script("marker", "touch \"" + marker + "\"");
     fs::remove(scratch_);
@@ -196,7 +196,7 @@ TEST_F(ExternalEncoderTest, MissingWorkFileRunsNoProgram) {
     EXPECT_EQ(Leftovers({"marker"}), std::vector<std::string>{"song.3gp"});
 }
 
-TEST_F(ExternalEncoderTest, ProgramGetsTheConvertedClipAndItsRateAfterBr) {
+TEST_F(ExternalEncoder, ProgramGetsTheConvertedClipAndItsRateAfterBr) {
     // The work file is the whole input; the clip is what the user selected.
     testing::WriteWav(scratch_, testing::MusicLike(kRate, 2, 4.0), kRate, 2);
     struct Case {
@@ -225,7 +225,7 @@ TEST_F(ExternalEncoderTest, ProgramGetsTheConvertedClipAndItsRateAfterBr) {
     }
 }
 
-TEST_F(ExternalEncoderTest, MovieAndTrackDurationsAgreeForASelectionAndARateChange) {
+TEST_F(ExternalEncoder, MovieAndTrackDurationsAgreeForASelectionAndARateChange) {
     // A 4 s work file of which a 0.5 s selection is converted.
     testing::WriteWav(scratch_, testing::MusicLike(kRate, 2, 4.0), kRate, 2);
     samples_ = testing::MusicLike(kRate, 2, 0.5);
@@ -250,7 +250,7 @@ TEST_F(ExternalEncoderTest, MovieAndTrackDurationsAgreeForASelectionAndARateChan
     }
 }
 
-TEST_F(ExternalEncoderTest, UnreadableProgramOutputKeepsTheWritersOwnBoxes) {
+TEST_F(ExternalEncoder, UnreadableProgramOutputKeepsTheWritersOwnBoxes) {
     std::string program = Script("garbage", "printf 'not an mp4 file' > \"$7\"");
     ASSERT_EQ(Convert(1, 2, program), 1);
     const auto texts = messages_.Texts();
@@ -261,7 +261,7 @@ TEST_F(ExternalEncoderTest, UnreadableProgramOutputKeepsTheWritersOwnBoxes) {
     EXPECT_GT(testing::AlignAndCompare(samples_, *decoded, 2).correlation, 0.98);
 }
 
-TEST_F(ExternalEncoderTest, ThreeG2NeverRunsTheProgram) {
+TEST_F(ExternalEncoder, ThreeG2NeverRunsTheProgram) {
     const std::string marker = dir_.File("ran");
     std::string program = Script("marker", "touch \"" + marker + "\"");
     const std::string given = program;

@@ -31,9 +31,9 @@ size_t IndexOf(const std::vector<std::string>& types, const std::string& type) {
     return static_cast<size_t>(std::find(types.begin(), types.end(), type) - types.begin());
 }
 
-class RemuxTest : public ::testing::Test {
+class Remux : public ::testing::Test {
 protected:
-    RemuxTest() { SetLibraryLog(LibraryLog::ErrorsAsNotes); }  // as the front ends do
+    Remux() { SetLibraryLog(LibraryLog::ErrorsAsNotes); }  // as the front ends do
 
     // A 3GP file written by the built-in path, optionally re-muxed by it.
     std::string Write3gp(int streaming, int kind = 1) {
@@ -58,7 +58,7 @@ protected:
     MessageRecorder messages_;
 };
 
-TEST_F(RemuxTest, StreamingFileHasMovieFirstAndTheBrandsOfTheHandsets) {
+TEST_F(Remux, StreamingFileHasMovieFirstAndTheBrandsOfTheHandsets) {
     ::testing::internal::CaptureStderr();
     const std::string path = Write3gp(1);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Converting to 3GP file...\n");
@@ -133,7 +133,7 @@ std::vector<uint32_t> Times(const std::vector<uint8_t>& file) {
     return times;
 }
 
-TEST_F(RemuxTest, StreamingFileHasHalfSecondChunksAndKeepsItsTimes) {
+TEST_F(Remux, StreamingFileHasHalfSecondChunksAndKeepsItsTimes) {
     const std::string plainPath = Write3gp(0);
     const auto plain = testing::ReadFileBytes(plainPath);
     fs::rename(plainPath, dir_.File("plain.3gp"));
@@ -175,14 +175,14 @@ TEST_F(RemuxTest, StreamingFileHasHalfSecondChunksAndKeepsItsTimes) {
     }
 }
 
-TEST_F(RemuxTest, ThreeG2IsNeverRemuxed) {
+TEST_F(Remux, ThreeG2IsNeverRemuxed) {
     const std::string path = Write3gp(1, 2);
     const auto file = testing::ReadFileBytes(path);
     EXPECT_EQ(TopLevelTypes(file), (std::vector<std::string>{"ftyp", "mdat", "moov"}));
     EXPECT_EQ(std::string(file.begin() + 8, file.begin() + 12), "3g2a");
 }
 
-TEST_F(RemuxTest, KeepsTheModeOfTheFileItReplaces) {
+TEST_F(Remux, KeepsTheModeOfTheFileItReplaces) {
     const std::string path = Write3gp(0);
     chmod(path.c_str(), 0644);
     ASSERT_TRUE(RemuxForStreaming(path));
@@ -191,7 +191,7 @@ TEST_F(RemuxTest, KeepsTheModeOfTheFileItReplaces) {
     EXPECT_EQ(info.st_mode & 0777, 0644u);
 }
 
-TEST_F(RemuxTest, FailureLeavesTheFileAsItWasAndNoScratch) {
+TEST_F(Remux, FailureLeavesTheFileAsItWasAndNoScratch) {
     struct Case {
         const char* name;
         std::vector<uint8_t> content;
@@ -221,7 +221,7 @@ TEST_F(RemuxTest, FailureLeavesTheFileAsItWasAndNoScratch) {
     }
 }
 
-TEST_F(RemuxTest, UnwritableFolderShowsTheOpenMessage) {
+TEST_F(Remux, UnwritableFolderShowsTheOpenMessage) {
     const std::string path = dir_.File("missing-folder/song.3gp");
     EXPECT_FALSE(RemuxForStreaming(path));
     EXPECT_EQ(messages_.Texts(), std::vector<std::string>{"出力ファイル開けませんでした。"});

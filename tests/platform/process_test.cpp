@@ -20,15 +20,15 @@ struct TemplateCase {
     Args expected;
 };
 
-class FillParameterTemplateTest : public ::testing::TestWithParam<TemplateCase> {};
+class FillParameterTemplateFixture : public ::testing::TestWithParam<TemplateCase> {};
 
-TEST_P(FillParameterTemplateTest, GivesOneArgumentPerField) {
+TEST_P(FillParameterTemplateFixture, GivesOneArgumentPerField) {
     const auto& c = GetParam();
     EXPECT_EQ(FillParameterTemplate(c.parameterTemplate, c.values), c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Templates, FillParameterTemplateTest,
+    Templates, FillParameterTemplateFixture,
     ::testing::Values(TemplateCase{"Mp3Decoder",
                                    R"( --decode "%s" "%s" )",
                                    {"/in/a.mp3", "/w/sample.wav"},
@@ -65,7 +65,7 @@ TEST(FileArgument, RelativeNamesBecomeAbsoluteSoNoneIsAnOption) {
 }
 
 // Runs the recording child and reads back what it received.
-class RunProgramTest : public ::testing::Test {
+class RunProgramFixture : public ::testing::Test {
 protected:
     void SetUp() override {
         setenv("KVT_ARGV_OUT", record_.c_str(), 1);
@@ -94,7 +94,7 @@ protected:
     std::string record_ = folder_ / "argv";
 };
 
-TEST_F(RunProgramTest, HostileFileNamesReachTheProgramUntouched) {
+TEST_F(RunProgramFixture, HostileFileNamesReachTheProgramUntouched) {
     const std::string trap = folder_ / "injected";
     const Args values = {
         R"(/music/"quoted" name.mp3)",
@@ -113,7 +113,7 @@ TEST_F(RunProgramTest, HostileFileNamesReachTheProgramUntouched) {
     EXPECT_NE(stat(trap.c_str(), &info), 0) << "a value was run as a command";
 }
 
-TEST_F(RunProgramTest, ReportsTheExitCodeWithoutWaitingForTheTimeOut) {
+TEST_F(RunProgramFixture, ReportsTheExitCodeWithoutWaitingForTheTimeOut) {
     setenv("KVT_EXIT_CODE", "3", 1);
     auto start = std::chrono::steady_clock::now();
     auto result = RunProgram(KVT_ARGV_RECORDER, {"-br", "8000"}, 30s);
@@ -123,7 +123,7 @@ TEST_F(RunProgramTest, ReportsTheExitCodeWithoutWaitingForTheTimeOut) {
     EXPECT_EQ(Recorded().second, (Args{"-br", "8000"}));
 }
 
-TEST_F(RunProgramTest, ProgramsThatCannotStartAreNotStarted) {
+TEST_F(RunProgramFixture, ProgramsThatCannotStartAreNotStarted) {
     std::string notExecutable = folder_.Write("encoder.exe", "#!/bin/sh\nexit 0\n");
     chmod(notExecutable.c_str(), 0644);
     for (const std::string& program : {folder_ / "missing", notExecutable, folder_.Path(), std::string()}) {
@@ -132,7 +132,7 @@ TEST_F(RunProgramTest, ProgramsThatCannotStartAreNotStarted) {
     }
 }
 
-TEST_F(RunProgramTest, TimesOutAndReapsTheProgramWhenItEnds) {
+TEST_F(RunProgramFixture, TimesOutAndReapsTheProgramWhenItEnds) {
     setenv("KVT_SLEEP_MS", "700", 1);
     auto start = std::chrono::steady_clock::now();
     auto result = RunProgram(KVT_ARGV_RECORDER, {}, 100ms);

@@ -12,13 +12,13 @@ namespace {
 
 using testing::ReadWholeFile;
 
-class ProfileTest : public ::testing::Test {
+class Profile : public ::testing::Test {
 protected:
     testing::TempFolder folder_;
     std::string ini_ = folder_ / "setup.ini";
 };
 
-TEST_F(ProfileTest, WritesKeysInFirstWrittenOrderAndReplacesValuesInPlace) {
+TEST_F(Profile, WritesKeysInFirstWrittenOrderAndReplacesValuesInPlace) {
     for (const char* key : {"button000", "button001", "directory", "mp3", "external"})
         ASSERT_TRUE(WriteProfileString("kvt", key, "0", ini_));
     ASSERT_TRUE(WriteProfileString("kvt", "button001", "2", ini_));
@@ -30,7 +30,7 @@ TEST_F(ProfileTest, WritesKeysInFirstWrittenOrderAndReplacesValuesInPlace) {
     EXPECT_EQ(ReadProfileString("kvt", "external", "none", ini_), "");
 }
 
-TEST_F(ProfileTest, MissingFileSectionOrKeyGivesTheDefault) {
+TEST_F(Profile, MissingFileSectionOrKeyGivesTheDefault) {
     EXPECT_EQ(ReadProfileInt("kvt", "button000", 7, ini_), 7);
     EXPECT_EQ(ReadProfileString("kvt", "directory", "/docs  ", ini_), "/docs");  // trailing blanks dropped
     folder_.Write("setup.ini", "[other]\nbutton000=1\n[kvt]\nmp3=/bin/x\n");
@@ -39,7 +39,7 @@ TEST_F(ProfileTest, MissingFileSectionOrKeyGivesTheDefault) {
     EXPECT_EQ(ReadProfileString("kvt", "mp3", "d", ini_), "/bin/x");
 }
 
-TEST_F(ProfileTest, IntegersReadLikeWindows) {
+TEST_F(Profile, IntegersReadLikeWindows) {
     struct Case {
         const char* stored;
         int expected;
@@ -57,14 +57,14 @@ TEST_F(ProfileTest, IntegersReadLikeWindows) {
     }
 }
 
-TEST_F(ProfileTest, NamesMatchWithoutRegardToCaseOrBlanks) {
+TEST_F(Profile, NamesMatchWithoutRegardToCaseOrBlanks) {
     folder_.Write("setup.ini", "  [ KVT ]  \n  Directory  =  \"/a b\"  \n");
     EXPECT_EQ(ReadProfileString("kvt", "DIRECTORY", "", ini_), "/a b");
     ASSERT_TRUE(WriteProfileString("Kvt", "directory", "/c", ini_));
     EXPECT_EQ(ReadWholeFile(ini_), "  [ KVT ]  \nDirectory=/c\n");
 }
 
-TEST_F(ProfileTest, KeepsTheRestOfTheFileAndAddsKeysAtTheEndOfTheirSection) {
+TEST_F(Profile, KeepsTheRestOfTheFileAndAddsKeysAtTheEndOfTheirSection) {
     folder_.Write("setup.ini", "\xEF\xBB\xBF; settings\r\n[kvt]\r\na=1\r\n\r\n[other]\r\nb=2\r\n");
     ASSERT_TRUE(WriteProfileString("kvt", "c", "3", ini_));
     ASSERT_TRUE(WriteProfileString("new", "d", "4", ini_));
@@ -75,7 +75,7 @@ TEST_F(ProfileTest, KeepsTheRestOfTheFileAndAddsKeysAtTheEndOfTheirSection) {
 
 // Lines a write does not touch keep their bytes, stray carriage returns and a missing
 // final line end included, so no other key's value can change.
-TEST_F(ProfileTest, UntouchedLinesKeepTheirOwnLineEnds) {
+TEST_F(Profile, UntouchedLinesKeepTheirOwnLineEnds) {
     struct Case {
         std::string before;
         std::string after;  // once button000=7 is written
@@ -98,7 +98,7 @@ TEST_F(ProfileTest, UntouchedLinesKeepTheirOwnLineEnds) {
     }
 }
 
-TEST_F(ProfileTest, AnyValueWithoutLineBreaksReadsBackUnchanged) {
+TEST_F(Profile, AnyValueWithoutLineBreaksReadsBackUnchanged) {
     for (const std::string value : {" leading", "trailing ", "\"quoted\"", "'single'", "a=b;c[d]", "表ソ\\", "\""}) {
         SCOPED_TRACE(value);
         ASSERT_TRUE(WriteProfileString("kvt", "directory", value, ini_));
@@ -106,7 +106,7 @@ TEST_F(ProfileTest, AnyValueWithoutLineBreaksReadsBackUnchanged) {
     }
 }
 
-TEST_F(ProfileTest, LineBreaksCannotPlantEntries) {
+TEST_F(Profile, LineBreaksCannotPlantEntries) {
     ASSERT_TRUE(WriteProfileString("kvt", "directory", "/safe", ini_));
     const std::string before = ReadWholeFile(ini_);
     EXPECT_FALSE(WriteProfileString("kvt", "directory", "/x\nmp3=/tmp/evil", ini_));
@@ -118,7 +118,7 @@ TEST_F(ProfileTest, LineBreaksCannotPlantEntries) {
     EXPECT_EQ(ReadProfileString("kvt", "mp3", "none", ini_), "none");
 }
 
-TEST_F(ProfileTest, ABatchWritesWhatSingleWritesWouldInOneReplace) {
+TEST_F(Profile, ABatchWritesWhatSingleWritesWouldInOneReplace) {
     const std::string start = "[other]\nx=1\n[kvt]\nmp3=/old\n";
     const std::vector<ProfileEntry> entries = {
         {"button000", "1"}, {"mp3", "/new"}, {"bad\nkey", "1"}, {"directory", " spaced "}, {"button000", "2"}};
@@ -137,7 +137,7 @@ TEST_F(ProfileTest, ABatchWritesWhatSingleWritesWouldInOneReplace) {
     EXPECT_TRUE(WriteProfileStrings("kvt", {{"mp3", "/new"}}, ini_));
 }
 
-TEST_F(ProfileTest, ReplacesTheFileByRenameNeverInPlace) {
+TEST_F(Profile, ReplacesTheFileByRenameNeverInPlace) {
     ASSERT_TRUE(WriteProfileString("kvt", "button000", "1", ini_));
     // A second name for the old file still shows the old bytes after the write: the new
     // contents went to a new file that was renamed over the name.
@@ -153,7 +153,7 @@ TEST_F(ProfileTest, ReplacesTheFileByRenameNeverInPlace) {
     EXPECT_EQ(names, (std::vector<std::string>{"old.ini", "setup.ini"}));
 }
 
-TEST_F(ProfileTest, UnwritableTargetsFailAndLeaveNothingBehind) {
+TEST_F(Profile, UnwritableTargetsFailAndLeaveNothingBehind) {
     std::filesystem::create_directory(folder_ / "dir.ini");
     EXPECT_FALSE(WriteProfileString("kvt", "a", "1", folder_ / "dir.ini"));
     EXPECT_TRUE(std::filesystem::is_directory(folder_ / "dir.ini"));
@@ -161,7 +161,7 @@ TEST_F(ProfileTest, UnwritableTargetsFailAndLeaveNothingBehind) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_.Path()), {}), 1);
 }
 
-TEST_F(ProfileTest, AWriteThatFailsHalfWayKeepsTheOldFile) {
+TEST_F(Profile, AWriteThatFailsHalfWayKeepsTheOldFile) {
     ASSERT_TRUE(WriteProfileString("kvt", "directory", "/old", ini_));
     const std::string before = ReadWholeFile(ini_);
     {
@@ -172,7 +172,7 @@ TEST_F(ProfileTest, AWriteThatFailsHalfWayKeepsTheOldFile) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_.Path()), {}), 1) << "temporary file left";
 }
 
-TEST_F(ProfileTest, ReadOnlyFolderKeepsTheOldFile) {
+TEST_F(Profile, ReadOnlyFolderKeepsTheOldFile) {
     ASSERT_TRUE(WriteProfileString("kvt", "a", "1", ini_));
     std::filesystem::permissions(folder_.Path(),
                                  std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
