@@ -118,8 +118,13 @@ OutputResult Encoder3gp::Write(const Aac3gpRequest& request, std::string& extern
         ahead_.reset();
     }
 
-    // The clip with its tail, converted: done ahead without a word, or here with messages.
-    if (!ahead && !PadForAac(source_, request.samplingRate, *this)) return OutputResult::Refused;
+    // The clip with its tail, converted: done ahead without a word, still here from the last
+    // call of the same coding (which said all there was to say), or done now with messages.
+    const bool converted = !ahead && pcmOfLastStream_ && lastStream_ && lastStream_->key == key && !target.channelsCut;
+    if (!ahead && !converted) {
+        pcmOfLastStream_ = false;
+        if (!PadForAac(source_, request.samplingRate, *this)) return OutputResult::Refused;
+    }
     const std::optional<std::string> outputPath = Output3gpPath(path, request.kind);
     if (!outputPath) return OutputResult::Refused;
     if (ahead) {
@@ -127,7 +132,7 @@ OutputResult Encoder3gp::Write(const Aac3gpRequest& request, std::string& extern
         dataSize = ahead->pcm.dataSize;
         data = std::move(ahead->pcm.data);
         lastStream_ = std::make_unique<CodedStream>(std::move(ahead->coded));
-    } else if (!ConvertForAac(*this, target)) {
+    } else if (!converted && !ConvertForAac(*this, target)) {
         return OutputResult::Refused;
     }
 
@@ -154,6 +159,7 @@ OutputResult Encoder3gp::Write(const Aac3gpRequest& request, std::string& extern
         }
         lastStream_ = std::make_unique<CodedStream>(CodedStream{key, std::move(std::get<AacStream>(coding))});
     }
+    pcmOfLastStream_ = true;
     return WriteFile(request, *outputPath, *lastStream_, external);
 }
 

@@ -77,6 +77,9 @@ private:
     // of the same clip with the same settings hold the same AAC frames; the second call
     // takes them from here instead of running the encoder again.
     std::unique_ptr<CodedStream> lastStream_;
+    // The clip in `data` is the one lastStream_ was coded from, so a call of the same coding
+    // need not pad and convert it again.
+    bool pcmOfLastStream_ = false;
     std::unique_ptr<Ahead> ahead_;
 };
 

@@ -172,6 +172,29 @@ TEST_F(Encoder3gpFixture, SecondFileOfTheSameSettingsHoldsTheSameFrames) {
     EXPECT_TRUE(messages_.Texts().empty());
 }
 
+// A call of the same coding takes the converted clip of the last one, but not after a
+// refused call has replaced it with the bare clip.
+TEST_F(Encoder3gpTest, ConvertedClipIsTakenAgainOnlyWhileItIsTheCodedOne) {
+    const SourceClip clip = MakeClip(dir_.File("song.wav"), testing::MusicLike(22050, 2, 1.0), 22050, 2);
+    Encoder3gp fresh(clip);
+    ASSERT_EQ(Convert(fresh, 2, 32000, 8000, 1), 1);
+    const std::vector<uint8_t> expected = MediaData(dir_.File("song.3g2"));
+    for (const bool refusedBetween : {false, true}) {
+        Encoder3gp encoder(clip);
+        ASSERT_EQ(Convert(encoder, 1, 32000, 8000, 1), 1);
+        if (refusedBetween) {
+            encoder.path = dir_.File("no_extension");
+            ASSERT_EQ(Convert(encoder, 2, 32000, 16000, 1), 0);
+            encoder.path = clip.path;
+        }
+        ASSERT_EQ(Convert(encoder, 2, 32000, 8000, 1), 1);
+        EXPECT_EQ(MediaData(dir_.File("song.3g2")), expected) << refusedBetween;
+        EXPECT_EQ(encoder.dataSize, fresh.dataSize);
+        EXPECT_EQ(encoder.format, fresh.format);
+    }
+    EXPECT_TRUE(messages_.Texts().empty());
+}
+
 // Coding started ahead on a spare thread must leave the file as coding in place makes it.
 TEST_F(Encoder3gpFixture, CodingAheadWritesTheFramesOfCodingInPlace) {
     SetSpareThreads(1);
