@@ -20,30 +20,6 @@ constexpr char kAacOpenFailedFormat[] = "aacエンコーダを開けませんで
 // should it not.
 constexpr int kRateSteps = 8;
 
-struct OpenedEncoder {
-    std::unique_ptr<AacEncoder> encoder;
-    AacFailure failure = AacFailure::CannotOpen;
-};
-
-// Opens and configures the encoder.
-OpenedEncoder StartEncoder(const AacSettings& settings, int bitRate) {
-    std::unique_ptr<AacEncoder> encoder = AacEncoder::Open(settings.sampleRate, settings.channels);
-    if (!encoder) return {nullptr, AacFailure::CannotOpen};
-    AacConfiguration configuration = encoder->CurrentConfiguration();
-    if (configuration.version != kAacConfigurationVersion) return {nullptr, AacFailure::Abnormal};
-    configuration.mpegVersion = kAacMpeg4;
-    configuration.objectType = kAacObjectLc;
-    configuration.allowMidSide = 1;
-    configuration.useTns = 0;
-    configuration.bitRate = bitRate > 0 ? static_cast<unsigned long>(bitRate) : 0;
-    configuration.bandWidth = settings.bandwidth;
-    configuration.outputFormat = kAacOutputRaw;
-    configuration.inputFormat = kAacInput16Bit;
-    if (settings.longBlocksOnly == 1) configuration.shortControl = kAacShortLongOnly;
-    if (!encoder->SetConfiguration(configuration)) return {nullptr, AacFailure::ParametersRefused};
-    return {std::move(encoder), AacFailure::CannotOpen};
-}
-
 struct FrameLoopEnd {
     std::optional<AacFailure> failure;
     size_t oversized = 0;  // the first frame larger than the decoder buffer; 0 when all fit
@@ -75,15 +51,34 @@ FrameLoopEnd EncodeFrames(AacEncoder& encoder, std::span<const uint8_t> pcm, int
 
 }  // namespace
 
+std::variant<std::unique_ptr<AacEncoder>, AacFailure> OpenAacEncoder(const AacSettings& settings, int bitRate) {
+    std::unique_ptr<AacEncoder> encoder = AacEncoder::Open(settings.sampleRate, settings.channels);
+    if (!encoder) return AacFailure::CannotOpen;
+    AacConfiguration configuration = encoder->CurrentConfiguration();
+    if (configuration.version != kAacConfigurationVersion) return AacFailure::Abnormal;
+    configuration.mpegVersion = kAacMpeg4;
+    configuration.objectType = kAacObjectLc;
+    configuration.allowMidSide = 1;
+    configuration.useTns = 0;
+    configuration.bitRate = bitRate > 0 ? static_cast<unsigned long>(bitRate) : 0;
+    configuration.bandWidth = settings.bandwidth;
+    configuration.outputFormat = kAacOutputRaw;
+    configuration.inputFormat = kAacInput16Bit;
+    if (settings.longBlocksOnly == 1) configuration.shortControl = kAacShortLongOnly;
+    if (!encoder->SetConfiguration(configuration)) return AacFailure::ParametersRefused;
+    return encoder;
+}
+
 AacCoding CodeAac(std::span<const uint8_t> pcm, const AacSettings& settings, std::stop_token stop) {
     const size_t buffer = kAacDecoderBufferBytes * static_cast<size_t>(settings.channels);
     int bitRate = settings.bitRate;
     for (int step = 0; step < kRateSteps; ++step) {
-        OpenedEncoder opened = StartEncoder(settings, bitRate);
-        if (!opened.encoder) return opened.failure;
+        auto opened = OpenAacEncoder(settings, bitRate);
+        if (const AacFailure* failure = std::get_if<AacFailure>(&opened)) return *failure;
         AacStream stream;
         stream.bitRate = bitRate;
-        const FrameLoopEnd end = EncodeFrames(*opened.encoder, pcm, settings.channels, stream, stop);
+        const FrameLoopEnd end =
+            EncodeFrames(*std::get<std::unique_ptr<AacEncoder>>(opened), pcm, settings.channels, stream, stop);
         if (end.failure) return *end.failure;
         if (end.oversized == 0) return stream;
         bitRate = static_cast<int>(int64_t{bitRate} * static_cast<int64_t>(buffer) * 63 /

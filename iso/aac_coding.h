@@ -4,6 +4,7 @@
 // no message: a failure is a value, and ShowAacFailure says it to the user.
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <stop_token>
 #include <string_view>
@@ -11,6 +12,8 @@
 #include <vector>
 
 namespace kvt {
+
+class AacEncoder;
 
 inline constexpr std::string_view kAacAbnormalText = "aac変換が異常です。";
 inline constexpr std::string_view kAacParametersText = "元データが壊れているか、aac変換のパラメータが間違っています。";
@@ -46,6 +49,10 @@ using AacCoding = std::variant<AacStream, AacFailure>;
 // that return no bytes (the encoder's look-ahead) are not frames. `stop` is looked at
 // between frames.
 AacCoding CodeAac(std::span<const uint8_t> pcm, const AacSettings& settings, std::stop_token stop = {});
+
+// The encoder CodeAac codes with, opened and configured for `settings` at `bitRate` (per
+// channel); the failure when it cannot be.
+std::variant<std::unique_ptr<AacEncoder>, AacFailure> OpenAacEncoder(const AacSettings& settings, int bitRate);
 
 // The user's message for a failure (none for Stopped).
 void ShowAacFailure(AacFailure failure, const AacSettings& settings);
