@@ -21,7 +21,7 @@ namespace {
 constexpr size_t kSampleCount = 1 << 20;  // about 131 s at 8000 Hz
 
 const std::vector<int16_t>& Speech() {
-    static const std::vector<int16_t> samples = kvt::test::SpeechLike(kSampleCount);
+    static const std::vector<int16_t> samples = kvt::testing::SpeechLike(kSampleCount);
     return samples;
 }
 
