@@ -174,7 +174,7 @@ TEST_F(Encoder3gpFixture, SecondFileOfTheSameSettingsHoldsTheSameFrames) {
 
 // A call of the same coding takes the converted clip of the last one, but not after a
 // refused call has replaced it with the bare clip.
-TEST_F(Encoder3gpTest, ConvertedClipIsTakenAgainOnlyWhileItIsTheCodedOne) {
+TEST_F(Encoder3gpFixture, ConvertedClipIsTakenAgainOnlyWhileItIsTheCodedOne) {
     const SourceClip clip = MakeClip(dir_.File("song.wav"), testing::MusicLike(22050, 2, 1.0), 22050, 2);
     Encoder3gp fresh(clip);
     ASSERT_EQ(Convert(fresh, 2, 32000, 8000, 1), 1);
