@@ -12,6 +12,24 @@ namespace kvt::cd {
 namespace {
 
 constexpr size_t kMaxCueBytes = 1 << 20;
+constexpr std::string_view kFileWithoutNameText = "FILE にファイル名と種類がありません";
+constexpr std::string_view kNotBinaryText = "BINARY 以外のファイルは読めません: ";
+constexpr std::string_view kTrackWithoutStartText = "INDEX 01 のないトラックがあります";
+constexpr std::string_view kBadTrackNumberText = "TRACK の番号が正しくありません";
+constexpr std::string_view kTrackBeforeFileText = "FILE より前に TRACK があります";
+constexpr std::string_view kNotAudioText = "音声トラックではありません: ";
+constexpr std::string_view kTracksOutOfOrderText = "トラック番号が 1 から順に並んでいません";
+constexpr std::string_view kBadIndexText = "INDEX が正しくありません";
+constexpr std::string_view kIndexBeforeTrackText = "TRACK より前に INDEX があります";
+constexpr std::string_view kStartInOtherFileText = "INDEX 01 がトラックと別のファイルにあります";
+constexpr std::string_view kStartBeforePreviousText = "トラックの開始位置が前のトラックより前にあります";
+constexpr std::string_view kNoTracksText = "トラックがありません";
+constexpr std::string_view kLineText = " 行目: ";
+constexpr std::string_view kCannotOpenText = ": 開けません";
+constexpr std::string_view kSheetTooLargeText = ": キューシートが大きすぎます";
+constexpr std::string_view kImageTooLargeText = ": イメージが大きすぎます";
+constexpr std::string_view kTrackText = ": トラック ";
+constexpr std::string_view kStartOutsideFileText = " の開始位置がファイルの外にあります";
 
 std::string Upper(std::string_view word) {
     std::string upper(word);
@@ -74,7 +92,7 @@ bool ParseCueSheet(std::string_view text, CueSheet& sheet, std::string& error) {
     bool trackHasStart = true;
     int lineNumber = 0;
     auto fail = [&](const std::string& why) {
-        error = std::to_string(lineNumber) + " 行目: " + why;
+        error = std::to_string(lineNumber) + std::string(kLineText) + why;
         return false;
     };
     while (!text.empty()) {
@@ -86,34 +104,33 @@ bool ParseCueSheet(std::string_view text, CueSheet& sheet, std::string& error) {
         if (words.empty()) continue;
         const std::string command = Upper(words[0]);
         if (command == "FILE") {
-            if (words.size() < 3) return fail("FILE にファイル名と種類がありません");
-            if (Upper(words[2]) != "BINARY") return fail("BINARY 以外のファイルは読めません: " + words[2]);
-            if (!trackHasStart) return fail("INDEX 01 のないトラックがあります");
+            if (words.size() < 3) return fail(std::string(kFileWithoutNameText));
+            if (Upper(words[2]) != "BINARY") return fail(std::string(kNotBinaryText) + words[2]);
+            if (!trackHasStart) return fail(std::string(kTrackWithoutStartText));
             sheet.files.push_back(words[1]);
         } else if (command == "TRACK") {
             int number;
             if (words.size() < 3 || !Number(words[1], kMaxTracks, number))
-                return fail("TRACK の番号が正しくありません");
-            if (sheet.files.empty()) return fail("FILE より前に TRACK があります");
-            if (!trackHasStart) return fail("INDEX 01 のないトラックがあります");
-            if (Upper(words[2]) != "AUDIO") return fail("音声トラックではありません: " + words[2]);
-            if (number != static_cast<int>(sheet.tracks.size()) + 1)
-                return fail("トラック番号が 1 から順に並んでいません");
+                return fail(std::string(kBadTrackNumberText));
+            if (sheet.files.empty()) return fail(std::string(kTrackBeforeFileText));
+            if (!trackHasStart) return fail(std::string(kTrackWithoutStartText));
+            if (Upper(words[2]) != "AUDIO") return fail(std::string(kNotAudioText) + words[2]);
+            if (number != static_cast<int>(sheet.tracks.size()) + 1) return fail(std::string(kTracksOutOfOrderText));
             sheet.tracks.push_back({number, sheet.files.size() - 1, 0});
             trackHasStart = false;
         } else if (command == "INDEX") {
             int index;
             uint64_t frames;
             if (words.size() < 3 || !Number(words[1], 99, index) || !TimeToFrames(words[2], frames))
-                return fail("INDEX が正しくありません");
-            if (sheet.tracks.empty()) return fail("TRACK より前に INDEX があります");
+                return fail(std::string(kBadIndexText));
+            if (sheet.tracks.empty()) return fail(std::string(kIndexBeforeTrackText));
             if (index != 1) continue;
             CueTrack& track = sheet.tracks.back();
-            if (track.file != sheet.files.size() - 1) return fail("INDEX 01 がトラックと別のファイルにあります");
+            if (track.file != sheet.files.size() - 1) return fail(std::string(kStartInOtherFileText));
             if (sheet.tracks.size() >= 2) {
                 const CueTrack& previous = sheet.tracks[sheet.tracks.size() - 2];
                 if (previous.file == track.file && previous.startFrame >= frames)
-                    return fail("トラックの開始位置が前のトラックより前にあります");
+                    return fail(std::string(kStartBeforePreviousText));
             }
             track.startFrame = frames;
             trackHasStart = true;
@@ -122,22 +139,22 @@ bool ParseCueSheet(std::string_view text, CueSheet& sheet, std::string& error) {
         // where the audio is.
     }
     ++lineNumber;
-    if (!trackHasStart) return fail("INDEX 01 のないトラックがあります");
-    if (sheet.tracks.empty()) return fail("トラックがありません");
+    if (!trackHasStart) return fail(std::string(kTrackWithoutStartText));
+    if (sheet.tracks.empty()) return fail(std::string(kNoTracksText));
     return true;
 }
 
 std::shared_ptr<DiscImage> LoadCueImage(const std::string& cuePath, std::string& error) {
     std::ifstream in(cuePath, std::ios::binary);
     if (!in) {
-        error = cuePath + ": 開けません";
+        error = cuePath + std::string(kCannotOpenText);
         return nullptr;
     }
     std::string text(kMaxCueBytes + 1, '\0');
     in.read(text.data(), static_cast<std::streamsize>(text.size()));
     text.resize(static_cast<size_t>(in.gcount()));
     if (text.size() > kMaxCueBytes) {
-        error = cuePath + ": キューシートが大きすぎます";
+        error = cuePath + std::string(kSheetTooLargeText);
         return nullptr;
     }
     CueSheet sheet;
@@ -164,13 +181,14 @@ std::shared_ptr<DiscImage> LoadCueImage(const std::string& cuePath, std::string&
     }
     // Track starts as a 32-bit frame address; a disc holds far fewer frames.
     if (discFrames >= (1u << 24)) {
-        error = cuePath + ": イメージが大きすぎます";
+        error = cuePath + std::string(kImageTooLargeText);
         return nullptr;
     }
     std::vector<uint32_t> starts;
     for (const CueTrack& track : sheet.tracks) {
         if (track.startFrame >= pieces[track.file].frames) {
-            error = cuePath + ": トラック " + std::to_string(track.number) + " の開始位置がファイルの外にあります";
+            error =
+                cuePath + std::string(kTrackText) + std::to_string(track.number) + std::string(kStartOutsideFileText);
             return nullptr;
         }
         starts.push_back(static_cast<uint32_t>(fileStart[track.file] + track.startFrame));

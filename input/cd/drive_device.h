@@ -8,6 +8,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "input/cd/scsi_request.h"
 
@@ -27,6 +28,10 @@ enum DeviceError : int {
 };
 
 enum class DataDirection { None, In, Out };
+
+// Follows the reason a drive could not be opened for lack of permission.
+inline constexpr std::string_view kNotInCdromGroupText =
+    "（このユーザーが cdrom グループに入っていない可能性があります）";
 
 struct DeviceCommand {
     std::span<const uint8_t> cdb;

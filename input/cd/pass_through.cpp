@@ -6,6 +6,8 @@
 namespace kvt::cd {
 namespace {
 
+constexpr std::string_view kNoInquiryAnswerText = ": INQUIRY に応答がありません";
+
 constexpr int kFirstProbedLetter = 2;  // C: — A: and B: are never optical drives
 constexpr uint8_t kInquiry = 0x12;
 constexpr uint8_t kProbeInquiry[] = {0x12, 0x00, 0x00, 0x00, 0x64, 0x00};
@@ -53,7 +55,7 @@ bool PassThroughBackEnd::ProbeLetter(int letterIndex) {
     DeviceCommand inquiry{kProbeInquiry, DataDirection::In, answer, kProbeInquiryBytes, kProbeTimeoutSeconds};
     if (opened.handle->Execute(inquiry) != kDeviceOk) {
         entry.present = false;
-        entry.problem = entry.device->Name() + ": INQUIRY に応答がありません";
+        entry.problem = entry.device->Name() + std::string(kNoInquiryAnswerText);
         return false;
     }
     std::memcpy(entry.inquiry, answer, kInquiryCacheBytes);

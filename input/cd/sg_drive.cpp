@@ -74,7 +74,7 @@ private:
 
 std::string OpenFailureReason(const std::string& path, int error) {
     std::string reason = path + ": " + std::strerror(error);
-    if (error == EACCES || error == EPERM) reason += "（このユーザーが cdrom グループに入っていない可能性があります）";
+    if (error == EACCES || error == EPERM) reason += kNotInCdromGroupText;
     return reason;
 }
 

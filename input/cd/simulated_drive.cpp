@@ -9,6 +9,9 @@
 namespace kvt::cd {
 namespace {
 
+constexpr std::string_view kBusyText = ": デバイスは使用中です";
+constexpr std::string_view kPermissionDeniedText = ": Permission denied";
+
 constexpr uint8_t kInquiryAnswer[36] = {0x05, 0x80, 0x05, 0x02, 31,  0,   0,   0,    // CD-ROM, removable, 31 more bytes
                                         'K',  'V',  'T',  ' ',  ' ', ' ', ' ', ' ',  // vendor
                                         'S',  'I',  'M',  'U',  'L', 'A', 'T', 'E',
@@ -37,10 +40,10 @@ SimulatedDrive::SimulatedDrive(std::shared_ptr<const DiscImage> disc, std::strin
 
 OpenResult SimulatedDrive::Open(bool) {
     std::lock_guard lock(mutex_);
-    if (faults_.busy) return {nullptr, kDeviceBusy, name_ + ": デバイスは使用中です"};
+    if (faults_.busy) return {nullptr, kDeviceBusy, name_ + std::string(kBusyText)};
     if (faults_.accessDenied)
         return {nullptr, kDeviceAccessDenied,
-                name_ + ": Permission denied（このユーザーが cdrom グループに入っていない可能性があります）"};
+                name_ + std::string(kPermissionDeniedText) + std::string(kNotInCdromGroupText)};
     return {std::make_unique<SimulatedHandle>(*this), kDeviceOk, {}};
 }
 
