@@ -121,7 +121,8 @@ private:
     fs::path previous_;
 };
 
-TEST(DecoderReadsOnlyTheChosenFile, NoPartOfTheNameIsAProtocol) {
+// The decoder reads only the file it is given, whatever its name or kind says.
+TEST(PcmDecoderOpening, NoPartOfTheNameIsAProtocol) {
     TempFolder folder;
     MakeAudio(folder, "x.wma", 22050, {kTone}, "wmav2");
     folder.Write("file:x.wma", std::string(4000, 'Z'));
@@ -130,7 +131,7 @@ TEST(DecoderReadsOnlyTheChosenFile, NoPartOfTheNameIsAProtocol) {
     EXPECT_EQ(Decode("x.wma").outcome, DecodeOutcome::Decoded);
 }
 
-TEST(DecoderReadsOnlyTheChosenFile, PlaylistsAndConcatScriptsOpenNothing) {
+TEST(PcmDecoderOpening, PlaylistsAndConcatScriptsOpenNothing) {
     TempFolder folder;
     MakeAudio(folder, "secret.mp3", 22050, {kTone});
     auto playlist = [](const std::string& entry) {
@@ -149,7 +150,7 @@ TEST(DecoderReadsOnlyTheChosenFile, PlaylistsAndConcatScriptsOpenNothing) {
 }
 
 // The allow-list still takes the formats a mislabelled input really is.
-TEST(DecoderReadsOnlyTheChosenFile, CommonAudioFormatsDecodeWhateverTheirName) {
+TEST(PcmDecoderOpening, CommonAudioFormatsDecodeWhateverTheirName) {
     TempFolder folder;
     const std::pair<const char*, const char*> formats[] = {
         {"mp3.wma", "libmp3lame -f mp3"}, {"ogg.wma", "libvorbis -f ogg"}, {"flac.wma", "flac -f flac"},
@@ -162,12 +163,12 @@ TEST(DecoderReadsOnlyTheChosenFile, CommonAudioFormatsDecodeWhateverTheirName) {
     }
 }
 
-TEST(DecoderReadsOnlyTheChosenFile, LocalFileUrlIsAbsoluteAndFileOnly) {
+TEST(PcmDecoderOpening, LocalFileUrlIsAbsoluteAndFileOnly) {
     EXPECT_EQ(LocalFileUrl("/a/b:c.wma"), "file:/a/b:c.wma");
     EXPECT_EQ(LocalFileUrl("http://x/y.wma"), "file:" + fs::current_path().string() + "/http://x/y.wma");
 }
 
-TEST(DecoderReadsOnlyTheChosenFile, NamedPipesAndFoldersAreRefusedAtOnce) {
+TEST(PcmDecoderOpening, NamedPipesAndFoldersAreRefusedAtOnce) {
     TempFolder folder;
     std::string fifo = folder / "fifo.wma";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
