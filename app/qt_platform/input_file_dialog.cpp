@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QTreeView>
 #include <QUrl>
 
@@ -15,6 +16,14 @@ namespace {
 bool IsTrackPlace(const QUrl& url) {
     return url.isLocalFile() &&
            QFileInfo(QFileInfo(url.toLocalFile()).path()).fileName().startsWith(kTrackPlacesPrefix);
+}
+
+// The first pattern a name filter shows: "音楽CDファイル(*.cda)" → "*.cda".
+QString FirstPattern(const QString& nameFilter) {
+    const qsizetype open = nameFilter.lastIndexOf('(');
+    const qsizetype close = nameFilter.lastIndexOf(')');
+    if (open < 0 || close < open) return {};
+    return nameFilter.mid(open + 1, close - open - 1).trimmed().section(' ', 0, 0);
 }
 
 }  // namespace
@@ -44,9 +53,34 @@ InputFileDialog::InputFileDialog(QWidget* parent, const std::string& filter,
         view->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
         view->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     }
+    // A track place shows its tracks; leaving it again brings back the filter it replaced.
     connect(this, &QFileDialog::directoryEntered, this, [this](const QString& folder) {
-        if (!trackFilter_.isEmpty() && trackPlaces_.contains(folder)) selectNameFilter(trackFilter_);
+        if (trackFilter_.isEmpty()) return;
+        const QString shown = selectedNameFilter();
+        if (trackPlaces_.contains(folder)) {
+            if (shown == trackFilter_) return;
+            filterBeforePlace_ = shown;
+            UseNameFilter(trackFilter_);
+        } else if (shown == trackFilter_ && !filterBeforePlace_.isEmpty()) {
+            UseNameFilter(filterBeforePlace_);
+            filterBeforePlace_.clear();
+        }
     });
+    connect(this, &QFileDialog::filterSelected, this, [this](const QString& name) { ShowPatternOf(name); });
+}
+
+void InputFileDialog::UseNameFilter(const QString& name) {
+    selectNameFilter(name);
+    ShowPatternOf(name);
+}
+
+void InputFileDialog::ShowPatternOf(const QString& name) {
+    auto* field = findChild<QLineEdit*>("fileNameEdit");  // Qt's name for the file-name field
+    if (!field) return;
+    // A pattern (such as the first "*.wav") follows the filter; a name the user typed stays.
+    const QString text = field->text();
+    if (!text.isEmpty() && !text.contains('*') && !text.contains('?')) return;
+    field->setText(FirstPattern(name));
 }
 
 InputFileDialog::~InputFileDialog() {

@@ -24,9 +24,14 @@ public:
     void accept() override;
 
 private:
+    // Selects a name filter and shows its pattern in the file-name field.
+    void UseNameFilter(const QString& name);
+    void ShowPatternOf(const QString& nameFilter);
+
     QList<QUrl> userPlaces_;
     QStringList trackPlaces_;
-    QString trackFilter_;  // the name filter of ".cda" files
+    QString trackFilter_;        // the name filter of ".cda" files
+    QString filterBeforePlace_;  // the filter a track place replaced, back on leaving it
 };
 
 }  // namespace kvt

@@ -5,9 +5,11 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <functional>
 #include <thread>
 
 #include <QElapsedTimer>
+#include <QLineEdit>
 
 #include "app/cd_ripping.h"
 #include "app/cd_track_places.h"
@@ -186,6 +188,50 @@ TEST(InputFileDialog, OffersTheTrackPlacesAndTakesATypedTrackNameButDoesNotKeepT
     }
     InputFileDialog next(nullptr, kInputFilter, {});
     EXPECT_FALSE(next.sidebarUrls().contains(placeUrl)) << "the disc may be gone by then";
+}
+
+// Entering a folder as Qt does for a click in the side bar; the filter and the pattern shown after it.
+TEST(InputFileDialog, TheFileNameFieldShowsThePatternOfTheFilterInUse) {
+    TempFolder folder;
+    const QString place = QString::fromStdString(folder / (std::string(kTrackPlacesPrefix) + "test/D:"));
+    const QString home = QString::fromStdString(folder.Path());
+    std::filesystem::create_directories(place.toStdString());
+    InputFileDialog dialog(nullptr, kInputFilter, {place.toStdString()});
+    dialog.setDirectory(home);
+    dialog.selectFile("*.wav");
+    auto* field = dialog.findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_NE(field, nullptr);
+    auto enter = [&](const QString& where) {
+        dialog.setDirectory(where);
+        emit dialog.directoryEntered(where);
+    };
+    auto choose = [&](const QString& filter) {
+        dialog.selectNameFilter(filter);
+        emit dialog.filterSelected(filter);
+    };
+    const struct {
+        const char* step;
+        std::function<void()> act;
+        const char* filter;
+        const char* field;
+    } steps[] = {
+        {"into the track place", [&] { enter(place); }, "音楽CDファイル(*.cda)", "*.cda"},
+        {"back out of it", [&] { enter(home); }, "WAVファイル(*.wav)", "*.wav"},
+        {"MP3 chosen", [&] { choose("MP3ファイル(*.mp3)"); }, "MP3ファイル(*.mp3)", "*.mp3"},
+        {"into the place again", [&] { enter(place); }, "音楽CDファイル(*.cda)", "*.cda"},
+        {"out again", [&] { enter(home); }, "MP3ファイル(*.mp3)", "*.mp3"},
+        {"a typed name stays",
+         [&] {
+             field->setText("song");
+             choose("WMAファイル(*.wma)");
+         },
+         "WMAファイル(*.wma)", "song"},
+    };
+    for (const auto& step : steps) {
+        step.act();
+        EXPECT_EQ(dialog.selectedNameFilter().toStdString(), step.filter) << step.step;
+        EXPECT_EQ(field->text().toStdString(), step.field) << step.step;
+    }
 }
 
 TEST(OnGuiThread, AMessageOfAWorkerIsShownOnTheApplicationThreadWhileTheWorkerWaits) {
