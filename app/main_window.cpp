@@ -180,6 +180,14 @@ void CMFCzorvikDlg::SaveSettings() {
     kvt::SaveSettings(settings_, SettingsFilePath(settings_.workFolder));
 }
 
+void CMFCzorvikDlg::ShowClosingMessage(const std::string& text) {
+    if (jobWroteAFile_) ConversionHost::ShowClosingMessage(text);
+}
+
+void CMFCzorvikDlg::OutputFinished(const std::string& /*path*/, bool written) {
+    jobWroteAFile_ = jobWroteAFile_ || written;
+}
+
 // --- painting ---------------------------------------------------------------------
 
 void CMFCzorvikDlg::ComposeContent(QImage& backBuffer) {
@@ -247,7 +255,10 @@ void CMFCzorvikDlg::RunButton(Element button) {
         RunSettingsDialog();
         SaveSettings();
         break;
-    case Element::Convert: OnConvert(*this); break;
+    case Element::Convert:
+        jobWroteAFile_ = false;
+        OnConvert(*this);
+        break;
     case Element::Help: helpOpener_(HelpPageUrl()); break;
     case Element::Exit: close(); break;
     case Element::ScrollLeft:

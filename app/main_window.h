@@ -88,6 +88,9 @@ public:
     void Repaint() override;
     bool RunSettingsDialog() override;
     void SaveSettings() override;
+    // Said only when the job saved a file: after nothing but failures it would be untrue.
+    void ShowClosingMessage(const std::string& text) override;
+    void OutputFinished(const std::string& path, bool written) override;
     const LoadedInput& Input() const override { return model_.input; }
     Settings& UserSettings() override { return settings_; }
 
@@ -116,6 +119,7 @@ private:
     std::string ripTempPath_;
     QTimer timer100_;
     bool shutDown_ = false;
+    bool jobWroteAFile_ = false;
 
     SettingsDialogRunner settingsDialogRunner_;
     HelpOpener helpOpener_;

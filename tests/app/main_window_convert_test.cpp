@@ -54,6 +54,17 @@ TEST_F(MainWindow, ConvertWritesTheSelectionAndFillsTheProgressBar) {
     EXPECT_EQ(window->grab().toImage().pixel(kProgressBar.right, kProgressBar.top), kNormalSkin);
 }
 
+TEST_F(MainWindow, AJobThatSavedNothingDoesNotSayItSaved) {
+    window->UserSettings().savingDirectory = folder / "gone";  // removed since it was chosen
+    window->UserSettings().grid.At(kMldPage, 0) = kCellOn;
+    window->UserSettings().grid.At(kMmfPage, kMmfOutputCell) = kCellOn;
+    window->OpenPath(WriteWav("song.wav", 800, 1, 8000, 1000));
+    messages.Clear();
+    Click(CentreOf(Element::Convert));
+    EXPECT_THAT(messages.Texts(), ::testing::Each(std::string("ファイルが書き込めませんでした。")));
+    EXPECT_EQ(messages.Texts().size(), 2u);
+}
+
 TEST_F(MainWindow, ConvertWithNothingLoadedAsksForAFile) {
     Click(CentreOf(Element::Convert));
     EXPECT_THAT(messages.Texts(), ::testing::ElementsAre("ファイルを選択してください。"));
