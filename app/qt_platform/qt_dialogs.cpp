@@ -13,6 +13,10 @@ namespace {
 
 std::function<std::vector<std::string>()> trackPlaces;
 
+constexpr const char* kProgramExtension = "exe";  // what the program choosers ask for
+constexpr const char* kProgramFolder = "/usr/bin";
+constexpr const char* kProgramFilter = "プログラム (*)";
+
 std::unique_ptr<QFileDialog> MakeOpenDialog(const std::string& filter) {
     QWidget* parent = QApplication::activeWindow();
     if (filter.find("*.cda") != std::string::npos)
@@ -25,18 +29,25 @@ std::unique_ptr<QFileDialog> MakeOpenDialog(const std::string& filter) {
     return dialog;
 }
 
-std::optional<std::string> RunOpenDialog(const QString& folder, const QString& name, const QString& suffix,
-                                         const std::string& filter) {
-    std::unique_ptr<QFileDialog> opened = MakeOpenDialog(filter);
+std::optional<std::string> RunOpenDialog(std::unique_ptr<QFileDialog> opened, const QString& folder,
+                                         const QString& name) {
     QFileDialog& dialog = *opened;
     if (!folder.isEmpty()) dialog.setDirectory(folder);
     if (!name.isEmpty()) dialog.selectFile(name);
-    if (!suffix.isEmpty()) dialog.setDefaultSuffix(suffix);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().front().toStdString();
 }
 
 }  // namespace
+
+std::unique_ptr<QFileDialog> MakeProgramDialog() {
+    auto dialog = std::make_unique<QFileDialog>(QApplication::activeWindow());
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setNameFilter(QString::fromUtf8(kProgramFilter));
+    dialog->setDirectory(QString::fromUtf8(kProgramFolder));
+    return dialog;
+}
 
 void SetTrackPlaces(std::function<std::vector<std::string>()> places) {
     trackPlaces = std::move(places);
@@ -58,12 +69,15 @@ QStringList QtNameFilters(const std::string& filter) {
 }
 
 std::optional<std::string> QtDialogs::OpenFile(const std::string& defaultExtension, const std::string& filter) {
-    return RunOpenDialog({}, {}, QString::fromStdString(defaultExtension), filter);
+    if (defaultExtension == kProgramExtension) return RunOpenDialog(MakeProgramDialog(), {}, {});
+    std::unique_ptr<QFileDialog> dialog = MakeOpenDialog(filter);
+    if (!defaultExtension.empty()) dialog->setDefaultSuffix(QString::fromStdString(defaultExtension));
+    return RunOpenDialog(std::move(dialog), {}, {});
 }
 
 std::optional<std::string> QtDialogs::OpenFileFrom(const std::string& initialName, const std::string& filter) {
     const QFileInfo initial(QString::fromStdString(initialName));
-    return RunOpenDialog(initial.path(), initial.fileName(), {}, filter);
+    return RunOpenDialog(MakeOpenDialog(filter), initial.path(), initial.fileName());
 }
 
 std::optional<std::string> QtDialogs::BrowseFolder(const std::string& title, const std::string& startFolder) {

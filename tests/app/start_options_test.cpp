@@ -65,5 +65,16 @@ TEST(QtDialogs, FiltersKeepTheirOwnPatternText) {
     EXPECT_THAT(QtNameFilters("exe files|*.exe|"), ElementsAre("exe files (*.exe)"));
 }
 
+// A typed program name must stay as it is: with an ".exe" added no program here could be chosen.
+TEST(QtDialogs, AProgramIsChosenByItsOwnName) {
+    testing::TempFolder folder;
+    const std::string program = folder.Write("decoder", "#!/bin/sh\n");
+    std::filesystem::permissions(program, std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
+    std::unique_ptr<QFileDialog> dialog = MakeProgramDialog();
+    dialog->selectFile(QString::fromStdString(program));
+    ASSERT_EQ(dialog->selectedFiles().size(), 1);
+    EXPECT_EQ(dialog->selectedFiles().front().toStdString(), program);
+}
+
 }  // namespace
 }  // namespace kvt
