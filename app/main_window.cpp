@@ -52,7 +52,7 @@ std::string CurrentFolder() {
 CMFCzorvikDlg::CMFCzorvikDlg(QImage normalLook, QImage pressedLook, std::string workFolder, QWidget* parent)
     : SkinnedWindow(std::move(normalLook), std::move(pressedLook), parent),
       preview_(std::make_unique<SinkPreviewPlayer>(std::make_unique<QtAudioOutput>())),
-      helpOpener_([](const QUrl& url) { QDesktopServices::openUrl(url); }),
+      helpOpener_([](const QUrl& url) { return QDesktopServices::openUrl(url); }),
       volumeMenu_([this](QPoint at) { return VolumeMenuAt(this, at); }) {
     setWindowIcon(QIcon(":/icon/kvt.png"));
     setWindowTitle(QString::fromLatin1(kApplicationTitle.data(), kApplicationTitle.size()));
@@ -259,11 +259,17 @@ void CMFCzorvikDlg::RunButton(Element button) {
         jobWroteAFile_ = false;
         OnConvert(*this);
         break;
-    case Element::Help: helpOpener_(HelpPageUrl()); break;
+    case Element::Help: ShowHelp(); break;
     case Element::Exit: close(); break;
     case Element::ScrollLeft:
     case Element::ScrollRight: break;
     }
+}
+
+void CMFCzorvikDlg::ShowHelp() {
+    const QUrl page = HelpPageUrl();
+    // Without a browser (or a desktop that knows one) the button would do nothing at all.
+    if (!helpOpener_(page)) ShowMessage(std::string(kHelpNotShownText) + page.toLocalFile().toStdString());
 }
 
 void CMFCzorvikDlg::OnTimer100() {

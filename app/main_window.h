@@ -27,6 +27,9 @@
 namespace kvt {
 
 inline constexpr std::string_view kOneFileAtATimeText = "ファイルは１つづつドロップして下さい。";
+// Followed by the help page's path, when no browser could be started for it.
+inline constexpr std::string_view kHelpNotShownText =
+    "ヘルプを開けませんでした。次のファイルをブラウザで開いてください。\n";
 inline constexpr const char* kVolumeUpLabel = "音量を上げる";
 inline constexpr const char* kVolumeDownLabel = "音量を下げる";
 inline constexpr const char* kInputFilter =
@@ -36,7 +39,8 @@ class CMFCzorvikDlg : public SkinnedWindow, public ConversionHost {
 public:
     // Runs the settings dialog modally; true when it ended with OK.
     using SettingsDialogRunner = std::function<bool()>;
-    using HelpOpener = std::function<void(const QUrl&)>;
+    // Shows the help page; false when nothing could show it.
+    using HelpOpener = std::function<bool(const QUrl&)>;
     // The right-button menu at a screen position: the chosen command, or nothing.
     using VolumeMenu = std::function<std::optional<VolumeCommand>(QPoint globalPos)>;
     // Starts ripping the track a ".cda" path names; the ripper ends with RipFinished.
@@ -109,6 +113,7 @@ protected:
 private:
     void LoadPath(const std::string& path);
     void RunButton(main_window::Element button);
+    void ShowHelp();
     void ForgetRipFile();
 
     MainWindowModel model_;

@@ -103,7 +103,10 @@ TEST_F(MainWindow, ButtonsReachTheirSeams) {
     FakePreview& fake = *preview;
     window->SetPreviewPlayer(std::move(preview));
     QUrl help;
-    window->SetHelpOpener([&](const QUrl& url) { help = url; });
+    window->SetHelpOpener([&](const QUrl& url) {
+        help = url;
+        return true;
+    });
     int settingsRuns = 0;
     window->SetSettingsDialogRunner([&] {
         ++settingsRuns;
@@ -116,6 +119,11 @@ TEST_F(MainWindow, ButtonsReachTheirSeams) {
     EXPECT_TRUE(help.isLocalFile());
     EXPECT_TRUE(help.path().endsWith("/top.htm"));
     EXPECT_TRUE(QFileInfo::exists(help.toLocalFile()));  // the source tree's page, before installing
+    EXPECT_TRUE(messages.Texts().empty());
+    window->SetHelpOpener([](const QUrl&) { return false; });  // no browser
+    Click(CentreOf(Element::Help));
+    EXPECT_THAT(messages.Texts(),
+                ::testing::ElementsAre(std::string(kHelpNotShownText) + help.toLocalFile().toStdString()));
     Click(CentreOf(Element::Settings));
     EXPECT_EQ(settingsRuns, 1);
     // Saved whatever the dialog's result.
