@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include <QFont>
@@ -21,6 +24,8 @@ constexpr QRgb kCyan = qRgb(0, 255, 255);
 constexpr QRgb kYellow = qRgb(255, 255, 0);
 constexpr int kOverviewMiddle = 37;
 constexpr int kOverviewPoints = 200000;  // at most this many points (plus one) per overview
+constexpr int kTextX = 170;              // the texts above the overview strip
+constexpr int kCursorTextX = 330;
 
 // Fonts: "Tahoma" falls back to whatever the system has; the pixel sizes give the cell
 // heights of 20 (letters), 16 (texts) and the ruler's small digits.
@@ -29,26 +34,29 @@ QFont LetterFont() {
     font.setPixelSize(17);
     return font;
 }
-// Bold texts of cell height 16. The fallback for "Tahoma" may be wider than Tahoma; the
-// font is then narrowed until the texts fit their places: the first ends before the
-// cursor text begins, the longest inside the window.
-QFont TextFont() {
+// Bold texts of cell height 16. The fallback for "Tahoma" may be wider than Tahoma, and a
+// long input has four-digit seconds; the font is then narrowed until the texts fit their
+// places: the first ends before the cursor text begins, the selection inside the window.
+QFont TextFont(const std::string& first, const std::string& selection) {
     QFont bold("Tahoma");
     bold.setPixelSize(14);
     bold.setWeight(QFont::Black);
-    // Measured once; a QFont must not outlive the application, so only the number is kept.
-    static const int stretch = [bold]() mutable {
+    // Measured once for each length of the two texts (digits have one width); a QFont must
+    // not outlive the application, so only the numbers are kept.
+    static std::map<std::pair<size_t, size_t>, int> stretchFor;
+    auto [known, added] = stretchFor.try_emplace({first.size(), selection.size()}, 50);
+    if (added) {
         for (int candidate = 100; candidate > 50; candidate -= 5) {
             bold.setStretch(candidate);
             const QFontMetrics metrics(bold);
-            if (metrics.horizontalAdvance("44100 [Hz] / 000.000[s]") <= 330 - 170 - 6 &&
-                metrics.horizontalAdvance("START 000.000[s] / END 000.000[s] / DURATION 000.000[s]") <=
-                    kSkinWidth - 8 - 170)
-                return candidate;
+            if (metrics.horizontalAdvance(QString::fromStdString(first)) <= kCursorTextX - kTextX - 6 &&
+                metrics.horizontalAdvance(QString::fromStdString(selection)) <= kSkinWidth - 8 - kTextX) {
+                known->second = candidate;
+                break;
+            }
         }
-        return 50;
-    }();
-    bold.setStretch(stretch);
+    }
+    bold.setStretch(known->second);
     return bold;
 }
 
@@ -182,13 +190,15 @@ void PaintDetail(QImage& backBuffer, const MainWindowModel& model) {
 }
 
 void PaintTexts(QImage& backBuffer, const MainWindowModel& model) {
+    const int rate = model.SampleRate();
+    const std::string first = RateAndLengthText(rate, model.TotalFrames());
+    const std::string selection = SelectionText(model.input.startFrame, model.input.endFrame, rate);
     QPainter painter(&backBuffer);
     painter.setPen(Qt::black);
-    painter.setFont(TextFont());
-    const int rate = model.SampleRate();
-    DrawTextAt(painter, 170, 75, RateAndLengthText(rate, model.TotalFrames()));
-    DrawTextAt(painter, 330, 75, CursorText(model.CursorFrame(), rate));
-    DrawTextAt(painter, 170, 90, SelectionText(model.input.startFrame, model.input.endFrame, rate));
+    painter.setFont(TextFont(first, selection));
+    DrawTextAt(painter, kTextX, 75, first);
+    DrawTextAt(painter, kCursorTextX, 75, CursorText(model.CursorFrame(), rate));
+    DrawTextAt(painter, kTextX, 90, selection);
 }
 
 }  // namespace

@@ -111,6 +111,23 @@ TEST_F(MainWindow, RulerLabelsFallOnTheColumnsOfTheirTimes) {
     }
 }
 
+TEST_F(MainWindow, TextsOfALongInputStayInTheirPlaces) {
+    // 1250 s: four-digit seconds in the length and in the selection.
+    window->MutableModel().input = MakeLoadedInput(8000 * 1250, 1, 8000);
+    window->MutableModel().InputReplaced();
+    const QImage& image = window->RenderBackBuffer();
+    auto inkIn = [&](int left, int right, int top, int bottom) {
+        for (int x = left; x <= right; ++x)
+            for (int y = top; y <= bottom; ++y)
+                if (IsInk(image.pixel(x, y))) return true;
+        return false;
+    };
+    EXPECT_TRUE(inkIn(170, 320, 75, 89)) << "the length";
+    EXPECT_FALSE(inkIn(325, 329, 75, 89)) << "the length runs into the cursor text";
+    EXPECT_TRUE(inkIn(500, 558, 90, 105)) << "the selection";
+    EXPECT_FALSE(inkIn(559, main_window::kSkinWidth - 1, 90, 105)) << "the selection runs out of the window";
+}
+
 TEST_F(MainWindow, PressedElementsAreCopiedFromThePressedSkin) {
     Press(CentreOf(Element::SetStart));
     const SkinRect& rect = main_window::RectOf(Element::SetStart);
