@@ -65,6 +65,11 @@ void MainWindowModel::ViewFromOverview(int x) {
 
 void MainWindowModel::CursorFromDetail(int x) {
     cursorX = std::clamp(x - kDetailView.left - kPlotMargin, 0, kPlotWidth);
+    KeepCursorInInput();
+}
+
+void MainWindowModel::KeepCursorInInput() {
+    cursorX = static_cast<int>(std::min<int64_t>(cursorX, std::max<int64_t>(0, TotalFrames() - viewOffset)));
 }
 
 void MainWindowModel::FollowDetailDrag(int x) {
@@ -78,6 +83,7 @@ void MainWindowModel::FollowDetailDrag(int x) {
     }
     cursorX = column;
     ClampViewOffset();
+    KeepCursorInInput();
 }
 
 void MainWindowModel::ScrollBack() {

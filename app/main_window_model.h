@@ -42,7 +42,9 @@ public:
 
     // The view begins where client column x of the overview strip points.
     void ViewFromOverview(int x);
-    // The cursor goes to client column x of the detail view, held inside the plot.
+    // The cursor goes to client column x of the detail view, held inside the plot and, for
+    // an input shorter than the plot, on its frames (at most its end), so START and END
+    // never pass the input's end.
     void CursorFromDetail(int x);
     // A drag in the detail view followed to client column x: past an edge of the plot the
     // view moves by the excess and the cursor stays at that edge.
@@ -67,6 +69,7 @@ public:
 
 private:
     void ClampViewOffset();
+    void KeepCursorInInput();
 
     int progressCount_ = 0;
     int progressTotal_ = 0;

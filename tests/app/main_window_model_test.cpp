@@ -56,7 +56,8 @@ TEST(MainWindowModel, ViewAndCursorStayInsideTheInput) {
     const Case cases[] = {
         {"short input, overview end", 300, 0, Op::Overview, 510, 0, 0},
         {"short input, scroll forward", 300, 0, Op::Forward, 0, 0, 0},
-        {"short input, drag past right", 300, 0, Op::Drag, 600, 0, 505},
+        {"short input, drag past right", 300, 0, Op::Drag, 600, 0, 300},
+        {"short input, cursor past its end", 300, 0, Op::Cursor, 500, 0, 300},
         {"forward", 10100, 0, Op::Forward, 0, 20, 0},
         {"forward at the end", 10100, 9590, Op::Forward, 0, 9595, 0},
         {"back at the start", 10100, 10, Op::Back, 0, 0, 0},
