@@ -92,7 +92,7 @@ int RunDesktopProgram(int argc, char** argv) {
         }
     }
 
-    SetMessageSink(OnGuiThread(ShowQtMessageBox));
+    SetMessageSink(WithFailureCause(OnGuiThread(ShowQtMessageBox)));
     QtDialogs dialogs;
     ScopedDialogs installed(dialogs);
 

@@ -22,6 +22,7 @@
 #include "convert/input_loader.h"
 #include "input/cd/rip_controller.h"
 #include "platform/dialogs.h"
+#include "platform/failure_cause.h"
 #include "platform/message.h"
 #include "platform/paths.h"
 
@@ -93,6 +94,7 @@ void CMFCzorvikDlg::ForgetRipFile() {
 // --- opening and loading ----------------------------------------------------------
 
 void CMFCzorvikDlg::OpenPath(const std::string& path) {
+    TakeFailureCause();  // the cause of earlier, handled trouble is not this load's
     ForgetRipFile();
     if (GneGetExtension(path) == "cda") {
         if (ripStarter_)
@@ -178,6 +180,7 @@ bool CMFCzorvikDlg::RunSettingsDialog() {
 
 void CMFCzorvikDlg::SaveSettings() {
     kvt::SaveSettings(settings_, SettingsFilePath(settings_.workFolder));
+    TakeFailureCause();  // a settings file that cannot be written is passed over in silence
 }
 
 void CMFCzorvikDlg::ShowClosingMessage(const std::string& text) {
@@ -245,6 +248,7 @@ void CMFCzorvikDlg::OnLeftButtonUp() {
 }
 
 void CMFCzorvikDlg::RunButton(Element button) {
+    TakeFailureCause();  // the cause of earlier, handled trouble is not this action's
     switch (button) {
     case Element::Open: ShowOpenDialog(); break;
     case Element::Play: preview_->Play(model_.input); break;

@@ -4,6 +4,8 @@
 #include <QMessageBox>
 #include <QThread>
 
+#include "platform/failure_cause.h"
+
 namespace kvt {
 
 MessageAnswer ShowQtMessageBox(const MessageRequest& request) {
@@ -25,6 +27,16 @@ MessageSink OnGuiThread(MessageSink sink) {
         QMetaObject::invokeMethod(
             application, [&] { answer = sink(request); }, Qt::BlockingQueuedConnection);
         return answer;
+    };
+}
+
+MessageSink WithFailureCause(MessageSink sink) {
+    return [sink = std::move(sink)](const MessageRequest& request) {
+        std::optional<std::string> cause = TakeFailureCause();
+        if (!cause) return sink(request);
+        MessageRequest withCause = request;
+        withCause.text += "\n" + *cause;
+        return sink(withCause);
     };
 }
 

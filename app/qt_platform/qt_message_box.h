@@ -12,4 +12,9 @@ MessageAnswer ShowQtMessageBox(const MessageRequest& request);
 // waits there for the answer, as it would for a box of its own.
 MessageSink OnGuiThread(MessageSink sink);
 
+// Adds what the system said about the last failed file operation of the calling thread
+// (platform/failure_cause.h) as a second line: the box's fixed words name the symptom
+// ("ファイルが書き込めませんでした。"), the line names the file and the reason.
+MessageSink WithFailureCause(MessageSink sink);
+
 }  // namespace kvt

@@ -4,6 +4,7 @@
 
 #include <gmock/gmock.h>
 
+#include "app/qt_platform/qt_message_box.h"
 #include "convert/conversion_job.h"
 #include "main_window_fixture.h"
 
@@ -54,15 +55,21 @@ TEST_F(MainWindow, ConvertWritesTheSelectionAndFillsTheProgressBar) {
     EXPECT_EQ(window->grab().toImage().pixel(kProgressBar.right, kProgressBar.top), kNormalSkin);
 }
 
-TEST_F(MainWindow, AJobThatSavedNothingDoesNotSayItSaved) {
-    window->UserSettings().savingDirectory = folder / "gone";  // removed since it was chosen
+// Each failure names the file's folder and the reason; the job does not claim to have saved.
+TEST_F(MainWindow, AJobThatSavedNothingSaysWhyAndNotThatItSaved) {
+    const std::string gone = folder / "gone";  // removed since it was chosen
+    window->UserSettings().savingDirectory = gone;
     window->UserSettings().grid.At(kMldPage, 0) = kCellOn;
     window->UserSettings().grid.At(kMmfPage, kMmfOutputCell) = kCellOn;
     window->OpenPath(WriteWav("song.wav", 800, 1, 8000, 1000));
     messages.Clear();
+    MessageSink recorder = SetMessageSink(nullptr);
+    SetMessageSink(WithFailureCause(recorder));
     Click(CentreOf(Element::Convert));
-    EXPECT_THAT(messages.Texts(), ::testing::Each(std::string("ファイルが書き込めませんでした。")));
-    EXPECT_EQ(messages.Texts().size(), 2u);
+    SetMessageSink(recorder);
+    const std::string failure =
+        "ファイルが書き込めませんでした。\ncannot create a file in " + gone + ": No such file or directory";
+    EXPECT_THAT(messages.Texts(), ::testing::ElementsAre(failure, failure));
 }
 
 TEST_F(MainWindow, ConvertWithNothingLoadedAsksForAFile) {
