@@ -34,15 +34,17 @@ void OnTerminationSignal(int) {
     [[maybe_unused]] ssize_t written = write(signalPipe[1], &byte, 1);
 }
 
-// SIGINT, SIGTERM and SIGHUP close the window like its exit button, so the settings are
-// saved on that way out too.
-void CloseOnTerminationSignals(QWidget& window) {
+// SIGINT, SIGTERM and SIGHUP end the program like the exit button, so the settings are
+// saved on that way out too (after the main loop). Every event loop is left, also those of
+// an open dialog or message box: closing the window alone would leave the program running
+// behind a box that waits for a user who has gone.
+void EndOnTerminationSignals(QWidget& window) {
     if (pipe(signalPipe) != 0) return;
     auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &window);
-    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
+    QObject::connect(notifier, &QSocketNotifier::activated, &window, [] {
         char byte;
         [[maybe_unused]] ssize_t got = read(signalPipe[0], &byte, 1);
-        window.close();
+        QCoreApplication::exit(0);
     });
     struct sigaction action {};
     action.sa_handler = OnTerminationSignal;
@@ -103,7 +105,7 @@ int RunDesktopProgram(int argc, char** argv) {
     CdRipping cdRipping(window);
     CdTrackPlaces trackPlaces;
     SetTrackPlaces([&trackPlaces] { return trackPlaces.Folders(); });
-    CloseOnTerminationSignals(window);
+    EndOnTerminationSignals(window);
     // One settings dialog for the whole run: it reopens on the page last shown.
     SettingsDialog settingsDialog(ArtworkSettingsDialogSkin(), &window);
     window.SetSettingsDialogRunner([&] { return settingsDialog.Exec(window.UserSettings()); });
