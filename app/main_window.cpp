@@ -48,6 +48,17 @@ std::string CurrentFolder() {
     return error ? std::string(".") : folder;
 }
 
+// The paths of a drag that brings only local files; empty for anything else (a link from a
+// browser has no file to open).
+std::vector<std::string> DroppedLocalPaths(const QMimeData& data) {
+    std::vector<std::string> paths;
+    for (const QUrl& url : data.urls()) {
+        if (!url.isLocalFile()) return {};
+        paths.push_back(url.toLocalFile().toStdString());
+    }
+    return paths;
+}
+
 }  // namespace
 
 CMFCzorvikDlg::CMFCzorvikDlg(QImage normalLook, QImage pressedLook, std::string workFolder, QWidget* parent)
@@ -333,12 +344,12 @@ void CMFCzorvikDlg::closeEvent(QCloseEvent* event) {
 }
 
 void CMFCzorvikDlg::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+    if (!DroppedLocalPaths(*event->mimeData()).empty()) event->acceptProposedAction();
 }
 
 void CMFCzorvikDlg::dropEvent(QDropEvent* event) {
-    std::vector<std::string> paths;
-    for (const QUrl& url : event->mimeData()->urls()) paths.push_back(url.toLocalFile().toStdString());
+    std::vector<std::string> paths = DroppedLocalPaths(*event->mimeData());
+    if (paths.empty()) return;
     event->acceptProposedAction();
     DropFiles(paths);
 }

@@ -1,6 +1,9 @@
 #include <filesystem>
 
+#include <QCoreApplication>
+#include <QDropEvent>
 #include <QFileInfo>
+#include <QMimeData>
 
 #include <gmock/gmock.h>
 
@@ -32,6 +35,34 @@ TEST_F(MainWindow, TwoDroppedFilesGiveTheMessageAndNoLoad) {
     EXPECT_FALSE(window->Input().isLoaded);
     window->DropFiles({a});
     EXPECT_TRUE(window->Input().isLoaded);
+}
+
+TEST_F(MainWindow, OnlyLocalFilesCanBeDropped) {
+    const QString wav = QString::fromStdString(WriteWav("a.wav", 100, 1, 8000));
+    struct Drag {
+        const char* name;
+        QList<QUrl> urls;
+        bool accepted;
+    };
+    // Refused drags first: the last one loads the file.
+    const Drag drags[] = {
+        {"a web link", {QUrl("https://example.com/a.wav")}, false},
+        {"a file and a web link", {QUrl::fromLocalFile(wav), QUrl("https://example.com/b.wav")}, false},
+        {"no link", {}, false},
+        {"a file", {QUrl::fromLocalFile(wav)}, true},
+    };
+    for (const Drag& drag : drags) {
+        SCOPED_TRACE(drag.name);
+        QMimeData data;
+        data.setUrls(drag.urls);
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window.get(), &enter);
+        EXPECT_EQ(enter.isAccepted(), drag.accepted);
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window.get(), &drop);
+        EXPECT_EQ(window->Input().isLoaded, drag.accepted);
+        EXPECT_TRUE(messages.Texts().empty());
+    }
 }
 
 TEST_F(MainWindow, Mp3WithoutDecoderAndTheProgramDialogCancelledLoadsNothing) {
