@@ -1,6 +1,8 @@
 #include "input/wave_file.h"
 
 #include <algorithm>
+#include <bit>
+#include <cmath>
 #include <cstdio>
 #include <limits>
 #include <memory>
@@ -25,14 +27,21 @@ constexpr uint16_t kFormatPcm = 1;
 constexpr uint16_t kFormatExtensible = 0xFFFE;
 constexpr size_t kChannelMaskOffset = 20;  // in an extensible "fmt " body: speaker positions
 constexpr size_t kSubFormatOffset = 24;    // in an extensible "fmt " body: the GUID, tag first
+constexpr uint16_t kFormatIeeeFloat = 3;
 constexpr uint16_t kFormatALaw = 6;
 constexpr uint16_t kFormatMuLaw = 7;
+// Data sizes that stand for "length unknown" rather than a length: what a writer puts
+// before it knows (a pipe, a decoder still running).
+constexpr uint32_t kUnknownLengthSize = 0x7FFFFFFF;
 
 // Chunks that may stand before "fmt ", skipped in this order, each at most once.
 constexpr std::array<std::string_view, 4> kLeadingChunks = {"PAD ", "bext", "minf", "elm1"};
 // Chunks skipped without a word between "fmt " and "data" until the first unknown one.
 constexpr std::array<std::string_view, 11> kKnownChunks = {"PAD ", "bext", "minf", "elm1", "vphd", "sav1",
                                                            "pad ", "elmo", "regn", "ovwf", "umid"};
+// Tags and other lists ("LIST" with "INFO", "adtl", ...) that every editor and FFmpeg
+// write: skipped anywhere before "data", never reported.
+constexpr std::string_view kListChunk = "LIST";
 
 constexpr std::array<std::string_view, 5> kMessageTexts = {
     "ファイルが見つかりませんでした。", "不明なタグが検出されました。",
@@ -42,6 +51,7 @@ constexpr std::array<std::string_view, 5> kMessageTexts = {
 constexpr std::string_view kUnknownTagText = "不明なタグが検出されました。処理は継続可能です。";
 constexpr std::string_view kUnsupportedBitsText = "対応していないビット数のWAVファイルです。";
 constexpr std::string_view kUnsupportedRateText = "対応していないサンプリング周波数のWAVファイルです。";
+constexpr char kCutShortFormat[] = "ファイルが途中で切れています。ヘッダーでは%.1f秒ですが、読み込めたのは%.1f秒です。";
 
 ChunkId ToChunkId(std::span<const uint8_t> bytes) {
     ChunkId id{};
@@ -106,6 +116,24 @@ void PutInt16(std::span<uint8_t> out, size_t index, int value) {
     SetLe16(out.subspan(2 * index), static_cast<uint16_t>(static_cast<int16_t>(value)));
 }
 
+// The upper two bytes of each whole little-endian sample `width` bytes wide: 16 bits of it,
+// cut without rounding.
+std::vector<uint8_t> UpperTwoBytes(std::span<const uint8_t> samples, size_t width) {
+    const size_t count = samples.size() / width;
+    std::vector<uint8_t> out(count * 2);
+    for (size_t i = 0; i < count; ++i) {
+        out[2 * i] = samples[width * i + width - 2];
+        out[2 * i + 1] = samples[width * i + width - 1];
+    }
+    return out;
+}
+
+// Full scale is ±1.0; what lies beyond is clipped, never wrapped round. NaN is silence.
+int FloatToInt16(double value) {
+    if (!(value == value)) return 0;
+    return static_cast<int>(std::lrint(std::clamp(value * 32768.0, -32768.0, 32767.0)));
+}
+
 int GetInt16(std::span<const uint8_t> in, size_t index) {
     return static_cast<int16_t>(GetLe16(in.subspan(2 * index)));
 }
@@ -142,18 +170,36 @@ bool WaveFile::LoadFromMemory(std::span<const uint8_t> file) {
     };
 
     if (file.size() >= 4) riffId = ToChunkId(file);
-    if (file.size() < 8 || !Matches(file, 0, "RIFF")) return refuse("RIFF");
+    if (file.size() < 8 || !Matches(file, 0, "RIFF")) {
+        notRiff_ = true;
+        return refuse("RIFF");
+    }
     riffSize = GetLe32(file.subspan(4));
     if (file.size() >= 12) formType = ToChunkId(file.subspan(8));
     if (!Matches(file, 8, "WAVE")) return refuse("WAVE");
 
     ChunkCursor cursor(file, 12);
-    for (std::string_view leading : kLeadingChunks) {
+    // The header at the cursor after any "LIST" chunks there; nothing when one runs past the end.
+    bool listPastTheEnd = false;
+    auto headerAfterLists = [&]() -> std::optional<ChunkHeader> {
         auto chunk = cursor.Header();
+        while (chunk && View(chunk->id) == kListChunk) {
+            if (!cursor.Skip(*chunk)) {
+                listPastTheEnd = true;
+                return std::nullopt;
+            }
+            chunk = cursor.Header();
+        }
+        return chunk;
+    };
+    for (std::string_view leading : kLeadingChunks) {
+        auto chunk = headerAfterLists();
+        if (listPastTheEnd) return refuse(kListChunk);
         if (chunk && View(chunk->id) == leading && !cursor.Skip(*chunk)) return refuse(leading);
     }
 
-    auto fmt = cursor.Header();
+    auto fmt = headerAfterLists();
+    if (listPastTheEnd) return refuse(kListChunk);
     if (!fmt) return refuse("fmt ");
     fmtId = fmt->id;
     fmtSize = fmt->size;
@@ -173,22 +219,23 @@ bool WaveFile::LoadFromMemory(std::span<const uint8_t> file) {
     }
     cursor.Skip(*fmt);
 
-    auto chunk = cursor.Header();
+    auto chunk = headerAfterLists();
     if (chunk && View(chunk->id) == "fact") {
         if (chunk->size != 4 || !cursor.Skip(*chunk)) return refuse("fact");
-        chunk = cursor.Header();
+        chunk = headerAfterLists();
     }
     while (chunk && IsOneOf(View(chunk->id), kKnownChunks)) {
         if (!cursor.Skip(*chunk)) return refuse(View(chunk->id));
-        chunk = cursor.Header();
+        chunk = headerAfterLists();
     }
-    // From the first unknown chunk on, every chunk before "data" gets its own box. One that
-    // runs past the end stops the load after its box.
+    // From the first unknown chunk on, every chunk before "data" but "LIST" gets its own
+    // box. One that runs past the end stops the load after its box.
     while (chunk && View(chunk->id) != "data") {
         ShowTagMessage(1, View(chunk->id));
         if (!cursor.Skip(*chunk)) return false;
-        chunk = cursor.Header();
+        chunk = headerAfterLists();
     }
+    if (listPastTheEnd) return refuse(kListChunk);
     if (!chunk) return refuse("data");
 
     dataId = chunk->id;
@@ -200,6 +247,7 @@ bool WaveFile::LoadFromMemory(std::span<const uint8_t> file) {
         // cut short: the whole frames that are there are kept.
         data = cursor.Rest();
         if (blockAlign > 0) data = data->first(data->size() / blockAlign * blockAlign);
+        ReportCutShort(data->size());
     }
     try {
         samples_.assign(data->begin(), data->end());
@@ -209,6 +257,17 @@ bool WaveFile::LoadFromMemory(std::span<const uint8_t> file) {
     }
     loaded_ = true;
     return true;
+}
+
+void WaveFile::ReportCutShort(size_t heldBytes) const {
+    if (dataSize >= kUnknownLengthSize || blockAlign == 0 || sampleRate == 0) return;
+    const uint64_t promisedFrames = dataSize / blockAlign;
+    const uint64_t heldFrames = heldBytes / blockAlign;
+    if (heldFrames >= promisedFrames) return;
+    char text[512];
+    std::snprintf(text, sizeof text, kCutShortFormat, static_cast<double>(promisedFrames) / sampleRate,
+                  static_cast<double>(heldFrames) / sampleRate);
+    kvt::ShowMessage(text);
 }
 
 void WaveFile::Convert8To16() {
@@ -223,15 +282,37 @@ void WaveFile::Convert8To16() {
 
 void WaveFile::Convert24To16() {
     if (!loaded_) return;
-    const size_t count = samples_.size() / 3;
-    std::vector<uint8_t> out(count * 2);
-    for (size_t i = 0; i < count; ++i) {
-        out[2 * i] = samples_[3 * i + 1];
-        out[2 * i + 1] = samples_[3 * i + 2];
-    }
-    samples_ = std::move(out);
+    samples_ = UpperTwoBytes(samples_, 3);
     byteRate = static_cast<uint32_t>(uint64_t{byteRate} * 2 / 3);
     blockAlign = static_cast<uint16_t>(blockAlign * 2 / 3);
+    bitsPerSample = 16;
+}
+
+void WaveFile::Convert32To16() {
+    if (!loaded_) return;
+    samples_ = UpperTwoBytes(samples_, 4);
+    SetPcm16Layout();
+}
+
+void WaveFile::ConvertFloatTo16() {
+    if (!loaded_ || (bitsPerSample != 32 && bitsPerSample != 64)) return;
+    const size_t width = bitsPerSample / 8;
+    const size_t count = samples_.size() / width;
+    std::vector<uint8_t> out(count * 2);
+    for (size_t i = 0; i < count; ++i) {
+        const std::span<const uint8_t> in = std::span<const uint8_t>(samples_).subspan(i * width, width);
+        const double value =
+            width == 4 ? static_cast<double>(std::bit_cast<float>(GetLe32(in))) : std::bit_cast<double>(GetLe64(in));
+        PutInt16(out, i, FloatToInt16(value));
+    }
+    samples_ = std::move(out);
+    formatTag = kFormatPcm;
+    SetPcm16Layout();
+}
+
+void WaveFile::SetPcm16Layout() {
+    blockAlign = static_cast<uint16_t>(channels * 2);
+    byteRate = static_cast<uint32_t>(uint64_t{sampleRate} * blockAlign);
     bitsPerSample = 16;
 }
 
@@ -243,9 +324,7 @@ void WaveFile::ExpandG711() {
         PutInt16(out, i, aLaw ? ExpandALaw(samples_[i]) : ExpandMuLaw(samples_[i]));
     samples_ = std::move(out);
     formatTag = kFormatPcm;
-    blockAlign = static_cast<uint16_t>(channels * 2);
-    byteRate = static_cast<uint32_t>(uint64_t{sampleRate} * blockAlign);
-    bitsPerSample = 16;
+    SetPcm16Layout();
 }
 
 void WaveFile::MixToMono() {
@@ -327,11 +406,16 @@ bool NormalizeTo16Bits(WaveFile& wave) {
         wave.ExpandG711();  // one code byte a sample, whatever the bit count says
         return true;
     }
+    if (wave.formatTag == kFormatIeeeFloat && (wave.bitsPerSample == 32 || wave.bitsPerSample == 64)) {
+        wave.ConvertFloatTo16();
+        return true;
+    }
     switch (wave.bitsPerSample) {
     case 8: wave.Convert8To16(); return true;
     case 16: return true;
     case 20:
     case 24: wave.Convert24To16(); return true;
+    case 32: wave.Convert32To16(); return true;
     default: {
         kvt::ShowMessage(std::string(kUnsupportedBitsText) + " [" + std::to_string(wave.bitsPerSample) + "]");
         return false;

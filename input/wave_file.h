@@ -36,15 +36,19 @@ public:
 
     // Reads the whole file. True when the "data" chunk was found: a "data" chunk that runs
     // past the end (a file still being written, or sent down a pipe) gives the whole frames
-    // that are there. False after a message box (not a regular file, not RIFF/WAVE, a chunk
-    // out of place or cut short before "data", no "data" chunk), and the object then holds
-    // no sample data.
+    // that are there, and a file cut short says how many seconds its header promised and
+    // how many it holds. "LIST" chunks are skipped without a word. False after a message box (not a regular file, not
+    // RIFF/WAVE, a chunk out of place or cut short before "data", no "data" chunk), and the object then holds no sample
+    // data.
     bool Load(const std::string& path);
     // The same on a file image already in memory.
     bool LoadFromMemory(std::span<const uint8_t> file);
 
     // True after a successful Load (also when the "data" chunk is empty).
     bool HasData() const { return loaded_; }
+    // True after a Load refused the file for not starting with "RIFF": it may be another
+    // kind of audio file under a ".wav" name.
+    bool WasNotRiff() const { return notRiff_; }
     std::span<const uint8_t> Samples() const { return samples_; }
     uint32_t SampleBytes() const { return static_cast<uint32_t>(samples_.size()); }
 
@@ -52,6 +56,11 @@ public:
     void Convert8To16();
     // 24-bit (or 20-bit) samples in 3-byte containers to 16 bits: the upper two bytes.
     void Convert24To16();
+    // 32-bit integer samples to 16 bits: the upper two bytes.
+    void Convert32To16();
+    // 32- or 64-bit IEEE float samples (format tag 3) to 16-bit PCM (format tag 1): full
+    // scale ±1.0 to ±32768, rounded; values beyond it are clipped.
+    void ConvertFloatTo16();
     // A-law (format tag 6) or µ-law (7) codes to 16-bit linear PCM (format tag 1).
     void ExpandG711();
     // 16-bit samples of more than two channels to stereo, with FFmpeg's standard down-mix
@@ -80,12 +89,19 @@ public:
     static void ShowTagMessage(int kind, std::string_view tag);
 
 private:
+    // Shows the cut-short message when `heldBytes` of the "data" chunk are fewer whole
+    // frames than dataSize promised (a size standing for "unknown length" promises nothing).
+    void ReportCutShort(size_t heldBytes) const;
+    // blockAlign, byteRate and bitsPerSample of 16-bit samples in `channels` channels.
+    void SetPcm16Layout();
+
     std::vector<uint8_t> samples_;
     bool loaded_ = false;
+    bool notRiff_ = false;
 };
 
-// Brings a loaded input to 16 bits: A-law and µ-law codes are expanded, 8-bit and 20/24-bit
-// data are converted, 16-bit data is kept. Any other bit count shows
+// Brings a loaded input to 16 bits: A-law and µ-law codes are expanded, 32/64-bit float and
+// 8-, 20/24- and 32-bit integer data are converted, 16-bit data is kept. Any other bit count shows
 // "対応していないビット数のWAVファイルです。 [bits]" and returns false; the caller then
 // drops the file.
 bool NormalizeTo16Bits(WaveFile& wave);

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
+
 #include "input/wave_test_support.h"
 #include "platform/message.h"
 
@@ -89,10 +92,19 @@ TEST(WaveFileLoad, ForeignChunksAreSkippedWithOneBoxPerUnknownChunk) {
         {"fact of 4", {fmt, FilledChunk("fact", 4), data}, {}},
         {"known chunks", {fmt, FilledChunk("umid", 24), FilledChunk("regn", 10), FilledChunk("pad ", 1), data}, {}},
         {"fact then known", {fmt, FilledChunk("fact", 4), FilledChunk("ovwf", 8), data}, {}},
-        {"LIST", {fmt, FilledChunk("LIST", 26), data}, Tags({"LIST"})},
-        {"LIST then umid", {fmt, FilledChunk("LIST", 26), FilledChunk("umid", 24), data}, Tags({"LIST", "umid"})},
-        {"umid then LIST", {fmt, FilledChunk("umid", 24), FilledChunk("LIST", 26), data}, Tags({"LIST"})},
-        {"fact after LIST", {fmt, FilledChunk("LIST", 4), FilledChunk("fact", 8), data}, Tags({"LIST", "fact"})},
+        {"smpl", {fmt, FilledChunk("smpl", 26), data}, Tags({"smpl"})},
+        {"smpl then umid", {fmt, FilledChunk("smpl", 26), FilledChunk("umid", 24), data}, Tags({"smpl", "umid"})},
+        {"umid then smpl", {fmt, FilledChunk("umid", 24), FilledChunk("smpl", 26), data}, Tags({"smpl"})},
+        {"fact after smpl", {fmt, FilledChunk("smpl", 4), FilledChunk("fact", 8), data}, Tags({"smpl", "fact"})},
+        // Every editor's and FFmpeg's tags: never a box, wherever they stand before "data".
+        {"LIST after fmt", {fmt, FilledChunk("LIST", 26), data}, {}},
+        {"LIST around the leading chunks",
+         {FilledChunk("LIST", 4), FilledChunk("bext", 2), FilledChunk("LIST", 6), fmt, FilledChunk("LIST", 2),
+          FilledChunk("fact", 4), FilledChunk("LIST", 3), FilledChunk("umid", 2), data},
+         {}},
+        {"LIST after an unknown chunk",
+         {fmt, FilledChunk("smpl", 4), FilledChunk("LIST", 8), FilledChunk("umid", 2), data},
+         Tags({"smpl", "umid"})},
         {"empty unknown chunk", {fmt, FilledChunk("JUNK", 0), data}, Tags({"JUNK"})},
         {"unprintable identifier", {fmt, FilledChunk(std::string("\0\0ab", 4), 2), data}, Tags({"??ab"})},
     };
@@ -132,7 +144,9 @@ TEST(WaveFileLoad, RefusedFilesHoldNoSamplesAndSayWhere) {
         {"RIFF without form", std::vector<uint8_t>(good.begin(), good.begin() + 10), Tags({"WAVE"})},
         {"AVI form", RiffImage({fmt, data}, "AVI "), Tags({"WAVE"})},
         {"no chunks", RiffImage({}), Tags({"fmt "})},
-        {"LIST before fmt", RiffImage({FilledChunk("LIST", 26), fmt, data}), Tags({"fmt "})},
+        {"cue before fmt", RiffImage({FilledChunk("cue ", 26), fmt, data}), Tags({"fmt "})},
+        {"LIST past the end", RiffImage({fmt, {"LIST", {}, 100}, data}), Tags({"LIST"})},
+        {"LIST past the end before fmt", RiffImage({{"LIST", {}, 100}, fmt, data}), Tags({"LIST"})},
         {"second bext before fmt", RiffImage({FilledChunk("bext", 2), FilledChunk("bext", 2), fmt, data}),
          Tags({"fmt "})},
         {"leading chunks out of order", RiffImage({FilledChunk("minf", 2), FilledChunk("bext", 2), fmt, data}),
@@ -141,11 +155,11 @@ TEST(WaveFileLoad, RefusedFilesHoldNoSamplesAndSayWhere) {
          Tags({"fmt "})},
         {"fact of 8", RiffImage({fmt, FilledChunk("fact", 8), data}), Tags({"fact"})},
         {"no data chunk", RiffImage({fmt}), Tags({"data"})},
-        {"no data after unknown chunk", RiffImage({fmt, FilledChunk("LIST", 4)}), Tags({"LIST", "data"})},
+        {"no data after unknown chunk", RiffImage({fmt, FilledChunk("smpl", 4)}), Tags({"smpl", "data"})},
         {"leading chunk past the end", RiffImage({{"bext", {}, 0xFFFFFFF0}, fmt, data}), Tags({"bext"})},
         {"fmt past the end", RiffImage({{"fmt ", std::vector<uint8_t>(16), 0xFFFFFFFF}}), Tags({"fmt "})},
         {"known chunk past the end", RiffImage({fmt, {"umid", {}, 100}, data}), Tags({"umid"})},
-        {"unknown chunk past the end", RiffImage({fmt, {"LIST", {}, 0x80000000}, data}), Tags({"LIST"})},
+        {"unknown chunk past the end", RiffImage({fmt, {"smpl", {}, 0x80000000}, data}), Tags({"smpl"})},
         {"half a chunk header before data", Concat(RiffImage({fmt}), {'d', 'a', 't'}), Tags({"data"})},
     };
     for (const RefusedCase& c : cases) {
@@ -162,6 +176,7 @@ TEST(WaveFileLoad, RefusedFilesHoldNoSamplesAndSayWhere) {
 
 // A "data" size beyond the file is what a WAV still being written (0x7FFFFFFF) or sent
 // down a pipe (0xFFFFFFFF) carries: the whole frames present load, nothing past the end.
+// A real size that the file falls short of says so once.
 TEST(WaveFileLoad, DataRunningPastTheEndKeepsTheWholeFramesThatAreThere) {
     struct Case {
         const char* name;
@@ -169,22 +184,28 @@ TEST(WaveFileLoad, DataRunningPastTheEndKeepsTheWholeFramesThatAreThere) {
         uint32_t sizeField;
         size_t present;
         size_t kept;
+        std::vector<std::string> messages;
     };
+    const std::string cutShort = "ファイルが途中で切れています。ヘッダーでは2.5秒ですが、読み込めたのは0.2秒です。";
+    const std::vector<uint8_t> pcm = Int16Bytes(std::vector<int16_t>(1600, 1234));
     const Case cases[] = {
-        {"one byte too many", 1, 9, 8, 8},
-        {"decoder still running", 2, 0x7FFFFFFF, 8, 8},
-        {"piped, half a frame at the end", 2, 0xFFFFFFFF, 7, 4},
-        {"piped, no samples yet", 2, 0xFFFFFFFF, 0, 0},
+        {"half a frame missing", 1, 9, 8, 8, {}},
+        {"cut short", 1, 40000, 3200, 3200, {cutShort}},
+        {"cut short in a frame", 2, 80000, 6403, 6400, {cutShort}},
+        {"decoder still running", 2, 0x7FFFFFFF, 8, 8, {}},
+        {"piped, half a frame at the end", 2, 0xFFFFFFFF, 7, 4, {}},
+        {"piped, no samples yet", 2, 0xFFFFFFFF, 0, 0, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::vector<uint8_t> present(kPcm.begin(), kPcm.begin() + static_cast<long>(c.present));
+        std::vector<uint8_t> present(pcm.begin(), pcm.begin() + static_cast<long>(std::min(c.present, pcm.size())));
+        present.resize(c.present, 0);
         MessageRecorder recorder;
         WaveFile wave = Loaded(RiffImage({FmtChunk(c.channels, 8000, 16), {"data", present, c.sizeField}}));
         EXPECT_EQ(wave.dataSize, c.sizeField);
         EXPECT_EQ(wave.SampleBytes(), c.kept);
-        EXPECT_TRUE(std::equal(wave.Samples().begin(), wave.Samples().end(), kPcm.begin()));
-        EXPECT_TRUE(recorder.Texts().empty());
+        EXPECT_TRUE(std::equal(wave.Samples().begin(), wave.Samples().end(), present.begin()));
+        EXPECT_EQ(recorder.Texts(), c.messages);
     }
 }
 
@@ -334,6 +355,7 @@ TEST(WaveFileConvert, NormalisationBringsEveryAcceptedDepthTo16Bits) {
         {16, Int16Bytes({-5, 7}), {-5, 7}},
         {20, {0xF0, 0xFF, 0x7F, 0x00, 0x00, 0x80}, {0x7FFF, -32768}},
         {24, {0xFF, 0x34, 0x12}, {0x1234}},
+        {32, {0xFF, 0xFF, 0x34, 0x12, 0x00, 0x00, 0x00, 0x80}, {0x1234, -32768}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.bits);
@@ -349,7 +371,7 @@ TEST(WaveFileConvert, NormalisationBringsEveryAcceptedDepthTo16Bits) {
 }
 
 TEST(WaveFileConvert, NormalisationRefusesOtherBitCounts) {
-    for (uint16_t bits : {0, 4, 12, 32}) {
+    for (uint16_t bits : {0, 4, 12, 48, 64}) {
         SCOPED_TRACE(bits);
         MessageRecorder recorder;
         WaveFile wave = Loaded(RiffImage({FmtChunk(1, 8000, bits), DataChunk(kPcm)}));
@@ -359,13 +381,48 @@ TEST(WaveFileConvert, NormalisationRefusesOtherBitCounts) {
     }
 }
 
+std::vector<uint8_t> FloatBytes(const std::vector<double>& values, uint16_t bits) {
+    std::vector<uint8_t> bytes;
+    for (double v : values) {
+        if (bits == 32)
+            PutLe32(bytes, std::bit_cast<uint32_t>(static_cast<float>(v)));
+        else
+            PutLe64(bytes, std::bit_cast<uint64_t>(v));
+    }
+    return bytes;
+}
+
+// Audio editors export float, where a loud master goes beyond ±1.0: it must clip at full
+// scale, never wrap round to the other sign. Plain and extensible headers alike.
+TEST(WaveFileConvert, FloatSamplesAreScaledAndClipped) {
+    const std::vector<double> values = {0.0, 0.5, -0.25, 1.0, -1.0, 1.5, -2.0, 1e9, std::nan(""), 0.99999};
+    const std::vector<int16_t> expected = {0, 16384, -8192, 32767, -32768, 32767, -32768, 32767, 0, 32767};
+    for (uint16_t bits : {32, 64}) {
+        for (bool extensible : {false, true}) {
+            SCOPED_TRACE(std::to_string(bits) + (extensible ? " extensible" : " plain"));
+            Chunk fmt = FmtChunk(2, 44100, bits, extensible ? 24 : 2);
+            SetLe16(fmt.body, extensible ? 0xFFFE : 3);
+            if (extensible) SetLe16(std::span(fmt.body).subspan(24), 3);
+            MessageRecorder recorder;
+            WaveFile wave = Loaded(RiffImage({fmt, FilledChunk("fact", 4), DataChunk(FloatBytes(values, bits))}));
+            ASSERT_TRUE(NormalizeTo16Bits(wave));
+            EXPECT_EQ(Int16Samples(wave.Samples()), expected);
+            EXPECT_EQ(wave.formatTag, 1);
+            EXPECT_EQ(wave.bitsPerSample, 16);
+            EXPECT_EQ(wave.blockAlign, 4);
+            EXPECT_EQ(wave.byteRate, 176400u);
+            EXPECT_TRUE(recorder.Texts().empty());
+        }
+    }
+}
+
 TEST(WaveFileSave, WritesTheCanonicalFileAndNothingOnFailure) {
     testing::TempFolder folder;
     const std::vector<uint8_t> odd = {1, 2, 3, 4, 5};
     MessageRecorder recorder;
     WaveFile wave =
-        Loaded(RiffImage({FilledChunk("PAD ", 2), FmtChunk(1, 8000, 8, 2), FilledChunk("LIST", 4), DataChunk(odd)}));
-    EXPECT_EQ(recorder.Texts(), Tags({"LIST"}));
+        Loaded(RiffImage({FilledChunk("PAD ", 2), FmtChunk(1, 8000, 8, 2), FilledChunk("smpl", 4), DataChunk(odd)}));
+    EXPECT_EQ(recorder.Texts(), Tags({"smpl"}));
     const std::string path = folder.File("out.wav");
     ASSERT_TRUE(wave.Save(path));
     const std::vector<uint8_t> saved = testing::ReadFileBytes(path);
