@@ -212,7 +212,9 @@ void Declare(CLI::App& app, CliOptions& options, RawOptions& raw, const Defaults
     app.add_flag("-h,--help", options.help, "print this help")->group(files);
     app.add_flag("--version", options.version, "print the version")->group(files);
 
-    app.add_option("INPUT", options.inputs, "WAV, WMA or MP3 files, or audio-CD tracks as D:\\TrackNN.cda")
+    app.add_option("INPUT", options.inputs,
+                   "audio files (WAV, also 32-bit and float; WMA, MP3, FLAC, M4A/MP4, Ogg, Opus, AIFF), or "
+                   "audio-CD tracks as D:\\TrackNN.cda")
         ->type_name("");
     app.footer(
         "Messages go to stderr, the path of each written file to stdout. Exit status: 0 when every\n"
@@ -376,7 +378,8 @@ std::string UsageText(const Settings& settings) {
     CliOptions options;
     RawOptions raw;
     CLI::App app(
-        "Convert WAV, WMA or MP3 files into ringtones: MLD files for handsets, MMF, 3GP and 3G2.\n"
+        "Convert audio files (WAV, WMA, MP3, FLAC, M4A, Ogg, Opus, AIFF) into ringtones: MLD files for\n"
+        "handsets, MMF, 3GP and 3G2.\n"
         "Defaults are those of the settings file in use.",
         "kvt-convert");
     Declare(app, options, raw, DefaultsOf(settings));

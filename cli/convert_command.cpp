@@ -122,7 +122,7 @@ bool VerifyWritten(const std::string& path, Console& console) {
 bool ConvertFile(const std::string& path, Settings& settings, Shared& shared) {
     CliHost host(shared.console, settings, shared.rateRefusals);
     LoadOptions load;
-    load.mp3InProcess = true;
+    load.askForMp3Decoder = false;
     // Only the external AAC encoder's path needs the copy of the input on disk.
     const JobChoices choices = ReadJobChoices(settings.grid);
     load.writeScratchFile = choices.make3gp && choices.useExternal;

@@ -7,6 +7,7 @@
 
 #include "Module/General/General/GeneralFile.h"
 #include "convert/conversion_job.h"
+#include "convert/input_kinds.h"
 #include "engine/mld_encoder.h"
 #include "engine/mld_preset_table.h"
 #include "engine/mmf_encoder.h"
@@ -17,22 +18,22 @@
 namespace kvt::cli {
 namespace {
 
-constexpr const char* kReadExtensions[] = {"wav", "wma", "mp3"};
-
 // strerror is not safe with jobs running side by side.
 std::string ErrnoText(int error) {
     char buffer[256];
     return strerror_r(error, buffer, sizeof buffer);
 }
 
-std::string LowerExtension(const std::string& path) {
-    std::string name = GneGetFileName(path);
-    auto dot = name.rfind('.');
-    if (dot == std::string::npos) return {};
-    std::string extension = name.substr(dot + 1);
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension;
+// ".wav, .wma, ... and .aifc": every extension the loader reads.
+std::string ReadExtensionList() {
+    std::string list;
+    const auto kinds = InputKinds();
+    for (size_t i = 0; i < kinds.size(); ++i) {
+        if (i > 0) list += i + 1 == kinds.size() ? " and " : ", ";
+        list += ".";
+        list += kinds[i].extension;
+    }
+    return list;
 }
 
 }  // namespace
@@ -41,9 +42,8 @@ std::optional<std::string> InputProblem(const std::string& path) {
     const PathStatus status = StatusOfPath(path);
     if (status.kind == PathKind::Missing) return "cannot open " + path + ": " + ErrnoText(status.error);
     if (status.kind == PathKind::Folder) return path + " is a folder, not a file";
-    std::string extension = LowerExtension(path);
-    if (std::find(std::begin(kReadExtensions), std::end(kReadExtensions), extension) == std::end(kReadExtensions))
-        return path + ": このファイルは変換できません。 (kvt-convert reads .wav, .wma and .mp3 files)";
+    if (ReaderForPath(path) == InputReader::Unknown)
+        return path + ": このファイルは変換できません。 (kvt-convert reads " + ReadExtensionList() + " files)";
     if (int error = AccessError(path, kMayRead)) return "cannot read " + path + ": " + ErrnoText(error);
     return std::nullopt;
 }

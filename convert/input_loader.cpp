@@ -7,8 +7,10 @@
 
 #include "Module/General/General/GeneralFile.h"
 #include "convert/conversion_host.h"
+#include "convert/input_kinds.h"
 #include "engine/engine_file.h"
 #include "input/compressed_input.h"
+#include "input/pcm_decoder.h"
 #include "input/wave_file.h"
 #include "platform/message.h"
 #include "platform/paths.h"
@@ -48,22 +50,36 @@ bool DecodeMp3(const std::string& path, const std::string& wavPath, Settings& se
     return false;
 }
 
+// The input decoded in-process into "sample.wav", or nothing after a message.
+std::optional<std::string> DecodedInProcess(const std::string& path, const Settings& settings) {
+    std::string decoded = DecodedWavPath(settings.workFolder);
+    if (DecodeWithGraph(path, decoded) != 1) return std::nullopt;
+    return decoded;
+}
+
+// An MP3 input: the user's decoder program when one is chosen, otherwise in-process; when
+// that finds no audio the window asks for a program, kvt-convert says it cannot decode.
+std::optional<std::string> DecodedMp3(const std::string& path, Settings& settings, const LoadOptions& options) {
+    std::string decoded = DecodedWavPath(settings.workFolder);
+    if (settings.mp3DecoderPath.empty()) {
+        if (!options.askForMp3Decoder) return DecodedInProcess(path, settings);
+        switch (DecodeAudioToWav(path, decoded)) {
+        case DecodeOutcome::Decoded: return decoded;
+        case DecodeOutcome::WriteFailed: return std::nullopt;  // the writer has said why
+        case DecodeOutcome::NoAudio: break;
+        }
+    }
+    if (!DecodeMp3(path, decoded, settings)) return std::nullopt;
+    return decoded;
+}
+
 // The WAV file the input is read from, or nothing after a message.
 std::optional<std::string> SourceWav(const std::string& path, Settings& settings, const LoadOptions& options) {
-    std::string extension = GneGetExtension(path);
-    if (extension == "wav" || extension == "tmp") return path;
-    std::string decoded = DecodedWavPath(settings.workFolder);
-    if (extension == "wma") {
-        if (DecodeWithGraph(path, decoded) != 1) return std::nullopt;
-        return decoded;
-    }
-    if (extension == "mp3") {
-        if (options.mp3InProcess && settings.mp3DecoderPath.empty()) {
-            if (DecodeWithGraph(path, decoded) != 1) return std::nullopt;
-            return decoded;
-        }
-        if (!DecodeMp3(path, decoded, settings)) return std::nullopt;
-        return decoded;
+    switch (ReaderForPath(path)) {
+    case InputReader::Wave: return path;
+    case InputReader::Mp3: return DecodedMp3(path, settings, options);
+    case InputReader::Decoder: return DecodedInProcess(path, settings);
+    case InputReader::Unknown: break;
     }
     ShowMessage(kCannotConvertText);
     return std::nullopt;
@@ -72,9 +88,19 @@ std::optional<std::string> SourceWav(const std::string& path, Settings& settings
 // Reads the source and brings it to 16-bit linear PCM in one or two channels: the image of
 // the scratch file "tempkvt.wav", which is that whatever the input was (G.711 codes and more
 // than two channels included). Nothing after a message.
-std::optional<std::vector<uint8_t>> ScratchImage(const std::string& sourcePath) {
+std::optional<std::vector<uint8_t>> ScratchImage(const std::string& sourcePath, const Settings& settings) {
     WaveFile wave;
-    if (!wave.Load(sourcePath)) return std::nullopt;
+    if (!wave.Load(sourcePath)) {
+        // A ".wav" that is really an MP3, FLAC or Ogg file (renamed, or saved by a program
+        // that names everything so) is read by what it is, after the box that said so.
+        if (!wave.WasNotRiff() || sourcePath == DecodedWavPath(settings.workFolder)) return std::nullopt;
+        std::string decoded = DecodedWavPath(settings.workFolder);
+        if (DecodeAudioToWav(sourcePath, decoded) != DecodeOutcome::Decoded) {
+            ShowMessage(kCannotConvertText);
+            return std::nullopt;
+        }
+        if (!wave.Load(decoded)) return std::nullopt;
+    }
     if (!HasUsableSampleRate(wave) || !NormalizeTo16Bits(wave)) return std::nullopt;
     if (wave.channels > 2 && !wave.MixDownToStereo()) {
         ShowMessage(kBadLayoutText);
@@ -114,7 +140,7 @@ bool LoadInputFile(const std::string& path, LoadedInput& input, Settings& settin
         }
         auto source = SourceWav(path, settings, options);
         if (!source) return false;
-        std::optional<std::vector<uint8_t>> image = ScratchImage(*source);
+        std::optional<std::vector<uint8_t>> image = ScratchImage(*source, settings);
         if (!image) return false;
         if (options.writeScratchFile &&
             !WriteFileAtomically(ScratchWavPath(settings.workFolder),

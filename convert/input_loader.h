@@ -1,8 +1,8 @@
 #pragma once
 // Loading an input file into 16-bit PCM, shared by the main window and kvt-convert:
-// the extension picks the source WAV (the file itself, WMA decoded in-process, MP3 through
-// the user's decoder program), WaveFile brings it to 16 bits in the image of the scratch
-// file "tempkvt.wav" (written to the work folder when asked), and the engine's loader reads
+// the extension picks the source WAV (the file itself; WMA, MP3, FLAC, M4A, Ogg, Opus and
+// AIFF decoded in-process; MP3 through the user's decoder program when one is chosen), WaveFile brings it to 16 bits in
+// the image of the scratch file "tempkvt.wav" (written to the work folder when asked), and the engine's loader reads
 // that image.
 
 #include <string>
@@ -14,7 +14,7 @@ namespace kvt {
 
 // workFolder + "/tempkvt.wav": the 16-bit copy of the whole input.
 std::string ScratchWavPath(const std::string& workFolder);
-// workFolder + "/sample.wav": where WMA and MP3 inputs are decoded to.
+// workFolder + "/sample.wav": where every input that is not WAV is decoded to.
 std::string DecodedWavPath(const std::string& workFolder);
 
 // Loads `path` into `input`: true when loaded, with the selection set to the whole input.
@@ -23,9 +23,10 @@ std::string DecodedWavPath(const std::string& workFolder);
 // clear settings.mp3DecoderPath.
 // How a front end wants its inputs loaded.
 struct LoadOptions {
-    // An MP3 input with no decoder program chosen is decoded in-process, as WMA is
-    // (kvt-convert); otherwise the user is asked for a program (the window).
-    bool mp3InProcess = false;
+    // An MP3 input with no decoder program chosen is decoded in-process; when that finds
+    // no audio, the window asks the user for a decoder program (kvt-convert, which has no
+    // one to ask, shows the decoder's message).
+    bool askForMp3Decoder = true;
     // Writes the 16-bit copy of the input to ScratchWavPath (the window: the external AAC
     // encoder path needs it there); kvt-convert asks for it only when that path will run.
     bool writeScratchFile = true;

@@ -240,7 +240,7 @@ TEST_F(KvtConvert, BadInputsFailCleanly) {
         {"empty", folder.Write("empty.wav", "")},
         {"header only", folder.Write("header.wav", good.substr(0, 40))},
         {"not audio", folder.Write("text.wav", "just some text, not a RIFF file at all")},
-        {"unknown kind", folder.Write("song.flac", good)},
+        {"unknown kind", folder.Write("song.txt", good)},
     };
     if (geteuid() != 0) {
         std::string locked = folder.Write("locked.wav", good);

@@ -93,6 +93,51 @@ TEST_F(CompressedLoad, WmaLoadsAsTheWholeDecodedInput) {
     }
 }
 
+// With no decoder program chosen, MP3 decodes in-process as FLAC and the rest do: no
+// question, no box, the samples FFmpeg's own decoding gives.
+TEST_F(CompressedLoad, Mp3AndNewKindsLoadInProcessWithoutAQuestion) {
+    const std::pair<const char*, const char*> kinds[] = {
+        {"song.mp3", "libmp3lame"}, {"song.flac", "flac"},    {"song.m4a", "alac"},
+        {"song.ogg", "libvorbis"},  {"song.opus", "libopus"}, {"song.aiff", "pcm_s16be"},
+    };
+    for (const auto& [name, codec] : kinds) {
+        SCOPED_TRACE(name);
+        std::string path = MakeAudio(name, codec, 48000, 2, 0.5);
+        ScriptedDialogs dialogs;
+        ScopedDialogs scoped(dialogs);
+        MessageRecorder recorder;
+        ASSERT_TRUE(LoadInputFile(path, input_, settings_));
+        EXPECT_TRUE(recorder.Texts().empty());
+        EXPECT_TRUE(dialogs.Requests().empty());
+        EXPECT_TRUE(settings_.mp3DecoderPath.empty());
+        EXPECT_EQ(input_.format.channels, 2);
+        EXPECT_EQ(input_.format.sampleRate, 48000u);
+        EXPECT_EQ(input_.pcm, ReferencePcm(path));
+    }
+}
+
+// A ".wav" that is really an MP3, FLAC or Ogg file loads as what it is after the box that
+// says it is not RIFF; one that is no audio at all then says it cannot be converted.
+TEST_F(CompressedLoad, MislabelledWavIsReadByWhatItReallyIs) {
+    const std::string notRiff = "不明なタグが検出されました。処理は継続可能です。 [RIFF]";
+    for (const char* codec : {"libmp3lame -f mp3", "flac -f flac", "libvorbis -f ogg"}) {
+        SCOPED_TRACE(codec);
+        std::string path = MakeAudio("download.wav", codec, 44100, 1, 0.5);
+        MessageRecorder recorder;
+        ASSERT_TRUE(LoadInputFile(path, input_, settings_));
+        EXPECT_EQ(recorder.Texts(), std::vector<std::string>{notRiff});
+        EXPECT_EQ(input_.format.channels, 1);
+        EXPECT_EQ(input_.pcm, ReferencePcm(path));
+    }
+    LoadPrevious();
+    std::string text = Path("notes.wav");
+    std::ofstream(text) << "just some text, not audio at all\n";
+    MessageRecorder recorder;
+    EXPECT_FALSE(LoadInputFile(text, input_, settings_));
+    EXPECT_EQ(recorder.Texts(), (std::vector<std::string>{notRiff, "このファイルは変換できません。"}));
+    ExpectPreviousKept();
+}
+
 TEST_F(CompressedLoad, CorruptWmaKeepsThePreviousInput) {
     LoadPrevious();
     std::string bad = Path("broken.wma");
@@ -135,17 +180,22 @@ TEST_F(CompressedLoad, Mp3WithoutDecoderAsksForOneAndStopsWhenCancelled) {
     ExpectPreviousKept();
 }
 
+// Asked only when the in-process decoder finds no audio: the program chosen then is used
+// and kept.
 TEST_F(CompressedLoad, Mp3DecoderChosenInTheDialogIsUsedAndKept) {
     std::string wav = MakeAudio("src.wav", "pcm_s16le", 22050, 1, 0.5);
     std::string mp3 = Path("b.mp3");
-    ASSERT_EQ(Run("lame --quiet '" + wav + "' '" + mp3 + "'"), 0);
+    std::ofstream(mp3) << "no MP3 frame in here";
+    std::string decoder = Script("decoder", "cp " + ::kvt::testing::Quote(wav) + " \"$3\"");
     ScriptedDialogs dialogs;
-    dialogs.QueueOpenFile("/usr/bin/lame");
+    dialogs.QueueOpenFile(decoder);
     ScopedDialogs scoped(dialogs);
     MessageRecorder recorder;
     ASSERT_TRUE(LoadInputFile(mp3, input_, settings_));
     EXPECT_EQ(recorder.Texts(), std::vector<std::string>{kAskDecoder});
-    EXPECT_EQ(settings_.mp3DecoderPath, "/usr/bin/lame");
+    EXPECT_EQ(dialogs.Requests().size(), 1u);
+    EXPECT_EQ(settings_.mp3DecoderPath, decoder);
+    EXPECT_EQ(input_.totalFrames, 11025u);
 }
 
 TEST_F(CompressedLoad, FailedMp3DecodeAsksWhetherToClearTheDecoder) {

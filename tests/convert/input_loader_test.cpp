@@ -114,7 +114,10 @@ TEST_F(InputLoader, RefusedInputsKeepThePreviousOneWithItsPath) {
         std::string message;
     };
     const Case cases[] = {
-        {"a.ogg", "OggS", "このファイルは変換できません。"},
+        {"a.txt", "OggS", "このファイルは変換できません。"},
+        {"a.ogg", "OggS",
+         "変換中にエラーが発生しました。\nWMAファイルの場合は、著作権情報が入っている可能性があります。\n"
+         "ＣＤからＷＡＶとして抽出して変換してください。"},
         {"track01.cda", "RIFF", "このファイルは変換できません。"},
         {"noext", "RIFF", "このファイルは変換できません。"},
         {"twelve.wav", WavBytes({1, 1, 8000, 12}, "\0\0"), "対応していないビット数のWAVファイルです。 [12]"},

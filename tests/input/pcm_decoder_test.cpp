@@ -137,10 +137,17 @@ TEST(PcmDecoderOpening, PlaylistsAndConcatScriptsOpenNothing) {
     auto playlist = [](const std::string& entry) {
         return "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1,\n" + entry + "\n#EXT-X-ENDLIST\n";
     };
+    // Under every name the loader decodes in-process.
     const std::pair<const char*, std::string> scripts[] = {
         {"playlist.wma", playlist("secret.mp3")},
         {"absolute.wma", playlist(folder / "secret.mp3")},
         {"list.wma", "ffconcat version 1.0\nfile secret.mp3\n"},
+        {"playlist.flac", playlist("secret.mp3")},
+        {"absolute.m4a", playlist(folder / "secret.mp3")},
+        {"list.ogg", "ffconcat version 1.0\nfile secret.mp3\n"},
+        {"list.opus", "ffconcat version 1.0\nfile secret.mp3\n"},
+        {"playlist.aiff", playlist("secret.mp3")},
+        {"plain.m4a", "secret.mp3\n"},
     };
     for (const auto& [name, text] : scripts) {
         Decoded decoded = Decode(folder.Write(name, text));
