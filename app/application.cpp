@@ -14,12 +14,12 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
-#include "app/cd_ripping.h"
-#include "app/cd_track_places.h"
-#include "app/main_window.h"
+#include "app/cd/cd_ripping.h"
+#include "app/cd/cd_track_places.h"
+#include "app/main_window/main_window.h"
 #include "app/qt_platform/qt_dialogs.h"
 #include "app/qt_platform/qt_message_box.h"
-#include "app/settings_dialog.h"
+#include "app/settings_dialog/settings_dialog.h"
 #include "app/start_options.h"
 #include "input/cd/image_drive.h"
 #include "platform/message.h"

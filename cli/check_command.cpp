@@ -1,7 +1,7 @@
 #include "cli/check_command.h"
 
+#include "check/ringtone_check.h"
 #include "cli/convert_command.h"
-#include "iso/ringtone_check.h"
 
 namespace kvt::cli {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/check_report.h"
+#include "check/check_report.h"
 
 namespace kvt::cli {
 

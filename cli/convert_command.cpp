@@ -11,6 +11,7 @@
 #include <optional>
 #include <thread>
 
+#include "check/ringtone_check.h"
 #include "cli/cd_track_input.h"
 #include "cli/check_command.h"
 #include "cli/cli_host.h"
@@ -23,7 +24,6 @@
 #include "cli/work_folder.h"
 #include "convert/conversion_job.h"
 #include "convert/input_loader.h"
-#include "iso/ringtone_check.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/spare_threads.h"

@@ -6,7 +6,7 @@
 #include <QTreeView>
 #include <QUrl>
 
-#include "app/cd_track_places.h"
+#include "app/cd/cd_track_places.h"
 #include "app/qt_platform/qt_dialogs.h"
 #include "input/cd/cda_path.h"
 

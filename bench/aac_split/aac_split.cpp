@@ -27,8 +27,8 @@
 
 #include "bench/aac_split/aac_join.h"
 #include "bench/aac_split/aac_piece.h"
+#include "check/aac_frame_decoder.h"
 #include "iso/aac_coding.h"
-#include "iso/aac_frame_decoder.h"
 
 extern "C" {
 #include <libavutil/log.h>

@@ -10,8 +10,8 @@
 #include <benchmark/benchmark.h>
 #include <QApplication>
 
-#include "app/main_window.h"
-#include "app/waveform_painter.h"
+#include "app/main_window/main_window.h"
+#include "app/main_window/waveform_painter.h"
 
 namespace kvt {
 namespace {

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <span>
 
+#include "check/file_3gp_reader.h"
 #include "fuzz/check/report_invariants.h"
-#include "iso/file_3gp_reader.h"
 #include "platform/library_log.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {

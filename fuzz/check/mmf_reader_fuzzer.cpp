@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <span>
 
-#include "engine/mmf_reader.h"
+#include "check/mmf_reader.h"
 #include "fuzz/check/report_invariants.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {

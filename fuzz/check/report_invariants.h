@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "engine/check_report.h"
+#include "check/check_report.h"
 
 namespace kvt::fuzz {
 

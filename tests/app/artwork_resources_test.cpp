@@ -5,8 +5,8 @@
 #include <QFile>
 #include <QImage>
 
-#include "app/main_window_layout.h"
-#include "app/settings_dialog_layout.h"
+#include "app/main_window/main_window_layout.h"
+#include "app/settings_dialog/settings_dialog_layout.h"
 
 namespace kvt {
 namespace {

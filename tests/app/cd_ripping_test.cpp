@@ -11,8 +11,8 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 
-#include "app/cd_ripping.h"
-#include "app/cd_track_places.h"
+#include "app/cd/cd_ripping.h"
+#include "app/cd/cd_track_places.h"
 #include "app/qt_platform/input_file_dialog.h"
 #include "app/qt_platform/qt_message_box.h"
 #include "input/cd/cd_test_support.h"

@@ -8,7 +8,7 @@
 #include <QApplication>
 #include <QMouseEvent>
 
-#include "app/main_window.h"
+#include "app/main_window/main_window.h"
 #include "convert/wav_bytes.h"
 #include "loaded_input_maker.h"
 #include "platform/dialogs.h"

@@ -9,8 +9,8 @@
 #include <algorithm>
 #include <functional>
 
-#include "app/settings_dialog.h"
-#include "app/settings_dialog_layout.h"
+#include "app/settings_dialog/settings_dialog.h"
+#include "app/settings_dialog/settings_dialog_layout.h"
 
 namespace kvt::testing {
 

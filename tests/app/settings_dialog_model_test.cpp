@@ -1,10 +1,10 @@
-#include "app/settings_dialog_model.h"
+#include "app/settings_dialog/settings_dialog_model.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "app/settings_dialog_layout.h"
+#include "app/settings_dialog/settings_dialog_layout.h"
 #include "platform/dialogs.h"
 #include "platform/message.h"
 

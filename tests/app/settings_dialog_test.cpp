@@ -1,10 +1,10 @@
-#include "app/settings_dialog.h"
+#include "app/settings_dialog/settings_dialog.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
 
-#include "app/settings_dialog_layout.h"
+#include "app/settings_dialog/settings_dialog_layout.h"
 #include "settings_dialog_driver.h"
 
 namespace kvt {

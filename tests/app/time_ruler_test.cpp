@@ -1,4 +1,4 @@
-#include "app/time_ruler.h"
+#include "app/main_window/time_ruler.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -7,8 +7,8 @@
 #include <fstream>
 #include <functional>
 
+#include "check/ringtone_check.h"
 #include "engine/byte_order.h"
-#include "iso/ringtone_check.h"
 #include "kvt_convert_fixture.h"
 
 namespace kvt::testing {

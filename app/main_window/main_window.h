@@ -1,0 +1,136 @@
+#pragma once
+// CMFCzorvikDlg, the program's main window: one skinned window that loads an input, shows
+// it in the overview strip and the detail view, lets the user mark START and END, play,
+// change the volume and convert. It hosts the conversion job; every decision about the
+// input, the settings and the outputs is made in convert/.
+//
+// Dialogs, menus, the preview, the settings dialog, the help browser and the CD ripper are
+// seams, so tests and other parts of the program can put their own in.
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <QImage>
+#include <QTimer>
+#include <QUrl>
+
+#include "app/main_window/main_window_model.h"
+#include "app/preview/preview_player.h"
+#include "app/skin/skinned_window.h"
+#include "convert/conversion_host.h"
+#include "convert/settings_store.h"
+
+namespace kvt {
+
+inline constexpr std::string_view kOneFileAtATimeText = "ファイルは１つづつドロップして下さい。";
+// Followed by the help page's path, when no browser could be started for it.
+inline constexpr std::string_view kHelpNotShownText =
+    "ヘルプを開けませんでした。次のファイルをブラウザで開いてください。\n";
+inline constexpr const char* kVolumeUpLabel = "音量を上げる";
+inline constexpr const char* kVolumeDownLabel = "音量を下げる";
+inline constexpr const char* kInputFilter =
+    "WAVファイル(*.wav)|*.wav|WMAファイル(*.wma)|*.wma|音楽CDファイル(*.cda)|*.cda|MP3ファイル(*.mp3)|*.mp3|";
+
+class CMFCzorvikDlg : public SkinnedWindow, public ConversionHost {
+public:
+    // Runs the settings dialog modally; true when it ended with OK.
+    using SettingsDialogRunner = std::function<bool()>;
+    // Shows the help page; false when nothing could show it.
+    using HelpOpener = std::function<bool(const QUrl&)>;
+    // The right-button menu at a screen position: the chosen command, or nothing.
+    using VolumeMenu = std::function<std::optional<VolumeCommand>(QPoint globalPos)>;
+    // Starts ripping the track a ".cda" path names; the ripper ends with RipFinished.
+    using RipStarter = std::function<void(const std::string& cdaPath)>;
+    // Stops a rip in progress and waits for its thread (at most 1000 ms).
+    using RipStopper = std::function<void()>;
+
+    // The start-up steps: icon, settings from `workFolder` (the folder browser on a first
+    // run), frameless window of the skin's size at (100, 100), drops, timer 100.
+    CMFCzorvikDlg(QImage normalLook, QImage pressedLook, std::string workFolder, QWidget* parent = nullptr);
+    ~CMFCzorvikDlg() override;
+
+    void SetPreviewPlayer(std::unique_ptr<PreviewPlayer> player);
+    void SetSettingsDialogRunner(SettingsDialogRunner runner) { settingsDialogRunner_ = std::move(runner); }
+    void SetHelpOpener(HelpOpener opener) { helpOpener_ = std::move(opener); }
+    void SetVolumeMenu(VolumeMenu menu) { volumeMenu_ = std::move(menu); }
+    // Without a ripper a track fails at once.
+    void SetRipStarter(RipStarter starter) { ripStarter_ = std::move(starter); }
+    void SetRipStopper(RipStopper stopper) { ripStopper_ = std::move(stopper); }
+
+    // Opens a path: a ".cda" track goes to the ripper, anything else is loaded.
+    void OpenPath(const std::string& path);
+    // One dropped (or given) file is opened; more give a message and open nothing.
+    void DropFiles(const std::vector<std::string>& paths);
+    // The open-file dialog; a chosen file is opened.
+    void ShowOpenDialog();
+    void ApplyVolume(VolumeCommand command);
+    // What timer 100 does: follow drags, repeat a held arrow, follow the preview.
+    void OnTimer100();
+
+    // The ripper's side: the scratch WAV of a rip in progress (deleted when another input is
+    // opened and at the end), its progress on the bar, and its end (ok: load it).
+    void BeginRip(const std::string& tempWavPath);
+    void ShowRipProgress(double fraction);
+    void RipFinished(bool ok);
+
+    // The destruction steps (rip stopped and its file deleted, preview stopped, settings
+    // saved); they run once, on whichever way out comes first.
+    void Shutdown();
+
+    const MainWindowModel& Model() const { return model_; }
+    // The state itself, for tests and for the window's other parts (the ripper's side).
+    MainWindowModel& MutableModel() { return model_; }
+    PreviewPlayer& Preview() { return *preview_; }
+
+    // ConversionHost
+    void ProgressReset(int total) override;
+    void ProgressStep() override;
+    void Repaint() override;
+    bool RunSettingsDialog() override;
+    void SaveSettings() override;
+    // Said only when the job saved a file: after nothing but failures it would be untrue.
+    void ShowClosingMessage(const std::string& text) override;
+    void OutputFinished(const std::string& path, bool written) override;
+    const LoadedInput& Input() const override { return model_.input; }
+    Settings& UserSettings() override { return settings_; }
+
+protected:
+    void ComposeContent(QImage& backBuffer) override;
+    std::span<const SkinRect> CaptionExclusions() const override;
+    void OnLeftButtonDown() override;
+    void OnLeftButtonUp() override;
+
+    void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void LoadPath(const std::string& path);
+    void RunButton(main_window::Element button);
+    void ShowHelp();
+    void ForgetRipFile();
+
+    MainWindowModel model_;
+    Settings settings_;
+    QImage overviewCache_;
+    std::unique_ptr<PreviewPlayer> preview_;
+    bool wasPlaying_ = false;
+    std::string ripTempPath_;
+    QTimer timer100_;
+    bool shutDown_ = false;
+    bool jobWroteAFile_ = false;
+
+    SettingsDialogRunner settingsDialogRunner_;
+    HelpOpener helpOpener_;
+    VolumeMenu volumeMenu_;
+    RipStarter ripStarter_;
+    RipStopper ripStopper_;
+};
+
+}  // namespace kvt
