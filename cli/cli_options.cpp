@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "cli/cd_track_input.h"
+#include "cli/time_value.h"
 #include "convert/button_grid.h"
 #include "convert/conversion_job.h"
 #include "platform/files.h"
@@ -40,19 +41,17 @@ struct RawOptions {
     bool all = false;
     std::string mldChannels, mmfChannels, aacChannels;
     int mldRate = 0, mmfRate = 0, aacRate = 0, mldLimit = 0;
-    double start = -1, end = -1;
+    std::string start, end;
     std::string external, mp3Decoder, output, settings;
 };
 
-const CLI::Validator kSeconds = CLI::Validator(
+const CLI::Validator kTime = CLI::Validator(
     [](std::string& value) -> std::string {
-        char* end = nullptr;
-        double seconds = std::strtod(value.c_str(), &end);
-        if (value.empty() || end != value.c_str() + value.size() || !std::isfinite(seconds) || seconds < 0)
-            return "takes seconds (a number of 0 or more), not '" + value + "'";
+        if (!ParseTime(value))
+            return "takes a time: seconds (90, 90.5) or [[H:]M:]S[.fff] (1:30, 0:05.25), not '" + value + "'";
         return {};
     },
-    "SEC");
+    "");
 
 const CLI::Validator kCdImage =
     CLI::Validator([](std::string& value) { return CdImageValueProblem(value).value_or(""); }, "");
@@ -164,14 +163,14 @@ void Declare(CLI::App& app, CliOptions& options, RawOptions& raw, const Defaults
         ->group(settings);
 
     const char* selection = "Selection (equal values mean the whole input)";
-    app.add_option("--start", raw.start, "start of the range in seconds")
-        ->check(kSeconds)
-        ->type_name("SEC")
+    app.add_option("--start", raw.start, "start of the range: seconds or [[H:]M:]S[.fff]")
+        ->check(kTime)
+        ->type_name("TIME")
         ->default_str("0")
         ->group(selection);
-    app.add_option("--end", raw.end, "end of the range in seconds")
-        ->check(kSeconds)
-        ->type_name("SEC")
+    app.add_option("--end", raw.end, "end of the range: seconds or [[H:]M:]S[.fff]")
+        ->check(kTime)
+        ->type_name("TIME")
         ->default_str("the end of the input")
         ->group(selection);
 
@@ -278,8 +277,8 @@ std::optional<UsageError> Finish(const CLI::App& app, const RawOptions& raw, Cli
     if (given("--mld-channels")) options.mldStereo = stereo(raw.mldChannels);
     if (given("--mmf-channels")) options.mmfStereo = stereo(raw.mmfChannels);
     if (given("--3gp-channels")) options.aacStereo = stereo(raw.aacChannels);
-    if (given("--start")) options.startSeconds = raw.start;
-    if (given("--end")) options.endSeconds = raw.end;
+    if (given("--start")) options.startSeconds = ParseTime(raw.start);
+    if (given("--end")) options.endSeconds = ParseTime(raw.end);
     if (given("--external")) {
         if (raw.external.empty()) return UsageError{"--external needs a program"};
         options.externalEncoder = raw.external;

@@ -27,6 +27,7 @@ TEST(CliOptions, UsageErrors) {
         {"--start", "-1", "a.wav"},
         {"--start", "3", "--end", "2", "a.wav"},
         {"--end", "1e999", "a.wav"},
+        {"--start", "1:30", "--end", "1:00", "a.wav"},
         {"-j", "0", "a.wav"},
         {"-j", "many", "a.wav"},
         {"--mmf=yes", "a.wav"},
@@ -41,7 +42,7 @@ TEST(CliOptions, UsageErrors) {
 
 TEST(CliOptions, ValuesInEveryForm) {
     CliOptions o = Parsed({"--mld=N900i,p1", "--mld", "lg", "-j3", "-o", "out", "--settings=my.ini", "--start", "1.5",
-                           "--end=2", "-q", "--", "--odd-name.wav", "b.wav"});
+                           "--end=0:02", "-q", "--", "--odd-name.wav", "b.wav"});
     EXPECT_EQ(o.mldCells, (std::vector<int>{1, 8, 24}));
     EXPECT_EQ(o.jobs, 3);
     EXPECT_EQ(o.outputDirectory, "out");
