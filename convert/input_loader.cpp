@@ -8,7 +8,7 @@
 #include "Module/General/General/GeneralFile.h"
 #include "convert/conversion_host.h"
 #include "convert/input_kinds.h"
-#include "engine/engine_file.h"
+#include "engine/engine_message.h"
 #include "input/compressed_input.h"
 #include "input/pcm_decoder.h"
 #include "input/wave_file.h"
@@ -50,61 +50,48 @@ bool DecodeMp3(const std::string& path, const std::string& wavPath, Settings& se
     return false;
 }
 
-// The input decoded in-process into "sample.wav", or nothing after a message.
-std::optional<std::string> DecodedInProcess(const std::string& path, const Settings& settings) {
-    std::string decoded = DecodedWavPath(settings.workFolder);
-    if (DecodeWithGraph(path, decoded) != 1) return std::nullopt;
-    return decoded;
-}
-
 // An MP3 input: the user's decoder program when one is chosen, otherwise in-process; when
 // that finds no audio the window asks for a program, kvt-convert says it cannot decode.
-std::optional<std::string> DecodedMp3(const std::string& path, Settings& settings, const LoadOptions& options) {
-    std::string decoded = DecodedWavPath(settings.workFolder);
+bool ReadMp3(const std::string& path, Settings& settings, const LoadOptions& options, WaveFile& wave) {
     if (settings.mp3DecoderPath.empty()) {
-        if (!options.askForMp3Decoder) return DecodedInProcess(path, settings);
-        switch (DecodeAudioToWav(path, decoded)) {
-        case DecodeOutcome::Decoded: return decoded;
-        case DecodeOutcome::WriteFailed: return std::nullopt;  // the writer has said why
-        case DecodeOutcome::NoAudio: break;
-        }
+        if (!options.askForMp3Decoder) return DecodeWithGraph(path, wave);
+        if (DecodeAudioToWave(path, wave) == DecodeOutcome::Decoded) return true;
     }
-    if (!DecodeMp3(path, decoded, settings)) return std::nullopt;
-    return decoded;
+    std::string decoded = DecodedWavPath(settings.workFolder);
+    return DecodeMp3(path, decoded, settings) && wave.Load(decoded);
 }
 
-// The WAV file the input is read from, or nothing after a message.
-std::optional<std::string> SourceWav(const std::string& path, Settings& settings, const LoadOptions& options) {
+// A ".wav" that is really an MP3, FLAC or Ogg file (renamed, or saved by a program that
+// names everything so) is read by what it is, after the box that said it is not RIFF.
+bool ReadWav(const std::string& path, WaveFile& wave) {
+    if (wave.Load(path)) return true;
+    if (!wave.WasNotRiff()) return false;
+    if (DecodeAudioToWave(path, wave) == DecodeOutcome::Decoded) return true;
+    ShowMessage(kCannotConvertText);
+    return false;
+}
+
+// The input as it stands in `wave`, or false after a message. In-process decoding goes
+// straight to memory; only an external decoder program leaves "sample.wav" behind.
+bool ReadInput(const std::string& path, Settings& settings, const LoadOptions& options, WaveFile& wave) {
     switch (ReaderForPath(path)) {
-    case InputReader::Wave: return path;
-    case InputReader::Mp3: return DecodedMp3(path, settings, options);
-    case InputReader::Decoder: return DecodedInProcess(path, settings);
+    case InputReader::Wave: return ReadWav(path, wave);
+    case InputReader::Mp3: return ReadMp3(path, settings, options, wave);
+    case InputReader::Decoder: return DecodeWithGraph(path, wave);
     case InputReader::Unknown: break;
     }
     ShowMessage(kCannotConvertText);
-    return std::nullopt;
+    return false;
 }
 
-// Reads the source and brings it to 16-bit linear PCM in one or two channels: the image of
-// the scratch file "tempkvt.wav", which is that whatever the input was (G.711 codes and more
-// than two channels included). Nothing after a message.
-std::optional<std::vector<uint8_t>> ScratchImage(const std::string& sourcePath, const Settings& settings) {
-    WaveFile wave;
-    if (!wave.Load(sourcePath)) {
-        // A ".wav" that is really an MP3, FLAC or Ogg file (renamed, or saved by a program
-        // that names everything so) is read by what it is, after the box that said so.
-        if (!wave.WasNotRiff() || sourcePath == DecodedWavPath(settings.workFolder)) return std::nullopt;
-        std::string decoded = DecodedWavPath(settings.workFolder);
-        if (DecodeAudioToWav(sourcePath, decoded) != DecodeOutcome::Decoded) {
-            ShowMessage(kCannotConvertText);
-            return std::nullopt;
-        }
-        if (!wave.Load(decoded)) return std::nullopt;
-    }
-    if (!HasUsableSampleRate(wave) || !NormalizeTo16Bits(wave)) return std::nullopt;
+// Brings the input to 16-bit linear PCM in one or two channels with a header that says so:
+// what the scratch file "tempkvt.wav" holds, whatever the input was (G.711 codes and more
+// than two channels included). False after a message.
+bool NormalizeInput(WaveFile& wave) {
+    if (!HasUsableSampleRate(wave) || !NormalizeTo16Bits(wave)) return false;
     if (wave.channels > 2 && !wave.MixDownToStereo()) {
         ShowMessage(kBadLayoutText);
-        return std::nullopt;
+        return false;
     }
     // A WAVE_FORMAT_EXTENSIBLE header carries integer PCM here (other formats were refused
     // above); the scratch file's 16-byte "fmt " has no room for the sub-format. The frame
@@ -115,9 +102,17 @@ std::optional<std::vector<uint8_t>> ScratchImage(const std::string& sourcePath, 
     // The RIFF size field must hold the whole file less 8 bytes.
     if (wave.SavedSize() < wave.SampleBytes()) {
         WaveFile::ShowMessage(kCannotOpenCode);
-        return std::nullopt;
+        return false;
     }
-    return wave.SavedBytes();
+    return true;
+}
+
+// "tempkvt.wav": a scratch copy, so it is not waited onto the disk.
+bool WriteScratchFile(const std::string& path, const WaveFile& wave) {
+    const std::vector<uint8_t> header = wave.SavedHeader();
+    const std::string_view pieces[] = {{reinterpret_cast<const char*>(header.data()), header.size()},
+                                       {reinterpret_cast<const char*>(wave.Samples().data()), wave.SampleBytes()}};
+    return WriteFileAtomically(path, pieces, Durability::Scratch);
 }
 
 }  // namespace
@@ -138,37 +133,29 @@ bool LoadInputFile(const std::string& path, LoadedInput& input, Settings& settin
             ShowMessage(kCannotConvertText);
             return false;
         }
-        auto source = SourceWav(path, settings, options);
-        if (!source) return false;
-        std::optional<std::vector<uint8_t>> image = ScratchImage(*source, settings);
-        if (!image) return false;
-        if (options.writeScratchFile &&
-            !WriteFileAtomically(ScratchWavPath(settings.workFolder),
-                                 {reinterpret_cast<const char*>(image->data()), image->size()})) {
+        WaveFile wave;
+        if (!ReadInput(path, settings, options, wave) || !NormalizeInput(wave)) return false;
+        if (options.writeScratchFile && !WriteScratchFile(ScratchWavPath(settings.workFolder), wave)) {
             WaveFile::ShowMessage(kCannotOpenCode);
             return false;
         }
 
-        // The file's bytes, read from memory rather than back from the disk.
-        EngineFile loaded;
-        loaded.image = std::move(*image);
-        loaded.imageSize = static_cast<uint32_t>(loaded.image.size());
-        if (!loaded.ReadWave()) return false;
-        if (loaded.dataSize == 0 || loaded.data.empty()) {
+        // What the engine takes: 16-bit linear PCM, some of it, in one or two channels.
+        if (wave.formatTag != kWaveFormatPcm) {
+            ShowMessage(kNotPcmText);
+            return false;
+        }
+        if (wave.SampleBytes() == 0) {
             ShowMessage(kBrokenFileText);
             return false;
         }
-        const FormatBlock& format = loaded.format;
-        if ((format.channels != 1 && format.channels != 2) || format.sampleRate == 0) {
+        if ((wave.channels != 1 && wave.channels != 2) || wave.sampleRate == 0) {
             ShowMessage(kBadLayoutText);
             return false;
         }
-        // What is held is 16-bit linear PCM whatever the file's header said (G.711 inputs).
-        FormatBlock held = FormatBlock::Pcm16(format.channels, format.sampleRate);
-        held.extraSize = format.extraSize;
-        held.spare = format.spare;
+        const FormatBlock held = FormatBlock::Pcm16(wave.channels, wave.sampleRate);
 
-        input.pcm = std::move(loaded.data);
+        input.pcm = wave.TakeSamples();
         input.pcm.resize(input.pcm.size() / (2u * held.channels) * (2u * held.channels));
         input.format = held;
         input.inputPath = path;

@@ -1,9 +1,9 @@
 #pragma once
 // Loading an input file into 16-bit PCM, shared by the main window and kvt-convert:
-// the extension picks the source WAV (the file itself; WMA, MP3, FLAC, M4A, Ogg, Opus and
-// AIFF decoded in-process; MP3 through the user's decoder program when one is chosen), WaveFile brings it to 16 bits in
-// the image of the scratch file "tempkvt.wav" (written to the work folder when asked), and the engine's loader reads
-// that image.
+// the extension picks how it is read (a WAV file as it is; WMA, MP3, FLAC, M4A, Ogg, Opus
+// and AIFF decoded in-process into memory; MP3 through the user's decoder program when one
+// is chosen), WaveFile brings it to 16 bits, the scratch file "tempkvt.wav" gets a copy
+// when asked, and the samples become the loaded input.
 
 #include <string>
 
@@ -14,7 +14,7 @@ namespace kvt {
 
 // workFolder + "/tempkvt.wav": the 16-bit copy of the whole input.
 std::string ScratchWavPath(const std::string& workFolder);
-// workFolder + "/sample.wav": where every input that is not WAV is decoded to.
+// workFolder + "/sample.wav": where the external MP3 decoder program writes its WAV file.
 std::string DecodedWavPath(const std::string& workFolder);
 
 // Loads `path` into `input`: true when loaded, with the selection set to the whole input.

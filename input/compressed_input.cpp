@@ -29,6 +29,12 @@ int DecodeWithGraph(const std::string& inputPath, const std::string& outputPath)
     return 0;
 }
 
+bool DecodeWithGraph(const std::string& inputPath, WaveFile& wave) {
+    if (DecodeAudioToWave(inputPath, wave) == DecodeOutcome::Decoded) return true;
+    ShowMessage(kUnplayableText);
+    return false;
+}
+
 int DecodeWithExternalProgram(std::string& decoderPath, const std::string& inputPath, const std::string& outputPath,
                               std::chrono::milliseconds wait) {
     if (decoderPath.empty() || !IsRegularFile(decoderPath)) {

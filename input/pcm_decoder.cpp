@@ -1,12 +1,14 @@
 #include "input/pcm_decoder.h"
 
 #include <unistd.h>
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <vector>
 
 #include "engine/engine_message.h"
+#include "input/wave_file.h"
 #include "input/wave_writer.h"
 #include "platform/cleanup_registry.h"
 #include "platform/message.h"
@@ -143,6 +145,9 @@ private:
         if (!announced_) {
             format.sampleRate = frame->sample_rate;
             format.channels = frame->ch_layout.nb_channels == 1 ? 1 : 2;
+            if (format_->duration > 0)
+                format.statedFrames =
+                    static_cast<uint64_t>(av_rescale(format_->duration, frame->sample_rate, AV_TIME_BASE));
             if (!StartResampler(frame)) return false;
             announced_ = true;
             if (!onFormat_(format)) return false;
@@ -246,6 +251,31 @@ DecodeOutcome DecodeAudioToWav(const std::string& inputPath, const std::string& 
     }
     if (outcome != DecodeOutcome::Decoded) std::remove(scratch->c_str());
     DropPendingPath(*scratch);
+    return outcome;
+}
+
+DecodeOutcome DecodeAudioToWave(const std::string& inputPath, WaveFile& wave) {
+    // Reserved for the stated length (within reason), so a long input is not copied over
+    // and over as it grows; a file that lies about its length only costs address space.
+    constexpr uint64_t kMostReserved = uint64_t{1} << 31;
+    std::vector<uint8_t> samples;
+    DecodedFormat decoded;
+    DecodeOutcome outcome = DecodeAudio(
+        inputPath,
+        [&](const DecodedFormat& format) {
+            decoded = format;
+            const uint64_t bytes = format.statedFrames * 2u * static_cast<uint64_t>(format.channels);
+            samples.reserve(static_cast<size_t>(std::min(bytes + bytes / 64, kMostReserved)));
+            return true;
+        },
+        [&](std::span<const int16_t> block) {
+            const auto* bytes = reinterpret_cast<const uint8_t*>(block.data());
+            samples.insert(samples.end(), bytes, bytes + block.size_bytes());
+            return true;
+        });
+    if (outcome != DecodeOutcome::Decoded) return outcome;
+    wave.AdoptPcm16(static_cast<uint16_t>(decoded.channels), static_cast<uint32_t>(decoded.sampleRate),
+                    std::move(samples));
     return outcome;
 }
 

@@ -8,9 +8,14 @@
 
 namespace kvt {
 
+class WaveFile;
+
 struct DecodedFormat {
     int sampleRate = 0;
     int channels = 0;  // 1 or 2
+    // The length the container states, in frames at sampleRate; 0 when it states none.
+    // Only a hint for reserving memory: a file may lie about it.
+    uint64_t statedFrames = 0;
 };
 
 // The demuxers an input may be read with, whatever its extension says: audio containers
@@ -37,5 +42,9 @@ DecodeOutcome DecodeAudio(const std::string& inputPath, const std::function<bool
 
 // DecodeAudio into a WAV file; the file appears complete under `outputPath` or not at all.
 DecodeOutcome DecodeAudioToWav(const std::string& inputPath, const std::string& outputPath);
+
+// DecodeAudio into memory: `wave` holds the samples as a loaded 16-bit WAV file would
+// (and nothing unless Decoded).
+DecodeOutcome DecodeAudioToWave(const std::string& inputPath, WaveFile& wave);
 
 }  // namespace kvt

@@ -351,9 +351,37 @@ uint32_t WaveFile::SavedSize() const {
     return SampleBytes() + kCanonicalHeaderSize;
 }
 
+void WaveFile::AdoptPcm16(uint16_t channelCount, uint32_t rate, std::vector<uint8_t> samples) {
+    *this = WaveFile{};
+    riffId = {'R', 'I', 'F', 'F'};
+    formType = {'W', 'A', 'V', 'E'};
+    fmtId = {'f', 'm', 't', ' '};
+    dataId = {'d', 'a', 't', 'a'};
+    fmtSize = kPcmRecordSize;
+    formatTag = kFormatPcm;
+    channels = channelCount;
+    sampleRate = rate;
+    SetPcm16Layout();
+    samples_ = std::move(samples);
+    dataSize = static_cast<uint32_t>(std::min<size_t>(samples_.size(), std::numeric_limits<uint32_t>::max()));
+    loaded_ = true;
+}
+
+std::vector<uint8_t> WaveFile::TakeSamples() {
+    std::vector<uint8_t> taken = std::move(samples_);
+    samples_.clear();
+    return taken;
+}
+
 std::vector<uint8_t> WaveFile::SavedBytes() const {
-    std::vector<uint8_t> out;
+    std::vector<uint8_t> out = SavedHeader();
     out.reserve(kCanonicalHeaderSize + samples_.size());
+    PutBytes(out, samples_);
+    return out;
+}
+
+std::vector<uint8_t> WaveFile::SavedHeader() const {
+    std::vector<uint8_t> out;
     PutText(out, "RIFF");
     PutLe32(out, SampleBytes() + 36);  // RIFF size
     PutText(out, "WAVE");
@@ -367,7 +395,6 @@ std::vector<uint8_t> WaveFile::SavedBytes() const {
     PutLe16(out, bitsPerSample);
     PutText(out, "data");
     PutLe32(out, SampleBytes());  // "data" size
-    PutBytes(out, samples_);
     return out;
 }
 

@@ -72,10 +72,18 @@ public:
     // bitsPerSample 8 mixes unsigned 8-bit samples, any other value 16-bit samples.
     void MixToMono();
 
+    // Takes `samples` (interleaved 16-bit PCM) as a loaded file of that format would hold
+    // them: what in-process decoding delivers, with no file in between.
+    void AdoptPcm16(uint16_t channelCount, uint32_t rate, std::vector<uint8_t> samples);
+    // Hands the samples over; the object then holds none.
+    std::vector<uint8_t> TakeSamples();
+
     // Length of the saved file: SampleBytes() + 44.
     uint32_t SavedSize() const;
     // The canonical file image: 44-byte header ("fmt " of 16 bytes) and the samples.
     std::vector<uint8_t> SavedBytes() const;
+    // Its first 44 bytes.
+    std::vector<uint8_t> SavedHeader() const;
     // Writes SavedBytes() to `path` (replacing it only when complete). False after the
     // message "ファイルが開けませんでした。" or when nothing is loaded.
     bool Save(const std::string& path) const;

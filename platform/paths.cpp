@@ -107,6 +107,11 @@ std::optional<std::string> CreateTemporaryFile(std::string_view folder) {
 }
 
 bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
+    const std::string_view pieces[] = {bytes};
+    return WriteFileAtomically(path, pieces, Durability::Synced);
+}
+
+bool WriteFileAtomically(const std::string& path, std::span<const std::string_view> pieces, Durability durability) {
     std::string temporary = JoinPath(FolderOfPath(path), ".kvt-write-XXXXXX");
     std::optional<int> created = CreatePendingFile(temporary);
     if (!created) {
@@ -114,24 +119,26 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
         return false;
     }
     const int fd = *created;
-    const char* data = bytes.data();
-    size_t left = bytes.size();
     bool ok = true;
-    while (left > 0) {
-        ssize_t written = write(fd, data, left);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) {
-            NoteFailureCause("cannot write " + path, written < 0 ? errno : ENOSPC);
-            ok = false;
-            break;
+    for (std::string_view piece : pieces) {
+        const char* data = piece.data();
+        size_t left = piece.size();
+        while (ok && left > 0) {
+            ssize_t written = write(fd, data, left);
+            if (written < 0 && errno == EINTR) continue;
+            if (written <= 0) {
+                NoteFailureCause("cannot write " + path, written < 0 ? errno : ENOSPC);
+                ok = false;
+                break;
+            }
+            data += written;
+            left -= static_cast<size_t>(written);
         }
-        data += written;
-        left -= static_cast<size_t>(written);
     }
     // mkstemp makes the file 0600: a replaced file keeps its mode, a new one gets the usual.
     struct stat old;
     fchmod(fd, stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : (0666 & ~CurrentUmask()));
-    if (ok && fsync(fd) != 0) {
+    if (ok && durability == Durability::Synced && fsync(fd) != 0) {
         NoteFailureCause("cannot write " + path, errno);
         ok = false;
     }
@@ -140,8 +147,8 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
         ok = false;
     }
     if (ok) PausePoint("rename " + path.substr(path.rfind('/') + 1));
-    // The data is on disk before the rename, so after a crash the name holds either the
-    // old or the new file, never a half-written one.
+    // A synced file's data is on disk before the rename, so after a crash the name holds
+    // either the old or the new file, never a half-written one.
     if (ok && std::rename(temporary.c_str(), path.c_str()) == 0) {
         DropPendingPath(temporary);
         fileReplaces.fetch_add(1, std::memory_order_relaxed);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -37,6 +38,11 @@ std::optional<std::string> CreateTemporaryFile(std::string_view folder = {});
 // Writes `bytes` to a temporary name in the target's folder and renames it over the
 // target, so a failure never leaves a half-written file or loses the old one.
 bool WriteFileAtomically(const std::string& path, std::string_view bytes);
+// Synced: on the disk before it takes the name. Scratch: a copy the program makes for its
+// own use and can make again, renamed into place without waiting for the disk.
+enum class Durability { Synced, Scratch };
+// The same for a file made of `pieces` one after the other.
+bool WriteFileAtomically(const std::string& path, std::span<const std::string_view> pieces, Durability durability);
 
 // How many files WriteFileAtomically has replaced in this process so far. Each replace
 // waits for the disk, so callers that write several values are meant to do it once.

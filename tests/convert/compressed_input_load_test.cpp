@@ -88,8 +88,9 @@ TEST_F(CompressedLoad, WmaLoadsAsTheWholeDecodedInput) {
         EXPECT_EQ(input_.totalFrames, input_.pcm.size() / (2u * channels));
         EXPECT_EQ(input_.startFrame, 0u);
         EXPECT_EQ(input_.endFrame, input_.totalFrames);
-        EXPECT_TRUE(fs::exists(Path("sample.wav")));
+        EXPECT_FALSE(fs::exists(Path("sample.wav")));  // decoded into memory
         EXPECT_TRUE(fs::exists(Path("tempkvt.wav")));
+        EXPECT_EQ(::kvt::testing::ReadWholeFile(Path("tempkvt.wav")).size(), 44 + input_.pcm.size());
     }
 }
 
