@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "cli/cd_track_input.h"
+#include "cli/handset_names.h"
 #include "cli/time_value.h"
 #include "convert/button_grid.h"
 #include "convert/conversion_job.h"
@@ -28,11 +29,22 @@ std::string Lower(std::string_view text) {
     return lower;
 }
 
-std::optional<int> FindHandsetCell(std::string_view item) {
-    std::string wanted = Lower(item);
-    for (const MldHandset& handset : MldHandsets())
-        if (wanted == Lower(handset.label) || wanted == Lower(handset.presetName)) return handset.cell;
-    return std::nullopt;
+// "D505i: button D503i, preset d1 (stereo d1s)".
+std::string HandsetMapping(const std::string& name, int cell) {
+    for (const MldHandset& handset : MldHandsets()) {
+        if (handset.cell != cell) continue;
+        std::string line =
+            name + ": button " + std::string(handset.label) + ", preset " + std::string(handset.presetName);
+        if (handset.stereoPreset) line += " (stereo " + std::string(handset.stereoPresetName) + ")";
+        return line;
+    }
+    return name;
+}
+
+std::string JoinNames(const std::vector<std::string>& names) {
+    std::string joined;
+    for (const std::string& name : names) joined += (joined.empty() ? "" : ", ") + name;
+    return joined;
 }
 
 // The values as the parser stores them; turned into CliOptions once parsing succeeded.
@@ -102,8 +114,8 @@ void Declare(CLI::App& app, CliOptions& options, RawOptions& raw, const Defaults
     app.option_defaults()->always_capture_default(false);
     const char* outputs = "Outputs (given on the command line, they replace the choice of the settings file)";
     app.add_option("--mld", raw.handsets,
-                   "handsets, comma-separated, by button label or preset name (N503i or n1, N900i or n2, "
-                   "D503i or d1, ... LG or lg), or \"all\"")
+                   "handsets, comma-separated: a model --list-presets shows (D505i), a button label (D503i) or a "
+                   "preset name (d1), in any case; or \"all\"")
         ->expected(1)
         ->allow_extra_args(false)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
@@ -200,6 +212,8 @@ void Declare(CLI::App& app, CliOptions& options, RawOptions& raw, const Defaults
         ->default_str("1")
         ->group(files);
     app.add_flag("-q,--quiet", options.quiet, "print errors only")->group(files);
+    app.add_flag("-v,--verbose", options.verbose, "also say which button and preset each --mld name means")
+        ->group(files);
     app.add_flag("--verify", options.verify,
                  "check each written file as --check does; a file that fails counts as failed")
         ->group(files);
@@ -252,8 +266,11 @@ std::optional<UsageError> Handsets(const RawOptions& raw, CliOptions& options) {
             continue;
         }
         auto cell = FindHandsetCell(item);
-        if (!cell) return UsageError{"unknown handset '" + item + "' (see --list-presets)"};
+        if (!cell)
+            return UsageError{"unknown handset '" + item + "'; the closest known: " +
+                              JoinNames(ClosestHandsetNames(item, 3)) + " (see --list-presets)"};
         add(*cell);
+        options.handsetMappings.push_back(HandsetMapping(item, *cell));
         options.namedMldCells.push_back(*cell);
     }
     if (!raw.handsets.empty() && !any) return UsageError{"--mld needs at least one handset"};

@@ -17,6 +17,7 @@ struct CliOptions {
     bool outputsGiven = false;
     std::vector<int> mldCells;       // handset cells of the MLD page
     std::vector<int> namedMldCells;  // of those, the ones named one by one
+    std::vector<std::string> handsetMappings;  // "D505i: button D503i, preset d1" for each name
     bool allHandsets = false;        // "all": handsets the MLD rate refuses are left out
     bool mmf = false;
     bool make3gp = false;
@@ -43,6 +44,7 @@ struct CliOptions {
     bool saveSettings = false;
     int jobs = 1;
     bool quiet = false;
+    bool verbose = false;
 
     bool check = false;   // the inputs are ringtone files to check
     bool verify = false;  // check each file just written

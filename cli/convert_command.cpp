@@ -264,6 +264,8 @@ int RunConvertCommand(const std::vector<std::string>& arguments, std::FILE* out,
     if (auto problem = ProgramsProblem(options, settings)) return Usage(err, *problem);
     for (const std::string& image : options.cdImages)
         if (auto problem = MountCdImage(image)) return Usage(err, *problem);
+    if (options.verbose)
+        for (const std::string& mapping : options.handsetMappings) console.Info("--mld " + mapping);
     std::vector<std::string> leftOut = LeaveOutUnfitHandsets(options, settings);
     if (!leftOut.empty()) {
         const JobChoices choices = ReadJobChoices(settings.grid);

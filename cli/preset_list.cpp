@@ -16,8 +16,16 @@ std::string Lower(std::string_view text) {
     return lower;
 }
 
+std::string FamilyOf(const std::string& model) {
+    size_t letters = 0;
+    while (letters < model.size() && std::isalpha(static_cast<unsigned char>(model[letters]))) ++letters;
+    return model.substr(0, letters == 0 ? model.size() : letters);
+}
+
+}  // namespace
+
 // Items are separated by commas and blanks.
-std::vector<std::string> Models(std::string_view description) {
+std::vector<std::string> HandsetModels(std::string_view description) {
     std::vector<std::string> models;
     std::string item;
     auto flush = [&] {
@@ -38,18 +46,10 @@ std::vector<std::string> Models(std::string_view description) {
     return models;
 }
 
-std::string FamilyOf(const std::string& model) {
-    size_t letters = 0;
-    while (letters < model.size() && std::isalpha(static_cast<unsigned char>(model[letters]))) ++letters;
-    return model.substr(0, letters == 0 ? model.size() : letters);
-}
-
-}  // namespace
-
 std::vector<std::string> HandsetFamilies(std::string_view description) {
     std::vector<std::string> families;
     std::vector<std::string> lines;
-    for (const std::string& model : Models(description)) {
+    for (const std::string& model : HandsetModels(description)) {
         std::string family = FamilyOf(model);
         auto found = std::find(families.begin(), families.end(), family);
         if (found == families.end()) {

@@ -10,6 +10,10 @@
 
 namespace kvt::cli {
 
+// The handset models of a stored description in order, without empty items, repeats (also
+// in another letter case) and the word "Stereo".
+std::vector<std::string> HandsetModels(std::string_view description);
+
 // The handset models of a stored description grouped by family (the leading letters of
 // the model), in order of first appearance, each line "FAMILY: MODEL MODEL ...". Empty
 // items and repeats (also in another letter case) are dropped, as is the word "Stereo".

@@ -55,8 +55,10 @@ TEST(CliOptions, ValuesInEveryForm) {
     EXPECT_TRUE(Parsed({"--list-presets"}).listPresets);
 }
 
-TEST(CliOptions, HandsetsByLabelOrPresetNameInAnyCase) {
-    EXPECT_EQ(Parsed({"--mld", "n503I,D1,so505is,SO2", "a.wav"}).mldCells, (std::vector<int>{0, 4, 13}));
+TEST(CliOptions, HandsetsByModelLabelOrPresetNameInAnyCase) {
+    const CliOptions o = Parsed({"--mld", "n503I,D1,so505is,SO2,D505i", "a.wav"});
+    EXPECT_EQ(o.mldCells, (std::vector<int>{0, 4, 13}));
+    EXPECT_EQ(o.handsetMappings.back(), "D505i: button D503i, preset d1");
     EXPECT_EQ(Parsed({"--mld", "all", "a.wav"}).mldCells.size(), 13u);
     EXPECT_EQ(Parsed({"--all", "a.wav"}).mldCells.size(), 13u);
 }
