@@ -52,5 +52,7 @@ QImage DrawMainWindow(bool pressed);
 enum class SettingsLook { Background, On, Off };
 QImage DrawSettingsDialog(SettingsLook look);
 QImage DrawProgramIcon(int size);
+// The same icon as scalable vector art, 256 units square.
+QString ProgramIconSvg();
 
 }  // namespace kvt::art
