@@ -24,6 +24,16 @@ std::string FormatCheckReport(const std::string& path, const CheckReport& report
     return text;
 }
 
+bool VerifyWritten(const std::string& path, Console& console) {
+    const CheckReport report = CheckRingtoneFile(path);
+    if (report.Sound()) return true;
+    Console::SetCurrentOutput(path);
+    for (const CheckProblem& problem : report.problems) console.Error("check: " + ProblemLine(problem));
+    console.Error("check failed; the file is kept for inspection");
+    Console::SetCurrentOutput("");
+    return false;
+}
+
 int RunCheckCommand(const std::vector<std::string>& files, std::FILE* out) {
     bool allSound = true;
     for (size_t i = 0; i < files.size(); ++i) {

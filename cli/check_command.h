@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "check/check_report.h"
+#include "cli/console.h"
 
 namespace kvt::cli {
 
@@ -15,6 +16,9 @@ namespace kvt::cli {
 std::string FormatCheckReport(const std::string& path, const CheckReport& report);
 // One problem: "FIELD: found X, expected Y".
 std::string ProblemLine(const CheckProblem& problem);
+
+// --verify: checks a file just written; each problem is an error naming it. True when sound.
+bool VerifyWritten(const std::string& path, Console& console);
 
 // Checks every file and prints its block; kExitSuccess when all are sound, else kExitFailed.
 int RunCheckCommand(const std::vector<std::string>& files, std::FILE* out);

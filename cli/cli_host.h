@@ -6,18 +6,26 @@
 
 #include <map>
 
+#include "cli/check_command.h"
 #include "cli/console.h"
 #include "convert/conversion_host.h"
 #include "platform/failure_cause.h"
+#include "platform/files.h"
 
 namespace kvt::cli {
+
+struct OutputRules {
+    bool noClobber = false;  // -n: an output that exists is left as it is
+    bool verify = false;     // --verify: a written file is checked before it is listed
+};
 
 class CliHost : public ConversionHost {
 public:
     // `rateRefusals`: file endings of refused MLD outputs and the line that follows their
     // refusal (see RateRefusals).
-    CliHost(Console& console, Settings& settings, const std::map<std::string, std::string>& rateRefusals)
-        : console_(console), settings_(settings), rateRefusals_(rateRefusals) {}
+    CliHost(Console& console, Settings& settings, const std::map<std::string, std::string>& rateRefusals,
+            OutputRules rules)
+        : console_(console), settings_(settings), rateRefusals_(rateRefusals), rules_(rules) {}
 
     void ProgressReset(int total) override { console_.AddToTotal(total); }
     void ProgressStep() override { console_.Step(); }
@@ -35,6 +43,8 @@ public:
         Console::SetCurrentOutput(path);
         TakeFailureCause();  // a cause of earlier, handled trouble is not this output's
     }
+    // A written file is listed at once, so that a script (or a person pressing Ctrl-C)
+    // knows it is complete.
     void OutputFinished(const std::string& path, bool written) override {
         anyWritten_ = anyWritten_ || written;
         // Each encoder leaves whole-input buffers behind; hand their pages back so that the
@@ -45,7 +55,20 @@ public:
                 if (path.ends_with(ending)) console_.Error(line);
         }
         Console::SetCurrentOutput("");
+        if (written && rules_.verify && !VerifyWritten(path, console_))
+            listingFailed_ = true;
+        else if (written && !listingFailed_ && !console_.PrintWritten(path))
+            listingFailed_ = true;
     }
+    bool KeepExisting(const std::string& path) override {
+        if (!rules_.noClobber || !PathExists(path)) return false;
+        Console::SetCurrentOutput(path);
+        console_.Error("exists; left as it is (-n)");
+        Console::SetCurrentOutput("");
+        return true;
+    }
+    // A written file failed --verify, or stdout could not take its path.
+    bool AnyListingFailed() const { return listingFailed_; }
 
     // Each input is converted once, so the job may have the samples themselves.
     std::optional<std::vector<uint8_t>> TakeInputSamples() override {
@@ -63,7 +86,9 @@ private:
     Settings& settings_;
     const std::map<std::string, std::string>& rateRefusals_;
     LoadedInput input_;
+    OutputRules rules_;
     bool anyWritten_ = false;
+    bool listingFailed_ = false;
 };
 
 }  // namespace kvt::cli

@@ -54,6 +54,7 @@ struct RawOptions {
     std::string mldChannels, mmfChannels, aacChannels;
     int mldRate = 0, mmfRate = 0, aacRate = 0, mldLimit = 0;
     std::string start, end;
+    bool overwrite = false;
     std::string external, mp3Decoder, output, settings;
 };
 
@@ -211,6 +212,9 @@ void Declare(CLI::App& app, CliOptions& options, RawOptions& raw, const Defaults
         ->type_name("N")
         ->default_str("1")
         ->group(files);
+    app.add_flag("-n,--no-clobber", options.noClobber, "leave an output that exists as it is; the run then exits 1")
+        ->group(files);
+    app.add_flag("-y,--overwrite", raw.overwrite, "overwrite outputs that exist (the default)")->group(files);
     app.add_flag("-q,--quiet", options.quiet, "print errors only")->group(files);
     app.add_flag("-v,--verbose", options.verbose, "also say which button and preset each --mld name means")
         ->group(files);
@@ -284,6 +288,7 @@ std::optional<UsageError> Handsets(const RawOptions& raw, CliOptions& options) {
 std::optional<UsageError> Finish(const CLI::App& app, const RawOptions& raw, CliOptions& options) {
     if (auto error = FlagWithValue(app)) return error;
     if (auto error = Handsets(raw, options)) return error;
+    if (options.noClobber && raw.overwrite) return UsageError{"-n and -y contradict each other; give one"};
     options.outputsGiven = !raw.handsets.empty() || raw.all || options.mmf || options.make3gp || options.make3g2;
     auto given = [&](const char* name) { return app.get_option(name)->count() > 0; };
     auto stereo = [](const std::string& name) { return Lower(name) == "stereo"; };

@@ -45,6 +45,7 @@ struct CliOptions {
     int jobs = 1;
     bool quiet = false;
     bool verbose = false;
+    bool noClobber = false;  // -n: outputs that exist are left as they are (-y, the default, overwrites)
 
     bool check = false;   // the inputs are ringtone files to check
     bool verify = false;  // check each file just written

@@ -108,19 +108,9 @@ struct Shared {
     std::optional<std::string> mp3DecoderPath{};
 };
 
-// --verify: the written file is checked; each problem is an error naming it.
-bool VerifyWritten(const std::string& path, Console& console) {
-    const CheckReport report = CheckRingtoneFile(path);
-    if (report.Sound()) return true;
-    Console::SetCurrentOutput(path);
-    for (const CheckProblem& problem : report.problems) console.Error("check: " + ProblemLine(problem));
-    console.Error("check failed; the file is kept for inspection");
-    Console::SetCurrentOutput("");
-    return false;
-}
-
 bool ConvertFile(const std::string& path, Settings& settings, Shared& shared) {
-    CliHost host(shared.console, settings, shared.rateRefusals);
+    CliHost host(shared.console, settings, shared.rateRefusals,
+                 {.noClobber = shared.options.noClobber, .verify = shared.options.verify});
     LoadOptions load;
     load.askForMp3Decoder = false;
     // Only the external AAC encoder's path needs the copy of the input on disk.
@@ -133,17 +123,7 @@ bool ConvertFile(const std::string& path, Settings& settings, Shared& shared) {
     malloc_trim(0);
     if (!ApplySelection(shared.options, host.MutableInput(), shared.console)) return false;
     JobReport report = OnConvert(host);
-    bool printed = true;
-    bool verified = true;
-    for (const JobOutput& output : report.outputs) {
-        if (!output.written) continue;
-        if (shared.options.verify && !VerifyWritten(output.path, shared.console)) {
-            verified = false;
-            continue;
-        }
-        if (printed) printed = shared.console.PrintWritten(output.path);
-    }
-    return report.AllWritten() && printed && verified;
+    return report.AllWritten() && !host.AnyListingFailed();
 }
 
 // Loads and converts one input; false when it or one of its outputs failed.

@@ -37,6 +37,9 @@ public:
     // The job is about to make the output `path`; then it has made it, or failed.
     virtual void OutputStarted(const std::string& /*path*/) {}
     virtual void OutputFinished(const std::string& /*path*/, bool /*written*/) {}
+    // True for an output the host wants left as it is (kvt-convert -n and the file is
+    // there): the job does not make it and counts it as not written.
+    virtual bool KeepExisting(const std::string& /*path*/) { return false; }
 
     // A host that converts each input only once (kvt-convert) hands its samples over to
     // the job instead of having the selection copied; the window keeps its own (nothing).

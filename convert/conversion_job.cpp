@@ -29,6 +29,10 @@ constexpr int kNormalizeLevel = 100;  // percent of full scale
 // Runs one encoder call and records whether its file was written.
 template <typename Make>
 void MakeOutput(ConversionHost& host, JobReport& report, const std::string& path, Make make) {
+    if (host.KeepExisting(path)) {
+        report.outputs.push_back({path, false});
+        return;
+    }
     host.OutputStarted(path);
     const bool written = make() == OutputResult::Written;
     report.outputs.push_back({path, written});

@@ -1,0 +1,68 @@
+// Which outputs kvt-convert lists, and when: each as soon as it is complete, and none that
+// -n left alone.
+
+#include <fstream>
+
+#include "kvt_convert_fixture.h"
+
+namespace kvt::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST_F(KvtConvert, NoClobberLeavesExistingOutputsAndExitsOne) {
+    const std::string input = MakeSample("song.wav", "1");
+    ASSERT_EQ(Convert({"--mld", "d1", "--mmf", "-o", out(), input}).exitCode, 0);
+    const std::string kept = out() + "/song.mmf";
+    const struct {
+        std::vector<std::string> options;
+        int exitCode;
+        bool overwritten;
+    } rows[] = {
+        {{"-n"}, 1, false},
+        {{"--no-clobber"}, 1, false},
+        {{"-y"}, 0, true},
+        {{}, 0, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.options.empty() ? "default" : row.options[0]);
+        { std::ofstream(kept, std::ios::trunc) << "mine"; }
+        fs::remove(out() + "/song_d1.mld");
+        std::vector<std::string> arguments = row.options;
+        for (const char* a : {"--mld", "d1", "--mmf", "-o"}) arguments.push_back(a);
+        arguments.push_back(out());
+        arguments.push_back(input);
+        const RunResult run = Convert(arguments);
+        EXPECT_EQ(run.exitCode, row.exitCode) << run.err;
+        EXPECT_EQ(ReadWholeFile(kept) != "mine", row.overwritten);
+        EXPECT_EQ(run.out.find("song.mmf") != std::string::npos, row.overwritten) << run.out;
+        EXPECT_NE(run.out.find("song_d1.mld"), std::string::npos) << run.out;
+        EXPECT_EQ(run.ErrHas("song.mmf: exists; left as it is (-n)"), !row.overwritten) << run.err;
+    }
+    EXPECT_EQ(Convert({"-n", "-y", "--mmf", input}).exitCode, 2);
+}
+
+TEST_F(KvtConvert, TheFirstFileIsListedBeforeTheJobEnds) {
+    // The MLD file is done in a moment; the 3GP file of half a minute of stereo takes seconds.
+    const std::string input = MakeSample("long.wav", "30", "44100", "2");
+    const pid_t pid = Start({"--mld", "d1", "--3gp", "--3gp-rate", "44100", "--3gp-channels", "stereo", "-o", out(), input});
+    ASSERT_GT(pid, 0);
+    const fs::path listing = folder / "stdout";
+    bool listedWhileRunning = false;
+    for (int i = 0; i < 2000 && !listedWhileRunning; ++i) {
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid) FAIL() << "ended before its first file was listed";
+        listedWhileRunning = fs::exists(listing) && ReadWholeFile(listing).find("long_d1.mld\n") != std::string::npos;
+        if (!listedWhileRunning) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_TRUE(listedWhileRunning);
+    EXPECT_FALSE(fs::exists(out() + "/long.3gp"));
+    int status = 0;
+    waitpid(pid, &status, 0);
+    const RunResult run = Collect(status);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.OutLines(), (std::vector<std::string>{out() + "/long_d1.mld", out() + "/long.3gp"}));
+}
+
+}  // namespace
+}  // namespace kvt::testing
