@@ -50,6 +50,7 @@ public:
         // Each encoder leaves whole-input buffers behind; hand their pages back so that the
         // next output does not stack its own on top.
         malloc_trim(0);
+        console_.OutputDone(written);
         if (!written) {
             for (const auto& [ending, line] : rateRefusals_)
                 if (path.ends_with(ending)) console_.Error(line);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "convert/conversion_job.h"
 #include "platform/failure_cause.h"
@@ -13,6 +14,9 @@ namespace {
 
 thread_local std::string currentInput;
 thread_local std::string currentOutput;
+// Quiet, what the core says while it makes an output waits here: printed when the output
+// fails, dropped as a notice or warning when it is written.
+thread_local std::vector<std::string> heldLines;
 std::mutex rippingInputMutex;
 std::string rippingInput;
 
@@ -65,6 +69,11 @@ MessageSink Console::Sink() {
         std::optional<std::string> cause = TakeFailureCause();
         std::lock_guard lock(mutex_);
         if (quiet_ && IsNotice(request.text)) return question ? MessageAnswer::Cancel : MessageAnswer::Ok;
+        if (quiet_ && !currentOutput.empty()) {
+            heldLines.push_back(Tagged(text));
+            if (cause) heldLines.push_back(Tagged(*cause));
+            return question ? MessageAnswer::Cancel : MessageAnswer::Ok;
+        }
         PrintLocked(Tagged(text));
         if (cause) PrintLocked(Tagged(*cause));
         return question ? MessageAnswer::Cancel : MessageAnswer::Ok;
@@ -75,6 +84,13 @@ NoteSink Console::Notes() {
     return [this](std::string_view text) {
         if (!quiet_) Info(std::string(text));
     };
+}
+
+void Console::OutputDone(bool written) {
+    std::lock_guard lock(mutex_);
+    if (!written)
+        for (const std::string& line : heldLines) PrintLocked(line);
+    heldLines.clear();
 }
 
 void Console::AddToTotal(int outputs) {

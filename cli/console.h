@@ -27,6 +27,10 @@ public:
     // thread's messages.
     static void SetRippingInput(const std::string& path);
 
+    // The calling thread's output is done: quiet, what was said about it is printed only
+    // when it failed.
+    void OutputDone(bool written);
+
     void AddToTotal(int outputs);
     void Step();
     // The bar shows a CD rip's progress (0..1) instead of the outputs; a negative fraction

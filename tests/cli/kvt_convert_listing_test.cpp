@@ -66,3 +66,49 @@ TEST_F(KvtConvert, TheFirstFileIsListedBeforeTheJobEnds) {
 
 }  // namespace
 }  // namespace kvt::testing
+
+namespace kvt::testing {
+namespace {
+
+TEST_F(KvtConvert, QuietPrintsErrorsOnly) {
+    const std::string input = MakeSample("song.wav", "3");
+    const struct {
+        const char* what;
+        std::vector<std::string> arguments;
+        int exitCode;
+        const char* said;    // printed with and without -q
+        const char* notice;  // printed only without -q
+    } rows[] = {
+        {"warning of a written file",
+         {"--mld", "n2", "--mld-rate", "32000", "--mld-channels", "stereo"},
+         0,
+         nullptr,
+         "song_n2.mld: 指定されたファイルサイズの制限を越えています。"},
+        {"failed output",
+         {"--mld", "n1", "--mld-rate", "16000"},
+         1,
+         "song_n1.mld: N503i (n1) takes 4000, 8000 Hz",
+         nullptr},
+        {"refused input", {"--mmf", "missing.wav"}, 1, "missing.wav: cannot open", nullptr},
+        {"usage error", {"--mld", "X900"}, 2, "unknown handset 'X900'", nullptr},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        for (bool quiet : {false, true}) {
+            std::vector<std::string> arguments = row.arguments;
+            if (quiet) arguments.push_back("-q");
+            arguments.insert(arguments.end(), {"-o", out(), input});
+            const RunResult run = Convert(arguments);
+            EXPECT_EQ(run.exitCode, row.exitCode) << run.err;
+            if (row.said) {
+                EXPECT_TRUE(run.ErrHas(row.said)) << run.err;
+            }
+            if (row.notice) {
+                EXPECT_EQ(run.ErrHas(row.notice), !quiet) << run.err;
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kvt::testing
