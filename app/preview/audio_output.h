@@ -17,10 +17,11 @@ public:
     virtual bool Open(int sampleRate, int channels) = 0;
     // Starts pulling from `source`, which must stay alive until Close.
     virtual StartResult Start(QIODevice& source) = 0;
-    // Frames played since Start.
+    // Frames heard since Start: what the device has played, not what it was handed.
     virtual uint64_t PlayedFrames() const = 0;
-    // The source is used up and everything has been played, or the device stopped on its own.
-    virtual bool Finished() const = 0;
+    // The device stopped on its own before playing everything: the sound server went
+    // away or the device failed. A device that stopped stays unusable until opened anew.
+    virtual bool Stopped() const = 0;
     // Drops whatever is queued and not yet played.
     virtual void Reset() = 0;
     virtual void Close() = 0;

@@ -3,12 +3,19 @@
 #include <QAudioDevice>
 #include <QAudioFormat>
 #include <QMediaDevices>
+#include <algorithm>
 
 namespace kvt {
 
 namespace {
 // Half a second queued ahead: enough that the 100 ms timer never lets the device run dry.
 constexpr int kBufferMilliseconds = 500;
+// Behind the source: twice the buffer, so the server starts even a one-frame stream and
+// plays the source's last frame before it runs dry.
+constexpr int kSilenceMilliseconds = 2 * kBufferMilliseconds;
+// The sink's position runs this far ahead of the sound leaving the server (measured with
+// PulseAudio: a position taken as heard cut the last 5 to 12 ms of a range).
+constexpr qint64 kPositionLeadMicroseconds = 50000;
 }  // namespace
 
 QtAudioOutput::~QtAudioOutput() {
@@ -27,13 +34,16 @@ bool QtAudioOutput::Open(int sampleRate, int channels) {
     sink_ = std::make_unique<QAudioSink>(device, format);
     sink_->setBufferSize(format.bytesForDuration(kBufferMilliseconds * 1000));
     sampleRate_ = sampleRate;
+    frameBytes_ = format.bytesPerFrame();
     return true;
 }
 
 AudioOutput::StartResult QtAudioOutput::Start(QIODevice& source) {
     if (!sink_) return StartResult::OpenFailed;
-    source_ = &source;
-    sink_->start(&source);
+    const qint64 silenceFrames = qint64{sampleRate_} * kSilenceMilliseconds / 1000;
+    tail_ = std::make_unique<SilenceTailReader>(source, silenceFrames * frameBytes_);
+    tail_->open(QIODevice::ReadOnly);
+    sink_->start(tail_.get());
     switch (sink_->error()) {
     case QAudio::NoError: return sink_->state() == QAudio::StoppedState ? StartResult::Failed : StartResult::Playing;
     case QAudio::OpenError: return StartResult::OpenFailed;
@@ -43,14 +53,16 @@ AudioOutput::StartResult QtAudioOutput::Start(QIODevice& source) {
 
 uint64_t QtAudioOutput::PlayedFrames() const {
     if (!sink_) return 0;
-    return static_cast<uint64_t>(sink_->processedUSecs()) * static_cast<uint64_t>(sampleRate_) / 1000000u;
+    const qint64 heard = std::max<qint64>(sink_->processedUSecs() - kPositionLeadMicroseconds, 0);
+    return static_cast<uint64_t>(heard) * static_cast<uint64_t>(sampleRate_) / 1000000u;
 }
 
-bool QtAudioOutput::Finished() const {
+bool QtAudioOutput::Stopped() const {
     if (!sink_) return true;
     const QAudio::State state = sink_->state();
     if (state == QAudio::StoppedState) return true;
-    return state == QAudio::IdleState && source_ != nullptr && source_->atEnd();
+    // Idle with the silence used up: the device played it all, or stalls and never will.
+    return state == QAudio::IdleState && tail_ != nullptr && tail_->atEnd();
 }
 
 void QtAudioOutput::Reset() {
@@ -61,7 +73,7 @@ void QtAudioOutput::Close() {
     if (!sink_) return;
     sink_->stop();
     sink_.reset();
-    source_ = nullptr;
+    tail_.reset();
 }
 
 }  // namespace kvt

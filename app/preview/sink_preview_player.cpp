@@ -1,10 +1,17 @@
 #include "app/preview/sink_preview_player.h"
 
 #include <algorithm>
+#include <string>
 
 #include "platform/message.h"
 
 namespace kvt {
+
+namespace {
+std::string WithReason(std::string_view text, std::string_view reason) {
+    return std::string(text) + "\n" + std::string(reason);
+}
+}  // namespace
 
 SinkPreviewPlayer::SinkPreviewPlayer(std::unique_ptr<AudioOutput> output) : output_(std::move(output)) {}
 
@@ -40,7 +47,7 @@ void SinkPreviewPlayer::Play(const LoadedInput& input) {
     frameCount_ = static_cast<int64_t>(length / frameBytes);
 
     if (!output_->Open(static_cast<int>(input.format.sampleRate), channels)) {
-        ShowMessage(kCannotPlayText);
+        ShowMessage(WithReason(kCannotPlayText, kNoSoundDeviceText));
         return;
     }
     reader_ = std::make_unique<PcmBlockReader>(input.pcm, offset, length);
@@ -52,11 +59,11 @@ void SinkPreviewPlayer::Play(const LoadedInput& input) {
     switch (output_->Start(*reader_)) {
     case AudioOutput::StartResult::Playing: break;
     case AudioOutput::StartResult::OpenFailed:
-        ShowMessage(kCannotPlayText);
+        ShowMessage(WithReason(kCannotPlayText, kNoSoundDeviceText));
         CloseOutput();
         return;
     case AudioOutput::StartResult::Failed:
-        ShowMessage(kPlayWriteErrorText);
+        ShowMessage(WithReason(kPlayWriteErrorText, kSoundServerStoppedText));
         CloseOutput();
         return;
     }
@@ -72,11 +79,13 @@ void SinkPreviewPlayer::Stop() {
 
 void SinkPreviewPlayer::OnTimer() {
     if (!playing_) return;
-    if (output_->Finished()) {
+    // The end is what the device has played, not what it was handed: its buffer still
+    // holds the last half second when the range has been read.
+    const uint64_t played = output_->PlayedFrames();
+    if (played >= static_cast<uint64_t>(frameCount_) || output_->Stopped()) {
         Stop();
         return;
     }
-    const uint64_t played = std::min<uint64_t>(output_->PlayedFrames(), static_cast<uint64_t>(frameCount_));
     playFrame_ = firstFrame_ + static_cast<int64_t>(played);
 }
 

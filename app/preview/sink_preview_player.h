@@ -20,6 +20,12 @@ inline constexpr std::string_view kPlayHeaderErrorText =
 inline constexpr std::string_view kPlayWriteErrorText =
     "WAV再生の書き出し処理でエラーが発生しました。他のアプリケーションを全部閉じてやりなおしてみてください。";
 
+// The second line under the texts above, saying what to do about it.
+inline constexpr std::string_view kNoSoundDeviceText =
+    "（音を出す装置が見つかりません。サウンドサーバーが動いているか確かめてください）";
+inline constexpr std::string_view kSoundServerStoppedText =
+    "（サウンドサーバーが止まりました。サーバーを起動してからもう一度再生してください）";
+
 class SinkPreviewPlayer : public PreviewPlayer {
 public:
     explicit SinkPreviewPlayer(std::unique_ptr<AudioOutput> output);

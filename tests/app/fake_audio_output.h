@@ -14,14 +14,15 @@ public:
     bool failOpen = false;
     StartResult startResult = StartResult::Playing;
     uint64_t playedFrames = 0;
-    bool finished = false;
+    bool stopped = false;
 
-    int openRate = 0, openChannels = 0, resets = 0;
+    int openRate = 0, openChannels = 0, opens = 0, resets = 0;
     bool closedWithQueuedAudio = false;  // a Close that no Reset preceded
 
     bool Open(int sampleRate, int channels) override {
         if (failOpen) return false;
         open_ = true;
+        ++opens;
         queued_ = false;
         openRate = sampleRate;
         openChannels = channels;
@@ -33,7 +34,7 @@ public:
         return startResult;
     }
     uint64_t PlayedFrames() const override { return playedFrames; }
-    bool Finished() const override { return finished; }
+    bool Stopped() const override { return stopped; }
     void Reset() override { ++resets, queued_ = false; }
     void Close() override {
         closedWithQueuedAudio = closedWithQueuedAudio || queued_;

@@ -98,7 +98,10 @@ TEST_F(MainWindow, PreviewBandsThePlayedPartFollowsTheVolumeAndLetsGoAtTheEnd) {
     EXPECT_EQ(red(image, 100), 255);  // the yellow band up to column 200 adds red to the skin
     EXPECT_EQ(red(image, 300), qRed(kNormalSkin));
 
-    device->finished = true;
+    device->playedFrames = 4549;  // handed over long ago, the last frame not yet heard
+    window->OnTimer100();
+    EXPECT_TRUE(window->Preview().IsPlaying());
+    device->playedFrames = 4550;
     window->OnTimer100();
     EXPECT_FALSE(window->Preview().IsPlaying());
     image = window->grab().toImage();

@@ -1,12 +1,14 @@
 #include "app/preview/sink_preview_player.h"
 
 #include <gtest/gtest.h>
+#include <QBuffer>
 #include <QMediaDevices>
 
 #include <chrono>
 #include <cstring>
 
 #include "app/preview/qt_audio_output.h"
+#include "app/preview/silence_tail_reader.h"
 #include "fake_audio_output.h"
 #include "platform/message.h"
 
@@ -14,6 +16,10 @@ namespace kvt {
 namespace {
 
 using testing::FakeAudioOutput;
+
+const std::string kNoDeviceMessage = std::string(kCannotPlayText) + "\n" + std::string(kNoSoundDeviceText);
+const std::string kServerStoppedMessage =
+    std::string(kPlayWriteErrorText) + "\n" + std::string(kSoundServerStoppedText);
 
 // A loaded stereo input of `frames` frames whose sample values count up from 1.
 LoadedInput StereoInput(uint32_t frames) {
@@ -80,21 +86,49 @@ TEST(SinkPreviewPlayer, PlayWhilePlayingDoesNothing) {
     EXPECT_EQ(f.device->resets, 0);
 }
 
-TEST(SinkPreviewPlayer, PlayFrameFollowsThePositionAndTheEndOfTheBlockEndsPlaying) {
-    Fixture f;
-    f.input.startFrame = 200;
-    f.input.endFrame = 600;
-    f.Play();
-    EXPECT_EQ(f.player.PlayFrame(), 200);
-    for (uint64_t played : {0u, 150u, 400u, 900u}) {
-        f.device->playedFrames = played;
+// The device is handed every byte of the range and nothing more, and the preview lasts
+// until the device has played the last frame, not until it has read it.
+TEST(SinkPreviewPlayer, TheWholeRangeIsGivenAndPlaysToItsLastFrame) {
+    for (uint32_t frames : {1u, 100u, 1023u, 4410u, 44100u}) {
+        SCOPED_TRACE(frames);
+        Fixture f;
+        f.input = StereoInput(50000);
+        f.input.startFrame = 7;
+        f.input.endFrame = 7 + frames;
+        f.Play();
+        ASSERT_TRUE(f.player.IsPlaying());
+        const QByteArray given = f.device->Pull(1 << 20);
+        const auto* range = reinterpret_cast<const char*>(f.input.pcm.data()) + 7 * 4;
+        EXPECT_EQ(given, QByteArray(range, frames * 4));
+        EXPECT_TRUE(f.device->Pull(4).isEmpty());
+
+        f.device->playedFrames = frames - 1;
         f.player.OnTimer();
-        EXPECT_EQ(f.player.PlayFrame(), 200 + std::min<int64_t>(played, 400)) << played;
+        EXPECT_TRUE(f.player.IsPlaying());
+        EXPECT_EQ(f.player.PlayFrame(), 7 + frames - 1);
+        f.device->playedFrames = frames;
+        f.player.OnTimer();
+        EXPECT_FALSE(f.player.IsPlaying());
+        EXPECT_FALSE(f.device->IsOpen());
     }
-    f.device->finished = true;
+}
+
+TEST(SinkPreviewPlayer, ALostOrUnopenedDeviceIsOpenedAnewAtTheNextPlay) {
+    Fixture f;
+    f.device->failOpen = true;
+    f.Play();
+    EXPECT_FALSE(f.player.IsPlaying());
+    f.device->failOpen = false;
+    f.Play();
+    ASSERT_TRUE(f.player.IsPlaying());
+    f.device->stopped = true;  // the sound server went away in the middle
     f.player.OnTimer();
     EXPECT_FALSE(f.player.IsPlaying());
     EXPECT_FALSE(f.device->IsOpen());
+    f.device->stopped = false;
+    f.Play();
+    EXPECT_TRUE(f.player.IsPlaying());
+    EXPECT_EQ(f.device->opens, 2);
 }
 
 TEST(SinkPreviewPlayer, StopReturnsTheQueuedAudioBeforeClosing) {
@@ -130,13 +164,13 @@ TEST(SinkPreviewPlayer, EachFailureShowsItsMessageAndLeavesThePlayerIdle) {
         bool failOpen;
         AudioOutput::StartResult start;
         uint32_t end;
-        std::string_view text;
+        std::string text;
     };
     const Case cases[] = {
-        {true, AudioOutput::StartResult::Playing, 1000, kCannotPlayText},
-        {false, AudioOutput::StartResult::OpenFailed, 1000, kCannotPlayText},
-        {false, AudioOutput::StartResult::Failed, 1000, kPlayWriteErrorText},
-        {false, AudioOutput::StartResult::Playing, 5000, kPlayHeaderErrorText},  // END past the block
+        {true, AudioOutput::StartResult::Playing, 1000, kNoDeviceMessage},
+        {false, AudioOutput::StartResult::OpenFailed, 1000, kNoDeviceMessage},
+        {false, AudioOutput::StartResult::Failed, 1000, kServerStoppedMessage},
+        {false, AudioOutput::StartResult::Playing, 5000, std::string(kPlayHeaderErrorText)},  // END past the block
     };
     for (const Case& c : cases) {
         Fixture f;
@@ -146,8 +180,20 @@ TEST(SinkPreviewPlayer, EachFailureShowsItsMessageAndLeavesThePlayerIdle) {
         f.Play();
         EXPECT_FALSE(f.player.IsPlaying()) << c.text;
         EXPECT_FALSE(f.device->IsOpen()) << c.text;
-        EXPECT_EQ(f.messages.Texts(), std::vector<std::string>{std::string(c.text)});
+        EXPECT_EQ(f.messages.Texts(), std::vector<std::string>{c.text});
     }
+}
+
+TEST(SinkPreviewPlayer, TheRealDeviceGetsTheRangeThenSilenceToPushItOut) {
+    QByteArray range("\x01\x02\x03\x04\x05\x06", 6);
+    QBuffer source(&range);
+    source.open(QIODevice::ReadOnly);
+    SilenceTailReader reader(source, 8);
+    reader.open(QIODevice::ReadOnly);
+    EXPECT_EQ(reader.read(4), range.left(4));
+    EXPECT_EQ(reader.read(100), range.mid(4) + QByteArray(8, '\0'));
+    EXPECT_TRUE(reader.atEnd());
+    EXPECT_TRUE(reader.read(100).isEmpty());
 }
 
 TEST(SinkPreviewPlayer, ABlockThatShrinksUnderThePlayerReadsAsEnded) {
@@ -170,7 +216,7 @@ TEST(SinkPreviewPlayer, RealSinkWithoutASoundServerShowsTheMessageAndStaysIdle) 
     player.Stop();
     EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(5));
     EXPECT_FALSE(player.IsPlaying());
-    EXPECT_EQ(messages.Texts(), std::vector<std::string>{std::string(kCannotPlayText)});
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{kNoDeviceMessage});
 }
 
 }  // namespace
