@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -24,32 +25,53 @@
 #include "input/cd/image_drive.h"
 #include "platform/message.h"
 
+#ifndef KVT_VERSION
+#define KVT_VERSION "unknown"
+#endif
+
 namespace kvt {
 namespace {
 
-int signalPipe[2] = {-1, -1};
+constexpr int kExitSuccess = 0;
+constexpr int kExitNoDisplay = 1;
+constexpr int kExitUsage = 2;
+constexpr int kSignalExitBase = 128;
+constexpr const char* kNoGraphicalSessionText =
+    "kvt: this window needs a graphical session (neither DISPLAY nor WAYLAND_DISPLAY is set); "
+    "kvt-convert converts without one\n";
 
-void OnTerminationSignal(int) {
-    const char byte = 1;
+int signalPipe[2] = {-1, -1};
+int endingSignal = 0;  // the signal that ended the run; read and written on the GUI thread
+
+void OnTerminationSignal(int signal) {
+    const char byte = static_cast<char>(signal);
     [[maybe_unused]] ssize_t written = write(signalPipe[1], &byte, 1);
 }
 
 // SIGINT, SIGTERM and SIGHUP end the program like the exit button, so the settings are
-// saved on that way out too (after the main loop). Every event loop is left, also those of
-// an open dialog or message box: closing the window alone would leave the program running
-// behind a box that waits for a user who has gone.
-void EndOnTerminationSignals(QWidget& window) {
+// saved on that way out too. The handler is in place before Qt starts and before the first
+// dialog (the first-start folder browser) can open: a signal that comes early waits in the
+// pipe until the first event loop runs.
+void CatchTerminationSignals() {
     if (pipe(signalPipe) != 0) return;
-    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &window);
-    QObject::connect(notifier, &QSocketNotifier::activated, &window, [] {
-        char byte;
-        [[maybe_unused]] ssize_t got = read(signalPipe[0], &byte, 1);
-        QCoreApplication::exit(0);
-    });
+    fcntl(signalPipe[1], F_SETFL, O_NONBLOCK);
     struct sigaction action {};
     action.sa_handler = OnTerminationSignal;
     sigemptyset(&action.sa_mask);
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+}
+
+// Every event loop is left, also those of an open dialog or message box (and any opened
+// later returns at once): closing the window alone would leave the program running behind
+// a box that waits for a user who has gone.
+void EndOnTerminationSignals(QCoreApplication& application) {
+    if (signalPipe[0] < 0) return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &application);
+    QObject::connect(notifier, &QSocketNotifier::activated, &application, [] {
+        char byte = 0;
+        if (read(signalPipe[0], &byte, 1) == 1 && endingSignal == 0) endingSignal = byte;
+        QCoreApplication::exit(kSignalExitBase + endingSignal);
+    });
 }
 
 QImage SkinImage(const char* path, QColor standIn) {
@@ -83,8 +105,28 @@ void InsertCdImages(const std::vector<std::string>& images) {
 }  // namespace
 
 int RunDesktopProgram(int argc, char** argv) {
-    QApplication application(argc, argv);
     StartOptions options = ParseStartOptions(std::vector<std::string>(argv + 1, argv + argc));
+    // Answered without Qt, a display or the work folder.
+    if (options.help) {
+        std::fputs(kStartUsageText, stdout);
+        return kExitSuccess;
+    }
+    if (options.version) {
+        std::printf("kvt %s\n", KVT_VERSION);
+        return kExitSuccess;
+    }
+    if (!options.unknownOption.empty()) {
+        std::fprintf(stderr, "kvt: unknown option %s (kvt --help lists the options)\n", options.unknownOption.c_str());
+        return kExitUsage;
+    }
+    if (!HasGraphicalSession(options, std::getenv("QT_QPA_PLATFORM"), std::getenv("DISPLAY"),
+                             std::getenv("WAYLAND_DISPLAY"))) {
+        std::fputs(kNoGraphicalSessionText, stderr);
+        return kExitNoDisplay;
+    }
+    CatchTerminationSignals();
+    QApplication application(argc, argv);
+    EndOnTerminationSignals(application);
     // Files named on the command line are relative to where the program was started.
     for (std::string& file : options.files) file = AbsolutePath(file);
     InsertCdImages(options.cdImages);
@@ -105,18 +147,21 @@ int RunDesktopProgram(int argc, char** argv) {
     CdRipping cdRipping(window);
     CdTrackPlaces trackPlaces;
     SetTrackPlaces([&trackPlaces] { return trackPlaces.Folders(); });
-    EndOnTerminationSignals(window);
     // One settings dialog for the whole run: it reopens on the page last shown.
     SettingsDialog settingsDialog(ArtworkSettingsDialogSkin(), &window);
     window.SetSettingsDialogRunner([&] { return settingsDialog.Exec(window.UserSettings()); });
-    window.show();
-    if (!options.files.empty()) {
-        QTimer::singleShot(0, &window, [&window, files = options.files] { window.DropFiles(files); });
+    // A signal during the first-start dialog has left its loop; the window never opens.
+    int status = kExitSuccess;
+    if (endingSignal == 0) {
+        window.show();
+        if (!options.files.empty()) {
+            QTimer::singleShot(0, &window, [&window, files = options.files] { window.DropFiles(files); });
+        }
+        status = application.exec();
     }
-    const int status = application.exec();
     window.Shutdown();
     SetTrackPlaces(nullptr);
-    return status;
+    return endingSignal != 0 ? kSignalExitBase + endingSignal : status;
 }
 
 }  // namespace kvt

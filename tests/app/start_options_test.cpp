@@ -33,6 +33,31 @@ TEST(StartOptions, WorkFolderOptionAndFilesInAnyOrder) {
     }
 }
 
+TEST(StartOptions, QtOptionsPassAndOtherDashedWordsAreUsageErrors) {
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string unknown;
+        std::vector<std::string> files;
+        bool platform;
+    };
+    const Case cases[] = {
+        {{"-platform", "xcb", "song.wav"}, "", {"song.wav"}, true},
+        {{"--style", "fusion", "-reverse", "a.wav"}, "", {"a.wav"}, false},
+        {{"--bogus", "a.wav", "-x"}, "--bogus", {"a.wav"}, false},
+        {{"-", "--", "-x"}, "", {"-", "-x"}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.front());
+        const StartOptions options = ParseStartOptions(c.arguments);
+        EXPECT_EQ(options.unknownOption, c.unknown);
+        EXPECT_EQ(options.files, c.files);
+        EXPECT_EQ(options.platformOption, c.platform);
+    }
+    EXPECT_TRUE(ParseStartOptions({"-h"}).help);
+    EXPECT_TRUE(ParseStartOptions({"--version"}).version);
+    EXPECT_TRUE(ParseStartOptions({"--", "--help"}).files.size() == 1);
+}
+
 TEST(StartOptions, CdImagesTakeTheNextArgumentOrTheirOwnValue) {
     const StartOptions options =
         ParseStartOptions({"--cd-image", "D=a.cue", "--cd-image=e=b.cue", "x.cda", "--cd-image"});
