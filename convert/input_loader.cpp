@@ -12,6 +12,7 @@
 #include "input/compressed_input.h"
 #include "input/pcm_decoder.h"
 #include "input/wave_file.h"
+#include "platform/files.h"
 #include "platform/message.h"
 #include "platform/paths.h"
 #include "platform/regular_file.h"
@@ -125,7 +126,21 @@ std::string DecodedWavPath(const std::string& workFolder) {
     return JoinPath(workFolder, "sample.wav");
 }
 
+void RemoveScratchWav(const std::string& workFolder) {
+    std::remove(ScratchWavPath(workFolder).c_str());
+}
+
 bool LoadInputFile(const std::string& path, LoadedInput& input, Settings& settings, const LoadOptions& options) {
+    // Whatever this load decodes into "sample.wav" has served once the samples are in
+    // memory, or once the load has failed.
+    const std::string decoded = DecodedWavPath(settings.workFolder);
+    struct DecodedCopyRemover {
+        const std::string& decoded;
+        std::optional<int64_t> before = ChangeStamp(decoded);
+        ~DecodedCopyRemover() {
+            if (ChangeStamp(decoded) != before) std::remove(decoded.c_str());
+        }
+    } remover{decoded};
     try {
         // A named pipe, device or folder is turned away before anything opens it: reading
         // one could wait forever.

@@ -14,8 +14,14 @@ namespace kvt {
 
 // workFolder + "/tempkvt.wav": the 16-bit copy of the whole input.
 std::string ScratchWavPath(const std::string& workFolder);
-// workFolder + "/sample.wav": where the external MP3 decoder program writes its WAV file.
+// workFolder + "/sample.wav": where the external MP3 decoder program writes its WAV file; removed by
+// the load that wrote it, once its samples are read (or the load failed). A "sample.wav"
+// no load wrote (the user's own, in the folder the program was started in) is left alone.
 std::string DecodedWavPath(const std::string& workFolder);
+
+// Removes "tempkvt.wav" from `workFolder`: at the end of a run, and at its start the one a
+// crashed run left behind.
+void RemoveScratchWav(const std::string& workFolder);
 
 // Loads `path` into `input`: true when loaded, with the selection set to the whole input.
 // Every failure has shown its message; the previous input then stays loaded (and keeps

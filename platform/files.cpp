@@ -48,4 +48,10 @@ bool CopyFileMode(const std::string& from, const std::string& to) {
     return chmod(to.c_str(), info.st_mode & 07777) == 0;
 }
 
+std::optional<int64_t> ChangeStamp(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) return std::nullopt;
+    return static_cast<int64_t>(info.st_ctim.tv_sec) * 1'000'000'000 + info.st_ctim.tv_nsec;
+}
+
 }  // namespace kvt

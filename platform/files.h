@@ -35,6 +35,10 @@ int AccessError(const std::string& path, int may);
 // is missing, not a regular file, or cannot be read.
 std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path);
 
+// When the file at `path` was last changed, in nanoseconds (the inode's change time: a file
+// replaced by another has a new one); nothing when nothing is there.
+std::optional<int64_t> ChangeStamp(const std::string& path);
+
 // Gives `to` the permission bits of `from`; false when `from` cannot be looked at.
 bool CopyFileMode(const std::string& from, const std::string& to);
 

@@ -70,6 +70,8 @@ CMFCzorvikDlg::CMFCzorvikDlg(QImage normalLook, QImage pressedLook, std::string 
     setWindowTitle(QString::fromLatin1(kApplicationTitle.data(), kApplicationTitle.size()));
     Fit();
     setFocusPolicy(Qt::StrongFocus);
+    // A full copy of an input that a crashed run left behind.
+    RemoveScratchWav(workFolder);
     settings_ = StartUpSettings(workFolder, SettingsFilePath(workFolder));
     setAcceptDrops(true);
     connect(&timer100_, &QTimer::timeout, this, [this] { OnTimer100(); });
@@ -93,6 +95,7 @@ void CMFCzorvikDlg::Shutdown() {
     // The rip's thread must be done with its file before the file goes.
     if (ripStopper_) ripStopper_();
     ForgetRipFile();
+    RemoveScratchWav(settings_.workFolder);
     SaveSettings();
 }
 

@@ -77,8 +77,8 @@ public:
     void ShowRipProgress(double fraction);
     void RipFinished(bool ok);
 
-    // The destruction steps (rip stopped and its file deleted, preview stopped, settings
-    // saved); they run once, on whichever way out comes first.
+    // The destruction steps (rip stopped and its file deleted, preview stopped, the scratch
+    // "tempkvt.wav" deleted, settings saved); they run once, on whichever way out comes first.
     void Shutdown();
 
     const MainWindowModel& Model() const { return model_; }

@@ -7,6 +7,7 @@
 
 #include <gmock/gmock.h>
 
+#include "convert/input_loader.h"
 #include "input/cd/rip_controller.h"
 #include "main_window_fixture.h"
 
@@ -234,6 +235,20 @@ TEST_F(MainWindow, EveryWayOutSavesTheSettingsOnce) {
     QApplication::sendEvent(window.get(), &escape);
     EXPECT_FALSE(window->isVisible());
     EXPECT_THAT(ReadWholeFile(folder / "setup.ini"), ::testing::HasSubstr(folder / "out"));
+}
+
+// "tempkvt.wav" is a full copy of the input: the external AAC encoder reads it while the
+// input is loaded, and nothing of it stays after the run (nor after a crashed one).
+TEST_F(MainWindow, TheScratchCopyLivesOnlyWhileTheProgramRuns) {
+    const std::string scratch = ScratchWavPath(folder.Path());
+    window->OpenPath(WriteWav("song.wav", 100, 1, 8000));
+    EXPECT_TRUE(std::filesystem::exists(scratch));
+    window->Shutdown();
+    EXPECT_FALSE(std::filesystem::exists(scratch));
+
+    folder.Write("tempkvt.wav", "left by a crash");
+    CMFCzorvikDlg next(OneColourSkin(kNormalSkin), OneColourSkin(kPressedSkin), folder.Path());
+    EXPECT_FALSE(std::filesystem::exists(scratch));
 }
 
 }  // namespace

@@ -285,6 +285,7 @@ TEST_F(InputLoader, Mp3ThroughTheExternalDecoder) {
     EXPECT_EQ(input.format.sampleRate, 22050u);
     EXPECT_GE(input.totalFrames, 22050u);  // the decoder adds its padding
     EXPECT_TRUE(messages.Texts().empty());
+    EXPECT_FALSE(std::filesystem::exists(DecodedWavPath(settings.workFolder))) << "the decoder's copy is left";
 }
 
 TEST_F(InputLoader, WmaThroughTheInProcessDecoder) {
@@ -297,6 +298,17 @@ TEST_F(InputLoader, WmaThroughTheInProcessDecoder) {
     EXPECT_GE(input.totalFrames, 20000u);
     // Decoded into memory: no copy of the whole input goes through "sample.wav".
     EXPECT_FALSE(std::filesystem::exists(DecodedWavPath(settings.workFolder)));
+}
+
+// "sample.wav" is only removed by the load that wrote it: one that is already in the
+// folder the program was started in is the user's.
+TEST_F(InputLoader, AUsersOwnSampleWavIsLeftAlone) {
+    const std::string own = folder.Write("work/sample.wav", WavBytes({}, testing::SineData(100, 1, 8000)));
+    for (const std::string& path : {folder.Write("song.wav", WavBytes({}, testing::SineData(50, 1, 8000))), own}) {
+        SCOPED_TRACE(path);
+        EXPECT_TRUE(LoadInputFile(path, input, settings));
+        EXPECT_TRUE(std::filesystem::exists(own));
+    }
 }
 
 }  // namespace
