@@ -1,6 +1,8 @@
 #include "cli/check_command.h"
 
+#include <nlohmann/json.hpp>
 #include "check/ringtone_check.h"
+
 #include "cli/convert_command.h"
 
 namespace kvt::cli {
@@ -34,13 +36,37 @@ bool VerifyWritten(const std::string& path, Console& console) {
     return false;
 }
 
-int RunCheckCommand(const std::vector<std::string>& files, std::FILE* out) {
-    bool allSound = true;
-    for (size_t i = 0; i < files.size(); ++i) {
-        const CheckReport report = CheckRingtoneFile(files[i]);
-        allSound = allSound && report.Sound();
-        std::fprintf(out, "%s%s", i == 0 ? "" : "\n", FormatCheckReport(files[i], report).c_str());
+std::string CheckReportsJson(const std::vector<std::pair<std::string, CheckReport>>& reports) {
+    nlohmann::ordered_json files = nlohmann::ordered_json::array();
+    for (const auto& [path, report] : reports) {
+        nlohmann::ordered_json file;
+        file["path"] = path;
+        file["format"] = report.format.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(report.format);
+        file["sound"] = report.Sound();
+        file["facts"] = nlohmann::ordered_json::object();
+        for (const auto& [name, value] : report.facts) file["facts"][name] = value;
+        file["problems"] = nlohmann::ordered_json::array();
+        for (const CheckProblem& problem : report.problems)
+            file["problems"].push_back(
+                {{"field", problem.field}, {"found", problem.found}, {"expected", problem.expected}});
+        files.push_back(std::move(file));
     }
+    // A title or path that is not UTF-8 gets replacement characters rather than ending the run.
+    return files.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+}
+
+int RunCheckCommand(const std::vector<std::string>& files, std::FILE* out, bool json) {
+    bool allSound = true;
+    std::vector<std::pair<std::string, CheckReport>> reports;
+    for (size_t i = 0; i < files.size(); ++i) {
+        CheckReport report = CheckRingtoneFile(files[i]);
+        allSound = allSound && report.Sound();
+        if (json)
+            reports.emplace_back(files[i], std::move(report));
+        else
+            std::fprintf(out, "%s%s", i == 0 ? "" : "\n", FormatCheckReport(files[i], report).c_str());
+    }
+    if (json) std::fputs(CheckReportsJson(reports).c_str(), out);
     std::fflush(out);
     return allSound ? kExitSuccess : kExitFailed;
 }

@@ -20,7 +20,13 @@ std::string ProblemLine(const CheckProblem& problem);
 // --verify: checks a file just written; each problem is an error naming it. True when sound.
 bool VerifyWritten(const std::string& path, Console& console);
 
-// Checks every file and prints its block; kExitSuccess when all are sound, else kExitFailed.
-int RunCheckCommand(const std::vector<std::string>& files, std::FILE* out);
+// The reports as one JSON document: an array with an object a file, {"path", "format"
+// (null for a file that is no ringtone), "sound", "facts": {name: value},
+// "problems": [{"field", "found", "expected"}]}.
+std::string CheckReportsJson(const std::vector<std::pair<std::string, CheckReport>>& reports);
+
+// Checks every file and prints its block (or, `json`, the one document); kExitSuccess when
+// all are sound, else kExitFailed.
+int RunCheckCommand(const std::vector<std::string>& files, std::FILE* out, bool json);
 
 }  // namespace kvt::cli

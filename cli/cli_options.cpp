@@ -225,6 +225,7 @@ void Declare(CLI::App& app, CliOptions& options, RawOptions& raw, const Defaults
                  "check the named MLD, MMF, 3GP and 3G2 files instead of converting (exit status 1 when one is not "
                  "sound)")
         ->group(files);
+    app.add_flag("--json", options.json, "with --check: one JSON document on stdout, an object a file")->group(files);
     app.add_flag("--list-presets", options.listPresets, "list the handsets and their presets")->group(files);
     app.add_flag("-h,--help", options.help, "print this help")->group(files);
     app.add_flag("--version", options.version, "print the version")->group(files);
@@ -288,6 +289,7 @@ std::optional<UsageError> Handsets(const RawOptions& raw, CliOptions& options) {
 std::optional<UsageError> Finish(const CLI::App& app, const RawOptions& raw, CliOptions& options) {
     if (auto error = FlagWithValue(app)) return error;
     if (auto error = Handsets(raw, options)) return error;
+    if (options.json && !options.check) return UsageError{"--json goes with --check"};
     if (options.noClobber && raw.overwrite) return UsageError{"-n and -y contradict each other; give one"};
     options.outputsGiven = !raw.handsets.empty() || raw.all || options.mmf || options.make3gp || options.make3g2;
     auto given = [&](const char* name) { return app.get_option(name)->count() > 0; };

@@ -48,6 +48,7 @@ struct CliOptions {
     bool noClobber = false;  // -n: outputs that exist are left as they are (-y, the default, overwrites)
 
     bool check = false;   // the inputs are ringtone files to check
+    bool json = false;    // --check reports as one JSON document
     bool verify = false;  // check each file just written
     bool listPresets = false;
     bool help = false;

@@ -226,7 +226,7 @@ int RunConvertCommand(const std::vector<std::string>& arguments, std::FILE* out,
         // A frame FFmpeg cannot decode is a line of the report; its own log lines would repeat it.
         FrontEndScope silent([](const MessageRequest&) { return MessageAnswer::Ok; }, [](std::string_view) {},
                              &dialogs);
-        return RunCheckCommand(options.inputs, out);
+        return RunCheckCommand(options.inputs, out, options.json);
     }
 
     if (removeOnSignal) EndCleanlyOnSignals();

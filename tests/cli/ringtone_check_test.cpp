@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <nlohmann/json.hpp>
 
 #include "check/ringtone_check.h"
 #include "engine/byte_order.h"
@@ -176,6 +177,58 @@ TEST_F(RingtoneCheck, CheckPrintsOneBlockPerFileAndFailsOnAnUnsoundOne) {
     EXPECT_NE(run.out.find("missing.3gp: not a ringtone file\n    problem: file: found no such file"),
               std::string::npos);
     EXPECT_EQ(Convert({"--check", out() + "/song.3gp", out() + "/song_n1.mld"}).exitCode, 0);
+}
+
+TEST_F(RingtoneCheck, JsonReportParsesBackWithOneObjectPerFile) {
+    ASSERT_EQ(WriteAll({"--mld-rate", "8000", "--mmf-rate", "8000"}).exitCode, 0);
+    std::vector<uint8_t> damaged = ReadFileBytes(out() + "/song.mmf");
+    damaged.back() ^= 1;  // the CRC
+    {
+        std::ofstream(out() + "/crc.mmf", std::ios::binary)
+            .write(reinterpret_cast<const char*>(damaged.data()), static_cast<std::streamsize>(damaged.size()));
+    }
+    std::ofstream(out() + "/noise \"\xff\".mmf") << "not a ringtone";
+    const struct {
+        std::string file;
+        nlohmann::json format;
+        bool sound;
+        const char* problemField;  // of the first problem; "" for any
+    } rows[] = {
+        {"song.3gp", "3GP", true, nullptr},
+        {"song_n1.mld", "MLD", true, nullptr},
+        {"crc.mmf", "MMF", false, ""},
+        {"noise \"\xff\".mmf", nullptr, false, "file"},
+    };
+    for (bool withBad : {false, true}) {
+        SCOPED_TRACE(withBad ? "with unsound files" : "sound files");
+        std::vector<std::string> arguments = {"--check", "--json"};
+        const size_t count = withBad ? std::size(rows) : 2;
+        for (size_t i = 0; i < count; ++i) arguments.push_back(out() + "/" + rows[i].file);
+        const RunResult run = Convert(arguments);
+        EXPECT_EQ(run.exitCode, withBad ? 1 : 0);
+        const nlohmann::json document = nlohmann::json::parse(run.out, nullptr, false);
+        ASSERT_TRUE(document.is_array()) << run.out;
+        ASSERT_EQ(document.size(), count);
+        for (size_t i = 0; i < count; ++i) {
+            SCOPED_TRACE(rows[i].file);
+            const nlohmann::json& file = document[i];
+            EXPECT_EQ(file["format"], rows[i].format);
+            EXPECT_EQ(file["sound"], rows[i].sound);
+            EXPECT_EQ(file["problems"].empty(), rows[i].problemField == nullptr);
+            if (rows[i].problemField) {
+                if (*rows[i].problemField) {
+                    EXPECT_EQ(file["problems"][0]["field"], rows[i].problemField);
+                }
+                EXPECT_TRUE(file["problems"][0]["found"].is_string());
+                EXPECT_TRUE(file["problems"][0]["expected"].is_string());
+            }
+            if (rows[i].sound) {
+                EXPECT_TRUE(file["facts"].contains("duration")) << file.dump();
+                EXPECT_EQ(file["path"], out() + "/" + rows[i].file);
+            }
+        }
+    }
+    EXPECT_EQ(Convert({"--json", out() + "/song.mmf"}).exitCode, 2);
 }
 
 }  // namespace
