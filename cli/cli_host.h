@@ -41,6 +41,7 @@ public:
 
     void OutputStarted(const std::string& path) override {
         Console::SetCurrentOutput(path);
+        console_.ShowWorkingOn(input_.inputPath, path);
         TakeFailureCause();  // a cause of earlier, handled trouble is not this output's
     }
     // A written file is listed at once, so that a script (or a person pressing Ctrl-C)

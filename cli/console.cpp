@@ -53,6 +53,13 @@ void Console::SetCurrentOutput(const std::string& path) {
     currentOutput = FileNameOfPath(path);
 }
 
+void Console::ShowWorkingOn(const std::string& input, const std::string& output) {
+    std::lock_guard lock(mutex_);
+    workingInput_ = FileNameOfPath(input);
+    workingOutput_ = FileNameOfPath(output);
+    DrawBarLocked();
+}
+
 void Console::SetRippingInput(const std::string& path) {
     std::lock_guard lock(rippingInputMutex);
     rippingInput = FileNameOfPath(path);
@@ -64,6 +71,7 @@ MessageSink Console::Sink() {
         std::string text;
         if (!request.caption.empty() && request.caption != kApplicationTitle) text += request.caption + ": ";
         text += request.text;
+        if (request.text == kNothingChosenText) text += " (choose outputs with --all, --mld, --mmf, --3gp or --3g2)";
         if (question) text += " [Cancel]";
         // The box's words name the symptom; what the system said names the cause.
         std::optional<std::string> cause = TakeFailureCause();
@@ -172,13 +180,17 @@ void Console::DrawBarLocked() {
         label = "ripping " + std::to_string(static_cast<int>(fraction * 100)) + "%";
     } else if (total_ != 0) {
         filled = kBarWidth * done_ / total_;
-        label = std::to_string(done_) + "/" + std::to_string(total_);
+        // While an output is made, the bar counts it: "song.wav  3/16  song.3gp".
+        const bool working = !workingOutput_.empty() && done_ < total_;
+        label = std::to_string(working ? done_ + 1 : done_) + "/" + std::to_string(total_);
+        if (!workingInput_.empty()) label = workingInput_ + "  " + label;
+        if (working) label += "  " + workingOutput_;
     } else {
         return;
     }
     std::string bar(static_cast<size_t>(filled), '#');
     bar.append(static_cast<size_t>(kBarWidth - filled), '-');
-    std::fprintf(err_, "\r[%s] %s", bar.c_str(), label.c_str());
+    std::fprintf(err_, "\r\033[K[%s] %s", bar.c_str(), label.c_str());
     std::fflush(err_);
     barShown_ = true;
 }

@@ -31,6 +31,9 @@ public:
     // when it failed.
     void OutputDone(bool written);
 
+    // The bar names the input and the output being made.
+    void ShowWorkingOn(const std::string& input, const std::string& output);
+
     void AddToTotal(int outputs);
     void Step();
     // The bar shows a CD rip's progress (0..1) instead of the outputs; a negative fraction
@@ -59,6 +62,8 @@ private:
     int total_ = 0;
     int done_ = 0;
     double ripFraction_ = -1;
+    std::string workingInput_;
+    std::string workingOutput_;
 };
 
 }  // namespace kvt::cli

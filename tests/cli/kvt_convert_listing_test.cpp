@@ -1,6 +1,8 @@
 // Which outputs kvt-convert lists, and when: each as soon as it is complete, and none that
 // -n left alone.
 
+#include <pty.h>
+
 #include <fstream>
 
 #include "kvt_convert_fixture.h"
@@ -107,6 +109,60 @@ TEST_F(KvtConvert, QuietPrintsErrorsOnly) {
                 EXPECT_EQ(run.ErrHas(row.notice), !quiet) << run.err;
             }
         }
+    }
+}
+
+}  // namespace
+}  // namespace kvt::testing
+
+namespace kvt::testing {
+namespace {
+
+// Runs kvt-convert with stderr on a pseudo-terminal and returns what the terminal got.
+std::string TerminalOutput(const std::string& command) {
+    int controller = -1, terminal = -1;
+    if (openpty(&controller, &terminal, nullptr, nullptr, nullptr) != 0) return "openpty failed";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(terminal, 2);
+        close(controller);
+        close(terminal);
+        execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(terminal);
+    std::string seen;
+    char buffer[4096];
+    for (ssize_t got; (got = read(controller, buffer, sizeof buffer)) > 0;)
+        seen.append(buffer, static_cast<size_t>(got));
+    close(controller);
+    waitpid(pid, nullptr, 0);
+    return seen;
+}
+
+TEST_F(KvtConvert, ProgressShowsOnATerminalOnlyAndNeverQuietOrOnAPipe) {
+    const std::string input = MakeSample("song.wav", "2");
+    const struct {
+        const char* what;
+        bool terminal;
+        bool quiet;
+        bool progress;
+    } rows[] = {
+        {"terminal", true, false, true},
+        {"terminal, -q", true, true, false},
+        {"pipe", false, false, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::vector<std::string> arguments = {"--mld", "d1", "--3gp", "-o", out(), input};
+        if (row.quiet) arguments.push_back("-q");
+        std::string command =
+            "cd " + Quote(cwd()) + " && exec env TMPDIR=" + Quote(tmp()) + " " + Quote(KVT_CONVERT_BINARY);
+        for (const std::string& argument : arguments) command += " " + Quote(argument);
+        command += " >/dev/null </dev/null";
+        const std::string seen = row.terminal ? TerminalOutput(command) : Convert(arguments).err;
+        EXPECT_EQ(seen.find("song.wav  1/2  song_d1.mld") != std::string::npos, row.progress) << seen;
+        EXPECT_EQ(seen.find('\r') != std::string::npos, row.progress) << seen;
     }
 }
 

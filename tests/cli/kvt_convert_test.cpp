@@ -150,7 +150,10 @@ TEST_F(KvtConvert, NothingChosenEndsWithTheTwoTextsAndStatusTwo) {
     SaveSettings(none, cwd() + "/setup.ini");
     RunResult run = Convert({MakeSample("song.wav", "1")});
     EXPECT_EQ(run.exitCode, 2);
-    EXPECT_NE(run.err.find("変換できませんでした。: 変換するファイルの種類を決めてください。"), std::string::npos)
+    EXPECT_NE(
+        run.err.find("変換できませんでした。: 変換するファイルの種類を決めてください。 (choose outputs with --all, "
+                     "--mld, --mmf, --3gp or --3g2)"),
+        std::string::npos)
         << run.err;
     EXPECT_TRUE(OutFiles().empty());
     EXPECT_TRUE(run.out.empty());
