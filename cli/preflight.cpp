@@ -40,11 +40,12 @@ std::string ReadExtensionList() {
 
 std::optional<std::string> InputProblem(const std::string& path) {
     const PathStatus status = StatusOfPath(path);
-    if (status.kind == PathKind::Missing) return "cannot open " + path + ": " + ErrnoText(status.error);
-    if (status.kind == PathKind::Folder) return path + " is a folder, not a file";
+    // The console puts the input's name before the line; the line does not repeat it.
+    if (status.kind == PathKind::Missing) return "cannot open: " + ErrnoText(status.error);
+    if (status.kind == PathKind::Folder) return "a folder, not a file";
     if (ReaderForPath(path) == InputReader::Unknown)
-        return path + ": このファイルは変換できません。 (kvt-convert reads " + ReadExtensionList() + " files)";
-    if (int error = AccessError(path, kMayRead)) return "cannot read " + path + ": " + ErrnoText(error);
+        return "このファイルは変換できません。 (kvt-convert reads " + ReadExtensionList() + " files)";
+    if (int error = AccessError(path, kMayRead)) return "cannot read: " + ErrnoText(error);
     return std::nullopt;
 }
 

@@ -10,7 +10,8 @@
 
 namespace kvt::cli {
 
-// The input cannot be read, is a folder, or has an extension the loader does not read.
+// The input cannot be read, is a folder, or has an extension the loader does not read; the
+// reason does not name the input (the console's tag does).
 std::optional<std::string> InputProblem(const std::string& path);
 
 std::optional<std::string> OutputFolderProblem(const std::string& folder);

@@ -255,6 +255,10 @@ TEST_F(KvtConvert, BadInputsFailCleanly) {
         RunResult run = Convert({"--all", "-o", out(), c.path});
         EXPECT_EQ(run.exitCode, 1) << run.err;
         EXPECT_NE(run.err.find("kvt-convert: "), std::string::npos) << run.err;
+        // Each line names the input once, by the tag.
+        const std::string name = fs::path(c.path).filename();
+        std::istringstream lines(run.err);
+        for (std::string line; std::getline(lines, line);) EXPECT_EQ(line.find(name), line.rfind(name)) << line;
         EXPECT_TRUE(run.out.empty());
         EXPECT_TRUE(OutFiles().empty());
         EXPECT_TRUE(TmpIsEmpty());
