@@ -17,10 +17,18 @@ struct CheckProblem {
     std::string expected;
 };
 
+// The file's audio as its decoder gave it: interleaved 16-bit samples at the coded rate.
+struct DecodedAudio {
+    std::vector<int16_t> samples;
+    uint32_t rate = 0;
+    int channels = 0;
+};
+
 struct CheckReport {
     std::string format;  // "MLD", "MMF", "3GP" or "3G2"; empty when the file is none of them
     std::vector<std::pair<std::string, std::string>> facts;
     std::vector<CheckProblem> problems;
+    DecodedAudio audio;  // empty when the file held none that decodes
 
     void Fact(std::string name, std::string value) { facts.emplace_back(std::move(name), std::move(value)); }
     void Problem(std::string field, std::string found, std::string expected) {

@@ -466,6 +466,8 @@ CheckReport ReadFile3gp(std::span<const uint8_t> file) {
                        Num(stream.channels) + " (the esds)");
     report.Fact("frames", Num(frames->sizes.size()) + " AAC frames, largest " + Num(largest) + " bytes");
     ReportLevels(report, samples);
+    if (decoder.OpenError().empty() && !samples.empty())
+        report.audio = {std::move(samples), static_cast<uint32_t>(decoder.SampleRate()), decoder.Channels()};
     return report;
 }
 

@@ -489,6 +489,7 @@ CheckReport ReadMld(std::span<const uint8_t> file) {
     if (!preset.AllowsRate(static_cast<int>(audio.rate)))
         report.Problem("rate", Num(audio.rate) + " Hz", "a rate preset " + std::string(preset.name) + " allows");
     ReportLevels(report, samples);
+    report.audio = {std::move(samples), codedRate, static_cast<int>(channels.size())};
     return report;
 }
 

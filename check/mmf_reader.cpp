@@ -278,13 +278,13 @@ CheckReport ReadMmf(std::span<const uint8_t> file) {
     }
     if (sequence.found && !sequence.gate) report.Problem("wave note", "none", "one note playing the wave");
 
-    const std::vector<int16_t> samples =
-        wave.stereo ? DecodeYamahaAdpcmStereo(wave.data) : DecodeWithCodec(1, wave.data);
+    std::vector<int16_t> samples = wave.stereo ? DecodeYamahaAdpcmStereo(wave.data) : DecodeWithCodec(1, wave.data);
     report.Fact("rate", Num(wave.rate) + " Hz");
     report.Fact("channels", wave.stereo ? "stereo" : "mono");
     report.Fact("duration", SecondsText(samples.size() / channels, wave.rate));
     report.Fact("title", wave.stereo ? "none (stereo files carry none)" : Cp932ToUtf8(title));
     ReportLevels(report, samples);
+    report.audio = {std::move(samples), wave.rate, channels};
     return report;
 }
 
