@@ -15,10 +15,10 @@ struct CliOptions {
 
     // Outputs: when any of these is given they replace the choice of the settings file.
     bool outputsGiven = false;
-    std::vector<int> mldCells;       // handset cells of the MLD page
-    std::vector<int> namedMldCells;  // of those, the ones named one by one
+    std::vector<int> mldCells;                 // handset cells of the MLD page
+    std::vector<int> namedMldCells;            // of those, the ones named one by one
     std::vector<std::string> handsetMappings;  // "D505i: button D503i, preset d1" for each name
-    bool allHandsets = false;        // "all": handsets the MLD rate refuses are left out
+    bool allHandsets = false;                  // "all": handsets the MLD rate refuses are left out
     bool mmf = false;
     bool make3gp = false;
     bool make3g2 = false;

@@ -92,8 +92,7 @@ std::vector<std::string> ClosestHandsetNames(std::string_view name, size_t count
         const double length = static_cast<double>(std::max(key.size(), wanted.size()));
         ranked.emplace_back(static_cast<double>(EditDistance(wanted, key)) / std::max(length, 1.0), known.name);
     }
-    std::stable_sort(ranked.begin(), ranked.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::stable_sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<std::string> closest;
     for (size_t i = 0; i < ranked.size() && i < count; ++i) closest.push_back(ranked[i].second);
     return closest;

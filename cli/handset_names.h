@@ -1,7 +1,7 @@
 #pragma once
 // The names --mld takes for a handset button: its label ("D503i"), its preset code ("d1"; the
-// stereo codes are not names: --mld-channels picks them) and every model --list-presets shows under it ("D505i(iS)", also reached as
-// "D505i" and "D505iS"), in any letter case.
+// stereo codes are not names: --mld-channels picks them) and every model --list-presets shows under it ("D505i(iS)",
+// also reached as "D505i" and "D505iS"), in any letter case.
 
 #include <optional>
 #include <string>

@@ -16,17 +16,17 @@ TEST(HandsetNames, ModelsLabelsAndPresetCodesReachTheirButton) {
         const char* name;
         const char* button;
     } rows[] = {
-        {"D505i", "D503i"},   {"d505is", "D503i"}, {"D505i(iS)", "D503i"}, {"N505iS", "N900i"},
-        {"p252IS", "P505i"},  {"SH505iS", "SH900i"}, {"sh505i", "SH505i"}, {"SO505iS", "SO505is"},
-        {"d1", "D503i"},      {"P1", "P503i"},    {"93", "D903i"},        {"F705i", "D903i"},
-        {"LG電子携帯", "LG"}, {"D901i", "F503i"},
+        {"D505i", "D503i"},    {"d505is", "D503i"},  {"D505i(iS)", "D503i"}, {"N505iS", "N900i"}, {"p252IS", "P505i"},
+        {"SH505iS", "SH900i"}, {"sh505i", "SH505i"}, {"SO505iS", "SO505is"}, {"d1", "D503i"},     {"P1", "P503i"},
+        {"93", "D903i"},       {"F705i", "D903i"},   {"LG電子携帯", "LG"},   {"D901i", "F503i"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         EXPECT_EQ(FindHandsetCell(row.name), FindHandsetCell(row.button));
         EXPECT_TRUE(FindHandsetCell(row.name).has_value());
     }
-    for (const char* unknown : {"", "D505", "X900", "D505i(", "Stereo", "p1s"}) EXPECT_FALSE(FindHandsetCell(unknown)) << unknown;
+    for (const char* unknown : {"", "D505", "X900", "D505i(", "Stereo", "p1s"})
+        EXPECT_FALSE(FindHandsetCell(unknown)) << unknown;
 }
 
 TEST(HandsetNames, EveryListedModelIsANameOfItsButton) {
@@ -34,7 +34,8 @@ TEST(HandsetNames, EveryListedModelIsANameOfItsButton) {
         const MldPreset& row = MldPresetTable.at(static_cast<size_t>(handset.preset));
         for (const std::string& model : HandsetModels(row.description)) {
             SCOPED_TRACE(model);
-            for (const std::string& spelling : ModelSpellings(model)) EXPECT_EQ(FindHandsetCell(spelling), handset.cell);
+            for (const std::string& spelling : ModelSpellings(model))
+                EXPECT_EQ(FindHandsetCell(spelling), handset.cell);
         }
     }
 }

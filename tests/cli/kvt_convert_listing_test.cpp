@@ -47,7 +47,8 @@ TEST_F(KvtConvert, NoClobberLeavesExistingOutputsAndExitsOne) {
 TEST_F(KvtConvert, TheFirstFileIsListedBeforeTheJobEnds) {
     // The MLD file is done in a moment; the 3GP file of half a minute of stereo takes seconds.
     const std::string input = MakeSample("long.wav", "30", "44100", "2");
-    const pid_t pid = Start({"--mld", "d1", "--3gp", "--3gp-rate", "44100", "--3gp-channels", "stereo", "-o", out(), input});
+    const pid_t pid =
+        Start({"--mld", "d1", "--3gp", "--3gp-rate", "44100", "--3gp-channels", "stereo", "-o", out(), input});
     ASSERT_GT(pid, 0);
     const fs::path listing = folder / "stdout";
     bool listedWhileRunning = false;
