@@ -19,6 +19,7 @@
 #include "app/preview/qt_audio_output.h"
 #include "app/preview/sink_preview_player.h"
 #include "convert/conversion_job.h"
+#include "convert/input_kinds.h"
 #include "convert/input_loader.h"
 #include "input/cd/rip_controller.h"
 #include "platform/dialogs.h"
@@ -31,6 +32,10 @@ namespace kvt {
 using namespace main_window;
 
 namespace {
+
+constexpr std::string_view kAllAudioFilesLabel = "すべての音声ファイル";
+constexpr std::string_view kEachKindFilter =
+    "WAVファイル(*.wav)|*.wav|WMAファイル(*.wma)|*.wma|音楽CDファイル(*.cda)|*.cda|MP3ファイル(*.mp3)|*.mp3|";
 
 std::optional<VolumeCommand> VolumeMenuAt(QWidget* owner, QPoint globalPos) {
     QMenu menu(owner);
@@ -60,6 +65,14 @@ std::vector<std::string> DroppedLocalPaths(const QMimeData& data) {
 }
 
 }  // namespace
+
+std::string InputFilter() {
+    return std::string(kAllAudioFilesLabel) + "|" + InputPatterns(";") + "|" + std::string(kEachKindFilter);
+}
+
+std::string InputFilterPatterns() {
+    return InputPatterns(" ");
+}
 
 CMFCzorvikDlg::CMFCzorvikDlg(QImage normalLook, QImage pressedLook, std::string workFolder, QWidget* parent)
     : SkinnedWindow(std::move(normalLook), std::move(pressedLook), parent),
@@ -138,7 +151,7 @@ void CMFCzorvikDlg::DropFiles(const std::vector<std::string>& paths) {
 }
 
 void CMFCzorvikDlg::ShowOpenDialog() {
-    auto chosen = CurrentDialogs().OpenFileFrom(JoinPath(CurrentFolder(), "*.wav"), kInputFilter);
+    auto chosen = CurrentDialogs().OpenFileFrom(JoinPath(CurrentFolder(), InputFilterPatterns()), InputFilter());
     if (chosen && !chosen->empty()) OpenPath(*chosen);
 }
 

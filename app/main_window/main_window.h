@@ -32,8 +32,11 @@ inline constexpr std::string_view kHelpNotShownText =
     "ヘルプを開けませんでした。次のファイルをブラウザで開いてください。\n";
 inline constexpr const char* kVolumeUpLabel = "音量を上げる";
 inline constexpr const char* kVolumeDownLabel = "音量を下げる";
-inline constexpr const char* kInputFilter =
-    "WAVファイル(*.wav)|*.wav|WMAファイル(*.wma)|*.wma|音楽CDファイル(*.cda)|*.cda|MP3ファイル(*.mp3)|*.mp3|";
+// The open dialog's filters: every audio file the loader reads first (the default), then
+// WAV, WMA, the CD's tracks and MP3.
+std::string InputFilter();
+// The patterns of the first filter, as the dialog's file-name field starts with them.
+std::string InputFilterPatterns();
 
 class CMFCzorvikDlg : public SkinnedWindow, public ConversionHost {
 public:

@@ -18,12 +18,13 @@ bool IsTrackPlace(const QUrl& url) {
            QFileInfo(QFileInfo(url.toLocalFile()).path()).fileName().startsWith(kTrackPlacesPrefix);
 }
 
-// The first pattern a name filter shows: "音楽CDファイル(*.cda)" → "*.cda".
-QString FirstPattern(const QString& nameFilter) {
+// The patterns a name filter shows: "音楽CDファイル(*.cda)" → "*.cda",
+// "すべての音声ファイル (*.wav *.wma ...)" → "*.wav *.wma ...".
+QString Patterns(const QString& nameFilter) {
     const qsizetype open = nameFilter.lastIndexOf('(');
     const qsizetype close = nameFilter.lastIndexOf(')');
     if (open < 0 || close < open) return {};
-    return nameFilter.mid(open + 1, close - open - 1).trimmed().section(' ', 0, 0);
+    return nameFilter.mid(open + 1, close - open - 1).trimmed();
 }
 
 }  // namespace
@@ -34,7 +35,7 @@ InputFileDialog::InputFileDialog(QWidget* parent, const std::string& filter,
     setOption(QFileDialog::DontUseNativeDialog);
     setFileMode(QFileDialog::ExistingFile);
     setAcceptMode(QFileDialog::AcceptOpen);
-    resize(760, 460);
+    resize(900, 460);  // wide enough for the every-audio-file filter's patterns
     const QStringList filters = QtNameFilters(filter);
     setNameFilters(filters);
     for (const QString& name : filters)
@@ -77,10 +78,10 @@ void InputFileDialog::UseNameFilter(const QString& name) {
 void InputFileDialog::ShowPatternOf(const QString& name) {
     auto* field = findChild<QLineEdit*>("fileNameEdit");  // Qt's name for the file-name field
     if (!field) return;
-    // A pattern (such as the first "*.wav") follows the filter; a name the user typed stays.
+    // The patterns follow the filter; a name the user typed stays.
     const QString text = field->text();
     if (!text.isEmpty() && !text.contains('*') && !text.contains('?')) return;
-    field->setText(FirstPattern(name));
+    field->setText(Patterns(name));
 }
 
 InputFileDialog::~InputFileDialog() {

@@ -176,7 +176,7 @@ TEST(InputFileDialog, OffersTheTrackPlacesAndTakesATypedTrackNameButDoesNotKeepT
     std::filesystem::create_directories(place);
     const QUrl placeUrl = QUrl::fromLocalFile(QString::fromStdString(place));
     {
-        InputFileDialog dialog(nullptr, kInputFilter, {place});
+        InputFileDialog dialog(nullptr, InputFilter(), {place});
         EXPECT_TRUE(dialog.sidebarUrls().contains(placeUrl));
 
         dialog.setDirectory(QString::fromStdString(folder.Path()));
@@ -186,7 +186,7 @@ TEST(InputFileDialog, OffersTheTrackPlacesAndTakesATypedTrackNameButDoesNotKeepT
         ASSERT_EQ(dialog.selectedFiles().size(), 1);
         EXPECT_EQ(CdaPathFromChosen(dialog.selectedFiles().front().toStdString()), "D:\\Track05.cda");
     }
-    InputFileDialog next(nullptr, kInputFilter, {});
+    InputFileDialog next(nullptr, InputFilter(), {});
     EXPECT_FALSE(next.sidebarUrls().contains(placeUrl)) << "the disc may be gone by then";
 }
 
@@ -196,9 +196,12 @@ TEST(InputFileDialog, TheFileNameFieldShowsThePatternOfTheFilterInUse) {
     const QString place = QString::fromStdString(folder / (std::string(kTrackPlacesPrefix) + "test/D:"));
     const QString home = QString::fromStdString(folder.Path());
     std::filesystem::create_directories(place.toStdString());
-    InputFileDialog dialog(nullptr, kInputFilter, {place.toStdString()});
+    InputFileDialog dialog(nullptr, InputFilter(), {place.toStdString()});
     dialog.setDirectory(home);
-    dialog.selectFile("*.wav");
+    dialog.selectFile(QString::fromStdString(InputFilterPatterns()));
+    const char* kAllAudioPatterns = "*.wav *.wma *.mp3 *.flac *.m4a *.mp4 *.ogg *.oga *.opus *.aif *.aiff *.aifc";
+    const std::string allAudio = std::string("すべての音声ファイル (") + kAllAudioPatterns + ")";
+    const char* kAllAudioFiles = allAudio.c_str();
     auto* field = dialog.findChild<QLineEdit*>("fileNameEdit");
     ASSERT_NE(field, nullptr);
     auto enter = [&](const QString& where) {
@@ -216,7 +219,7 @@ TEST(InputFileDialog, TheFileNameFieldShowsThePatternOfTheFilterInUse) {
         const char* field;
     } steps[] = {
         {"into the track place", [&] { enter(place); }, "音楽CDファイル(*.cda)", "*.cda"},
-        {"back out of it", [&] { enter(home); }, "WAVファイル(*.wav)", "*.wav"},
+        {"back out of it", [&] { enter(home); }, kAllAudioFiles, kAllAudioPatterns},
         {"MP3 chosen", [&] { choose("MP3ファイル(*.mp3)"); }, "MP3ファイル(*.mp3)", "*.mp3"},
         {"into the place again", [&] { enter(place); }, "音楽CDファイル(*.cda)", "*.cda"},
         {"out again", [&] { enter(home); }, "MP3ファイル(*.mp3)", "*.mp3"},

@@ -1,3 +1,4 @@
+#include <cstdlib>
 #include <filesystem>
 
 #include <QCoreApplication>
@@ -10,6 +11,7 @@
 #include "convert/input_loader.h"
 #include "input/cd/rip_controller.h"
 #include "main_window_fixture.h"
+#include "platform/command_output.h"
 
 namespace kvt::testing {
 namespace {
@@ -73,6 +75,40 @@ TEST_F(MainWindow, Mp3WithoutDecoderAndTheProgramDialogCancelledLoadsNothing) {
                                               "指定されたファイルが存在しません。"));
     EXPECT_FALSE(window->Input().isLoaded);
     EXPECT_TRUE(window->UserSettings().mp3DecoderPath.empty());
+}
+
+// MP3 decodes in-process like FLAC: no question for a program, no box, and the waveform
+// of the stereo tone fills the detail view's upper lane.
+TEST_F(MainWindow, Mp3AndFlacOpenWithoutADialogAndDrawTheirWaveform) {
+    for (const char* name : {"song.mp3", "song.flac"}) {
+        SCOPED_TRACE(name);
+        const std::string path = folder.File(name);
+        ASSERT_EQ(
+            std::system(
+                ("ffmpeg -v error -y -f lavfi -i 'sine=f=440:r=44100:d=1' -af volume=4 -ac 2 " + Quote(path)).c_str()),
+            0);
+        const size_t dialogsBefore = dialogs.Requests().size();
+        window->OpenPath(path);
+        EXPECT_TRUE(messages.Texts().empty());
+        EXPECT_EQ(dialogs.Requests().size(), dialogsBefore);
+        ASSERT_TRUE(window->Input().isLoaded);
+        EXPECT_EQ(window->Input().format.channels, 2);
+        EXPECT_NEAR(window->Input().totalFrames, 44100.0, 2500.0);
+        // Upper lane centre at plot row 75, half height 51: ink well away from the centre.
+        const QImage& image = window->RenderBackBuffer();
+        int swinging = 0;
+        for (int column = 0; column < 500; ++column) {
+            for (int row = 75 - 51; row <= 75 + 51; ++row) {
+                if (std::abs(row - 75) < 15) continue;
+                if (qGray(image.pixel(main_window::kDetailView.left + main_window::kPlotMargin + column,
+                                      main_window::kDetailView.top + row)) < 110) {
+                    ++swinging;
+                    break;
+                }
+            }
+        }
+        EXPECT_GT(swinging, 200);
+    }
 }
 
 TEST_F(MainWindow, AFailedLoadKeepsThePreviousInput) {
@@ -177,8 +213,14 @@ TEST_F(MainWindow, OpenDialogStartsInTheCurrentFolderWithTheInputFilter) {
     ASSERT_FALSE(dialogs.Requests().empty());
     const ScriptedDialogs::Request request = dialogs.Requests().back();
     EXPECT_EQ(request.kind, ScriptedDialogs::Request::Kind::OpenFileFrom);
-    EXPECT_EQ(request.first, std::filesystem::current_path().string() + "/*.wav");
-    EXPECT_EQ(request.second, kInputFilter);
+    EXPECT_EQ(request.first, std::filesystem::current_path().string() +
+                                 "/*.wav *.wma *.mp3 *.flac *.m4a *.mp4 "
+                                 "*.ogg *.oga *.opus *.aif *.aiff *.aifc");
+    // Every audio file first, so it is the default; then the kinds one by one.
+    EXPECT_EQ(
+        request.second,
+        "すべての音声ファイル|*.wav;*.wma;*.mp3;*.flac;*.m4a;*.mp4;*.ogg;*.oga;*.opus;*.aif;*.aiff;*.aifc|"
+        "WAVファイル(*.wav)|*.wav|WMAファイル(*.wma)|*.wma|音楽CDファイル(*.cda)|*.cda|MP3ファイル(*.mp3)|*.mp3|");
     EXPECT_EQ(window->Input().inputPath, song);
 }
 
