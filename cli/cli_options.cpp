@@ -21,6 +21,7 @@ const std::vector<int> kMmfRates = {4000, 8000, 16000};
 const std::vector<int> kAacRates = {8000, 16000, 24000, 32000, 44100};
 const std::vector<int> kMldLimits = {10, 20, 100};
 const std::vector<std::string> kChannelNames = {"mono", "stereo"};
+const std::vector<std::string> kResamplerNames = {kBandLimitedResamplerName, kClassicResamplerName};
 
 std::string Lower(std::string_view text) {
     std::string lower(text);
@@ -55,7 +56,7 @@ struct RawOptions {
     int mldRate = 0, mmfRate = 0, aacRate = 0, mldLimit = 0;
     std::string start, end;
     bool overwrite = false;
-    std::string external, mp3Decoder, output, settings;
+    std::string external, mp3Decoder, output, settings, resampler;
 };
 
 const CLI::Validator kTime = CLI::Validator(
@@ -72,7 +73,7 @@ const CLI::Validator kCdImage =
 // What --help shows as a setting's default: the value the settings file in use gives.
 struct Defaults {
     std::string mldRate, mldChannels, mldLimit, mmfRate, mmfChannels, aacRate, aacChannels;
-    std::string outputs, output, external, mp3Decoder;
+    std::string outputs, output, external, mp3Decoder, resampler;
 };
 
 std::string RateOf(const ButtonGrid& grid, int page) {
@@ -105,6 +106,7 @@ Defaults DefaultsOf(const Settings& settings) {
     d.output = settings.savingDirectory.empty() ? "the current folder" : settings.savingDirectory;
     d.external = settings.externalEncoderPath.empty() ? "none" : settings.externalEncoderPath;
     d.mp3Decoder = settings.mp3DecoderPath.empty() ? "none: decoded in-process" : settings.mp3DecoderPath;
+    d.resampler = ResamplerName(settings.resampler);
     return d;
 }
 
@@ -173,6 +175,12 @@ void Declare(CLI::App& app, CliOptions& options, RawOptions& raw, const Defaults
     app.add_option("--mp3-decoder", raw.mp3Decoder, "external MP3-to-WAV decoder, run as PROGRAM --decode IN OUT")
         ->type_name("PROGRAM")
         ->default_str(d.mp3Decoder)
+        ->group(settings);
+    app.add_option("--resampler", raw.resampler,
+                   "rate conversion: band-limited, or classic (linear, the files of earlier versions)")
+        ->check(CLI::IsMember(kResamplerNames))
+        ->type_name("band-limited|classic")
+        ->default_str(d.resampler)
         ->group(settings);
 
     const char* selection = "Selection (equal values mean the whole input)";
@@ -301,6 +309,7 @@ std::optional<UsageError> Finish(const CLI::App& app, const RawOptions& raw, Cli
     if (given("--mld-channels")) options.mldStereo = stereo(raw.mldChannels);
     if (given("--mmf-channels")) options.mmfStereo = stereo(raw.mmfChannels);
     if (given("--3gp-channels")) options.aacStereo = stereo(raw.aacChannels);
+    if (given("--resampler")) options.resampler = ResamplerFromName(raw.resampler);
     if (given("--start")) options.startSeconds = ParseTime(raw.start);
     if (given("--end")) options.endSeconds = ParseTime(raw.end);
     if (given("--external")) {
@@ -382,6 +391,7 @@ void ApplyOptions(const CliOptions& options, Settings& settings) {
         settings.externalEncoderPath = ResolveProgram(*options.externalEncoder);
     }
     if (options.mp3Decoder) settings.mp3DecoderPath = ResolveProgram(*options.mp3Decoder);
+    if (options.resampler) settings.resampler = *options.resampler;
     if (options.outputDirectory) settings.savingDirectory = *options.outputDirectory;
 }
 

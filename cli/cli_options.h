@@ -33,6 +33,7 @@ struct CliOptions {
     bool streaming = false;
     std::optional<std::string> externalEncoder;
     std::optional<std::string> mp3Decoder;
+    std::optional<ResamplerKind> resampler;
 
     std::optional<double> startSeconds;
     std::optional<double> endSeconds;

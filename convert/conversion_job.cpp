@@ -48,6 +48,7 @@ Aac3gpRequest AacRequest(const JobChoices& choices, int kind, const std::string&
     request.samplingRate = choices.aacRate;
     request.channels = choices.aacChannels;
     request.title = title;
+    request.resampler = choices.resampler;
     return request;
 }
 
@@ -110,6 +111,7 @@ void MakeMldAndMmf(ConversionHost& host, const SourceClip& clip, const JobChoice
     MldEncoder monoMld(mono);
     MldEncoder stereoMld(clip);
     monoMld.path = stereoMld.path = basePath;
+    monoMld.resampler = stereoMld.resampler = choices.resampler;
 
     std::optional<double> keptSeconds;  // the shortest start kept by a one-piece row
     for (const MldHandset& handset : MldHandsets()) {
@@ -130,6 +132,7 @@ void MakeMldAndMmf(ConversionHost& host, const SourceClip& clip, const JobChoice
     if (choices.mmf) {
         MmfEncoder mmf(choices.mmfChannels == 1 ? mono : clip);
         mmf.path = basePath;
+        mmf.resampler = choices.resampler;
         MakeOutput(host, report, MmfOutputPath(basePath).value_or(basePath),
                    [&] { return mmf.WriteMmf(choices.mmfRate, choices.mmfChannels != 1); });
         host.ProgressStep();
@@ -223,6 +226,7 @@ JobReport OnConvert(ConversionHost& host) {
     }
 
     JobChoices choices = ReadJobChoices(settings.grid);
+    choices.resampler = settings.resampler;
     const std::string basePath = JoinPath(settings.savingDirectory, GneGetFileName(input.inputPath));
     std::string title = GneGetFileName(basePath);
     GneCutExtension(title);

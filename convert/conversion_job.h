@@ -9,6 +9,7 @@
 
 #include "convert/button_grid.h"
 #include "convert/conversion_host.h"
+#include "engine/pcm_operations.h"
 
 namespace kvt {
 
@@ -40,6 +41,7 @@ struct JobChoices {
     int aacChannels = 1;
     bool streaming = false;
     bool useExternal = false;
+    ResamplerKind resampler = ResamplerKind::BandLimited;  // from the settings, not the grid
 };
 
 JobChoices ReadJobChoices(const ButtonGrid& grid);

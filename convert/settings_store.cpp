@@ -28,6 +28,16 @@ bool KeepsSavingDirectory(const std::string& directory) {
 
 }  // namespace
 
+std::optional<ResamplerKind> ResamplerFromName(std::string_view name) {
+    if (name == kClassicResamplerName) return ResamplerKind::Classic;
+    if (name == kBandLimitedResamplerName) return ResamplerKind::BandLimited;
+    return std::nullopt;
+}
+
+const char* ResamplerName(ResamplerKind kind) {
+    return kind == ResamplerKind::Classic ? kClassicResamplerName : kBandLimitedResamplerName;
+}
+
 std::string SettingsFilePath(const std::string& workFolder) {
     return JoinPath(workFolder, kSettingsFileName);
 }
@@ -40,6 +50,8 @@ int LoadSettings(Settings& settings, const std::string& iniPath) {
     settings.savingDirectory = ReadProfileString(kSettingsSection, "directory", "", iniPath);
     settings.mp3DecoderPath = ReadProfileString(kSettingsSection, "mp3", "", iniPath);
     settings.externalEncoderPath = ReadProfileString(kSettingsSection, "external", "", iniPath);
+    settings.resampler = ResamplerFromName(ReadProfileString(kSettingsSection, "resampler", "", iniPath))
+                             .value_or(ResamplerKind::BandLimited);
     if (KeepsSavingDirectory(settings.savingDirectory)) return 1;
     settings.savingDirectory = DocumentsFolder();
     BrowseSavingDirectory(settings);
@@ -50,13 +62,14 @@ void SaveSettings(const Settings& settings, const std::string& iniPath) {
     // One replace of the file for all keys: a failure leaves the old file whole, and an
     // entry the writer refuses (a folder name with a line break) is left out on its own.
     std::vector<ProfileEntry> entries;
-    entries.reserve(kGridPages * kGridCells + 3);
+    entries.reserve(kGridPages * kGridCells + 4);
     for (int page = 0; page < kGridPages; ++page)
         for (int cell = 0; cell < kGridCells; ++cell)
             entries.emplace_back(CellKey(page, cell), std::to_string(settings.grid.At(page, cell)));
     entries.emplace_back("directory", settings.savingDirectory);
     entries.emplace_back("mp3", settings.mp3DecoderPath);
     entries.emplace_back("external", settings.externalEncoderPath);
+    entries.emplace_back("resampler", ResamplerName(settings.resampler));
     WriteProfileStrings(kSettingsSection, entries, iniPath);
 }
 

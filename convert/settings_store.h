@@ -3,19 +3,32 @@
 // Read once at start-up, written back whole at program exit, when the settings dialog
 // closes, and when a conversion had to open that dialog.
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "convert/button_grid.h"
+#include "engine/pcm_operations.h"
 
 namespace kvt {
 
 struct Settings {
     ButtonGrid grid = InitialButtonGrid();
-    std::string savingDirectory;      // where the outputs go
-    std::string mp3DecoderPath;       // external MP3-to-WAV program; empty when none
-    std::string externalEncoderPath;  // external AAC encoder; empty when none
-    std::string workFolder;           // scratch files (and, in the GUI, setup.ini)
+    std::string savingDirectory;                           // where the outputs go
+    std::string mp3DecoderPath;                            // external MP3-to-WAV program; empty when none
+    std::string externalEncoderPath;                       // external AAC encoder; empty when none
+    std::string workFolder;                                // scratch files (and, in the GUI, setup.ini)
+    ResamplerKind resampler = ResamplerKind::BandLimited;  // "resampler"
 };
+
+// The values of "resampler": "classic" chooses the linear one; anything else, or no key,
+// the band-limited one.
+inline constexpr const char* kClassicResamplerName = "classic";
+inline constexpr const char* kBandLimitedResamplerName = "band-limited";
+
+// The kind a "resampler" value names, nothing for a value that names none.
+std::optional<ResamplerKind> ResamplerFromName(std::string_view name);
+const char* ResamplerName(ResamplerKind kind);
 
 inline constexpr const char* kSettingsSection = "kvt";
 inline constexpr const char* kSettingsFileName = "setup.ini";
@@ -27,7 +40,7 @@ std::string SettingsFilePath(const std::string& workFolder);
 // directory that is gone is replaced by the documents folder and the folder browser opens.
 int LoadSettings(Settings& settings, const std::string& iniPath);
 
-// Writes the 84 cells, "directory", "mp3" and "external" in that order, with one replace
+// Writes the 84 cells, "directory", "mp3", "external" and "resampler" in that order, with one replace
 // of the file. A file that cannot be written is left as it was; a value the file cannot
 // hold (a line break) is skipped alone; nothing is shown.
 void SaveSettings(const Settings& settings, const std::string& iniPath);

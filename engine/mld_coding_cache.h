@@ -11,6 +11,7 @@
 
 #include "engine/engine_file.h"
 #include "engine/format_block.h"
+#include "engine/pcm_operations.h"
 
 namespace kvt {
 
@@ -36,6 +37,7 @@ struct MldCodingCache {
     FormatBlock sourceFormat;
     int channels = 0;
     uint32_t rate = 0;
+    ResamplerKind resampler = ResamplerKind::BandLimited;
     bool valid = false;
     FormatBlock format;          // of the converted PCM
     std::vector<uint8_t> bytes;  // the converted PCM, before normalisation
@@ -44,14 +46,15 @@ struct MldCodingCache {
     int normalize = 0;
     std::map<std::pair<MldStreamSplit, int>, MldCodedStreams> coded;
 
-    // The converted PCM of `source` at `channels` and `rate` is at hand.
-    bool Holds(const EngineFile& source, int targetChannels, uint32_t targetRate) const {
+    // The converted PCM of `source` at `channels` and `rate`, resampled by `kind`, is at hand.
+    bool Holds(const EngineFile& source, int targetChannels, uint32_t targetRate, ResamplerKind kind) const {
         return valid && sourceBytes == source.data.data() && sourceSize == source.data.size() &&
-               sourceFormat == source.format && channels == targetChannels && rate == targetRate;
+               sourceFormat == source.format && channels == targetChannels && rate == targetRate && resampler == kind;
     }
 
     // Keeps `pcm` as the converted PCM of `source`; the coded streams of the last one go.
-    void Keep(const EngineFile& source, int targetChannels, uint32_t targetRate, const EngineFile& pcm) {
+    void Keep(const EngineFile& source, int targetChannels, uint32_t targetRate, ResamplerKind kind,
+              const EngineFile& pcm) {
         Clear();
         bytes = pcm.data;
         format = pcm.format;
@@ -60,6 +63,7 @@ struct MldCodingCache {
         sourceFormat = source.format;
         channels = targetChannels;
         rate = targetRate;
+        resampler = kind;
         valid = true;
     }
 

@@ -131,7 +131,7 @@ OutputResult MldEncoder::WriteMld(int preset, int sampleRate, int normalize,
     const int targetChannels = IsStereoMldType(row.type) ? 2 : 1;
     const int64_t requested = sampleRate == 0 ? int64_t{source_.format.sampleRate} : int64_t{sampleRate};
     // The clip is copied only when its conversion for this row is not at hand already.
-    const bool atHand = cache_.Holds(source_, targetChannels, ConversionRate(row.codec, requested));
+    const bool atHand = cache_.Holds(source_, targetChannels, ConversionRate(row.codec, requested), resampler);
     if (!atHand && !CopyPcmFrom(source_)) return OutputResult::Refused;
     if ((normalize < 0 || normalize > 500) && normalize != kKeepLevel) ShowMessage(kBadNormalizeText);
 
@@ -161,13 +161,13 @@ OutputResult MldEncoder::WriteMld(int preset, int sampleRate, int normalize,
         data = cache_.bytes;
         dataSize = static_cast<uint32_t>(data.size());
     } else {
-        if (!ConvertChannels(*this, targetChannels) || !Resample(*this, rate)) return OutputResult::Refused;
+        if (!ConvertChannels(*this, targetChannels) || !Resample(*this, rate, resampler)) return OutputResult::Refused;
         if (format.channels != targetChannels) {
             // Only mono and stereo sources can be brought to the row's channel count.
             ShowMessage(kNotSavedText);
             return OutputResult::Refused;
         }
-        cache_.Keep(source_, targetChannels, rate, *this);
+        cache_.Keep(source_, targetChannels, rate, resampler, *this);
     }
 
     const uint32_t ticks = MldDurationTicks(dataSize, format.byteRate);

@@ -16,6 +16,7 @@
 #include "engine/engine_file.h"
 #include "engine/mld_coding_cache.h"
 #include "engine/output_result.h"
+#include "engine/pcm_operations.h"
 
 namespace kvt {
 
@@ -41,6 +42,7 @@ public:
     // the seconds kept. Nothing after any other call.
     std::optional<double> keptSeconds;
     std::string title;  // "titl" text (UTF-8); empty: the input's base name
+    ResamplerKind resampler = ResamplerKind::BandLimited;
 
 private:
     const SourceClip& source_;

@@ -92,7 +92,7 @@ OutputResult MmfEncoder::WriteMmf(int sampleRate, bool stereo) {
         return OutputResult::Refused;
     }
     const int channels = stereo ? 2 : 1;
-    if (!ConvertChannels(*this, channels) || !Resample(*this, static_cast<uint32_t>(rate))) {
+    if (!ConvertChannels(*this, channels) || !Resample(*this, static_cast<uint32_t>(rate), resampler)) {
         return OutputResult::Refused;
     }
     if (format.channels != channels || format.sampleRate != rate) {

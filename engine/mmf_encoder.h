@@ -10,6 +10,7 @@
 
 #include "engine/engine_file.h"
 #include "engine/output_result.h"
+#include "engine/pcm_operations.h"
 
 namespace kvt {
 
@@ -28,6 +29,7 @@ public:
 
     // Song title of a mono file, UTF-8 (written in CP932); empty writes "Untitled".
     std::string title;
+    ResamplerKind resampler = ResamplerKind::BandLimited;
 
 private:
     const SourceClip& source_;

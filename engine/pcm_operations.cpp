@@ -5,6 +5,7 @@
 #include <new>
 #include <optional>
 
+#include "engine/band_limited_resample.h"
 #include "engine/byte_order.h"
 #include "engine/engine_message.h"
 #include "platform/message.h"
@@ -41,6 +42,34 @@ std::optional<std::vector<uint8_t>> NewBlock(uint64_t bytes) {
 void StoreBlock(EngineFile& pcm, std::vector<uint8_t> block) {
     pcm.data = std::move(block);
     pcm.dataSize = static_cast<uint32_t>(pcm.data.size());
+}
+
+void ResampleClassic(std::span<const uint8_t> source, std::span<uint8_t> output, uint64_t channels, uint32_t sourceRate,
+                     uint32_t targetRate) {
+    const uint64_t step = 1000ull * sourceRate / targetRate;  // source frames × 1000 per output frame
+    const uint64_t sourceFrames = source.size() / 2 / channels;
+    const uint64_t frames = output.size() / 2 / channels;
+    for (uint64_t i = 0; i < frames && sourceFrames > 0; ++i) {
+        const uint64_t position = i * step;
+        const uint64_t k = std::min(position / 1000, sourceFrames - 1);
+        // The frame one past the end repeats the last frame.
+        const uint64_t next = std::min(k + 1, sourceFrames - 1);
+        const int64_t fraction = static_cast<int64_t>(position % 1000);
+        for (uint64_t c = 0; c < channels; ++c) {
+            const int64_t a = SampleAt(source, k * channels + c);
+            const int64_t b = SampleAt(source, next * channels + c);
+            SetSampleAt(output, i * channels + c, static_cast<int16_t>(a + (b - a) * fraction / 1000));
+        }
+    }
+}
+
+uint64_t ResampledBytes(uint64_t sourceBytes, uint64_t channels, uint32_t sourceRate, uint32_t targetRate,
+                        ResamplerKind kind) {
+    const uint64_t frameBytes = 2 * channels;
+    if (kind == ResamplerKind::BandLimited)
+        return ResampledFrameCount(sourceBytes / frameBytes, sourceRate, targetRate) * frameBytes;
+    const uint64_t scale = 1000ull * targetRate / sourceRate;  // output bytes per 1000 source bytes
+    return sourceBytes * scale / 1000 / frameBytes * frameBytes;
 }
 
 }  // namespace
@@ -94,30 +123,19 @@ int ConvertChannels(EngineFile& pcm, int targetChannels) {
     return 1;
 }
 
-int Resample(EngineFile& pcm, uint32_t targetRate) {
+int Resample(EngineFile& pcm, uint32_t targetRate, ResamplerKind kind) {
     const uint32_t sourceRate = pcm.format.sampleRate;
     if (!IsConvertible(pcm) || targetRate == 0 || sourceRate == 0 || targetRate == sourceRate) return 1;
     const uint64_t channels = pcm.format.channels;
-    const uint64_t step = 1000ull * sourceRate / targetRate;   // source frames × 1000 per output frame
-    const uint64_t scale = 1000ull * targetRate / sourceRate;  // output bytes per 1000 source bytes
     const std::span<const uint8_t> source = std::span(pcm.data).first(std::min<size_t>(pcm.dataSize, pcm.data.size()));
-    const uint64_t newSize = uint64_t{source.size()} * scale / 1000 / 2 / channels * channels * 2;
     try {
-        auto output = NewBlock(newSize);
+        auto output = NewBlock(ResampledBytes(source.size(), channels, sourceRate, targetRate, kind));
         if (!output) return 0;
-        const uint64_t sourceFrames = source.size() / 2 / channels;
-        const uint64_t frames = newSize / 2 / channels;
-        for (uint64_t i = 0; i < frames && sourceFrames > 0; ++i) {
-            const uint64_t position = i * step;
-            const uint64_t k = std::min(position / 1000, sourceFrames - 1);
-            // The frame one past the end repeats the last frame.
-            const uint64_t next = std::min(k + 1, sourceFrames - 1);
-            const int64_t fraction = static_cast<int64_t>(position % 1000);
-            for (uint64_t c = 0; c < channels; ++c) {
-                const int64_t a = SampleAt(source, k * channels + c);
-                const int64_t b = SampleAt(source, next * channels + c);
-                SetSampleAt(*output, i * channels + c, static_cast<int16_t>(a + (b - a) * fraction / 1000));
-            }
+        if (kind == ResamplerKind::Classic) {
+            ResampleClassic(source, *output, channels, sourceRate, targetRate);
+        } else if (!ResampleBandLimited(source, *output, static_cast<unsigned>(channels), sourceRate, targetRate)) {
+            ShowMessage(kNoMemoryText);
+            return 0;
         }
         StoreBlock(pcm, std::move(*output));
     } catch (const std::bad_alloc&) {

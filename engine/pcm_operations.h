@@ -16,9 +16,19 @@ namespace kvt {
 // Other combinations: no change. Returns 1, or 0 on failure.
 int ConvertChannels(EngineFile& pcm, int targetChannels);
 
-// Linear interpolation to `targetRate` with a step of 1/1000 frame; the last output
-// frame that needs the frame one past the end repeats the last frame. Returns 1, or 0.
-int Resample(EngineFile& pcm, uint32_t targetRate);
+// How a block is brought to another rate.
+enum class ResamplerKind {
+    // Band-limited (engine/band_limited_resample.h): round(frames × R / S) frames, no
+    // alias above the new Nyquist frequency, no pitch error.
+    BandLimited,
+    // Linear interpolation with a step of 1/1000 frame and floor(1000 × R / S) / 1000 of
+    // the frames; the last output frame that needs the frame one past the end repeats the
+    // last frame. Kept bit for bit for files that must match what it made.
+    Classic,
+};
+
+// Brings the block to `targetRate` the chosen way. Returns 1, or 0 on failure.
+int Resample(EngineFile& pcm, uint32_t targetRate, ResamplerKind kind);
 
 // Little-endian bytes <-> samples (a trailing odd byte is ignored).
 std::vector<int16_t> BytesToSamples(std::span<const uint8_t> bytes);

@@ -71,13 +71,13 @@ bool PadForAac(const SourceClip& clip, int requestedRate, EngineFile& pcm) {
     return true;
 }
 
-bool ConvertForAac(EngineFile& pcm, const AacTarget& target) {
+bool ConvertForAac(EngineFile& pcm, const AacTarget& target, ResamplerKind resampler) {
     if (target.channelsCut) ShowMessage(kChannelErrorText);
     if (target.sampleRate > kMaxAacSampleRate || target.sampleRate < 0) {
         ShowMessage(kBadAacRateText);
         return false;
     }
-    if (!ConvertChannels(pcm, target.channels) || !Resample(pcm, static_cast<uint32_t>(target.sampleRate))) {
+    if (!ConvertChannels(pcm, target.channels) || !Resample(pcm, static_cast<uint32_t>(target.sampleRate), resampler)) {
         return false;
     }
     if (pcm.format.channels != target.channels) {

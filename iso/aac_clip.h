@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "engine/engine_file.h"
+#include "engine/pcm_operations.h"
 
 namespace kvt {
 
@@ -27,7 +28,7 @@ bool PadForAac(const SourceClip& clip, int requestedRate, EngineFile& pcm);
 // Converts the padded clip to the target's channels and rate; false after a message
 // ("error channel", "samplerate:44100" or a conversion's own). "error channel" is shown
 // once, also for a cut channel count that goes on.
-bool ConvertForAac(EngineFile& pcm, const AacTarget& target);
+bool ConvertForAac(EngineFile& pcm, const AacTarget& target, ResamplerKind resampler);
 
 // Whether `pcmBytes` of 16-bit audio code into no more frames than a file's frame table holds.
 bool FitsFrameTable(uint32_t pcmBytes, int channels);

@@ -21,6 +21,7 @@ struct CodingKey {
     const uint8_t* clipData = nullptr;
     uint32_t clipBytes = 0;
     AacSettings settings;
+    ResamplerKind resampler = ResamplerKind::BandLimited;
     bool operator==(const CodingKey&) const = default;
 };
 
@@ -32,9 +33,9 @@ struct Encoder3gp::CodedStream {
 namespace {
 
 CodingKey KeyFor(const SourceClip& clip, const Aac3gpRequest& request, const AacTarget& target) {
-    return {
-        clip.data.data(), clip.dataSize,
-        AacSettings{target.sampleRate, target.channels, request.bitRate, request.bandwidth, request.longBlocksOnly}};
+    return {clip.data.data(), clip.dataSize,
+            AacSettings{target.sampleRate, target.channels, request.bitRate, request.bandwidth, request.longBlocksOnly},
+            request.resampler};
 }
 
 // Deletes the side files of an external run however the write ends.
@@ -74,7 +75,7 @@ void Encoder3gp::Ahead::Run(const SourceClip& source, const Aac3gpRequest& reque
     try {
         const AacTarget target = ResolveAacTarget(request.samplingRate, request.channels, source.format);
         Result done;
-        if (!PadForAac(source, request.samplingRate, done.pcm) || !ConvertForAac(done.pcm, target) ||
+        if (!PadForAac(source, request.samplingRate, done.pcm) || !ConvertForAac(done.pcm, target, request.resampler) ||
             !FitsFrameTable(done.pcm.dataSize, target.channels) || !hold.Empty()) {
             return;
         }
@@ -132,7 +133,7 @@ OutputResult Encoder3gp::Write(const Aac3gpRequest& request, std::string& extern
         dataSize = ahead->pcm.dataSize;
         data = std::move(ahead->pcm.data);
         lastStream_ = std::make_unique<CodedStream>(std::move(ahead->coded));
-    } else if (!converted && !ConvertForAac(*this, target)) {
+    } else if (!converted && !ConvertForAac(*this, target, request.resampler)) {
         return OutputResult::Refused;
     }
 

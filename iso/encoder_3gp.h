@@ -35,6 +35,7 @@ struct Aac3gpRequest {
     std::string title;           // "titl"; empty: the output file's base name
     std::string scratchWavPath;  // the work WAV file, beside which the external program's files lie
     bool useExternal = false;    // 3GP: try the program at the external encoder path first
+    ResamplerKind resampler = ResamplerKind::BandLimited;
 };
 
 class Encoder3gp : public EngineFile {

@@ -22,6 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     // Keep the work bounded: the header may claim any rate.
     if (file.dataSize > (1u << 20)) return 0;
     kvt::ConvertChannels(file, 1);
-    if (file.format.sampleRate >= 1000) kvt::Resample(file, 8000);
+    if (file.format.sampleRate < 1000) return 0;
+    kvt::EngineFile classic = file;
+    kvt::Resample(classic, 8000, kvt::ResamplerKind::Classic);
+    if (file.format.sampleRate <= 384000) kvt::Resample(file, 8000, kvt::ResamplerKind::BandLimited);
     return 0;
 }

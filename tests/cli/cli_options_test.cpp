@@ -118,6 +118,10 @@ TEST(CliOptions, ProgramsAndFolder) {
     EXPECT_EQ(settings.mp3DecoderPath.back(), 'h');
     EXPECT_NE(settings.mp3DecoderPath.find('/'), std::string::npos);  // found in PATH
     EXPECT_EQ(settings.savingDirectory, "/out");
+    EXPECT_EQ(settings.resampler, ResamplerKind::BandLimited);
+    ApplyOptions(Parsed({"--resampler", "classic", "a.wav"}), settings);
+    EXPECT_EQ(settings.resampler, ResamplerKind::Classic);
+    EXPECT_TRUE(std::holds_alternative<UsageError>(ParseCommandLine({"--resampler", "linear", "a.wav"})));
     EXPECT_EQ(ResolveProgram("no-such-program-kvt"), "no-such-program-kvt");
 }
 

@@ -30,6 +30,7 @@ TEST(SettingsStore, WrittenFileRestoresEveryCellAndPath) {
     saved.savingDirectory = folder.Path();
     saved.mp3DecoderPath = "/usr/bin/デコーダ";
     saved.externalEncoderPath = "/opt/enc with blanks";
+    saved.resampler = ResamplerKind::Classic;
     std::string ini = SettingsFilePath(folder.Path());
     SaveSettings(saved, ini);
 
@@ -39,6 +40,7 @@ TEST(SettingsStore, WrittenFileRestoresEveryCellAndPath) {
     EXPECT_EQ(loaded.savingDirectory, saved.savingDirectory);
     EXPECT_EQ(loaded.mp3DecoderPath, saved.mp3DecoderPath);
     EXPECT_EQ(loaded.externalEncoderPath, saved.externalEncoderPath);
+    EXPECT_EQ(loaded.resampler, ResamplerKind::Classic);
 
     // Saving the initial grid over it restores the 2s of the places without a button.
     Settings initial;
@@ -47,6 +49,7 @@ TEST(SettingsStore, WrittenFileRestoresEveryCellAndPath) {
     ASSERT_EQ(LoadSettings(loaded, ini), 1);
     EXPECT_EQ(loaded.grid, InitialButtonGrid());
     EXPECT_EQ(loaded.mp3DecoderPath, "");
+    EXPECT_EQ(loaded.resampler, ResamplerKind::BandLimited);
 }
 
 TEST(SettingsStore, KeysAreWrittenInLayoutOrderEvenWhenEmpty) {
@@ -65,7 +68,7 @@ TEST(SettingsStore, KeysAreWrittenInLayoutOrderEvenWhenEmpty) {
             std::snprintf(key, sizeof key, "button%d%02d=", page, cell);
             keys.push_back(key);
         }
-    keys.insert(keys.end(), {"directory=", "mp3=", "external="});
+    keys.insert(keys.end(), {"directory=", "mp3=", "external=", "resampler=band-limited"});
     for (const std::string& key : keys) {
         size_t at = text.find(key, previous);
         ASSERT_NE(at, std::string::npos) << key;
@@ -92,6 +95,11 @@ TEST(SettingsStore, MissingKeysReadAsZeroEvenWhereThereIsNoButton) {
     EXPECT_EQ(settings.grid.At(kMldPage, 3), 1);
     EXPECT_EQ(settings.grid.At(kMldPage, 2), 0);  // a place without a button
     EXPECT_EQ(settings.grid.At(kMmfPage, 1), 0);
+    EXPECT_EQ(settings.resampler, ResamplerKind::BandLimited);  // no key, and a value naming none
+    std::string odd = folder.Write("odd.ini", "[kvt]\nresampler=linear\ndirectory=/\n");
+    settings.resampler = ResamplerKind::Classic;
+    ASSERT_EQ(LoadSettings(settings, odd), 1);
+    EXPECT_EQ(settings.resampler, ResamplerKind::BandLimited);
 }
 
 struct DirectoryCase {

@@ -309,7 +309,7 @@ TEST(MldEncoder, ChannelsAndRateAreConvertedBeforeCoding) {
     ASSERT_EQ(encoder.ConvertMld(3, 8000, 2000), 1);
     SourceClip expected = clip;
     ASSERT_EQ(ConvertChannels(expected, 1), 1);
-    ASSERT_EQ(Resample(expected, 8000), 1);
+    ASSERT_EQ(Resample(expected, 8000, ResamplerKind::BandLimited), 1);
     const std::vector<int16_t> pcm = BytesToSamples(expected.data);
     const auto stream = Coded(3, pcm, pcm.size() / 2);
     const auto file = testing::ReadFileBytes(folder.File("a_d1.mld"));

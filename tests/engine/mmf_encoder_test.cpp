@@ -41,7 +41,7 @@ std::vector<int16_t> Converted(const SourceClip& clip, int channels, uint32_t ra
     EngineFile pcm;
     EXPECT_EQ(pcm.CopyPcmFrom(clip), 1);
     EXPECT_EQ(ConvertChannels(pcm, channels), 1);
-    EXPECT_EQ(Resample(pcm, rate), 1);
+    EXPECT_EQ(Resample(pcm, rate, ResamplerKind::BandLimited), 1);
     return BytesToSamples(pcm.data);
 }
 

@@ -16,7 +16,7 @@ std::vector<int16_t> Ramp(size_t count, int16_t step) {
 
 TEST(Resample, DownFrom44100To8000KeepsWholeFramesAtStep5512) {
     SourceClip clip = testing::MakeClip("a", 1, 44100, Ramp(1000, 10));
-    ASSERT_EQ(Resample(clip, 8000), 1);
+    ASSERT_EQ(Resample(clip, 8000, ResamplerKind::Classic), 1);
     EXPECT_EQ(clip.dataSize, 362u);
     ASSERT_EQ(clip.data.size(), 362u);
     const std::vector<int16_t> out = BytesToSamples(clip.data);
@@ -31,48 +31,57 @@ TEST(Resample, DownFrom44100To8000KeepsWholeFramesAtStep5512) {
 TEST(Resample, DoublingKeepsTheInputAsEvenFramesAndRepeatsTheLastFrameAtTheEnd) {
     const std::vector<int16_t> stereo = {100, -100, 300, -300, 1000, -1000};
     SourceClip clip = testing::MakeClip("a", 2, 8000, stereo);
-    ASSERT_EQ(Resample(clip, 16000), 1);
+    ASSERT_EQ(Resample(clip, 16000, ResamplerKind::Classic), 1);
     const std::vector<int16_t> out = BytesToSamples(clip.data);
     EXPECT_EQ(out, (std::vector<int16_t>{100, -100, 200, -200, 300, -300, 650, -650, 1000, -1000, 1000, -1000}));
     EXPECT_EQ(clip.format.byteRate, 64000u);
     EXPECT_EQ(clip.format.blockAlign, 4);
 }
 
+constexpr ResamplerKind kBothKinds[] = {ResamplerKind::Classic, ResamplerKind::BandLimited};
+
 TEST(Resample, SameRateAndUnusableBlocksAreLeftAlone) {
-    SourceClip same = testing::MakeClip("a", 1, 8000, Ramp(9, 3));
-    const auto before = same.data;
-    ASSERT_EQ(Resample(same, 8000), 1);
-    EXPECT_EQ(same.data, before);
+    for (const ResamplerKind kind : kBothKinds) {
+        SCOPED_TRACE(static_cast<int>(kind));
+        SourceClip same = testing::MakeClip("a", 1, 8000, Ramp(9, 3));
+        const auto before = same.data;
+        ASSERT_EQ(Resample(same, 8000, kind), 1);
+        EXPECT_EQ(same.data, before);
 
-    SourceClip noRate = testing::MakeClip("a", 1, 0, Ramp(9, 3));
-    ASSERT_EQ(Resample(noRate, 8000), 1);
-    EXPECT_EQ(noRate.data, before);
+        SourceClip noRate = testing::MakeClip("a", 1, 0, Ramp(9, 3));
+        ASSERT_EQ(Resample(noRate, 8000, kind), 1);
+        EXPECT_EQ(noRate.data, before);
 
-    SourceClip eightBit("a", FormatBlock{1, 1, 8000, 8000, 1, 8, 0, 0}, testing::Hex("80 81 82"));
-    ASSERT_EQ(Resample(eightBit, 16000), 1);
-    EXPECT_EQ(eightBit.data.size(), 3u);
+        SourceClip eightBit("a", FormatBlock{1, 1, 8000, 8000, 1, 8, 0, 0}, testing::Hex("80 81 82"));
+        ASSERT_EQ(Resample(eightBit, 16000, kind), 1);
+        EXPECT_EQ(eightBit.data.size(), 3u);
+    }
 }
 
 TEST(Resample, ShortAndOddClipsStayInBounds) {
-    for (const size_t frames : {0u, 1u, 2u, 3u, 7u}) {
-        for (const uint32_t rate : {4000u, 16000u, 32000u, 44100u}) {
-            SourceClip clip = testing::MakeClip("a", 2, 22050, Ramp(frames * 2, 5));
-            clip.data.push_back(0x7F);  // an odd trailing byte is not a sample
-            clip.dataSize += 1;
-            ASSERT_EQ(Resample(clip, rate), 1);
-            EXPECT_EQ(clip.data.size() % 4, 0u);
-            EXPECT_EQ(clip.dataSize, clip.data.size());
+    for (const ResamplerKind kind : kBothKinds) {
+        for (const size_t frames : {0u, 1u, 2u, 3u, 7u}) {
+            for (const uint32_t rate : {4000u, 16000u, 32000u, 44100u}) {
+                SourceClip clip = testing::MakeClip("a", 2, 22050, Ramp(frames * 2, 5));
+                clip.data.push_back(0x7F);  // an odd trailing byte is not a sample
+                clip.dataSize += 1;
+                ASSERT_EQ(Resample(clip, rate, kind), 1);
+                EXPECT_EQ(clip.data.size() % 4, 0u);
+                EXPECT_EQ(clip.dataSize, clip.data.size());
+            }
         }
     }
 }
 
 TEST(Resample, RefusesAResultTooLargeForThirtyTwoBits) {
-    MessageRecorder recorder;
-    SourceClip clip = testing::MakeClip("a", 1, 1, Ramp(4000, 1));
-    ASSERT_EQ(Resample(clip, 32000000), 0);
-    EXPECT_EQ(recorder.Texts(), std::vector<std::string>{"no memory"});
-    EXPECT_EQ(clip.format.sampleRate, 1u);
-    EXPECT_EQ(clip.data.size(), 8000u);
+    for (const ResamplerKind kind : kBothKinds) {
+        MessageRecorder recorder;
+        SourceClip clip = testing::MakeClip("a", 1, 1, Ramp(4000, 1));
+        ASSERT_EQ(Resample(clip, 32000000, kind), 0);
+        EXPECT_EQ(recorder.Texts(), std::vector<std::string>{"no memory"});
+        EXPECT_EQ(clip.format.sampleRate, 1u);
+        EXPECT_EQ(clip.data.size(), 8000u);
+    }
 }
 
 TEST(ConvertChannels, StereoToMonoAveragesTowardZero) {

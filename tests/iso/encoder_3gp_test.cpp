@@ -126,7 +126,7 @@ TEST_F(Encoder3gpFixture, FilesReadByFfprobeAndDecodeToTheConvertedClip) {
         // The reference: the clip through the engine's own conversions.
         EngineFile reference(clip);
         ASSERT_EQ(ConvertChannels(reference, c.channels), 1);
-        ASSERT_EQ(Resample(reference, static_cast<uint32_t>(c.rate)), 1);
+        ASSERT_EQ(Resample(reference, static_cast<uint32_t>(c.rate), ResamplerKind::BandLimited), 1);
         const auto expected = BytesToSamples(reference.data);
         const auto decoded = testing::DecodeWithFfmpeg(file);
         ASSERT_TRUE(decoded) << "ffmpeg reported an error";
