@@ -9,6 +9,7 @@
 
 #include "engine/byte_order.h"
 #include "engine/engine_message.h"
+#include "engine/mld_encoder.h"
 #include "engine/mld_layout.h"
 #include "engine/mld_track_file.h"
 #include "platform/message.h"
@@ -196,7 +197,12 @@ MldFile BuildMldOneTrackLayout(const MldPreset& row, std::string_view title, std
     case Closing::Type7: PutBytes(track, kClosing7); break;
     case Closing::Type18:
         PutBytes(track, kClosing18);
-        PutMldEvent(track, static_cast<uint8_t>(total * 200 / rate % 256), 0xFF, 0xDC, 0x00);
+        // In double precision, as the other layouts' durations: 580 bytes at 4000 a second
+        // give 28 ticks, not 29.
+        PutMldEvent(
+            track,
+            static_cast<uint8_t>(MldDurationTicks(static_cast<uint32_t>(total), static_cast<uint32_t>(rate)) % 256),
+            0xFF, 0xDC, 0x00);
         break;
     case Closing::Type2:
         for (size_t k = 0; k < pieces.size(); ++k) {

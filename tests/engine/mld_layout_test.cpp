@@ -219,6 +219,14 @@ TEST(MldOneTrackLayout, TypeEighteenCutStreamKeepsItsTimingConsistent) {
     EXPECT_EQ(*cut, *exact);
 }
 
+TEST(MldOneTrackLayout, TypeEighteenClosingTicksAreTakenInDoublePrecision) {
+    // 580 bytes at 4000 a second: 0.145 s is a little less in double precision, 28 ticks.
+    const MldFile file = BuildMldOneTrackLayout(Row(18), "", Stream(580), 8000, 4000);
+    ASSERT_TRUE(file);
+    const std::vector<uint8_t> closing = Hex("00FFFF0008 F108000F88008500  1C FFDC00");
+    EXPECT_NE(std::search(file->begin(), file->end(), closing.begin(), closing.end()), file->end());
+}
+
 TEST(MldOneTrackLayout, TypeTwoPiecesCarryTheirNumberAndWaits) {
     // Two pieces at R 1000: 65504 bytes wait 8384 (32 × 255 + 224), 10 bytes wait 1.
     const MldFile file = BuildMldOneTrackLayout(Row(2), "", Stream(65514), 16000, 1000);
