@@ -29,7 +29,7 @@ void CdRipping::Start(const std::string& chosen) {
         ShowMessage(cd::kBadCdaPathText);
         return;
     }
-    if (cd::RipController::Running()) return;
+    if (controller_.Running()) return;
     std::optional<std::string> temporary = CreateTemporaryFile();
     if (!temporary) {
         ShowMessage(std::string(cd::kWaveNotCreatedText) + "\n" + TemporaryFolder() + ": " + std::strerror(errno));

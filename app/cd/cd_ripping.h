@@ -24,6 +24,7 @@ public:
     // `chosen` is what the user opened: "D:\Track05.cda", or a path ending in it.
     void Start(const std::string& chosen);
     void StopAndWait();
+    bool Ripping() const { return controller_.Running(); }
 
 private:
     void Finished(int result);

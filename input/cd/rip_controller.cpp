@@ -10,7 +10,6 @@ namespace kvt::cd {
 
 namespace {
 
-std::atomic<bool> running{false};  // one rip at a time in the whole program
 constexpr auto kWaitLimit = std::chrono::milliseconds(1000);
 constexpr std::string_view kNoFileNameText = "ファイル名が指定されていません。";
 constexpr std::string_view kWaveNotClosedText = "WAVファイルのクローズに失敗しました。";
@@ -27,6 +26,9 @@ struct RipController::Shared {
     std::string outputPath;
     std::atomic<int> framesDone{0};
     std::atomic<int> framesTotal{1};
+    // This controller's rip: a stop of one rip leaves the others (another drive, the window
+    // beside a kvt-convert job in one process) running.
+    std::atomic<bool> running{false};
 };
 
 namespace {
@@ -34,7 +36,7 @@ namespace {
 void Reset(RipController::Shared& shared) {
     shared.framesTotal = 1;
     shared.framesDone = 0;
-    running = false;
+    shared.running = false;
 }
 
 // Reads the track into the file; 1 on success (also after a stop or a read failure part
@@ -65,7 +67,7 @@ int RipTrack(RipController::Shared& shared, CdDeviceLayer& layer) {
         return 0;
     }
     bool written = true;
-    while (running) {
+    while (shared.running) {
         std::span<const uint8_t> chunk = reader.ReadNext();
         if (chunk.empty()) break;
         shared.framesDone = reader.Position();
@@ -98,20 +100,19 @@ RipController::~RipController() {
     thread_.detach();
 }
 
-bool RipController::Running() {
-    return running;
+bool RipController::Running() const {
+    return shared_->running;
 }
 
 void RipController::StartRip(RipFinished notify, int driveIndex, int trackIndex, std::string outputPath) {
-    if (running) return;
-    // A finished rip's thread, or one ending its last read after a stop: its reset must
-    // come before this rip claims the flag.
+    if (Running()) return;
+    // A finished rip's thread, or one ending its last read after a stop, ends before the
+    // next rip begins.
     if (thread_.joinable()) thread_.join();
-    // Claimed here rather than on the new thread, so that two quick calls cannot both start.
-    bool idle = false;
-    if (!running.compare_exchange_strong(idle, true)) return;
 
     shared_ = std::make_shared<Shared>();
+    // Set here rather than on the new thread, so that Running() holds from this call on.
+    shared_->running = true;
     shared_->notify = std::move(notify);
     shared_->driveIndex = driveIndex;
     shared_->trackIndex = trackIndex;
@@ -127,13 +128,13 @@ void RipController::StartRip(RipFinished notify, int driveIndex, int trackIndex,
 }
 
 double RipController::Progress() const {
-    if (!running) return 0.0;
+    if (!shared_->running) return 0.0;
     const int total = shared_->framesTotal;
     return total > 0 ? static_cast<double>(shared_->framesDone) / total : 0.0;
 }
 
 void RipController::StopRip() {
-    running = false;
+    shared_->running = false;
 }
 
 bool RipController::WaitRip() {

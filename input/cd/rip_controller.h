@@ -33,16 +33,17 @@ public:
     RipController(const RipController&) = delete;
     RipController& operator=(const RipController&) = delete;
 
-    // Does nothing while a rip is in progress anywhere in the program.
+    // Does nothing while this controller's rip is in progress.
     void StartRip(RipFinished notify, int driveIndex, int trackIndex, std::string outputPath);
     // Frames done / frames total while a rip is in progress, else 0.
     double Progress() const;
-    // The rip ends after the read in progress and keeps what was read.
+    // This controller's rip ends after the read in progress and keeps what was read.
     void StopRip();
     // Waits up to 1000 ms for the thread to end; true when it has.
     bool WaitRip();
 
-    static bool Running();
+    // This controller's rip is in progress.
+    bool Running() const;
 
     struct Shared;
 

@@ -51,11 +51,11 @@ protected:
     }
 
     // Runs the event loop until the window is enabled again; the rightmost progress drawn.
-    int RunUntilEnabled() {
+    int RunUntilEnabled(const CdRipping& ripping) {
         int rightmost = main_window::kProgressBar.left;
         QElapsedTimer clock;
         clock.start();
-        while ((!window->isEnabled() || cd::RipController::Running()) && clock.elapsed() < 20000) {
+        while ((!window->isEnabled() || ripping.Ripping()) && clock.elapsed() < 20000) {
             QApplication::processEvents(QEventLoop::AllEvents, 20);
             if (window->Model().ProgressShown()) rightmost = std::max(rightmost, window->Model().ProgressWhiteRight());
         }
@@ -72,7 +72,7 @@ TEST_F(CdRippingFixture, TrackIsRippedAndLoadedWithTheBarMovingAndItsFileGoesWhe
 
     window->OpenPath(folder / "D:\\Track02.cda");  // as a name typed in the dialog arrives
     EXPECT_FALSE(window->isEnabled());
-    EXPECT_GT(RunUntilEnabled(), main_window::kProgressBar.left) << "the progress bar moved";
+    EXPECT_GT(RunUntilEnabled(ripping), main_window::kProgressBar.left) << "the progress bar moved";
     EXPECT_TRUE(messages.Texts().empty()) << messages.Texts().front();
     ASSERT_TRUE(window->Input().isLoaded);
     EXPECT_EQ(window->Input().totalFrames, 3000u * 588);
@@ -100,7 +100,7 @@ TEST_F(CdRippingFixture, RefusalsEndWithTheirMessagesAndLeaveNoFile) {
     for (const Case& c : cases) {
         messages.Clear();
         window->OpenPath(c.path);
-        RunUntilEnabled();
+        RunUntilEnabled(ripping);
         EXPECT_EQ(messages.Texts(), c.texts) << c.path;
         EXPECT_TRUE(window->isEnabled()) << c.path;
         EXPECT_FALSE(RipFile()) << c.path;
@@ -125,7 +125,7 @@ TEST_F(CdRippingFixture, ClosingMidRipStopsAtOnceLeavingAClosedValidPrefixThenDe
     clock.start();
     window->close();
     EXPECT_LT(clock.elapsed(), 1000);
-    EXPECT_FALSE(cd::RipController::Running());
+    EXPECT_FALSE(ripping.Ripping());
     EXPECT_FALSE(RipFile());
     std::vector<uint8_t> data = WaveData(kept);
     const uint32_t frames = static_cast<uint32_t>(data.size() / cd::kFrameBytes);

@@ -33,6 +33,7 @@ RipOutcome Rip(SimulatedMachine& machine, int drive, int track, const std::strin
     RipOutcome outcome;
     outcome.result = finished.get_future().get();
     EXPECT_TRUE(controller.WaitRip());
+    EXPECT_FALSE(controller.Running());
     outcome.messages = recorder.Texts();
     return outcome;
 }
@@ -68,7 +69,6 @@ TEST_P(RipAccuracy, FileHoldsExactlyTheTrack) {
     size_t firstDifference = std::mismatch(data.begin(), data.end(), expected.begin()).first - data.begin();
     EXPECT_EQ(firstDifference, data.size()) << "ripped samples differ from the disc";
     EXPECT_EQ(machine.drive->OpenHandles(), 1) << "device stays open until the layer shuts down";
-    EXPECT_FALSE(RipController::Running());
 }
 
 // Jitter: the first read (during detection) is on time, later ones start early or late by
@@ -145,7 +145,7 @@ TEST(RipConcurrency, StopMidRipLeavesAClosedPrefixOfTheTrack) {
     std::promise<int> finished;
     auto controller = std::make_unique<RipController>(*machine.layer);
     controller->StartRip([&](int result) { finished.set_value(result); }, kDriveD, 0, folder / "rip.wav");
-    while (controller->Progress() < 0.05 && RipController::Running())
+    while (controller->Progress() < 0.05 && controller->Running())
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     controller->StartRip([](int) { ADD_FAILURE() << "second rip started"; }, kDriveD, 0, folder / "other.wav");
     // What the window does when it is closed.
@@ -161,6 +161,27 @@ TEST(RipConcurrency, StopMidRipLeavesAClosedPrefixOfTheTrack) {
     EXPECT_TRUE(data == DiscBytes(*machine.disc, 0, static_cast<uint32_t>(data.size() / kFrameBytes)));
     EXPECT_FALSE(std::filesystem::exists(folder / "other.wav"));
     EXPECT_TRUE(recorder.Texts().empty());
+}
+
+TEST(RipConcurrency, StoppingOneRipLeavesAnotherControllersRipRunning) {
+    SimulatedMachine first(NoiseDisc({3000})), second(NoiseDisc({1500}));
+    first.drive->SetFaults({.readDelayMs = 1});
+    second.drive->SetFaults({.readDelayMs = 1});
+    TempFolder folder;
+    std::promise<int> firstDone, secondDone;
+    RipController firstRip(*first.layer), secondRip(*second.layer);
+    firstRip.StartRip([&](int result) { firstDone.set_value(result); }, kDriveD, 0, folder / "first.wav");
+    secondRip.StartRip([&](int result) { secondDone.set_value(result); }, kDriveD, 0, folder / "second.wav");
+    while (firstRip.Progress() < 0.05 && firstRip.Running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    firstRip.StopRip();
+    EXPECT_EQ(firstDone.get_future().get(), 1);
+    auto secondResult = secondDone.get_future();
+    ASSERT_EQ(secondResult.wait_for(std::chrono::seconds(20)), std::future_status::ready) << "the second rip never ran";
+    EXPECT_EQ(secondResult.get(), 1);
+    EXPECT_TRUE(firstRip.WaitRip());
+    EXPECT_TRUE(secondRip.WaitRip());
+    EXPECT_LT(WaveData(folder / "first.wav").size(), 3000u * kFrameBytes);
+    EXPECT_EQ(WaveData(folder / "second.wav").size(), 1500u * kFrameBytes) << "the other rip was stopped too";
 }
 
 TEST(RipConcurrency, ProgressRisesWhileRippingAndIsZeroAfter) {
@@ -189,7 +210,7 @@ TEST(RipConcurrency, ReadFailurePartWayKeepsWhatWasRead) {
     std::promise<int> finished;
     RipController controller(*machine.layer);
     controller.StartRip([&](int result) { finished.set_value(result); }, kDriveD, 0, folder / "rip.wav");
-    while (controller.Progress() < 0.1 && RipController::Running())
+    while (controller.Progress() < 0.1 && controller.Running())
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     machine.drive->SetFaults({.failError = kDeviceFailure, .failCount = 1000});
     EXPECT_EQ(finished.get_future().get(), 1);
