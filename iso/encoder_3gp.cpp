@@ -181,7 +181,7 @@ OutputResult Encoder3gp::WriteFile(const Aac3gpRequest& request, const std::stri
     options.spliced = spliced;
     options.patchDcmd = true;
     if (request.kind == 1 && request.streaming) {
-        options.remux = [](const std::string& written) { RemuxForStreaming(written); };
+        options.remux = RemuxForStreaming;
     }
     File_3gp file(request.scratchWavPath);
     return file.Write(outputPath, track, options) ? OutputResult::Written : OutputResult::WriteFailed;

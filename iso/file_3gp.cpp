@@ -472,11 +472,20 @@ bool File_3gp::Write(const std::string& outputPath, const AacTrack& track, const
     std::optional<std::vector<uint8_t>> image = BuildImage(outputPath, track, options);
     if (options.spliced) DeleteSideFiles(scratchWavPath_);
     if (!image) return false;
-    if (!WriteFileAtomically(outputPath, {reinterpret_cast<const char*>(image->data()), image->size()})) {
-        ShowMessage(kFileNotWritableText);
+    // The re-mux works on the written file before it takes the output's name, so a failed
+    // one keeps whatever file was there, as a failed write does.
+    bool remuxFailed = false;
+    std::function<bool(const std::string&)> finish;
+    if (options.type == 1 && options.remux) {
+        finish = [&](const std::string& written) {
+            remuxFailed = !options.remux(written);
+            return !remuxFailed;
+        };
+    }
+    if (!WriteFileAtomically(outputPath, {reinterpret_cast<const char*>(image->data()), image->size()}, finish)) {
+        if (!remuxFailed) ShowMessage(kFileNotWritableText);  // a failed re-mux has said why
         return false;
     }
-    if (options.type == 1 && options.remux) options.remux(outputPath);
     return true;
 }
 

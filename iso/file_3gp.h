@@ -61,8 +61,9 @@ struct File3gpOptions {
     std::optional<std::string> description;  // "dscp"
     bool spliced = false;                    // take boxes and payload from the side files
     bool patchDcmd = true;                   // set the dcmd value from the file and moov sizes (3GP)
-    // Called with the output path after a 3GP file was written (the streaming re-mux).
-    std::function<void(const std::string& path)> remux;
+    // The streaming re-mux of a 3GP file, called with the written file before it is renamed
+    // to the output path; false (after its message) fails the write and keeps the old file.
+    std::function<bool(const std::string& path)> remux;
     // Creation/modification time in seconds since 1904 as written; the clock when empty.
     std::optional<uint32_t> now;
 };
@@ -73,7 +74,7 @@ public:
     explicit File_3gp(std::string scratchWavPath = {});
 
     // Builds and writes the file. False (after a message) when it was not written: it
-    // could not be created (kFileNotWritableText), there are too many frames
+    // could not be created (kFileNotWritableText), its re-mux failed, there are too many frames
     // (kTooManyFramesText), or the type is not 1 or 2 or the track is unusable
     // (channels not 1 or 2, rate not 1..44100, no block align, frame sizes adding up to
     // more than the payload, over 104 bytes of decoder info: kBadFileTypeText).

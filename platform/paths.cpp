@@ -106,12 +106,14 @@ std::optional<std::string> CreateTemporaryFile(std::string_view folder) {
     return path;
 }
 
-bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
+bool WriteFileAtomically(const std::string& path, std::string_view bytes,
+                         const std::function<bool(const std::string& temporary)>& finish) {
     const std::string_view pieces[] = {bytes};
-    return WriteFileAtomically(path, pieces, Durability::Synced);
+    return WriteFileAtomically(path, pieces, Durability::Synced, finish);
 }
 
-bool WriteFileAtomically(const std::string& path, std::span<const std::string_view> pieces, Durability durability) {
+bool WriteFileAtomically(const std::string& path, std::span<const std::string_view> pieces, Durability durability,
+                         const std::function<bool(const std::string& temporary)>& finish) {
     std::string temporary = JoinPath(FolderOfPath(path), ".kvt-write-XXXXXX");
     std::optional<int> created = CreatePendingFile(temporary);
     if (!created) {
@@ -146,6 +148,8 @@ bool WriteFileAtomically(const std::string& path, std::span<const std::string_vi
         NoteFailureCause("cannot write " + path, errno);
         ok = false;
     }
+    // A failed finish has shown its own message.
+    if (ok && finish) ok = finish(temporary);
     if (ok) PausePoint("rename " + path.substr(path.rfind('/') + 1));
     // A synced file's data is on disk before the rename, so after a crash the name holds
     // either the old or the new file, never a half-written one.

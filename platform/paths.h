@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -36,13 +37,17 @@ std::string TemporaryFolder();
 std::optional<std::string> CreateTemporaryFile(std::string_view folder = {});
 
 // Writes `bytes` to a temporary name in the target's folder and renames it over the
-// target, so a failure never leaves a half-written file or loses the old one.
-bool WriteFileAtomically(const std::string& path, std::string_view bytes);
+// target, so a failure never leaves a half-written file or loses the old one. `finish`,
+// when given, works on the written temporary file before the rename (a re-mux); when it
+// returns false, nothing is renamed and the old file stays.
+bool WriteFileAtomically(const std::string& path, std::string_view bytes,
+                         const std::function<bool(const std::string& temporary)>& finish = {});
 // Synced: on the disk before it takes the name. Scratch: a copy the program makes for its
 // own use and can make again, renamed into place without waiting for the disk.
 enum class Durability { Synced, Scratch };
 // The same for a file made of `pieces` one after the other.
-bool WriteFileAtomically(const std::string& path, std::span<const std::string_view> pieces, Durability durability);
+bool WriteFileAtomically(const std::string& path, std::span<const std::string_view> pieces, Durability durability,
+                         const std::function<bool(const std::string& temporary)>& finish = {});
 
 // How many files WriteFileAtomically has replaced in this process so far. Each replace
 // waits for the disk, so callers that write several values are meant to do it once.

@@ -323,13 +323,35 @@ TEST(File3gpWrite, WritesTheImageAndRemuxesOnly3gp) {
         const std::string path = folder.File(type == 1 ? "ring.3gp" : "ring.3g2");
         std::vector<std::string> remuxed;
         File3gpOptions options = Options(type);
-        options.remux = [&](const std::string& p) { remuxed.push_back(p); };
+        options.remux = [&](const std::string& p) {
+            remuxed.push_back(p);
+            return ReadFileBytes(p) == Build(stream.Track(), Options(type));
+        };
         File_3gp writer;
         ASSERT_TRUE(writer.Write(path, stream.Track(), options));
         EXPECT_EQ(ReadFileBytes(path), Build(stream.Track(), Options(type)));
-        EXPECT_EQ(remuxed, type == 1 ? std::vector<std::string>{path} : std::vector<std::string>{});
+        EXPECT_EQ(remuxed.size(), type == 1 ? 1u : 0u);
         EXPECT_THAT(recorder.Texts(), IsEmpty());
     }
+}
+
+TEST(File3gpWrite, AFailedRemuxFailsTheWriteAndKeepsTheOldFile) {
+    TempFolder folder;
+    const SyntheticStream stream;
+    const std::string path = folder.File("ring.3gp");
+    const std::vector<uint8_t> old = {'o', 'l', 'd'};
+    testing::WriteFileBytes(path, old);
+    MessageRecorder recorder;
+    File3gpOptions options = Options(1);
+    options.remux = [](const std::string&) {
+        ShowMessage("re-mux failed");
+        return false;
+    };
+    File_3gp writer;
+    EXPECT_FALSE(writer.Write(path, stream.Track(), options));
+    EXPECT_EQ(ReadFileBytes(path), old);
+    EXPECT_EQ(recorder.Texts(), std::vector<std::string>{"re-mux failed"}) << "the re-mux's own message, alone";
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1) << "no temporary file left";
 }
 
 TEST(File3gpWrite, RefusalsLeaveNoFile) {
