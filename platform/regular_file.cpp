@@ -40,6 +40,12 @@ bool RegularFile::ReadAll(std::vector<uint8_t>& bytes) const {
     return true;
 }
 
+int RegularFile::ReleaseDescriptor() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+}
+
 FileCheck CheckRegularFile(const std::string& path) {
     return RegularFile(path).Check();
 }

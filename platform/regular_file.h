@@ -25,6 +25,9 @@ public:
     // writing) gives the part that existed at open, one that shrinks gives what is left.
     // False on a read error or when the file is not open.
     bool ReadAll(std::vector<uint8_t>& bytes) const;
+    // Hands the open descriptor (O_RDONLY, O_NONBLOCK, which a regular file ignores) to the
+    // caller, who closes it; -1 unless Check() is Regular. The file object is closed after.
+    int ReleaseDescriptor();
 
 private:
     int fd_ = -1;

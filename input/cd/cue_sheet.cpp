@@ -1,12 +1,11 @@
 #include "input/cd/cue_sheet.h"
 
 #include <cctype>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <memory>
 
 #include "input/cd/track_buffer.h"
 #include "platform/paths.h"
+#include "platform/regular_file.h"
 
 namespace kvt::cd {
 namespace {
@@ -26,6 +25,7 @@ constexpr std::string_view kStartBeforePreviousText = "トラックの開始位�
 constexpr std::string_view kNoTracksText = "トラックがありません";
 constexpr std::string_view kLineText = " 行目: ";
 constexpr std::string_view kCannotOpenText = ": 開けません";
+constexpr std::string_view kNotAFileText = ": 通常のファイルではありません";
 constexpr std::string_view kSheetTooLargeText = ": キューシートが大きすぎます";
 constexpr std::string_view kImageTooLargeText = ": イメージが大きすぎます";
 constexpr std::string_view kTrackText = ": トラック ";
@@ -144,40 +144,53 @@ bool ParseCueSheet(std::string_view text, CueSheet& sheet, std::string& error) {
     return true;
 }
 
-std::shared_ptr<DiscImage> LoadCueImage(const std::string& cuePath, std::string& error) {
-    std::ifstream in(cuePath, std::ios::binary);
-    if (!in) {
-        error = cuePath + std::string(kCannotOpenText);
-        return nullptr;
+namespace {
+
+// Opens what the sheet names without blocking: a named pipe, a device or a folder is turned
+// away at once instead of waiting for a writer. Nothing, with `error` set, when it is not
+// a readable regular file.
+std::unique_ptr<RegularFile> OpenRegularFile(const std::string& path, std::string& error) {
+    auto file = std::make_unique<RegularFile>(path);
+    switch (file->Check()) {
+    case FileCheck::Regular: return file;
+    case FileCheck::Missing: error = path + std::string(kCannotOpenText); break;
+    case FileCheck::NotRegular: error = path + std::string(kNotAFileText); break;
     }
-    std::string text(kMaxCueBytes + 1, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<size_t>(in.gcount()));
-    if (text.size() > kMaxCueBytes) {
+    return nullptr;
+}
+
+}  // namespace
+
+std::shared_ptr<DiscImage> LoadCueImage(const std::string& cuePath, std::string& error) {
+    std::unique_ptr<RegularFile> cue = OpenRegularFile(cuePath, error);
+    if (!cue) return nullptr;
+    if (cue->Size() > kMaxCueBytes) {
         error = cuePath + std::string(kSheetTooLargeText);
         return nullptr;
     }
+    std::vector<uint8_t> bytes;
+    if (!cue->ReadAll(bytes)) {
+        error = cuePath + std::string(kCannotOpenText);
+        return nullptr;
+    }
     CueSheet sheet;
-    if (!ParseCueSheet(text, sheet, error)) {
+    if (!ParseCueSheet(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), sheet, error)) {
         error = cuePath + ": " + error;
         return nullptr;
     }
 
     const std::string folder = FolderOfPath(cuePath);
-    std::vector<DiscImage::FilePiece> pieces;
+    std::vector<std::unique_ptr<RegularFile>> files;  // closed on every failure below
+    std::vector<uint64_t> fileFrames;
     std::vector<uint64_t> fileStart;  // disc frame where each file begins
     uint64_t discFrames = 0;
     for (const std::string& name : sheet.files) {
         std::string path = name.starts_with('/') ? name : JoinPath(folder, name);
-        std::error_code failure;
-        uint64_t bytes = std::filesystem::file_size(path, failure);
-        if (failure) {
-            error = path + ": " + failure.message();
-            return nullptr;
-        }
+        files.push_back(OpenRegularFile(path, error));
+        if (!files.back()) return nullptr;
         fileStart.push_back(discFrames);
-        pieces.push_back({path, bytes / kFrameBytes});
-        discFrames += bytes / kFrameBytes;
+        fileFrames.push_back(files.back()->Size() / kFrameBytes);
+        discFrames += fileFrames.back();
     }
     // Track starts as a 32-bit frame address; a disc holds far fewer frames.
     if (discFrames >= (1u << 24)) {
@@ -186,14 +199,16 @@ std::shared_ptr<DiscImage> LoadCueImage(const std::string& cuePath, std::string&
     }
     std::vector<uint32_t> starts;
     for (const CueTrack& track : sheet.tracks) {
-        if (track.startFrame >= pieces[track.file].frames) {
+        if (track.startFrame >= fileFrames[track.file]) {
             error =
                 cuePath + std::string(kTrackText) + std::to_string(track.number) + std::string(kStartOutsideFileText);
             return nullptr;
         }
         starts.push_back(static_cast<uint32_t>(fileStart[track.file] + track.startFrame));
     }
-    return DiscImage::FromFiles(pieces, std::move(starts), error);
+    std::vector<DiscImage::FilePiece> pieces;
+    for (size_t i = 0; i < files.size(); ++i) pieces.push_back({files[i]->ReleaseDescriptor(), fileFrames[i]});
+    return DiscImage::FromFiles(pieces, std::move(starts));
 }
 
 }  // namespace kvt::cd

@@ -40,18 +40,12 @@ std::shared_ptr<DiscImage> DiscImage::FromMemory(std::vector<uint8_t> audio, std
     return disc;
 }
 
-std::shared_ptr<DiscImage> DiscImage::FromFiles(const std::vector<FilePiece>& pieces, std::vector<uint32_t> trackStarts,
-                                                std::string& error) {
+std::shared_ptr<DiscImage> DiscImage::FromFiles(const std::vector<FilePiece>& pieces, std::vector<uint32_t> trackStarts) {
     auto disc = std::shared_ptr<DiscImage>(new DiscImage);
     int64_t offset = 0;
     for (const FilePiece& piece : pieces) {
-        int fd = open(piece.path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) {
-            error = piece.path + ": " + std::strerror(errno);
-            return nullptr;
-        }
         int64_t bytes = static_cast<int64_t>(piece.frames) * kFrameBytes;
-        disc->pieces_.push_back({offset, bytes, fd});
+        disc->pieces_.push_back({offset, bytes, piece.fd});
         offset += bytes;
     }
     disc->frames_ = static_cast<uint32_t>(offset / kFrameBytes);

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <string>
 #include <vector>
 
 namespace kvt::cd {
@@ -17,14 +16,14 @@ public:
     // first at frame 0 or later.
     static std::shared_ptr<DiscImage> FromMemory(std::vector<uint8_t> audio, std::vector<uint32_t> trackStarts);
 
-    // One piece of the disc kept in a file (a BIN file of a cue sheet).
+    // One piece of the disc kept in a file (a BIN file of a cue sheet): its open descriptor,
+    // which the disc takes over, and its whole frames.
     struct FilePiece {
-        std::string path;
+        int fd = -1;
         uint64_t frames = 0;
     };
-    // The pieces follow one another on the disc; nothing when a file cannot be opened.
-    static std::shared_ptr<DiscImage> FromFiles(const std::vector<FilePiece>& pieces, std::vector<uint32_t> trackStarts,
-                                                std::string& error);
+    // The pieces follow one another on the disc.
+    static std::shared_ptr<DiscImage> FromFiles(const std::vector<FilePiece>& pieces, std::vector<uint32_t> trackStarts);
 
     ~DiscImage();
     DiscImage(const DiscImage&) = delete;

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <future>
 
 #include "cd_test_support.h"
@@ -135,6 +140,30 @@ TEST(CueImage, RipsATrackThatSpansNoFileBoundaryExactly) {
     folder.Write("missing.cue", "FILE \"gone.bin\" BINARY\n TRACK 01 AUDIO\n  INDEX 01 00:00:00\n");
     EXPECT_FALSE(LoadCueImage(folder / "missing.cue", error));
     EXPECT_NE(error.find("gone.bin"), std::string::npos);
+}
+
+// A named pipe opened for reading waits for a writer: as the sheet or as its BIN, it is
+// refused at once, as are a folder and a device.
+TEST(CueImage, WhatIsNotARegularFileIsRefusedAtOnce) {
+    TempFolder folder;
+    ASSERT_EQ(mkfifo((folder / "pipe").c_str(), 0600), 0);
+    std::filesystem::create_directory(folder / "folder");
+    ::kvt::testing::WriteFileBytes(folder / "one.bin", NoiseFrames(100, 1));
+    const std::string sheetOf = "\" BINARY\n TRACK 01 AUDIO\n  INDEX 01 00:00:00\n";
+    for (const std::string& named : {folder / "pipe", folder / "folder", std::string("/dev/zero")}) {
+        SCOPED_TRACE(named);
+        folder.Write("bin.cue", "FILE \"" + named + sheetOf);
+        for (const std::string& cue : {named, folder / "bin.cue"}) {
+            std::string error;
+            auto loading = std::async(std::launch::async, [&] { return LoadCueImage(cue, error) != nullptr; });
+            if (loading.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+                ADD_FAILURE() << cue << " blocks";
+                close(open((folder / "pipe").c_str(), O_WRONLY | O_NONBLOCK));  // lets the read end
+            }
+            EXPECT_FALSE(loading.get()) << cue;
+            EXPECT_EQ(error, named + ": 通常のファイルではありません") << cue;
+        }
+    }
 }
 
 }  // namespace
