@@ -1,10 +1,12 @@
 #include "app/application.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <fcntl.h>
@@ -23,6 +25,7 @@
 #include "app/settings_dialog/settings_dialog.h"
 #include "app/start_options.h"
 #include "input/cd/image_drive.h"
+#include "platform/cleanup_registry.h"
 #include "platform/message.h"
 
 #ifndef KVT_VERSION
@@ -43,9 +46,28 @@ constexpr const char* kNoGraphicalSessionText =
 int signalPipe[2] = {-1, -1};
 int endingSignal = 0;  // the signal that ended the run; read and written on the GUI thread
 
+int childEndPipe[2] = {-1, -1};
+
 void OnTerminationSignal(int signal) {
     const char byte = static_cast<char>(signal);
     [[maybe_unused]] ssize_t written = write(signalPipe[1], &byte, 1);
+    written = write(childEndPipe[1], &byte, 1);
+}
+
+// The window's thread may be waiting for an external program (an MP3 decoder) when the
+// signal comes, and only that program's end lets the wait return to the event loop: a
+// thread of its own ends every running external program with its group first.
+void EndChildGroupsOnSignal() {
+    if (pipe2(childEndPipe, O_CLOEXEC) != 0) return;
+    fcntl(childEndPipe[1], F_SETFL, O_NONBLOCK);
+    std::thread([] {
+        for (;;) {
+            char byte;
+            const ssize_t got = read(childEndPipe[0], &byte, 1);
+            if (got == 1) EndChildGroups();
+            if (got == 0 || (got < 0 && errno != EINTR)) return;
+        }
+    }).detach();
 }
 
 // SIGINT, SIGTERM and SIGHUP end the program like the exit button, so the settings are
@@ -124,7 +146,9 @@ int RunDesktopProgram(int argc, char** argv) {
         std::fputs(kNoGraphicalSessionText, stderr);
         return kExitNoDisplay;
     }
+    EndChildGroupsOnSignal();
     CatchTerminationSignals();
+    RemoveAbandonedRunFolders();
     QApplication application(argc, argv);
     EndOnTerminationSignals(application);
     // Files named on the command line are relative to where the program was started.
@@ -160,6 +184,7 @@ int RunDesktopProgram(int argc, char** argv) {
         status = application.exec();
     }
     window.Shutdown();
+    EndChildGroups();
     SetTrackPlaces(nullptr);
     return endingSignal != 0 ? kSignalExitBase + endingSignal : status;
 }

@@ -24,6 +24,7 @@
 #include "cli/work_folder.h"
 #include "convert/conversion_job.h"
 #include "convert/input_loader.h"
+#include "platform/cleanup_registry.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/spare_threads.h"
@@ -230,6 +231,8 @@ int RunConvertCommand(const std::vector<std::string>& arguments, std::FILE* out,
     }
 
     if (removeOnSignal) EndCleanlyOnSignals();
+    // What killed runs left in the temporary folder goes before this run adds its own.
+    RemoveAbandonedRunFolders();
     Console console(out, err, isatty(fileno(err)) != 0, options.quiet);
     PrivateWorkFolder work;
     if (work.Path().empty()) {

@@ -12,6 +12,7 @@
 #include "app/preview/qt_audio_output.h"
 #include "cli/play_command.h"
 #endif
+#include "platform/cleanup_registry.h"
 #include "platform/library_log.h"
 
 int main(int argc, char** argv) {
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
     // the heap.
     mallopt(M_MMAP_THRESHOLD, 4 << 20);
     kvt::SetLibraryLog(kvt::LibraryLog::ErrorsAsNotes);
+    kvt::AdoptOrphanedDescendants();
     std::vector<std::string> arguments(argv + 1, argv + argc);
     if (!arguments.empty() && arguments.front() == "--play") {
         if (arguments.size() != 2) {

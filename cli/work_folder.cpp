@@ -8,7 +8,7 @@
 namespace kvt::cli {
 
 PrivateWorkFolder::PrivateWorkFolder() {
-    path_ = CreatePendingFolder(JoinPath(TemporaryFolder(), "kvt-convert-XXXXXX")).value_or("");
+    path_ = CreatePendingFolder(JoinPath(TemporaryFolder(), std::string(kWorkFolderPrefix) + "XXXXXX")).value_or("");
 }
 
 PrivateWorkFolder::~PrivateWorkFolder() {

@@ -135,12 +135,14 @@ LaunchResult RunProgram(const std::string& program, const std::vector<std::strin
         // keeps the group's id from being reused meanwhile.
         kill(-pid, SIGKILL);
         int status = Reap(pid);
+        ReapProcessGroup(pid);
         result.outcome = LaunchOutcome::Finished;
         result.exitCode = status == -1 ? -1 : ExitCodeOf(status);
     } else {
         // Nobody waits for its output any more: the program and its group are ended.
         EndProcessGroup(pid);
         Reap(pid);
+        ReapProcessGroup(pid);
         result.outcome = LaunchOutcome::TimedOut;
     }
     DropChildGroup(pid);

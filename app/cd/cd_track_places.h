@@ -8,11 +8,12 @@
 #include <vector>
 
 #include "input/cd/cd_device_layer.h"
+#include "platform/cleanup_registry.h"
 
 namespace kvt {
 
 // The private folder's name begins so: "kvt-cd-XXXXXX".
-inline constexpr const char* kTrackPlacesPrefix = "kvt-cd-";
+inline constexpr const char* kTrackPlacesPrefix = kCdTrackPlacesPrefix;
 
 // "…/D:/Track05.cda" (a file of a track place) or "…/D:\Track05.cda" (typed in a dialog
 // or given on the command line, made absolute) → "D:\Track05.cda"; anything else is kept

@@ -3,6 +3,8 @@
 // a file-size limit or by a closed pipe.
 
 #include <fcntl.h>
+#include <sys/file.h>
+#include <cstring>
 #include <fstream>
 
 #include "kvt_convert_fixture.h"
@@ -104,6 +106,73 @@ TEST_F(KvtConvertCleanUp, InterruptedAtEachStageLeavesNoFileAndNoProgram) {
         for (long program : ProgramPids())
             EXPECT_TRUE(EndsWithin(program, 3000ms)) << "process " << program << " left running";
     }
+}
+
+// A wrapper script as users write them around a real decoder or encoder: it runs the
+// program in the foreground and waits. After each signal every process of the run is
+// ended and reaped before kvt-convert exits: none is left, not even an exited one.
+TEST_F(KvtConvertCleanUp, EverySignalEndsAndReapsAWrappedProgramAndWhatItStarted) {
+    const std::string wav = MakeSample("song.wav", "1");
+    const std::string mp3 = folder.Write("tune.mp3", "not looked at by the wrapper");
+    const std::string pids = folder / "pids";
+    const std::string wrapper = folder.Write(
+        "wrapper.sh", "#!/bin/sh\necho $$ > " + Quote(pids + ".part") + "\nsh -c 'echo $$ >> " + Quote(pids + ".part") +
+                          "; mv " + Quote(pids + ".part") + " " + Quote(pids) + "; exec sleep 30'\n");
+    chmod(wrapper.c_str(), 0755);
+    const std::vector<std::string> decoding = {"--mmf", "--mp3-decoder", wrapper, "-o", out(), mp3};
+    const std::vector<std::string> coding = {"--3gp", "--external", wrapper, "-o", out(), wav};
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        for (const auto* arguments : {&decoding, &coding}) {
+            SCOPED_TRACE(std::string(strsignal(signal)) + (arguments == &decoding ? ", decoder" : ", encoder"));
+            std::filesystem::remove(pids);
+            pid_t pid = Start(*arguments);
+            ASSERT_GT(pid, 0);
+            ASSERT_TRUE(WaitFor([&] { return ProgramPids().size() == 2; })) << ReadWholeFile(folder / "stderr");
+            kill(pid, signal);
+            int status = 0;
+            ASSERT_EQ(waitpid(pid, &status, 0), pid);
+            EXPECT_EQ(StatusCode(status), 128 + signal);
+            for (long program : ProgramPids())
+                EXPECT_FALSE(std::filesystem::exists("/proc/" + std::to_string(program)))
+                    << "process " << program << " left";
+            EXPECT_TRUE(TmpIsEmpty());
+        }
+    }
+}
+
+// A run killed with SIGKILL leaves its folders; the next run removes those that nobody
+// holds and that are not being made just now, and nothing else.
+TEST_F(KvtConvertCleanUp, StartRemovesOnlyTheAbandonedFoldersOfKilledRuns) {
+    const std::string wav = MakeSample("song.wav", "1");
+    struct Entry {
+        const char* name;
+        bool folder, old, held, removed;
+    };
+    const Entry entries[] = {
+        {"kvt-convert-a1B2c3", true, true, false, true}, {"kvt-cd-x9Y8z7", true, true, false, true},
+        {"kvt-convert-held00", true, true, true, false}, {"kvt-convert-new000", true, false, false, false},
+        {"kvt-cd-file00", false, true, false, false},    {"kvt-convert-longer000", true, true, false, false},
+        {"other-a1B2c3", true, true, false, false},
+    };
+    std::vector<int> locks;
+    for (const Entry& entry : entries) {
+        const std::string path = tmp() + "/" + entry.name;
+        if (entry.folder) std::filesystem::create_directory(path);
+        folder.Write(std::string("tmp/") + entry.name + (entry.folder ? "/tempkvt.wav" : ""), "x");
+        if (entry.held) {
+            locks.push_back(open(path.c_str(), O_RDONLY | O_DIRECTORY));
+            ASSERT_EQ(flock(locks.back(), LOCK_EX), 0);
+        }
+        if (entry.old) {
+            const auto hourAgo = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+            std::filesystem::last_write_time(path, hourAgo);
+        }
+    }
+    RunResult run = Convert({"--mmf", "-o", out(), wav});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    for (const Entry& entry : entries)
+        EXPECT_EQ(std::filesystem::exists(tmp() + "/" + entry.name), !entry.removed) << entry.name;
+    for (int lock : locks) close(lock);
 }
 
 TEST_F(KvtConvertCleanUp, HangingProgramIsEndedWithItsGroupWhenTheWaitEnds) {
