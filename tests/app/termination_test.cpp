@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <thread>
@@ -114,6 +116,32 @@ TEST(DesktopProgram, AnswersItsOptionsAndRefusesToStartWithoutADisplay) {
         }
         EXPECT_TRUE(std::filesystem::is_empty(folder.Path())) << "the work folder was touched";
     }
+}
+
+// The window waits for an MP3 decoder (a wrapper script and the program it runs): a signal
+// ends both with their group and reaps them, and the program ends with the signal's status.
+TEST(DesktopProgram, ATerminationSignalEndsTheDecoderItWaitsFor) {
+    TempFolder folder;
+    const std::string pids = folder / "pids";
+    const std::string wrapper =
+        folder.Write("wrapper.sh", "#!/bin/sh\necho $$ > " + pids + ".part\nsh -c 'echo $$ >> " + pids + ".part; mv " +
+                                       pids + ".part " + pids + "; exec sleep 30'\n");
+    chmod(wrapper.c_str(), 0755);
+    folder.Write("setup.ini", "[kvt]\ndirectory=" + folder.Path() + "\nmp3=" + wrapper + "\n");
+    const pid_t pid = StartWindow(folder, {folder.Write("tune.mp3", "not looked at by the wrapper")});
+    ASSERT_GE(pid, 0);
+    std::vector<long> started;
+    for (int i = 0; i < 1000 && started.size() < 2; ++i) {
+        std::this_thread::sleep_for(10ms);
+        std::ifstream in(pids);
+        started.clear();
+        for (long program; in >> program;) started.push_back(program);
+    }
+    ASSERT_EQ(started.size(), 2u) << "the decoder did not start";
+    kill(pid, SIGTERM);
+    EXPECT_EQ(ExitStatusWithin(pid, 10s), 128 + SIGTERM) << "still waiting for the decoder";
+    for (long program : started)
+        EXPECT_FALSE(std::filesystem::exists("/proc/" + std::to_string(program))) << "process " << program << " left";
 }
 
 }  // namespace
