@@ -40,7 +40,8 @@ std::shared_ptr<DiscImage> DiscImage::FromMemory(std::vector<uint8_t> audio, std
     return disc;
 }
 
-std::shared_ptr<DiscImage> DiscImage::FromFiles(const std::vector<FilePiece>& pieces, std::vector<uint32_t> trackStarts) {
+std::shared_ptr<DiscImage> DiscImage::FromFiles(const std::vector<FilePiece>& pieces,
+                                                std::vector<uint32_t> trackStarts) {
     auto disc = std::shared_ptr<DiscImage>(new DiscImage);
     int64_t offset = 0;
     for (const FilePiece& piece : pieces) {

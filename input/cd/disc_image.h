@@ -23,7 +23,8 @@ public:
         uint64_t frames = 0;
     };
     // The pieces follow one another on the disc.
-    static std::shared_ptr<DiscImage> FromFiles(const std::vector<FilePiece>& pieces, std::vector<uint32_t> trackStarts);
+    static std::shared_ptr<DiscImage> FromFiles(const std::vector<FilePiece>& pieces,
+                                                std::vector<uint32_t> trackStarts);
 
     ~DiscImage();
     DiscImage(const DiscImage&) = delete;
