@@ -7,91 +7,12 @@
 #include <vector>
 
 #include "check/aac_frame_decoder.h"
+#include "check/iso_box_walk.h"
 #include "engine/byte_cursor.h"
 #include "platform/codepage.h"
 
 namespace kvt {
 namespace {
-
-struct Box {
-    std::string type;
-    size_t offset = 0;
-    ByteCursor body{{}};
-};
-
-// The boxes of `at`, in order: a u32 size (1: a u64 size follows, 0: up to the end) and a
-// type. A size that does not fit ends the walk with a problem.
-std::vector<Box> ReadBoxes(ByteCursor at, CheckReport& report) {
-    std::vector<Box> boxes;
-    while (!at.AtEnd()) {
-        Box box;
-        box.offset = at.Offset();
-        const auto size32 = at.U32();
-        const auto type = at.Bytes(4);
-        if (!size32 || !type) {
-            report.Problem("box at offset " + Num(box.offset), Num(at.Left() + (size32 ? 4 : 0)) + " bytes",
-                           "a size and a type");
-            break;
-        }
-        box.type.assign(AsText(*type));
-        uint64_t size = *size32;
-        size_t header = 8;
-        if (size == 1) {
-            const auto high = at.U32();
-            const auto low = at.U32();
-            if (!high || !low) {
-                report.Problem(TagText(*type) + " box at offset " + Num(box.offset), "a cut 64-bit size", "8 bytes");
-                break;
-            }
-            size = (static_cast<uint64_t>(*high) << 32) | *low;
-            header = 16;
-        } else if (size == 0) {
-            size = header + at.Left();
-        }
-        if (size < header || size - header > at.Left()) {
-            report.Problem(
-                TagText(*type) + " box size", Num(size),
-                "at most " + Num(header + at.Left()) + " (the bytes left at offset " + Num(box.offset) + ")");
-            break;
-        }
-        box.body = *at.Sub(static_cast<size_t>(size - header));
-        boxes.push_back(box);
-    }
-    return boxes;
-}
-
-const Box* Find(const std::vector<Box>& boxes, std::string_view type) {
-    for (const Box& box : boxes)
-        if (box.type == type) return &box;
-    return nullptr;
-}
-
-// The children of a box found by a path of types from `boxes`; nothing when one is missing.
-std::optional<std::vector<Box>> ChildrenAt(const std::vector<Box>& boxes, std::initializer_list<std::string_view> path,
-                                           CheckReport& report) {
-    std::vector<Box> level = boxes;
-    for (std::string_view type : path) {
-        const Box* box = Find(level, type);
-        if (box == nullptr) {
-            report.Problem("'" + std::string(type) + "' box", "none", "one");
-            return std::nullopt;
-        }
-        level = ReadBoxes(box->body, report);
-    }
-    return level;
-}
-
-// A full box's body after its version and flags; nothing when it is too short.
-std::optional<ByteCursor> FullBody(const Box& box, CheckReport& report, uint32_t* version = nullptr) {
-    ByteCursor body = box.body;
-    const auto versionFlags = body.U32();
-    if (!versionFlags) {
-        report.Problem("'" + box.type + "' box", Num(box.body.Left()) + " bytes", "a version and flags");
-        return std::nullopt;
-    }
-    if (version) *version = *versionFlags >> 24;
-    return body;
-}
 
 std::optional<uint32_t> DescriptorLength(ByteCursor& at) {
     uint32_t length = 0;
@@ -119,6 +40,22 @@ std::optional<ByteCursor> Descriptor(ByteCursor& at, uint32_t tag, CheckReport& 
     return body;
 }
 
+// The top-level boxes' kinds and the mdat bodies, where the frames must lie.
+struct Payload {
+    std::vector<std::pair<uint64_t, uint64_t>> ranges;  // start, end
+
+    bool Holds(uint64_t offset, uint64_t size) const {
+        return std::any_of(ranges.begin(), ranges.end(), [&](const auto& range) {
+            return offset >= range.first && offset <= range.second && size <= range.second - offset;
+        });
+    }
+};
+
+struct MediaHeader {
+    uint32_t timescale = 0;
+    uint64_t duration = 0;
+};
+
 struct Stream {
     uint32_t channels = 0;       // of the decoder info, else of the sample entry
     uint32_t entryChannels = 0;  // of the sample entry
@@ -127,8 +64,96 @@ struct Stream {
     std::vector<uint8_t> decoderInfo;
 };
 
+struct Frames {
+    std::vector<uint64_t> offsets;
+    std::vector<uint64_t> sizes;
+    uint64_t ticks = 0;  // the stts total
+};
+
+// What going through the frames found: the largest and the decoded audio.
+struct FrameScan {
+    uint64_t largest = 0;
+    bool decoderOpen = false;
+    int decodedChannels = 0;
+    int decodedRate = 0;
+    std::vector<int16_t> samples;
+};
+
 constexpr uint32_t kAacRates[] = {96000, 88200, 64000, 48000, 44100, 32000, 24000,
                                   22050, 16000, 12000, 11025, 8000,  7350};
+
+// ftyp: sets the report's format from the major brand and reports the brands. False when
+// the file does not open with a readable ftyp.
+bool ReadFileType(const std::vector<Box>& top, CheckReport& report) {
+    if (top.empty() || top.front().type != "ftyp") {
+        report.format = "3GP";
+        report.Problem("first box", top.empty() ? "none" : "'" + top.front().type + "'", "'ftyp'");
+        return false;
+    }
+    ByteCursor ftyp = top.front().body;
+    const auto major = ftyp.Bytes(4);
+    const auto minor = ftyp.U32();
+    if (!major || !minor) {
+        report.format = "3GP";
+        report.Problem("ftyp", Num(top.front().body.Left()) + " bytes", "a brand and a version");
+        return false;
+    }
+    const std::string_view brand = AsText(*major);
+    report.format = brand.starts_with("3g2") ? "3G2" : "3GP";
+    if (!brand.starts_with("3g") && brand != "mmp4")
+        report.Problem("ftyp major brand", TagText(*major), "a 3GP or 3G2 brand ('3gp5', '3g2a', 'mmp4', ...)");
+    std::string brands = std::string(AsText(*major)) + " " + Num(*minor);
+    std::string compatible;
+    while (auto brand = ftyp.Bytes(4)) compatible += (compatible.empty() ? "" : ", ") + std::string(AsText(*brand));
+    report.Fact("brand", brands + (compatible.empty() ? "" : " (" + compatible + ")"));
+    return true;
+}
+
+// The top level: only the kinds of box a 3GP file has, and the mdat bodies.
+Payload ReadTopLevel(const std::vector<Box>& top, CheckReport& report) {
+    static constexpr std::string_view kTopLevel[] = {"ftyp", "moov", "mdat", "free", "skip", "wide", "uuid", "meta"};
+    Payload payload;
+    for (const Box& box : top) {
+        if (std::find(std::begin(kTopLevel), std::end(kTopLevel), box.type) == std::end(kTopLevel))
+            report.Problem("box at offset " + Num(box.offset),
+                           TagText(std::span(reinterpret_cast<const uint8_t*>(box.type.data()), 4)),
+                           "ftyp, moov, mdat or free");
+        if (box.type == "mdat") payload.ranges.emplace_back(box.body.Offset(), box.body.Offset() + box.body.Left());
+    }
+    return payload;
+}
+
+// The mdia children of the sound track: the first trak whose handler is "soun".
+std::optional<std::vector<Box>> ReadSoundTrack(const std::vector<Box>& moov, CheckReport& report) {
+    for (const Box& box : moov) {
+        if (box.type != "trak") continue;
+        auto children = ChildrenAt(ReadBoxes(box.body, report), {"mdia"}, report);
+        if (!children) continue;
+        const Box* hdlr = FindBox(*children, "hdlr");
+        if (hdlr && hdlr->body.Left() >= 12 && AsText(hdlr->body.Rest().subspan(8, 4)) == "soun") return children;
+    }
+    report.Problem("sound track", "none", "a trak whose handler is 'soun'");
+    return std::nullopt;
+}
+
+std::optional<MediaHeader> ReadMediaHeader(const std::vector<Box>& mdia, CheckReport& report) {
+    const Box* mdhd = FindBox(mdia, "mdhd");
+    uint32_t version = 0;
+    auto body = mdhd ? FullBoxBody(*mdhd, report, &version) : std::nullopt;
+    if (!body) {
+        report.Problem("'mdhd' box", "none", "one");
+        return std::nullopt;
+    }
+    body->Skip(version == 1 ? 16 : 8);  // creation and modification times
+    const auto timescale = body->U32();
+    const auto durationHigh = version == 1 ? body->U32() : std::optional<uint32_t>(0);
+    const auto durationLow = body->U32();
+    if (!timescale || !durationLow || !durationHigh || *timescale == 0) {
+        report.Problem("mdhd timescale", timescale ? "0" : "none", "the sampling rate");
+        return std::nullopt;
+    }
+    return MediaHeader{*timescale, (static_cast<uint64_t>(*durationHigh) << 32) | *durationLow};
+}
 
 void ReadEsds(ByteCursor esds, Stream& stream, CheckReport& report) {
     auto es = Descriptor(esds, 0x03, report);
@@ -176,7 +201,7 @@ void ReadEsds(ByteCursor esds, Stream& stream, CheckReport& report) {
 }
 
 void ReadSampleEntry(const Box& stsd, Stream& stream, CheckReport& report) {
-    auto body = FullBody(stsd, report);
+    auto body = FullBoxBody(stsd, report);
     if (!body) return;
     const auto count = body->U32();
     const auto entries = ReadBoxes(*body, report);
@@ -201,63 +226,41 @@ void ReadSampleEntry(const Box& stsd, Stream& stream, CheckReport& report) {
     stream.rate = *rate >> 16;
     if (stream.channels != 1 && stream.channels != 2) report.Problem("mp4a channels", Num(stream.channels), "1 or 2");
     const auto children = ReadBoxes(fields, report);
-    const Box* esds = Find(children, "esds");
+    const Box* esds = FindBox(children, "esds");
     if (esds == nullptr) {
         report.Problem("'esds' box", "none", "one in the mp4a entry");
         return;
     }
-    if (auto esdsBody = FullBody(*esds, report)) ReadEsds(*esdsBody, stream, report);
+    if (auto esdsBody = FullBoxBody(*esds, report)) ReadEsds(*esdsBody, stream, report);
 }
 
-// Entries of a table box: a u32 count, then `count` entries of `width` bytes that must fit.
-std::optional<std::vector<uint64_t>> Table(const Box& box, size_t width, size_t fieldsBefore, CheckReport& report,
-                                           std::vector<uint64_t>* before = nullptr) {
-    auto body = FullBody(box, report);
-    if (!body) return std::nullopt;
-    for (size_t i = 0; i < fieldsBefore; ++i) {
-        const auto field = body->U32();
-        if (!field) return std::nullopt;
-        if (before) before->push_back(*field);
+// The sample description of stbl: one mp4a entry with its esds.
+Stream ReadSampleDescription(const std::vector<Box>& stbl, CheckReport& report) {
+    Stream stream;
+    if (const Box* stsd = FindBox(stbl, "stsd")) {
+        ReadSampleEntry(*stsd, stream, report);
+    } else {
+        report.Problem("'stsd' box", "none", "one");
     }
-    const auto count = body->U32();
-    if (!count) {
-        report.Problem("'" + box.type + "' entry count", "none", "a u32");
-        return std::nullopt;
-    }
-    if (*count > body->Left() / width) {
-        report.Problem("'" + box.type + "' entry count", Num(*count),
-                       "at most " + Num(body->Left() / width) + " (the room in the box)");
-        return std::nullopt;
-    }
-    std::vector<uint64_t> values;
-    values.reserve(*count * (width / 4));
-    for (size_t i = 0; i < *count * (width / 4); ++i) values.push_back(*body->U32());
-    if (!body->AtEnd())
-        report.Problem("'" + box.type + "' box", Num(body->Left()) + " bytes after the entries", "none");
-    return values;
+    return stream;
 }
-
-struct Frames {
-    std::vector<uint64_t> offsets;
-    std::vector<uint64_t> sizes;
-};
 
 // Frame offsets and sizes from stsz, stsc and stco; the tables must agree on the count.
-std::optional<Frames> ReadSampleTables(const std::vector<Box>& stbl, uint64_t& ticks, CheckReport& report) {
-    const Box* stts = Find(stbl, "stts");
-    const Box* stsc = Find(stbl, "stsc");
-    const Box* stsz = Find(stbl, "stsz");
-    const Box* co64 = Find(stbl, "co64");  // 64-bit chunk offsets, for large files
-    const Box* stco = co64 != nullptr ? co64 : Find(stbl, "stco");
+std::optional<Frames> ReadSampleTables(const std::vector<Box>& stbl, CheckReport& report) {
+    const Box* stts = FindBox(stbl, "stts");
+    const Box* stsc = FindBox(stbl, "stsc");
+    const Box* stsz = FindBox(stbl, "stsz");
+    const Box* co64 = FindBox(stbl, "co64");  // 64-bit chunk offsets, for large files
+    const Box* stco = co64 != nullptr ? co64 : FindBox(stbl, "stco");
     for (auto [box, name] : {std::pair{stts, "stts"}, {stsc, "stsc"}, {stsz, "stsz"}, {stco, "stco"}})
         if (box == nullptr) report.Problem("'" + std::string(name) + "' box", "none", "one");
     if (!stts || !stsc || !stsz || !stco) return std::nullopt;
 
     std::vector<uint64_t> sizeFields;
-    const auto times = Table(*stts, 8, 0, report);
-    const auto runs = Table(*stsc, 12, 0, report);
-    auto sizes = Table(*stsz, 4, 1, report, &sizeFields);
-    auto chunks = Table(*stco, co64 != nullptr ? 8 : 4, 0, report);
+    const auto times = TableEntries(*stts, 8, 0, report);
+    const auto runs = TableEntries(*stsc, 12, 0, report);
+    auto sizes = TableEntries(*stsz, 4, 1, report, &sizeFields);
+    auto chunks = TableEntries(*stco, co64 != nullptr ? 8 : 4, 0, report);
     if (chunks && co64 != nullptr) {
         for (size_t i = 0; i < chunks->size() / 2; ++i) (*chunks)[i] = (*chunks)[2 * i] << 32 | (*chunks)[2 * i + 1];
         chunks->resize(chunks->size() / 2);
@@ -270,16 +273,15 @@ std::optional<Frames> ReadSampleTables(const std::vector<Box>& stbl, uint64_t& t
     }
     if (!sizes) return std::nullopt;
     const uint64_t frameCount = sizes->size();
+    Frames frames;
     uint64_t timed = 0;
-    ticks = 0;
     for (size_t i = 0; i + 1 < times->size(); i += 2) {
         timed += (*times)[i];
-        ticks += (*times)[i] * (*times)[i + 1];
+        frames.ticks += (*times)[i] * (*times)[i + 1];
     }
     if (timed != frameCount)
         report.Problem("stsz sample count", Num(frameCount), Num(timed) + " (the frames stts times)");
 
-    Frames frames;
     frames.sizes = *sizes;
     // stsc runs: first chunk (from 1), frames a chunk, description; in chunk order.
     const size_t runCount = runs->size() / 3;
@@ -297,6 +299,19 @@ std::optional<Frames> ReadSampleTables(const std::vector<Box>& stbl, uint64_t& t
         report.Problem("frames in stco chunks", Num(frames.offsets.size()), Num(frameCount) + " (stsz)");
     frames.sizes.resize(frames.offsets.size());
     return frames;
+}
+
+std::string ReadTitle(const std::vector<Box>& moov, CheckReport& report) {
+    const Box* udta = FindBox(moov, "udta");
+    if (udta == nullptr) return {};
+    const auto children = ReadBoxes(udta->body, report);
+    const Box* titl = FindBox(children, "titl");
+    if (titl == nullptr) return {};
+    auto body = FullBoxBody(*titl, report);
+    if (!body || !body->U16()) return {};  // language
+    const auto text = body->Rest();
+    const auto end = std::find(text.begin(), text.end(), 0);
+    return Cp932ToUtf8(AsText(text.first(static_cast<size_t>(end - text.begin()))));
 }
 
 // One problem line for the first frame of a kind, with the count of the others.
@@ -321,17 +336,53 @@ private:
     size_t count_ = 0;
 };
 
-std::string ReadTitle(const std::vector<Box>& moov, CheckReport& report) {
-    const Box* udta = Find(moov, "udta");
-    if (udta == nullptr) return {};
-    const auto children = ReadBoxes(udta->body, report);
-    const Box* titl = Find(children, "titl");
-    if (titl == nullptr) return {};
-    auto body = FullBody(*titl, report);
-    if (!body || !body->U16()) return {};
-    const auto text = body->Rest();
-    const auto end = std::find(text.begin(), text.end(), 0);
-    return Cp932ToUtf8(AsText(text.first(static_cast<size_t>(end - text.begin()))));
+// Every frame: its size against the channels' limit, its place in an mdat, its decoding.
+FrameScan ScanFrames(std::span<const uint8_t> file, const Frames& frames, const Stream& stream, const Payload& payload,
+                     CheckReport& report) {
+    const uint64_t largestAllowed = kMaxAacFrameBytesPerChannel * stream.channels;
+    FrameProblems tooLarge("size", "at most " + Num(largestAllowed) + " (768 × " + Num(stream.channels) + " channels)");
+    FrameProblems outside("offset", "inside an mdat box");
+    FrameProblems undecodable("AAC data", "a frame FFmpeg decodes");
+    AacFrameDecoder decoder(stream.decoderInfo);
+    if (!decoder.OpenError().empty()) report.Problem("AAC decoder", decoder.OpenError(), "opens with the esds info");
+    FrameScan scan;
+    scan.decoderOpen = decoder.OpenError().empty();
+    for (size_t i = 0; i < frames.sizes.size(); ++i) {
+        const uint64_t offset = frames.offsets[i], size = frames.sizes[i];
+        scan.largest = std::max(scan.largest, size);
+        if (size > largestAllowed) tooLarge.Add(i, Num(size) + " bytes");
+        if (!payload.Holds(offset, size)) {
+            outside.Add(i, Num(offset) + " + " + Num(size) + " bytes");
+            continue;
+        }
+        if (scan.decoderOpen)
+            if (auto error =
+                    decoder.Decode(file.subspan(static_cast<size_t>(offset), static_cast<size_t>(size)), scan.samples))
+                undecodable.Add(i, *error);
+    }
+    tooLarge.Report(report);
+    outside.Report(report);
+    undecodable.Report(report);
+    scan.decodedChannels = decoder.Channels();
+    scan.decodedRate = decoder.SampleRate();
+    return scan;
+}
+
+// The esds and the decoder against what the frames turned out to be.
+void CheckStreamAgainstFrames(const Stream& stream, const FrameScan& scan, CheckReport& report) {
+    if (stream.bufferSize != 0 && stream.bufferSize < scan.largest)
+        report.Problem("esds buffer size", Num(stream.bufferSize),
+                       "at least " + Num(scan.largest) + " (the largest frame)");
+    if (scan.decoderOpen && !scan.samples.empty() && scan.decodedChannels != static_cast<int>(stream.channels))
+        report.Problem("decoded channels", Num(static_cast<uint64_t>(scan.decodedChannels)),
+                       Num(stream.channels) + " (the esds)");
+}
+
+void ReportStreamFacts(const Stream& stream, const MediaHeader& media, CheckReport& report) {
+    report.Fact("rate", Num(stream.rate) + " Hz");
+    if (stream.channels == 0) report.Problem("channels", "none", "1 or 2");
+    report.Fact("channels", stream.channels == 2 ? "stereo" : stream.channels == 1 ? "mono" : Num(stream.channels));
+    report.Fact("duration", SecondsText(media.duration, media.timescale));
 }
 
 }  // namespace
@@ -339,135 +390,38 @@ std::string ReadTitle(const std::vector<Box>& moov, CheckReport& report) {
 CheckReport ReadFile3gp(std::span<const uint8_t> file) {
     CheckReport report;
     const auto top = ReadBoxes(ByteCursor(file), report);
-    if (top.empty() || top.front().type != "ftyp") {
-        report.format = "3GP";
-        report.Problem("first box", top.empty() ? "none" : "'" + top.front().type + "'", "'ftyp'");
-        return report;
-    }
-    ByteCursor ftyp = top.front().body;
-    const auto major = ftyp.Bytes(4);
-    const auto minor = ftyp.U32();
-    if (!major || !minor) {
-        report.format = "3GP";
-        report.Problem("ftyp", Num(top.front().body.Left()) + " bytes", "a brand and a version");
-        return report;
-    }
-    const std::string_view brand = AsText(*major);
-    report.format = brand.starts_with("3g2") ? "3G2" : "3GP";
-    if (!brand.starts_with("3g") && brand != "mmp4")
-        report.Problem("ftyp major brand", TagText(*major), "a 3GP or 3G2 brand ('3gp5', '3g2a', 'mmp4', ...)");
-    std::string brands = std::string(AsText(*major)) + " " + Num(*minor);
-    std::string compatible;
-    while (auto brand = ftyp.Bytes(4)) compatible += (compatible.empty() ? "" : ", ") + std::string(AsText(*brand));
-    report.Fact("brand", brands + (compatible.empty() ? "" : " (" + compatible + ")"));
-
-    std::vector<std::pair<uint64_t, uint64_t>> payload;  // mdat bodies: start, end
-    for (const Box& box : top) {
-        static constexpr std::string_view kTopLevel[] = {"ftyp", "moov", "mdat", "free",
-                                                         "skip", "wide", "uuid", "meta"};
-        if (std::find(std::begin(kTopLevel), std::end(kTopLevel), box.type) == std::end(kTopLevel))
-            report.Problem("box at offset " + Num(box.offset),
-                           TagText(std::span(reinterpret_cast<const uint8_t*>(box.type.data()), 4)),
-                           "ftyp, moov, mdat or free");
-        if (box.type == "mdat") payload.emplace_back(box.body.Offset(), box.body.Offset() + box.body.Left());
-    }
-    const Box* moovBox = Find(top, "moov");
+    if (!ReadFileType(top, report)) return report;
+    const Payload payload = ReadTopLevel(top, report);
+    const Box* moovBox = FindBox(top, "moov");
     if (moovBox == nullptr) {
         report.Problem("'moov' box", "none", "one");
         return report;
     }
     const auto moov = ReadBoxes(moovBox->body, report);
-    // The sound track: the first whose handler is "soun".
-    std::optional<std::vector<Box>> mdia;
-    for (const Box& box : moov) {
-        if (box.type != "trak") continue;
-        auto children = ChildrenAt(ReadBoxes(box.body, report), {"mdia"}, report);
-        if (!children) continue;
-        const Box* hdlr = Find(*children, "hdlr");
-        if (hdlr && hdlr->body.Left() >= 12 && AsText(hdlr->body.Rest().subspan(8, 4)) == "soun") {
-            mdia = children;
-            break;
-        }
-    }
-    if (!mdia) {
-        report.Problem("sound track", "none", "a trak whose handler is 'soun'");
-        return report;
-    }
-    const Box* mdhd = Find(*mdia, "mdhd");
-    uint32_t version = 0;
-    auto mdhdBody = mdhd ? FullBody(*mdhd, report, &version) : std::nullopt;
-    if (!mdhdBody) {
-        report.Problem("'mdhd' box", "none", "one");
-        return report;
-    }
-    mdhdBody->Skip(version == 1 ? 16 : 8);
-    const auto timescale = mdhdBody->U32();
-    const auto durationHigh = version == 1 ? mdhdBody->U32() : std::optional<uint32_t>(0);
-    const auto durationLow = mdhdBody->U32();
-    if (!timescale || !durationLow || !durationHigh || *timescale == 0) {
-        report.Problem("mdhd timescale", timescale ? "0" : "none", "the sampling rate");
-        return report;
-    }
-    const uint64_t duration = (static_cast<uint64_t>(*durationHigh) << 32) | *durationLow;
-
+    const auto mdia = ReadSoundTrack(moov, report);
+    if (!mdia) return report;
+    const auto media = ReadMediaHeader(*mdia, report);
+    if (!media) return report;
     const auto stbl = ChildrenAt(*mdia, {"minf", "stbl"}, report);
     if (!stbl) return report;
-    Stream stream;
-    if (const Box* stsd = Find(*stbl, "stsd")) {
-        ReadSampleEntry(*stsd, stream, report);
-    } else {
-        report.Problem("'stsd' box", "none", "one");
-    }
-    if (stream.rate != 0 && stream.rate != *timescale)
-        report.Problem("mdhd timescale", Num(*timescale), Num(stream.rate) + " (the sample entry's rate)");
-    uint64_t ticks = 0;
-    const auto frames = ReadSampleTables(*stbl, ticks, report);
-    if (frames && ticks != duration) report.Problem("mdhd duration", Num(duration), Num(ticks) + " (the stts total)");
+    const Stream stream = ReadSampleDescription(*stbl, report);
+    if (stream.rate != 0 && stream.rate != media->timescale)
+        report.Problem("mdhd timescale", Num(media->timescale), Num(stream.rate) + " (the sample entry's rate)");
+    const auto frames = ReadSampleTables(*stbl, report);
+    if (frames && frames->ticks != media->duration)
+        report.Problem("mdhd duration", Num(media->duration), Num(frames->ticks) + " (the stts total)");
 
-    report.Fact("rate", Num(stream.rate) + " Hz");
-    if (stream.channels == 0) report.Problem("channels", "none", "1 or 2");
-    report.Fact("channels", stream.channels == 2 ? "stereo" : stream.channels == 1 ? "mono" : Num(stream.channels));
-    report.Fact("duration", SecondsText(duration, *timescale));
+    ReportStreamFacts(stream, *media, report);
     const std::string title = ReadTitle(moov, report);
     report.Fact("title", title.empty() ? "none" : title);
     if (!frames || stream.channels == 0) return report;
 
-    const uint64_t largestAllowed = kMaxAacFrameBytesPerChannel * stream.channels;
-    FrameProblems tooLarge("size", "at most " + Num(largestAllowed) + " (768 × " + Num(stream.channels) + " channels)");
-    FrameProblems outside("offset", "inside an mdat box");
-    FrameProblems undecodable("AAC data", "a frame FFmpeg decodes");
-    AacFrameDecoder decoder(stream.decoderInfo);
-    if (!decoder.OpenError().empty()) report.Problem("AAC decoder", decoder.OpenError(), "opens with the esds info");
-    std::vector<int16_t> samples;
-    uint64_t largest = 0;
-    for (size_t i = 0; i < frames->sizes.size(); ++i) {
-        const uint64_t offset = frames->offsets[i], size = frames->sizes[i];
-        largest = std::max(largest, size);
-        if (size > largestAllowed) tooLarge.Add(i, Num(size) + " bytes");
-        const bool inside = std::any_of(payload.begin(), payload.end(), [&](const auto& range) {
-            return offset >= range.first && offset <= range.second && size <= range.second - offset;
-        });
-        if (!inside) {
-            outside.Add(i, Num(offset) + " + " + Num(size) + " bytes");
-            continue;
-        }
-        if (decoder.OpenError().empty())
-            if (auto error =
-                    decoder.Decode(file.subspan(static_cast<size_t>(offset), static_cast<size_t>(size)), samples))
-                undecodable.Add(i, *error);
-    }
-    tooLarge.Report(report);
-    outside.Report(report);
-    undecodable.Report(report);
-    if (stream.bufferSize != 0 && stream.bufferSize < largest)
-        report.Problem("esds buffer size", Num(stream.bufferSize), "at least " + Num(largest) + " (the largest frame)");
-    if (decoder.OpenError().empty() && !samples.empty() && decoder.Channels() != static_cast<int>(stream.channels))
-        report.Problem("decoded channels", Num(static_cast<uint64_t>(decoder.Channels())),
-                       Num(stream.channels) + " (the esds)");
-    report.Fact("frames", Num(frames->sizes.size()) + " AAC frames, largest " + Num(largest) + " bytes");
-    ReportLevels(report, samples);
-    if (decoder.OpenError().empty() && !samples.empty())
-        report.audio = {std::move(samples), static_cast<uint32_t>(decoder.SampleRate()), decoder.Channels()};
+    FrameScan scan = ScanFrames(file, *frames, stream, payload, report);
+    CheckStreamAgainstFrames(stream, scan, report);
+    report.Fact("frames", Num(frames->sizes.size()) + " AAC frames, largest " + Num(scan.largest) + " bytes");
+    ReportLevels(report, scan.samples);
+    if (scan.decoderOpen && !scan.samples.empty())
+        report.audio = {std::move(scan.samples), static_cast<uint32_t>(scan.decodedRate), scan.decodedChannels};
     return report;
 }
 

@@ -395,43 +395,49 @@ std::string SizeText(size_t bytes) {
     return Num(bytes) + " bytes, " + ceiling;
 }
 
-}  // namespace
-
-CheckReport ReadMld(std::span<const uint8_t> file) {
-    CheckReport report;
-    report.format = "MLD";
-    ByteCursor at(file);
+// The file header up to the first chunk: "melo", the lengths, bytes A B C, the header
+// chunks. Nothing when the header cannot be read.
+std::optional<Header> ReadFileHeader(ByteCursor& at, size_t fileSize, CheckReport& report) {
     const auto tag = at.Bytes(4);
     const auto length = at.U32();
     const auto headerLength = at.U16();
     if (!tag || AsText(*tag) != "melo" || !length || !headerLength) {
-        report.Problem("file", Num(file.size()) + " bytes", "a 'melo' header");
-        return report;
+        report.Problem("file", Num(fileSize) + " bytes", "a 'melo' header");
+        return std::nullopt;
     }
-    if (*length != file.size() - 8)
-        report.Problem("file length field", Num(*length), Num(file.size() - 8) + " (file size - 8)");
-    Header header;
+    if (*length != fileSize - 8)
+        report.Problem("file length field", Num(*length), Num(fileSize - 8) + " (file size - 8)");
     auto headerBytes = at.Sub(*headerLength);
     if (!headerBytes) {
         report.Problem("header length", Num(*headerLength), "at most " + Num(at.Left()));
-        return report;
+        return std::nullopt;
     }
     const auto abc = headerBytes->Bytes(3);
     if (!abc) {
         report.Problem("header length", Num(*headerLength), "at least 3");
-        return report;
+        return std::nullopt;
     }
+    Header header;
     header.a = (*abc)[0];
     ReadHeaderChunks(*headerBytes, header, report);
+    return header;
+}
 
-    // Audio and track chunks: a tag and a u32 length each.
-    std::optional<ByteCursor> adat, trac;
+// The audio chunk ("0400" only) and the track chunk after the header.
+struct BodyChunks {
+    std::optional<ByteCursor> adat;
+    std::optional<ByteCursor> trac;
+};
+
+// The chunks after the header: a tag and a u32 length each.
+BodyChunks ReadBodyChunks(ByteCursor& at, const Header& header, size_t fileSize, CheckReport& report) {
+    BodyChunks chunks;
     while (!at.AtEnd()) {
         const size_t offset = at.Offset();
         const auto chunkTag = at.Bytes(4);
         const auto chunkLength = at.U32();
         if (!chunkTag || !chunkLength) {
-            report.Problem("chunk at offset " + Num(offset), Num(file.size() - offset) + " bytes",
+            report.Problem("chunk at offset " + Num(offset), Num(fileSize - offset) + " bytes",
                            "a tag and a u32 length");
             break;
         }
@@ -443,26 +449,19 @@ CheckReport ReadMld(std::span<const uint8_t> file) {
         }
         const bool isTrac = AsText(*chunkTag) == "trac";
         const bool isAdat = AsText(*chunkTag) == "adat" && header.version == "0400";
-        if ((isTrac && !trac) || (isAdat && !adat && !trac)) {
-            (isTrac ? trac : adat) = body;
+        if ((isTrac && !chunks.trac) || (isAdat && !chunks.adat && !chunks.trac)) {
+            (isTrac ? chunks.trac : chunks.adat) = body;
         } else {
-            report.Problem("chunk at offset " + Num(offset), TagText(*chunkTag), trac ? "none after 'trac'" : "'trac'");
+            report.Problem("chunk at offset " + Num(offset), TagText(*chunkTag),
+                           chunks.trac ? "none after 'trac'" : "'trac'");
         }
     }
-    if (!trac) {
-        report.Problem("'trac' chunk", "none", "one");
-        return report;
-    }
-    const std::vector<Event> events = ReadEvents(*trac, report);
-    const std::optional<Audio> found =
-        header.version == "0400" ? ReadV4(header, adat, events, report) : ReadTypedTrack(header, events, report);
-    if (!found) return report;
-    Audio audio = *found;
-    const MldPreset& preset = MldPresetTable[static_cast<size_t>(audio.type)];
-    if (audio.codec == 0) audio.codec = preset.codec == 3 && audio.rate == 4000 ? 4 : preset.codec;
-    // Codec 4 records 4000 Hz and codes at 8000 Hz.
-    const uint32_t codedRate = audio.codec == 4 ? 8000 : audio.rate;
+    return chunks;
+}
 
+// The audio decoded by its codec: one stream for mono, one a channel for stereo,
+// interleaved and cut to the shorter channel.
+std::vector<int16_t> DecodeAudio(const Audio& audio, size_t& channelCount) {
     std::vector<std::vector<int16_t>> channels;
     if (audio.channels == 1) {
         std::vector<uint8_t> joined;
@@ -477,7 +476,12 @@ CheckReport ReadMld(std::span<const uint8_t> file) {
     samples.reserve(frames * channels.size());
     for (size_t i = 0; i < frames; ++i)
         for (const auto& channel : channels) samples.push_back(channel[i]);
+    channelCount = channels.size();
+    return samples;
+}
 
+void ReportFacts(const MldPreset& preset, const Header& header, const Audio& audio, uint64_t frames, uint32_t codedRate,
+                 size_t fileSize, CheckReport& report) {
     report.Fact("preset", std::string(preset.name) + " (type " + Num(static_cast<uint64_t>(audio.type)) + ", version " +
                               header.version + ", codec " + Num(static_cast<uint64_t>(audio.codec)) + ")");
     report.Fact("handsets", std::string(preset.description));
@@ -485,11 +489,37 @@ CheckReport ReadMld(std::span<const uint8_t> file) {
     report.Fact("channels", audio.channels == 2 ? "stereo" : "mono");
     report.Fact("duration", SecondsText(frames, codedRate));
     report.Fact("title", header.title.empty() ? "none" : Cp932ToUtf8(header.title));
-    report.Fact("size", SizeText(file.size()));
+    report.Fact("size", SizeText(fileSize));
     if (!preset.AllowsRate(static_cast<int>(audio.rate)))
         report.Problem("rate", Num(audio.rate) + " Hz", "a rate preset " + std::string(preset.name) + " allows");
+}
+
+}  // namespace
+
+CheckReport ReadMld(std::span<const uint8_t> file) {
+    CheckReport report;
+    report.format = "MLD";
+    ByteCursor at(file);
+    const std::optional<Header> header = ReadFileHeader(at, file.size(), report);
+    if (!header) return report;
+    const BodyChunks chunks = ReadBodyChunks(at, *header, file.size(), report);
+    if (!chunks.trac) {
+        report.Problem("'trac' chunk", "none", "one");
+        return report;
+    }
+    const std::vector<Event> events = ReadEvents(*chunks.trac, report);
+    std::optional<Audio> audio = header->version == "0400" ? ReadV4(*header, chunks.adat, events, report)
+                                                           : ReadTypedTrack(*header, events, report);
+    if (!audio) return report;
+    const MldPreset& preset = MldPresetTable[static_cast<size_t>(audio->type)];
+    if (audio->codec == 0) audio->codec = preset.codec == 3 && audio->rate == 4000 ? 4 : preset.codec;
+    // Codec 4 records 4000 Hz and codes at 8000 Hz.
+    const uint32_t codedRate = audio->codec == 4 ? 8000 : audio->rate;
+    size_t channelCount = 0;
+    std::vector<int16_t> samples = DecodeAudio(*audio, channelCount);
+    ReportFacts(preset, *header, *audio, samples.size() / channelCount, codedRate, file.size(), report);
     ReportLevels(report, samples);
-    report.audio = {std::move(samples), codedRate, static_cast<int>(channels.size())};
+    report.audio = {std::move(samples), codedRate, static_cast<int>(channelCount)};
     return report;
 }
 

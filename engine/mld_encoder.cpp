@@ -114,6 +114,87 @@ MldEncoder::MldEncoder(const SourceClip& source) : source_(source) {
     path = source.path;
 }
 
+std::optional<uint32_t> MldEncoder::CheckedRate(const MldPreset& row, int64_t requested, int targetChannels) const {
+    if (source_.format.bitsPerSample != 16) {
+        ShowMessage(kUnsupportedBitsText);
+        return std::nullopt;
+    }
+    const auto rule = std::find_if(std::begin(kRateRules), std::end(kRateRules),
+                                   [&](const RateRule& r) { return r.rate == requested; });
+    if (rule == std::end(kRateRules)) {
+        ShowMessage(kBadRateText);
+        return std::nullopt;
+    }
+    if (row.*(rule->allowed) != 1) {
+        ShowMessage(std::string(rule->refusalText) + std::string(row.name));
+        return std::nullopt;
+    }
+    if (rule->rate == 32000 && targetChannels == 2) {
+        ShowMessage(kStereoAt32kText);
+        return std::nullopt;
+    }
+    return rule->rate;
+}
+
+bool MldEncoder::ConvertForRow(bool atHand, int targetChannels, uint32_t rate) {
+    if (atHand) {
+        format = cache_.format;
+        data = cache_.bytes;
+        dataSize = static_cast<uint32_t>(data.size());
+        return true;
+    }
+    if (!ConvertChannels(*this, targetChannels) || !Resample(*this, rate, resampler)) return false;
+    if (format.channels != targetChannels) {
+        // Only mono and stereo sources can be brought to the row's channel count.
+        ShowMessage(kNotSavedText);
+        return false;
+    }
+    cache_.Keep(source_, targetChannels, rate, resampler, *this);
+    return true;
+}
+
+MldEncoder::CodedSizes MldEncoder::TakeCodedSizes(int codec) {
+    // Byte counts that follow the PCM into the coded stream: the 2-bit coder gives half
+    // the bytes of the 4-bit ones and records 4000 Hz.
+    uint32_t pcmBytes = static_cast<uint32_t>(data.size() / 2 * 2);
+    CodedSizes sizes;
+    sizes.recordedRate = format.sampleRate;
+    uint32_t pcmByteRate = format.byteRate;
+    if (codec == kCodecG726_16) {
+        pcmBytes /= 2;
+        sizes.recordedRate = 4000;
+        pcmByteRate = 8000;
+    }
+    sizes.streamBytes = pcmBytes / 4;
+    sizes.byteRate = pcmByteRate / 4;
+    dataSize = sizes.streamBytes;
+    format.byteRate = sizes.byteRate;
+    return sizes;
+}
+
+const MldCodedStreams& MldEncoder::CodedStreamsFor(const MldPreset& row, int normalize, size_t streamBytes) {
+    MldStreamSplit split = MldStreamSplit::Mono;
+    if (IsStereoMldType(row.type)) {
+        leftSize = rightSize = static_cast<uint32_t>(data.size() / 2 / 2 * 2);
+        split = IsTwoStreamMldType(row.type) ? MldStreamSplit::TwoStreams : MldStreamSplit::OneStereoStream;
+        if (split == MldStreamSplit::TwoStreams && (row.codec == 5 || row.codec == 6)) ShowMessage(kNoStereoText);
+    }
+    if (const MldCodedStreams* coded = cache_.FindCoded(split, row.codec, normalize)) return *coded;
+    return cache_.KeepCoded(split, row.codec, CodeStreams(split, row.codec, data, normalize, streamBytes));
+}
+
+MldFile MldEncoder::BuildLayout(const MldPreset& row, std::string_view titleText, const MldCodedStreams& coded,
+                                const CodedSizes& sizes, uint32_t ticks) {
+    if (row.useV4Layout == 1)
+        return BuildMldV4Layout(row, titleText, coded.stream, sizes.recordedRate, ticks, row.type == 14);
+    if (IsTwoStreamMldType(row.type))
+        return BuildMldTwoStreamLayout(row, titleText, coded.left, coded.right, sizes.recordedRate, sizes.byteRate);
+    MldFile file = BuildMldOneTrackLayout(row, titleText, coded.stream, sizes.recordedRate, sizes.byteRate);
+    if (const auto kept = MldKeptStreamBytes(row, coded.stream.size()); kept && file && sizes.byteRate > 0)
+        keptSeconds = static_cast<double>(*kept) / sizes.byteRate;
+    return file;
+}
+
 OutputResult MldEncoder::WriteMld(int preset, int sampleRate, int normalize,
                                   const std::optional<std::string>& outputPath) {
     keptSeconds.reset();
@@ -134,85 +215,19 @@ OutputResult MldEncoder::WriteMld(int preset, int sampleRate, int normalize,
     const bool atHand = cache_.Holds(source_, targetChannels, ConversionRate(row.codec, requested), resampler);
     if (!atHand && !CopyPcmFrom(source_)) return OutputResult::Refused;
     if ((normalize < 0 || normalize > 500) && normalize != kKeepLevel) ShowMessage(kBadNormalizeText);
-
-    if (source_.format.bitsPerSample != 16) {
-        ShowMessage(kUnsupportedBitsText);
-        return OutputResult::Refused;
-    }
-    const auto rule = std::find_if(std::begin(kRateRules), std::end(kRateRules),
-                                   [&](const RateRule& r) { return r.rate == requested; });
-    if (rule == std::end(kRateRules)) {
-        ShowMessage(kBadRateText);
-        return OutputResult::Refused;
-    }
-    if (row.*(rule->allowed) != 1) {
-        ShowMessage(std::string(rule->refusalText) + std::string(row.name));
-        return OutputResult::Refused;
-    }
-    if (rule->rate == 32000 && targetChannels == 2) {
-        ShowMessage(kStereoAt32kText);
-        return OutputResult::Refused;
-    }
-    const uint32_t rate = ConversionRate(row.codec, rule->rate);
-    if (row.codec == kCodecG726_32 && rule->rate == 4000) row.codec = kCodecG726_16;
-
-    if (atHand) {
-        format = cache_.format;
-        data = cache_.bytes;
-        dataSize = static_cast<uint32_t>(data.size());
-    } else {
-        if (!ConvertChannels(*this, targetChannels) || !Resample(*this, rate, resampler)) return OutputResult::Refused;
-        if (format.channels != targetChannels) {
-            // Only mono and stereo sources can be brought to the row's channel count.
-            ShowMessage(kNotSavedText);
-            return OutputResult::Refused;
-        }
-        cache_.Keep(source_, targetChannels, rate, resampler, *this);
-    }
+    const auto allowedRate = CheckedRate(row, requested, targetChannels);
+    if (!allowedRate) return OutputResult::Refused;
+    const uint32_t rate = ConversionRate(row.codec, *allowedRate);
+    if (row.codec == kCodecG726_32 && *allowedRate == 4000) row.codec = kCodecG726_16;
+    if (!ConvertForRow(atHand, targetChannels, rate)) return OutputResult::Refused;
 
     const uint32_t ticks = MldDurationTicks(dataSize, format.byteRate);
-
-    // Byte counts that follow the PCM into the coded stream: the 2-bit coder gives half
-    // the bytes of the 4-bit ones and records 4000 Hz.
-    const size_t sampleCount = data.size() / 2;
-    uint32_t pcmBytes = static_cast<uint32_t>(sampleCount * 2);
-    uint32_t recordedRate = format.sampleRate;
-    uint32_t pcmByteRate = format.byteRate;
-    if (row.codec == kCodecG726_16) {
-        pcmBytes /= 2;
-        recordedRate = 4000;
-        pcmByteRate = 8000;
-    }
-    const uint32_t codedSize = pcmBytes / 4;
-    const uint32_t codedByteRate = pcmByteRate / 4;
-    dataSize = codedSize;
-    format.byteRate = codedByteRate;
-
-    MldStreamSplit split = MldStreamSplit::Mono;
-    if (IsStereoMldType(row.type)) {
-        leftSize = rightSize = static_cast<uint32_t>(sampleCount / 2 * 2);
-        split = IsTwoStreamMldType(row.type) ? MldStreamSplit::TwoStreams : MldStreamSplit::OneStereoStream;
-        if (split == MldStreamSplit::TwoStreams && (row.codec == 5 || row.codec == 6)) ShowMessage(kNoStereoText);
-    }
-    const MldCodedStreams* coded = cache_.FindCoded(split, row.codec, normalize);
-    if (coded == nullptr)
-        coded = &cache_.KeepCoded(split, row.codec, CodeStreams(split, row.codec, data, normalize, codedSize));
-    const std::vector<uint8_t>& stream = coded->stream;
-    const std::vector<uint8_t>& left = coded->left;
-    const std::vector<uint8_t>& right = coded->right;
-    if (codedSize > sizeLimit) ShowMessage(kOverSizeLimitText);
+    const CodedSizes sizes = TakeCodedSizes(row.codec);
+    const MldCodedStreams& coded = CodedStreamsFor(row, normalize, sizes.streamBytes);
+    if (sizes.streamBytes > sizeLimit) ShowMessage(kOverSizeLimitText);
 
     const std::string titleText = CutCp932(Utf8ToCp932(title.empty() ? titleBase : title), kMldTitleLimit);
-    MldFile file;
-    if (row.useV4Layout == 1) {
-        file = BuildMldV4Layout(row, titleText, stream, recordedRate, ticks, row.type == 14);
-    } else if (IsTwoStreamMldType(row.type)) {
-        file = BuildMldTwoStreamLayout(row, titleText, left, right, recordedRate, codedByteRate);
-    } else {
-        file = BuildMldOneTrackLayout(row, titleText, stream, recordedRate, codedByteRate);
-        if (const auto kept = MldKeptStreamBytes(row, stream.size()); kept && file && codedByteRate > 0)
-            keptSeconds = static_cast<double>(*kept) / codedByteRate;
-    }
+    MldFile file = BuildLayout(row, titleText, coded, sizes, ticks);
     if (!file) {
         ShowMessage(kNotSavedText);
         return OutputResult::WriteFailed;

@@ -15,6 +15,8 @@
 
 #include "engine/engine_file.h"
 #include "engine/mld_coding_cache.h"
+#include "engine/mld_layout.h"
+#include "engine/mld_preset_table.h"
 #include "engine/output_result.h"
 #include "engine/pcm_operations.h"
 
@@ -45,6 +47,25 @@ public:
     ResamplerKind resampler = ResamplerKind::BandLimited;
 
 private:
+    // The coded stream's byte count and byte rate, and the rate the file records.
+    struct CodedSizes {
+        uint32_t streamBytes = 0;
+        uint32_t byteRate = 0;
+        uint32_t recordedRate = 0;
+    };
+
+    // The requested rate when the clip and the row take it; nothing after the message.
+    std::optional<uint32_t> CheckedRate(const MldPreset& row, int64_t requested, int targetChannels) const;
+    // Brings the PCM copy to the row's channels and rate, or takes the conversion at hand.
+    bool ConvertForRow(bool atHand, int targetChannels, uint32_t rate);
+    // The coded sizes for `codec`, recorded into `dataSize` and the byte rate.
+    CodedSizes TakeCodedSizes(int codec);
+    // The row's coded streams at `normalize`, coded now unless the cache holds them.
+    const MldCodedStreams& CodedStreamsFor(const MldPreset& row, int normalize, size_t streamBytes);
+    // The row's layout of the coded streams; sets `keptSeconds` for a stream cut to one piece.
+    MldFile BuildLayout(const MldPreset& row, std::string_view titleText, const MldCodedStreams& coded,
+                        const CodedSizes& sizes, uint32_t ticks);
+
     const SourceClip& source_;
     MldCodingCache cache_;
 };
