@@ -85,47 +85,55 @@ enum class Timing {
 enum class RateField { RateCode, NarrowFlag, Hertz, G, R16 };
 
 // One handset layout of the per-type track: recognised by the version, header byte A,
-// the first event and the bytes that open its data events (a third byte of 0 matches any:
-// the channel of a two-stream layout).
+// the first event and the bytes that open its data events (a byte of 0 matches any: the
+// channel of a two-stream layout, bytes not compared).
 struct Layout {
     int type;
     std::string_view version;
     uint8_t headerA;
-    std::array<uint8_t, 3> tag;
+    std::array<uint8_t, 5> tag;
     size_t eventBytes;  // data event bytes after the length, before the piece
     size_t largestPiece;
     bool twoStreams;
     bool manyPieces;
     RateField rateField;
     size_t ratePos;
+    uint8_t wideRateCode;  // the 16000 Hz code besides 0x4D of a RateField::RateCode
     std::optional<size_t> contPos;
+    std::optional<size_t> pieceNumberPos;  // the piece's number from 0, the channel's of two streams
+    uint8_t rightChannel;                  // the right data event's third byte; 0: not checked
     std::optional<size_t> totalSizePos;    // u32 D in the first event
     std::optional<size_t> channelSizePos;  // u16 P in both events
+    size_t unstoredBytes;                  // coded bytes the track times but does not store
     Timing timing;
     bool exclusiveFirst;  // the track opens with an FF FF event
+    bool note;            // the header has a "note" chunk
+    int codec;            // the sample codec
+    int codecAt4000;      // the sample codec of a file that records 4000 Hz
 };
 
 // clang-format off
 // type, version, A, data event opening, event bytes, largest piece, two streams, many pieces,
-// rate field at, continuation at, D at, P at, timing, opens with FF FF
+// rate field at, 16000 Hz code, continuation at, piece number at, right channel, D at, P at,
+// bytes not stored, timing, opens with FF FF, note, codec, codec at 4000 Hz
 constexpr std::array<Layout, 17> kLayouts = {{
-    {1, "0200", 1, {0x11, 0xF0, 0x02}, 5, 65530, false, false, RateField::NarrowFlag, 4, {}, {}, {}, Timing::ShortWaitsAndRest, false},
-    {2, "0300", 1, {0x11, 0x01, 0xF0}, 8, 65504, false, true, RateField::Hertz, 6, {}, {}, {}, Timing::PieceWaits, false},
-    {3, "0200", 1, {0x61, 0x83, 0x00}, 5, 65530, false, true, RateField::RateCode, 3, 4, {}, {}, Timing::WaitsAndRest, false},
-    {4, "0300", 1, {0x21, 0x83, 0x00}, 5, 65530, false, true, RateField::RateCode, 3, 4, {}, {}, Timing::WaitsAndRest, false},
-    {5, "0200", 1, {0x41, 0x83, 0x00}, 5, 65530, false, true, RateField::RateCode, 3, 4, {}, {}, Timing::WaitsAndRest, false},
-    {5, "0200", 1, {0x41, 0x86, 0x00}, 5, 65530, false, true, RateField::RateCode, 3, 4, {}, {}, Timing::WaitsAndRest, false},
-    {6, "0300", 1, {0x41, 0x84, 0x00}, 9, 65526, false, true, RateField::RateCode, 3, 4, 5, {}, Timing::WaitsAndRest, false},
-    {7, "0300", 1, {0x31, 0x10, 0x07}, 7, 65528, false, false, RateField::Hertz, 5, {}, {}, {}, Timing::ShortWaitsAndRest, false},
-    {8, "0300", 1, {0x31, 0x84, 0x00}, 9, 65526, false, true, RateField::RateCode, 3, 4, 5, {}, Timing::WaitsAndRest, false},
-    {9, "0300", 1, {0x71, 0x83, 0x00}, 5, 65530, false, true, RateField::RateCode, 3, 4, {}, {}, Timing::WaitsAndRest, false},
-    {10, "0300", 1, {0x71, 0x84, 0x00}, 9, 65526, false, true, RateField::RateCode, 3, 4, 5, {}, Timing::WaitsAndRest, false},
-    {11, "0300", 1, {0x81, 0x83, 0x00}, 5, 65530, false, false, RateField::RateCode, 3, {}, {}, {}, Timing::WaitsAndRest, false},
-    {18, "0301", 2, {0xF1, 0x08, 0x00}, 8, 65527, false, false, RateField::G, 6, {}, {}, {}, Timing::ClipTicksAndRest, false},
-    {13, "0301", 2, {0x41, 0x86, 0}, 5, 65530, true, false, RateField::G, 3, {}, {}, {}, Timing::WaitsAndRest, false},
-    {15, "0300", 1, {0x11, 0x01, 0xF0}, 8, 65527, true, false, RateField::Hertz, 6, {}, {}, {}, Timing::ClipTicksPlus5, true},
-    {16, "0300", 2, {0x71, 0x84, 0}, 9, 65526, true, false, RateField::R16, 3, {}, {}, 7, Timing::ClipTicks, true},
-    {17, "0300", 2, {0x41, 0x86, 0}, 5, 65530, true, false, RateField::G, 3, {}, {}, {}, Timing::WaitsAndRest, false},
+    {1, "0200", 1, {0x11, 0xF0, 0x02}, 5, 65530, false, false, RateField::NarrowFlag, 4, 0, {}, {}, 0, {}, {}, 0, Timing::ShortWaitsAndRest, false, false, 1, 1},
+    {2, "0300", 1, {0x11, 0x01, 0xF0}, 8, 65504, false, true, RateField::Hertz, 6, 0, {}, 4, 0, {}, {}, 0, Timing::PieceWaits, false, false, 1, 1},
+    {3, "0200", 1, {0x61, 0x83, 0x00}, 5, 65530, false, true, RateField::RateCode, 3, 0x4D, 4, {}, 0, {}, {}, 0, Timing::WaitsAndRest, false, false, 3, 4},
+    {4, "0300", 1, {0x21, 0x83, 0x00}, 5, 65530, false, true, RateField::RateCode, 3, 0x46, 4, {}, 0, {}, {}, 0, Timing::WaitsAndRest, false, false, 2, 2},
+    {5, "0200", 1, {0x41, 0x83, 0x00}, 5, 65530, false, true, RateField::RateCode, 3, 0x46, 4, {}, 0, {}, {}, 0, Timing::WaitsAndRest, false, false, 2, 2},
+    {5, "0200", 1, {0x41, 0x86, 0x00}, 5, 65530, false, true, RateField::RateCode, 3, 0x46, 4, {}, 0, {}, {}, 0, Timing::WaitsAndRest, false, false, 2, 2},
+    {6, "0300", 1, {0x41, 0x84, 0x00}, 9, 65526, false, true, RateField::RateCode, 3, 0x4D, 4, {}, 0, 5, {}, 0, Timing::WaitsAndRest, false, false, 3, 4},
+    {7, "0300", 1, {0x31, 0x10, 0x07}, 7, 65528, false, false, RateField::Hertz, 5, 0, {}, {}, 0, {}, {}, 0, Timing::ShortWaitsAndRest, false, false, 1, 1},
+    {8, "0300", 1, {0x31, 0x84, 0x00}, 9, 65526, false, true, RateField::RateCode, 3, 0x4D, 4, {}, 0, 5, {}, 0, Timing::WaitsAndRest, false, false, 3, 4},
+    {9, "0300", 1, {0x71, 0x83, 0x00}, 5, 65530, false, true, RateField::RateCode, 3, 0x4D, 4, {}, 0, {}, {}, 0, Timing::WaitsAndRest, false, false, 2, 2},
+    {10, "0300", 1, {0x71, 0x84, 0x00}, 9, 65526, false, true, RateField::RateCode, 3, 0x4D, 4, {}, 0, 5, {}, 0, Timing::WaitsAndRest, false, false, 3, 4},
+    {11, "0300", 1, {0x81, 0x83, 0x00}, 5, 65530, false, false, RateField::RateCode, 3, 0x4D, {}, {}, 0, {}, {}, 0, Timing::WaitsAndRest, false, false, 2, 2},
+    {18, "0301", 2, {0xF1, 0x08, 0x00, 0x00, 0x88}, 8, 65527, false, false, RateField::G, 6, 0, {}, {}, 0, {}, {}, 5, Timing::ClipTicksAndRest, false, true, 6, 6},
+    {13, "0301", 2, {0x41, 0x86, 0}, 5, 65530, true, false, RateField::G, 3, 0, {}, {}, 0x41, {}, {}, 0, Timing::WaitsAndRest, false, true, 2, 2},
+    {15, "0300", 1, {0x11, 0x01, 0xF0}, 8, 65527, true, false, RateField::Hertz, 6, 0, {}, 4, 0, {}, {}, 0, Timing::ClipTicksPlus5, true, true, 1, 1},
+    {16, "0300", 2, {0x71, 0x84, 0}, 9, 65526, true, false, RateField::R16, 3, 0, {}, {}, 0x41, {}, 7, 0, Timing::ClipTicks, true, true, 3, 4},
+    {17, "0300", 2, {0x41, 0x86, 0}, 5, 65530, true, false, RateField::G, 3, 0, {}, {}, 0x41, {}, {}, 0, Timing::WaitsAndRest, false, true, 2, 2},
 }};
 // clang-format on
 
@@ -135,7 +143,7 @@ std::optional<uint32_t> RateOf(const Layout& layout, std::span<const uint8_t> he
     case RateField::RateCode: {
         if (v == 0x44) return 4000;
         if (v == 0x45) return 8000;
-        if (v == 0x4D || (v == 0x46 && (layout.type == 4 || layout.type == 5))) return 16000;
+        if (v == 0x4D || v == layout.wideRateCode) return 16000;
         if (v == 0x55) return 32000;
         return std::nullopt;
     }
@@ -213,7 +221,6 @@ bool IsDataEvent(const Layout& layout, const Event& event) {
     if (!event.IsExclusive() || event.data.size() < layout.eventBytes) return false;
     for (size_t i = 0; i < layout.tag.size(); ++i)
         if (layout.tag[i] != 0 && event.data[i] != layout.tag[i]) return false;
-    if (layout.type == 18 && event.data[4] != 0x88) return false;
     return layout.rateField == RateField::Hertz || layout.rateField == RateField::NarrowFlag ||
            event.data[layout.ratePos] < 0x80;
 }
@@ -256,6 +263,7 @@ std::optional<Audio> ReadTypedTrack(const Header& header, const std::vector<Even
         return std::nullopt;
     }
     audio.rate = *rate;
+    audio.codec = *rate == 4000 ? layout->codecAt4000 : layout->codec;
     for (const Event* event : data)
         if (RateOf(*layout, event->data) != rate)
             report.Problem(where + " at offset " + Num(event->offset) + " rate",
@@ -270,8 +278,8 @@ std::optional<Audio> ReadTypedTrack(const Header& header, const std::vector<Even
         }
         if (pieces[0].size() != pieces[1].size())
             report.Problem("right channel size", Num(pieces[1].size()) + " bytes", Num(pieces[0].size()) + " bytes");
-        if (layout->type == 16 || layout->type == 13 || layout->type == 17)
-            if (data[1]->data[2] != 0x41) report.Problem("right data event channel", HexText(data[1]->data[2]), "0x41");
+        if (layout->rightChannel != 0 && data[1]->data[2] != layout->rightChannel)
+            report.Problem("right data event channel", HexText(data[1]->data[2]), HexText(layout->rightChannel));
     } else if (!layout->manyPieces && pieces.size() != 1) {
         report.Problem("data events", Num(pieces.size()), "1");
     }
@@ -286,8 +294,8 @@ std::optional<Audio> ReadTypedTrack(const Header& header, const std::vector<Even
         if (layout->contPos && data[i]->data[*layout->contPos] != (last ? 0 : 1))
             report.Problem("piece " + Num(i + 1) + " continuation flag", Num(data[i]->data[*layout->contPos]),
                            last ? "0" : "1");
-        if ((layout->type == 2 || layout->type == 15) && data[i]->data[4] != i)
-            report.Problem("piece " + Num(i + 1) + " number", Num(data[i]->data[4]), Num(i));
+        if (layout->pieceNumberPos && data[i]->data[*layout->pieceNumberPos] != i)
+            report.Problem("piece " + Num(i + 1) + " number", Num(data[i]->data[*layout->pieceNumberPos]), Num(i));
     }
     if (layout->totalSizePos) {
         ByteCursor field(data.front()->data.subspan(*layout->totalSizePos, 4));
@@ -310,7 +318,7 @@ std::optional<Audio> ReadTypedTrack(const Header& header, const std::vector<Even
     const uint64_t r = layout->twoStreams ? *rate : *rate / 2;
     const bool full = !layout->manyPieces && !pieces.empty() && pieces.front().size() == layout->largestPiece;
     if (r > 0 && !full) {
-        const uint64_t d = layout->type == 18 ? stored + 5 : layout->twoStreams ? pieces[0].size() : stored;
+        const uint64_t d = (layout->twoStreams ? pieces[0].size() : stored) + layout->unstoredBytes;
         switch (layout->timing) {
         case Timing::WaitsAndRest: CheckTiming(time, WaitsAndRest(d, r, 255), 0, report); break;
         case Timing::ShortWaitsAndRest: CheckTiming(time, WaitsAndRest(d, r, 254), 0, report); break;
@@ -325,9 +333,8 @@ std::optional<Audio> ReadTypedTrack(const Header& header, const std::vector<Even
         }
         }
     }
-    const bool wantsNote = layout->type == 18 || layout->twoStreams;
-    if (header.note != wantsNote)
-        report.Problem("'note' chunk", header.note ? "one" : "none", wantsNote ? "one" : "none");
+    if (header.note != layout->note)
+        report.Problem("'note' chunk", header.note ? "one" : "none", layout->note ? "one" : "none");
     audio.streams = pieces;
     return audio;
 }
@@ -512,7 +519,6 @@ CheckReport ReadMld(std::span<const uint8_t> file) {
                                                            : ReadTypedTrack(*header, events, report);
     if (!audio) return report;
     const MldPreset& preset = MldPresetTable[static_cast<size_t>(audio->type)];
-    if (audio->codec == 0) audio->codec = preset.codec == 3 && audio->rate == 4000 ? 4 : preset.codec;
     // Codec 4 records 4000 Hz and codes at 8000 Hz.
     const uint32_t codedRate = audio->codec == 4 ? 8000 : audio->rate;
     size_t channelCount = 0;
