@@ -210,6 +210,45 @@ uint64_t WaitsAndRest(uint64_t d, uint64_t r, uint64_t wait) {
     return d / r / 2 * wait + d * 128 / r % 256;
 }
 
+// The track time of `d` coded bytes at R = `r` in a layout whose time follows from D
+// (every timing but PieceWaits), and the ticks the writer's rounding may differ by.
+uint64_t TicksOfBytes(Timing timing, uint64_t d, uint64_t r) {
+    switch (timing) {
+    case Timing::WaitsAndRest: return WaitsAndRest(d, r, 255);
+    case Timing::ShortWaitsAndRest: return WaitsAndRest(d, r, 254);
+    case Timing::ClipTicksAndRest: return d * 200 / r % 256 + WaitsAndRest(d, r, 255);
+    case Timing::ClipTicks: return 2 * d * 200 / r;
+    case Timing::ClipTicksPlus5: return 2 * d * 200 / r + 5;
+    case Timing::PieceWaits: break;
+    }
+    return 0;
+}
+
+uint64_t TimingSlack(Timing timing) {
+    return timing == Timing::WaitsAndRest || timing == Timing::ShortWaitsAndRest ? 0 : 1;
+}
+
+// A channel size whose low 16 bits are `low`, at least the layout's largest piece, whose
+// track time is `time` within the slack; nothing when there is none. The time grows
+// with the size, so the smallest such size is found by halving the range of the high bits.
+std::optional<uint64_t> ChannelOfTrackTime(const Layout& layout, uint32_t low, uint64_t time, uint64_t r) {
+    const uint64_t slack = TimingSlack(layout.timing);
+    const auto sizeOf = [&](uint64_t high) { return (high << 16) | low; };
+    uint64_t first = sizeOf(0) >= layout.largestPiece ? 0 : 1;
+    uint64_t last = uint64_t{1} << 31;
+    while (first < last) {
+        const uint64_t middle = first + (last - first) / 2;
+        if (TicksOfBytes(layout.timing, sizeOf(middle), r) + slack >= time) {
+            last = middle;
+        } else {
+            first = middle + 1;
+        }
+    }
+    const uint64_t ticks = TicksOfBytes(layout.timing, sizeOf(first), r);
+    if (ticks + slack < time || ticks > time + slack) return std::nullopt;
+    return sizeOf(first);
+}
+
 void CheckTiming(uint64_t found, uint64_t expected, uint64_t slack, CheckReport& report) {
     if ((found > expected ? found - expected : expected - found) > slack)
         report.Problem("track time", Num(found) + " ticks", Num(expected) + " ticks for the coded audio");
@@ -302,35 +341,34 @@ std::optional<Audio> ReadTypedTrack(const Header& header, const std::vector<Even
         const uint32_t total = *field.U32();
         if (total != stored) report.Problem("coded size field", Num(total), Num(stored) + " (the stored pieces)");
     }
-    if (layout->channelSizePos)
-        for (size_t i = 0; i < data.size(); ++i) {
-            ByteCursor field(data[i]->data.subspan(*layout->channelSizePos, 2));
-            const uint32_t size = *field.U16();
-            if (size != (pieces[i].size() & 0xFFFF))
-                report.Problem("channel size field", Num(size), Num(pieces[i].size() & 0xFFFF));
-        }
-
     // Track time, from the events against the coded size. The coded byte rate R is half
     // the recorded rate for one channel and the rate itself for two.
     uint64_t time = 0;
     for (const Event& event : events)
         time += event.delta + (event.status == 0xFF && event.type == 0xDC ? 256u * event.value : 0u);
     const uint64_t r = layout->twoStreams ? *rate : *rate / 2;
+    // A full single piece may be the start of a longer stream, which the file does not hold.
     const bool full = !layout->manyPieces && !pieces.empty() && pieces.front().size() == layout->largestPiece;
+    if (layout->channelSizePos)
+        for (size_t i = 0; i < data.size(); ++i) {
+            ByteCursor field(data[i]->data.subspan(*layout->channelSizePos, 2));
+            const uint32_t size = *field.U16();
+            if (!full && size != (pieces[i].size() & 0xFFFF))
+                report.Problem("channel size field", Num(size), Num(pieces[i].size() & 0xFFFF));
+            if (full && r > 0 && !ChannelOfTrackTime(*layout, size, time, r))
+                report.Problem("channel size field", Num(size),
+                               "the low 16 bits of a channel of at least " + Num(layout->largestPiece) +
+                                   " bytes that lasts the track time of " + Num(time) + " ticks");
+        }
+
     if (r > 0 && !full) {
         const uint64_t d = (layout->twoStreams ? pieces[0].size() : stored) + layout->unstoredBytes;
-        switch (layout->timing) {
-        case Timing::WaitsAndRest: CheckTiming(time, WaitsAndRest(d, r, 255), 0, report); break;
-        case Timing::ShortWaitsAndRest: CheckTiming(time, WaitsAndRest(d, r, 254), 0, report); break;
-        case Timing::ClipTicksAndRest: CheckTiming(time, d * 200 / r % 256 + WaitsAndRest(d, r, 255), 1, report); break;
-        case Timing::ClipTicks: CheckTiming(time, 2 * d * 200 / r, 1, report); break;
-        case Timing::ClipTicksPlus5: CheckTiming(time, 2 * d * 200 / r + 5, 1, report); break;
-        case Timing::PieceWaits: {
+        if (layout->timing == Timing::PieceWaits) {
             uint64_t waits = 0;
             for (auto piece : pieces) waits += piece.size() * 128 / r;
             CheckTiming(time, waits, pieces.size(), report);
-            break;
-        }
+        } else {
+            CheckTiming(time, TicksOfBytes(layout->timing, d, r), TimingSlack(layout->timing), report);
         }
     }
     if (header.note != layout->note)

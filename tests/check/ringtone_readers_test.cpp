@@ -65,10 +65,28 @@ TEST(RingtoneReaders, EveryMldRowAtEveryRateItTakesIsSoundAndNamedForItsRow) {
 
 TEST(RingtoneReaders, LongMldStreamsAcrossPiecesOrCutToOnePieceAreSound) {
     // 17 s at 8000 Hz: 68000 coded bytes, two pieces where a row takes many; rows 1, 7 and
-    // 11 keep one full piece, so their track time cannot be told from the file.
-    for (int preset : {1, 2, 3, 6, 7, 11}) {
+    // 11 keep one full piece, so their track time cannot be told from the file. The
+    // two-stream rows keep one full piece of each 68000-byte channel, and row 16's size
+    // fields carry the low 16 bits of the whole channel (68000, not the piece's 65526).
+    for (int preset : {1, 2, 3, 6, 7, 11, 13, 15, 16, 17}) {
         const CheckReport report = ReadMld(WriteMld(preset, 8000, 17));
         EXPECT_TRUE(report.Sound()) << "row " << preset << "\n" << Problems(report);
+    }
+}
+
+TEST(RingtoneReaders, AChannelSizeFieldOfAFullPieceMustFitTheTrackTime) {
+    const std::vector<uint8_t> file = WriteMld(16, 8000, 17);
+    const std::vector<uint8_t> opening = {0x71, 0x84, 0x00, 0x05};  // the left data event
+    const auto event = std::search(file.begin(), file.end(), opening.begin(), opening.end());
+    ASSERT_NE(event, file.end());
+    const size_t field = static_cast<size_t>(event - file.begin()) + 7;
+    ASSERT_EQ(file[field] << 8 | file[field + 1], 68000 & 0xFFFF);
+    // 256 or 4096 bytes more or less than the channel: 13 or 205 ticks of 5 ms off.
+    for (uint8_t flip : {0x01, 0x10}) {
+        std::vector<uint8_t> damaged = file;
+        damaged[field] ^= flip;
+        const std::string problems = Problems(ReadMld(damaged));
+        EXPECT_NE(problems.find("channel size field: found"), std::string::npos) << int{flip} << "\n" << problems;
     }
 }
 
