@@ -73,7 +73,6 @@ SourceClip MakeClip(ConversionHost& host, size_t start, size_t end) {
         taken->erase(taken->begin(), taken->begin() + static_cast<std::ptrdiff_t>(start));
         SourceClip clip(input.inputPath, input.format, {});
         clip.data = std::move(*taken);
-        clip.dataSize = static_cast<uint32_t>(clip.data.size());
         return clip;
     }
     return SourceClip(input.inputPath, input.format, all.subspan(start, end - start));

@@ -17,20 +17,18 @@ namespace kvt {
 
 namespace {
 constexpr std::string_view kFileNotFoundText = "file is not found";
-constexpr std::string_view kNoMacFileText = "no macfile";
 constexpr size_t kTagSize = 4;
 }  // namespace
 
 EngineFile::EngineFile(std::string clipPath, const FormatBlock& clipFormat, std::span<const uint8_t> bytes)
     : path(std::move(clipPath)), format(clipFormat) {
-    // dataSize is a 32-bit field: a larger range keeps its whole frames up to that limit.
+    // The engine's sizes are 32-bit: a larger range keeps its whole frames up to that limit.
     size_t size = bytes.size();
     if (size > std::numeric_limits<uint32_t>::max()) {
         const size_t frame = std::max<size_t>(clipFormat.blockAlign, 1);
         size = std::numeric_limits<uint32_t>::max() / frame * frame;
     }
     data.assign(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size));
-    dataSize = static_cast<uint32_t>(size);
 }
 
 int EngineFile::Load(const std::string& filePath) {
@@ -58,7 +56,6 @@ int EngineFile::Load(const std::string& filePath) {
         return 0;
     }
     image = std::move(bytes);
-    imageSize = static_cast<uint32_t>(image.size());
     path = filePath;
     cursor = 0;
     return 1;
@@ -86,8 +83,8 @@ size_t EngineFile::Remaining() const {
 
 namespace {
 // Reads `width` bytes at the cursor into a zero-padded buffer.
-std::array<uint8_t, 8> TakeBytes(const std::vector<uint8_t>& image, size_t& cursor, size_t width) {
-    std::array<uint8_t, 8> bytes{};
+std::array<uint8_t, 4> TakeBytes(const std::vector<uint8_t>& image, size_t& cursor, size_t width) {
+    std::array<uint8_t, 4> bytes{};
     const size_t available = cursor < image.size() ? std::min(width, image.size() - cursor) : 0;
     std::copy_n(image.begin() + static_cast<std::ptrdiff_t>(std::min(cursor, image.size())), available, bytes.begin());
     cursor = std::min(cursor + width, image.size());
@@ -95,60 +92,19 @@ std::array<uint8_t, 8> TakeBytes(const std::vector<uint8_t>& image, size_t& curs
 }
 }  // namespace
 
-uint8_t EngineFile::ReadU8() {
-    return TakeBytes(image, cursor, 1)[0];
-}
-
-uint16_t EngineFile::ReadU16() {
-    const auto bytes = TakeBytes(image, cursor, 2);
-    return bigEndian ? GetBe16(bytes) : GetLe16(bytes);
-}
-
 uint32_t EngineFile::ReadU32() {
-    const auto bytes = TakeBytes(image, cursor, 4);
-    return bigEndian ? GetBe32(bytes) : GetLe32(bytes);
-}
-
-uint64_t EngineFile::ReadU64() {
-    const auto bytes = TakeBytes(image, cursor, 8);
-    return bigEndian ? GetBe64(bytes) : GetLe64(bytes);
-}
-
-bool EngineFile::ReadBytes(std::span<uint8_t> out) {
-    if (out.size() > Remaining()) return false;
-    std::copy_n(image.begin() + static_cast<std::ptrdiff_t>(cursor), out.size(), out.begin());
-    cursor += out.size();
-    return true;
+    return GetLe32(TakeBytes(image, cursor, 4));
 }
 
 void EngineFile::WriteBytes(std::span<const uint8_t> bytes) {
-    if (cursor + bytes.size() > image.size()) {
-        image.resize(cursor + bytes.size());
-        imageSize = static_cast<uint32_t>(image.size());
-    }
+    if (cursor + bytes.size() > image.size()) image.resize(cursor + bytes.size());
     std::copy(bytes.begin(), bytes.end(), image.begin() + static_cast<std::ptrdiff_t>(cursor));
     cursor += bytes.size();
 }
 
-void EngineFile::WriteU8(uint8_t value) {
-    WriteBytes(std::span(&value, 1));
-}
-
-void EngineFile::WriteU16(uint16_t value) {
-    std::array<uint8_t, 2> bytes{};
-    bigEndian ? SetBe16(bytes, value) : SetLe16(bytes, value);
-    WriteBytes(bytes);
-}
-
 void EngineFile::WriteU32(uint32_t value) {
     std::array<uint8_t, 4> bytes{};
-    bigEndian ? SetBe32(bytes, value) : SetLe32(bytes, value);
-    WriteBytes(bytes);
-}
-
-void EngineFile::WriteU64(uint64_t value) {
-    std::array<uint8_t, 8> bytes{};
-    bigEndian ? SetBe64(bytes, value) : SetLe64(bytes, value);
+    SetLe32(bytes, value);
     WriteBytes(bytes);
 }
 
@@ -158,17 +114,16 @@ void EngineFile::WriteTag(std::string_view tag) {
     WriteBytes(bytes);
 }
 
-int EngineFile::Allocate() {
-    if (imageSize == 0) {
+int EngineFile::Allocate(uint32_t size) {
+    if (size == 0) {
         ShowMessage(kFileSizeText);
         return 0;
     }
     image.clear();
     try {
-        image.assign(imageSize, 0);
+        image.assign(size, 0);
     } catch (const std::bad_alloc&) {
         image = {};
-        imageSize = 0;
         cursor = 0;
         ShowMessage(kNoMemoryText);
         return 0;
@@ -177,64 +132,8 @@ int EngineFile::Allocate() {
     return 1;
 }
 
-void EngineFile::Trim() {
-    image.resize(std::min(cursor, image.size()));
-    image.shrink_to_fit();
-    imageSize = static_cast<uint32_t>(image.size());
-    WriteSizeField();
-}
-
-int EngineFile::Append(const EngineFile& other) {
-    return Append(std::span(other.image));
-}
-
-int EngineFile::Append(std::span<const uint8_t> bytes) {
-    if (!sizeAfterTag) {
-        ShowMessage(kNoMacFileText);
-        return 0;
-    }
-    if (image.size() + bytes.size() > std::numeric_limits<uint32_t>::max()) {
-        ShowMessage(kNoMemoryText);
-        return 0;
-    }
-    image.insert(image.end(), bytes.begin(), bytes.end());
-    imageSize = static_cast<uint32_t>(image.size());
-    WriteSizeField();
-    return 1;
-}
-
-void EngineFile::WriteSizeField() {
-    const size_t at = sizeAfterTag ? kTagSize : 0;
-    if (image.size() < at + 4) return;  // no room for the field in so small an image
-    std::span<uint8_t> field = std::span(image).subspan(at, 4);
-    bigEndian ? SetBe32(field, imageSize) : SetLe32(field, imageSize);
-}
-
-std::optional<uint32_t> EngineFile::ReadChunkSize(std::string_view tag) {
-    const auto at = FindTagFromStart(tag);
-    if (!at) return std::nullopt;
-    const size_t field = sizeAfterTag ? *at + kTagSize : *at;
-    if (!sizeAfterTag && field < 4) return std::nullopt;
-    const size_t start = sizeAfterTag ? field : field - 4;
-    if (start + 4 > image.size()) return std::nullopt;
-    const std::span<const uint8_t> bytes = std::span(image).subspan(start, 4);
-    return bigEndian ? GetBe32(bytes) : GetLe32(bytes);
-}
-
-bool EngineFile::PatchChunkSize(std::string_view tag, uint32_t size) {
-    const auto at = FindTagFromStart(tag);
-    if (!at) return false;
-    if (!sizeAfterTag && *at < 4) return false;
-    const size_t start = sizeAfterTag ? *at + kTagSize : *at - 4;
-    if (start + 4 > image.size()) return false;
-    std::span<uint8_t> bytes = std::span(image).subspan(start, 4);
-    bigEndian ? SetBe32(bytes, size) : SetLe32(bytes, size);
-    return true;
-}
-
 int EngineFile::Save(const std::string& filePath) const {
-    const size_t length = std::min<size_t>(imageSize, image.size());
-    const std::string_view bytes(reinterpret_cast<const char*>(image.data()), length);
+    const std::string_view bytes(reinterpret_cast<const char*>(image.data()), image.size());
     if (!WriteFileAtomically(filePath, bytes)) {
         ShowMessage(kFileNotWritableText);
         return 0;
@@ -242,12 +141,11 @@ int EngineFile::Save(const std::string& filePath) const {
     return 1;
 }
 
-int EngineFile::AllocateData() {
+int EngineFile::AllocateData(uint32_t size) {
     try {
-        data.assign(dataSize, 0);
+        data.assign(size, 0);
     } catch (const std::bad_alloc&) {
         data = {};
-        dataSize = 0;
         ShowMessage(kNoMemoryText);
         return 0;
     }
@@ -255,8 +153,7 @@ int EngineFile::AllocateData() {
 }
 
 bool EngineFile::CopyPcmFrom(const EngineFile& other) {
-    dataSize = static_cast<uint32_t>(other.data.size());
-    if (!AllocateData()) return false;
+    if (!AllocateData(static_cast<uint32_t>(other.data.size()))) return false;
     std::copy(other.data.begin(), other.data.end(), data.begin());
     format = other.format;
     return true;

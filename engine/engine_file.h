@@ -5,8 +5,8 @@
 //
 // Operations that can fail have already shown their message through ShowMessage when they
 // report failure, and the object keeps what it held before the failing step. The file and
-// PCM operations the encoders are built on (Load, Allocate, Append, Save, AllocateData)
-// return int 1 (success) or 0 (failure); the copy and the WAV helpers return a bool.
+// PCM operations the encoders are built on (Load, Allocate, Save, AllocateData) return
+// int 1 (success) or 0 (failure); the copy and the WAV helpers return a bool.
 
 #include <cstdint>
 #include <optional>
@@ -39,45 +39,26 @@ public:
     std::optional<size_t> FindTag(std::string_view tag);
     std::optional<size_t> FindTagFromStart(std::string_view tag);
 
-    // Reads at the cursor and advance it; numbers are big-endian when `bigEndian` is set.
-    // A read past the end of the image yields 0 (missing bytes) and leaves the cursor at
-    // the end; check Remaining() first where that matters.
-    uint8_t ReadU8();
-    uint16_t ReadU16();
+    // Reads a little-endian u32 at the cursor and advances it. A read past the end of the
+    // image yields 0 (missing bytes) and leaves the cursor at the end; check Remaining()
+    // first where that matters.
     uint32_t ReadU32();
-    uint64_t ReadU64();
-    // Copies out.size() bytes; false (and nothing read) when fewer remain.
-    bool ReadBytes(std::span<uint8_t> out);
     size_t Remaining() const;
 
     // Writes at the cursor and advance it; the image grows when a write runs past its end.
-    void WriteU8(uint8_t value);
-    void WriteU16(uint16_t value);
-    void WriteU32(uint32_t value);
-    void WriteU64(uint64_t value);
+    void WriteU32(uint32_t value);        // little-endian
     void WriteTag(std::string_view tag);  // 4 bytes as given
     void WriteBytes(std::span<const uint8_t> bytes);
 
-    // A zeroed image of `imageSize` bytes, cursor at the start ("filesize" when 0).
-    int Allocate();
-    // Cuts the image to the written length (the cursor), then writes the size field.
-    void Trim();
-    // Grows a `sizeAfterTag` image by the bytes and writes the size field ("no macfile"
-    // for other images).
-    int Append(const EngineFile& other);
-    int Append(std::span<const uint8_t> bytes);
-    // Stores `imageSize` at offset 4 (`sizeAfterTag`) or 0.
-    void WriteSizeField();
-    // The u32 right after the tag (`sizeAfterTag`) or right before it.
-    std::optional<uint32_t> ReadChunkSize(std::string_view tag);
-    bool PatchChunkSize(std::string_view tag, uint32_t size);
+    // A zeroed image of `size` bytes, cursor at the start ("filesize" when 0).
+    int Allocate(uint32_t size);
     // Writes the image to a file in one piece (temporary name + rename);
     // "ファイルが書き込めませんでした。" when it cannot.
     int Save(const std::string& filePath) const;
 
     // --- PCM block ----------------------------------------------------------------------
-    // `data` becomes `dataSize` zeroed bytes ("no memory" when it cannot).
-    int AllocateData();
+    // `data` becomes `size` zeroed bytes ("no memory" when it cannot).
+    int AllocateData(uint32_t size);
     // Replaces format and data with a copy of another block's ("no memory" when it cannot).
     bool CopyPcmFrom(const EngineFile& other);
 
@@ -91,17 +72,11 @@ public:
     bool WriteWave(const std::string& filePath);
 
     // --- Fields -----------------------------------------------------------------------
-    uint32_t imageSize = 0;     // size of the image in bytes
-    bool bigEndian = false;     // numbers through the cursor are big-endian
-    bool sizeAfterTag = false;  // the image's size field sits at offset 4, else at 0
     std::vector<uint8_t> image;
     size_t cursor = 0;  // read/write position in `image`
     std::string path;   // file the object came from / output base path
 
     FormatBlock format;
-    uint32_t dataSize = 0;  // == data.size()
-    uint32_t leftSize = 0;  // per-channel byte sizes while coding stereo
-    uint32_t rightSize = 0;
     std::vector<uint8_t> data;  // PCM: interleaved 16-bit signed little-endian
 };
 

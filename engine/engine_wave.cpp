@@ -29,9 +29,6 @@ constexpr uint32_t kWaveHeaderSize = 46;
 }  // namespace
 
 bool EngineFile::ReadWave() {
-    bigEndian = false;
-    sizeAfterTag = true;
-
     const auto riff = FindTagFromStart("RIFF");
     if (!riff) {
         ShowMessage(kNoRiffText);
@@ -105,7 +102,6 @@ bool EngineFile::ReadWave() {
 
     format = parsed;
     data = std::move(samples);
-    dataSize = static_cast<uint32_t>(data.size());
     return true;
 }
 
@@ -115,24 +111,23 @@ bool EngineFile::LoadWave(const std::string& filePath) {
 }
 
 bool EngineFile::WriteWave(const std::string& filePath) {
-    if (dataSize > std::numeric_limits<uint32_t>::max() - kWaveHeaderSize) {
+    if (data.size() > std::numeric_limits<uint32_t>::max() - kWaveHeaderSize) {
         ShowMessage(kFileSizeText);
         return false;
     }
-    bigEndian = false;
-    sizeAfterTag = true;
-    imageSize = dataSize + kWaveHeaderSize;
-    if (!Allocate()) return false;
+    const auto dataSize = static_cast<uint32_t>(data.size());
+    const uint32_t fileSize = dataSize + kWaveHeaderSize;
+    if (!Allocate(fileSize)) return false;
     const auto formatBytes = format.ToBytes();
     WriteTag("RIFF");
-    WriteU32(imageSize - 8);  // RIFF size: everything after this field
+    WriteU32(fileSize - 8);  // RIFF size: everything after this field
     WriteTag("WAVE");
     WriteTag("fmt ");
     WriteU32(FormatBlock::kChunkSize);
     WriteBytes(std::span(formatBytes).first(FormatBlock::kChunkSize));
     WriteTag("data");
     WriteU32(dataSize);
-    WriteBytes(std::span(data).first(std::min<size_t>(dataSize, data.size())));
+    WriteBytes(data);
     return Save(filePath);
 }
 

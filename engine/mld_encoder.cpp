@@ -140,7 +140,6 @@ bool MldEncoder::ConvertForRow(bool atHand, int targetChannels, uint32_t rate) {
     if (atHand) {
         format = cache_.format;
         data = cache_.bytes;
-        dataSize = static_cast<uint32_t>(data.size());
         return true;
     }
     if (!ConvertChannels(*this, targetChannels) || !Resample(*this, rate, resampler)) return false;
@@ -167,7 +166,6 @@ MldEncoder::CodedSizes MldEncoder::TakeCodedSizes(int codec) {
     }
     sizes.streamBytes = pcmBytes / 4;
     sizes.byteRate = pcmByteRate / 4;
-    dataSize = sizes.streamBytes;
     format.byteRate = sizes.byteRate;
     return sizes;
 }
@@ -175,7 +173,6 @@ MldEncoder::CodedSizes MldEncoder::TakeCodedSizes(int codec) {
 const MldCodedStreams& MldEncoder::CodedStreamsFor(const MldPreset& row, int normalize, size_t streamBytes) {
     MldStreamSplit split = MldStreamSplit::Mono;
     if (IsStereoMldType(row.type)) {
-        leftSize = rightSize = static_cast<uint32_t>(data.size() / 2 / 2 * 2);
         split = IsTwoStreamMldType(row.type) ? MldStreamSplit::TwoStreams : MldStreamSplit::OneStereoStream;
         if (split == MldStreamSplit::TwoStreams && (row.codec == 5 || row.codec == 6)) ShowMessage(kNoStereoText);
     }
@@ -207,7 +204,6 @@ OutputResult MldEncoder::WriteMld(int preset, int sampleRate, int normalize,
     const std::string titleBase = MldTitleBase(path);
 
     image.clear();
-    imageSize = 0;
     cursor = 0;
     const int targetChannels = IsStereoMldType(row.type) ? 2 : 1;
     const int64_t requested = sampleRate == 0 ? int64_t{source_.format.sampleRate} : int64_t{sampleRate};
@@ -221,7 +217,7 @@ OutputResult MldEncoder::WriteMld(int preset, int sampleRate, int normalize,
     if (row.codec == kCodecG726_32 && *allowedRate == 4000) row.codec = kCodecG726_16;
     if (!ConvertForRow(atHand, targetChannels, rate)) return OutputResult::Refused;
 
-    const uint32_t ticks = MldDurationTicks(dataSize, format.byteRate);
+    const uint32_t ticks = MldDurationTicks(static_cast<uint32_t>(data.size()), format.byteRate);
     const CodedSizes sizes = TakeCodedSizes(row.codec);
     const MldCodedStreams& coded = CodedStreamsFor(row, normalize, sizes.streamBytes);
     if (sizes.streamBytes > sizeLimit) ShowMessage(kOverSizeLimitText);
@@ -233,7 +229,6 @@ OutputResult MldEncoder::WriteMld(int preset, int sampleRate, int normalize,
         return OutputResult::WriteFailed;
     }
     image = std::move(*file);
-    imageSize = static_cast<uint32_t>(image.size());
     cursor = image.size();
     return Save(outputPath ? *outputPath : defaultPath) == 1 ? OutputResult::Written : OutputResult::WriteFailed;
 }

@@ -58,7 +58,7 @@ private:
     std::optional<uint32_t> CheckedRate(const MldPreset& row, int64_t requested, int targetChannels) const;
     // Brings the PCM copy to the row's channels and rate, or takes the conversion at hand.
     bool ConvertForRow(bool atHand, int targetChannels, uint32_t rate);
-    // The coded sizes for `codec`, recorded into `dataSize` and the byte rate.
+    // The coded sizes for `codec`; the byte rate is recorded into the format block.
     CodedSizes TakeCodedSizes(int codec);
     // The row's coded streams at `normalize`, coded now unless the cache holds them.
     const MldCodedStreams& CodedStreamsFor(const MldPreset& row, int normalize, size_t streamBytes);

@@ -39,7 +39,6 @@ std::optional<std::vector<uint8_t>> BuildFile(const EngineFile& pcm, bool stereo
 
 MmfEncoder::MmfEncoder(const SourceClip& source) : source_(source) {
     path = source.path;
-    bigEndian = true;
 }
 
 std::optional<std::string> MmfOutputPath(const std::string& path) {
@@ -102,7 +101,7 @@ OutputResult MmfEncoder::WriteMmf(int sampleRate, bool stereo) {
 
     // The byte rate of the block as it now stands, not a field a source may have wrong.
     const uint32_t byteRate = format.sampleRate * format.channels * 2;
-    const uint64_t ticks = MmfDurationTicks(dataSize, byteRate);
+    const uint64_t ticks = MmfDurationTicks(data.size(), byteRate);
     if (ticks > kMmfMaxDurationTicks) {
         ShowMessage(kTooLongText);
         return OutputResult::Refused;
@@ -113,7 +112,6 @@ OutputResult MmfEncoder::WriteMmf(int sampleRate, bool stereo) {
         return OutputResult::Refused;
     }
     image = std::move(*file);
-    imageSize = static_cast<uint32_t>(image.size());
     cursor = 0;
     return Save(*outputPath) == 1 ? OutputResult::Written : OutputResult::WriteFailed;
 }

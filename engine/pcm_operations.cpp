@@ -41,7 +41,6 @@ std::optional<std::vector<uint8_t>> NewBlock(uint64_t bytes) {
 
 void StoreBlock(EngineFile& pcm, std::vector<uint8_t> block) {
     pcm.data = std::move(block);
-    pcm.dataSize = static_cast<uint32_t>(pcm.data.size());
 }
 
 void ResampleClassic(std::span<const uint8_t> source, std::span<uint8_t> output, uint64_t channels, uint32_t sourceRate,
@@ -89,7 +88,7 @@ std::vector<uint8_t> SamplesToBytes(std::span<const int16_t> samples) {
 int ConvertChannels(EngineFile& pcm, int targetChannels) {
     if (!IsConvertible(pcm)) return 1;
     const uint16_t channels = pcm.format.channels;
-    const std::span<const uint8_t> source = std::span(pcm.data).first(std::min<size_t>(pcm.dataSize, pcm.data.size()));
+    const std::span<const uint8_t> source = pcm.data;
     const uint64_t sourceSamples = source.size() / 2;
     try {
         if (channels == 1 && targetChannels == 2) {
@@ -127,7 +126,7 @@ int Resample(EngineFile& pcm, uint32_t targetRate, ResamplerKind kind) {
     const uint32_t sourceRate = pcm.format.sampleRate;
     if (!IsConvertible(pcm) || targetRate == 0 || sourceRate == 0 || targetRate == sourceRate) return 1;
     const uint64_t channels = pcm.format.channels;
-    const std::span<const uint8_t> source = std::span(pcm.data).first(std::min<size_t>(pcm.dataSize, pcm.data.size()));
+    const std::span<const uint8_t> source = pcm.data;
     try {
         auto output = NewBlock(ResampledBytes(source.size(), channels, sourceRate, targetRate, kind));
         if (!output) return 0;

@@ -1,5 +1,5 @@
 #pragma once
-// Operations on the 16-bit PCM block of an EngineFile (format, dataSize, data) used
+// Operations on the 16-bit PCM block of an EngineFile (format, data) used
 // before coding. Blocks that are not 16-bit, or have no channels or no rate, are left as
 // they are. A result that would not fit in 32 bits shows "no memory" and returns 0 with
 // the block unchanged.

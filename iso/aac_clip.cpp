@@ -60,14 +60,13 @@ bool PadForAac(const SourceClip& clip, int requestedRate, EngineFile& pcm) {
     }
     const uint64_t tailBytes = uint64_t{format.bitsPerSample / 8u} * format.channels *
                                static_cast<uint64_t>(SilentTailMilliseconds(requestedRate)) * format.sampleRate / 1000;
-    const uint64_t paddedSize = uint64_t{clip.dataSize} + tailBytes;
+    const uint64_t paddedSize = uint64_t{clip.data.size()} + tailBytes;
     if (paddedSize > UINT32_MAX) {
         ShowMessage(kNoMemoryText);
         return false;
     }
-    pcm.dataSize = static_cast<uint32_t>(paddedSize);
-    if (!pcm.AllocateData()) return false;
-    std::copy_n(clip.data.begin(), std::min<size_t>(clip.dataSize, clip.data.size()), pcm.data.begin());
+    if (!pcm.AllocateData(static_cast<uint32_t>(paddedSize))) return false;
+    std::copy(clip.data.begin(), clip.data.end(), pcm.data.begin());
     return true;
 }
 
@@ -88,7 +87,7 @@ bool ConvertForAac(EngineFile& pcm, const AacTarget& target, ResamplerKind resam
     return true;
 }
 
-bool FitsFrameTable(uint32_t pcmBytes, int channels) {
+bool FitsFrameTable(size_t pcmBytes, int channels) {
     const size_t callBytes = 2048u * static_cast<size_t>(channels);
     return (pcmBytes + callBytes - 1) / callBytes <= kMaxAacFrames + 1;
 }

@@ -31,6 +31,6 @@ bool PadForAac(const SourceClip& clip, int requestedRate, EngineFile& pcm);
 bool ConvertForAac(EngineFile& pcm, const AacTarget& target, ResamplerKind resampler);
 
 // Whether `pcmBytes` of 16-bit audio code into no more frames than a file's frame table holds.
-bool FitsFrameTable(uint32_t pcmBytes, int channels);
+bool FitsFrameTable(size_t pcmBytes, int channels);
 
 }  // namespace kvt

@@ -19,7 +19,7 @@ namespace kvt {
 // What a coded stream was coded from: the clip's bytes and the coding settings.
 struct CodingKey {
     const uint8_t* clipData = nullptr;
-    uint32_t clipBytes = 0;
+    size_t clipBytes = 0;
     AacSettings settings;
     ResamplerKind resampler = ResamplerKind::BandLimited;
     bool operator==(const CodingKey&) const = default;
@@ -33,7 +33,7 @@ struct Encoder3gp::CodedStream {
 namespace {
 
 CodingKey KeyFor(const SourceClip& clip, const Aac3gpRequest& request, const AacTarget& target) {
-    return {clip.data.data(), clip.dataSize,
+    return {clip.data.data(), clip.data.size(),
             AacSettings{target.sampleRate, target.channels, request.bitRate, request.bandwidth, request.longBlocksOnly},
             request.resampler};
 }
@@ -76,7 +76,7 @@ void Encoder3gp::Ahead::Run(const SourceClip& source, const Aac3gpRequest& reque
         const AacTarget target = ResolveAacTarget(request.samplingRate, request.channels, source.format);
         Result done;
         if (!PadForAac(source, request.samplingRate, done.pcm) || !ConvertForAac(done.pcm, target, request.resampler) ||
-            !FitsFrameTable(done.pcm.dataSize, target.channels) || !hold.Empty()) {
+            !FitsFrameTable(done.pcm.data.size(), target.channels) || !hold.Empty()) {
             return;
         }
         done.coded.key = KeyFor(source, request, target);
@@ -130,7 +130,6 @@ OutputResult Encoder3gp::Write(const Aac3gpRequest& request, std::string& extern
     if (!outputPath) return OutputResult::Refused;
     if (ahead) {
         format = ahead->pcm.format;
-        dataSize = ahead->pcm.dataSize;
         data = std::move(ahead->pcm.data);
         lastStream_ = std::make_unique<CodedStream>(std::move(ahead->coded));
     } else if (!converted && !ConvertForAac(*this, target, request.resampler)) {
@@ -147,7 +146,7 @@ OutputResult Encoder3gp::Write(const Aac3gpRequest& request, std::string& extern
     sideFiles.active = external;
 
     // The file's frame table has a fixed capacity; say so before minutes of coding.
-    if (!FitsFrameTable(dataSize, target.channels)) {
+    if (!FitsFrameTable(data.size(), target.channels)) {
         ShowMessage(kTooManyFramesText);
         return OutputResult::WriteFailed;
     }

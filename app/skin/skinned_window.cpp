@@ -45,10 +45,6 @@ bool SkinnedWindow::HitTest(const SkinRect& rect) const {
     return rect.Contains(point.x(), point.y());
 }
 
-void SkinnedWindow::Present() {
-    update();
-}
-
 const QImage& SkinnedWindow::RenderBackBuffer() {
     {
         QPainter painter(&backBuffer_);

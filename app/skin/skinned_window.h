@@ -3,8 +3,8 @@
 // picture composed from a normal-look and a pressed-look bitmap of the same size, elements
 // that are rectangles tested against the cursor, and a top band that moves the window.
 //
-// A paint composes the back buffer (background, then ComposeContent of the window), and
-// Present shows it. Hit tests use the cursor position at the time of the test.
+// A paint composes the back buffer (background, then ComposeContent of the window) and
+// shows it. Hit tests use the cursor position at the time of the test.
 
 #include <functional>
 #include <span>
@@ -36,8 +36,6 @@ public:
     bool HitTest(const SkinRect& rect) const;
     // The cursor now, in client coordinates.
     QPoint CursorClientPos() const;
-    // Schedules the back buffer to be shown.
-    void Present();
     // Composes the back buffer now and returns it (what the next paint shows).
     const QImage& RenderBackBuffer();
 

@@ -22,7 +22,7 @@ void Convert(benchmark::State& state, kvt::ResamplerKind kind) {
         if (kvt::Resample(pcm, rate, kind) != 1) state.SkipWithError("resample failed");
         benchmark::DoNotOptimize(pcm.data.data());
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * Song().dataSize);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * Song().data.size());
 }
 
 void BM_BandLimited(benchmark::State& state) {

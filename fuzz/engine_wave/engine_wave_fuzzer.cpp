@@ -17,10 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     (void)quiet;
     kvt::EngineFile file;
     file.image.assign(bytes, bytes + size);
-    file.imageSize = static_cast<uint32_t>(size);
     if (!file.ReadWave()) return 0;
     // Keep the work bounded: the header may claim any rate.
-    if (file.dataSize > (1u << 20)) return 0;
+    if (file.data.size() > (1u << 20)) return 0;
     kvt::ConvertChannels(file, 1);
     if (file.format.sampleRate < 1000) return 0;
     kvt::EngineFile classic = file;

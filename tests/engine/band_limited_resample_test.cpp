@@ -60,7 +60,6 @@ TEST(BandLimitedResample, EveryRatePairGivesTheRoundedFrameCount) {
             ASSERT_EQ(Resample(clip, to, ResamplerKind::BandLimited), 1);
             const auto expected = static_cast<size_t>(std::llround(static_cast<double>(frames) * to / from));
             EXPECT_EQ(clip.data.size(), expected * 4);
-            EXPECT_EQ(clip.dataSize, clip.data.size());
             EXPECT_EQ(clip.format.sampleRate, to);
         }
     }

@@ -384,7 +384,7 @@ TEST(MldEncoder, EachCallStartsAgainFromTheClip) {
     ASSERT_EQ(encoder.ConvertMld(3, 8000, 100, folder.File("again.mld")), 1);
     EXPECT_EQ(testing::ReadFileBytes(folder.File("first.mld")), testing::ReadFileBytes(folder.File("again.mld")));
     EXPECT_EQ(clip.format.sampleRate, 16000u);
-    EXPECT_EQ(clip.dataSize, 3200u);
+    EXPECT_EQ(clip.data.size(), 3200u);
 }
 
 }  // namespace

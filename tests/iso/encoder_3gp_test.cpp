@@ -75,7 +75,7 @@ TEST_F(Encoder3gpFixture, PadsTheClipWithSilenceThatCarriesItsEndOut) {
         const SourceClip clip = MakeClip(dir_.File("song.wav"), samples, c.clipRate, c.channels);
         Encoder3gp encoder(clip);
         ASSERT_EQ(Convert(encoder, 1, 64000, c.requestedRate, 0), 1);
-        EXPECT_EQ(encoder.dataSize, c.paddedBytes);
+        EXPECT_EQ(encoder.data.size(), c.paddedBytes);
         EXPECT_TRUE(messages_.Texts().empty());
 
         const std::string file = dir_.File("song.3gp");
@@ -119,7 +119,7 @@ TEST_F(Encoder3gpFixture, FilesReadByFfprobeAndDecodeToTheConvertedClip) {
         EXPECT_EQ(probe["profile"], "LC");
         EXPECT_EQ(probe["sample_rate"], std::to_string(c.rate));
         EXPECT_EQ(probe["channels"], std::to_string(c.channels));
-        const size_t frames = ExpectedFrames(encoder.dataSize, c.channels);
+        const size_t frames = ExpectedFrames(encoder.data.size(), c.channels);
         EXPECT_EQ(probe["nb_frames"], std::to_string(frames));
         EXPECT_NEAR(std::stod(probe["duration"].empty() ? "0" : probe["duration"]), frames * 1024.0 / c.rate, 1e-3);
 
@@ -167,7 +167,7 @@ TEST_F(Encoder3gpFixture, SecondFileOfTheSameSettingsHoldsTheSameFrames) {
         const std::vector<uint8_t> coded = MediaData(dir_.File("song.3g2"));
         ASSERT_GT(coded.size(), 1000u);
         EXPECT_EQ(reused, coded) << setting.rate;
-        EXPECT_EQ(shared.dataSize, fresh.dataSize);
+        EXPECT_EQ(shared.data.size(), fresh.data.size());
     }
     EXPECT_TRUE(messages_.Texts().empty());
 }
@@ -189,7 +189,7 @@ TEST_F(Encoder3gpFixture, ConvertedClipIsTakenAgainOnlyWhileItIsTheCodedOne) {
         }
         ASSERT_EQ(Convert(encoder, 2, 32000, 8000, 1), 1);
         EXPECT_EQ(MediaData(dir_.File("song.3g2")), expected) << refusedBetween;
-        EXPECT_EQ(encoder.dataSize, fresh.dataSize);
+        EXPECT_EQ(encoder.data.size(), fresh.data.size());
         EXPECT_EQ(encoder.format, fresh.format);
     }
     EXPECT_TRUE(messages_.Texts().empty());
@@ -221,7 +221,7 @@ TEST_F(Encoder3gpFixture, CodingAheadWritesTheFramesOfCodingInPlace) {
         ASSERT_EQ(ahead.Write(request, noProgram), OutputResult::Written);
         EXPECT_EQ(MediaData(file), expected);
         EXPECT_EQ(std::filesystem::file_size(file), expectedSize);
-        EXPECT_EQ(ahead.dataSize, inPlace.dataSize);
+        EXPECT_EQ(ahead.data.size(), inPlace.data.size());
     }
     EXPECT_TRUE(messages_.Texts().empty());
 }
@@ -320,7 +320,7 @@ TEST_F(Encoder3gpFixture, EveryCallStartsAgainFromTheClip) {
     Encoder3gp encoder(clip);
     ASSERT_EQ(Convert(encoder, 1, 32000, 8000, 2), 1);
     ASSERT_EQ(Convert(encoder, 2, 32000, 16000, 1), 1);
-    EXPECT_EQ(encoder.dataSize, 32000u + 6400u);  // 200 ms tail at 16000 Hz mono
+    EXPECT_EQ(encoder.data.size(), 32000u + 6400u);  // 200 ms tail at 16000 Hz mono
     EXPECT_EQ(encoder.format.channels, 1);
     EXPECT_EQ(testing::ProbeAudio(dir_.File("song.3gp"))["channels"], "2");
     EXPECT_EQ(testing::ProbeAudio(dir_.File("song.3g2"))["channels"], "1");
