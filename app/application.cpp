@@ -4,7 +4,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,10 +22,12 @@
 #include "app/qt_platform/qt_dialogs.h"
 #include "app/qt_platform/qt_message_box.h"
 #include "app/settings_dialog/settings_dialog.h"
+#include "app/skin/skin_image.h"
 #include "app/start_options.h"
 #include "input/cd/image_drive.h"
 #include "platform/cleanup_registry.h"
 #include "platform/message.h"
+#include "platform/paths.h"
 
 #ifndef KVT_VERSION
 #define KVT_VERSION "unknown"
@@ -96,20 +97,8 @@ void EndOnTerminationSignals(QCoreApplication& application) {
     });
 }
 
-QImage SkinImage(const char* path, QColor standIn) {
-    QImage image(path);
-    if (!image.isNull()) return image;
-    // Without the compiled-in artwork the window still works, in plain grey.
-    std::fprintf(stderr, "kvt: %s is missing\n", path);
-    image = QImage(main_window::kSkinWidth, main_window::kSkinHeight, QImage::Format_RGB32);
-    image.fill(standIn);
-    return image;
-}
-
-std::string AbsolutePath(const std::string& path) {
-    std::error_code error;
-    std::filesystem::path absolute = std::filesystem::absolute(path, error);
-    return error ? path : absolute.string();
+QImage MainWindowSkin(const char* path, QColor standIn) {
+    return LoadSkinImage(path, QSize(main_window::kSkinWidth, main_window::kSkinHeight), standIn);
 }
 
 // Before the work folder is entered, so that cue sheets are found where they were named.
@@ -164,10 +153,8 @@ int RunDesktopProgram(int argc, char** argv) {
     QtDialogs dialogs;
     ScopedDialogs installed(dialogs);
 
-    std::error_code error;
-    const std::string workFolder = std::filesystem::current_path(error).string();
-    CMFCzorvikDlg window(SkinImage(":/skin/main_normal.bmp", QColor(200, 200, 200)),
-                         SkinImage(":/skin/main_pressed.bmp", QColor(150, 150, 150)), error ? "." : workFolder);
+    CMFCzorvikDlg window(MainWindowSkin(":/skin/main_normal.bmp", QColor(200, 200, 200)),
+                         MainWindowSkin(":/skin/main_pressed.bmp", QColor(150, 150, 150)), CurrentFolder());
     CdRipping cdRipping(window);
     CdTrackPlaces trackPlaces;
     SetTrackPlaces([&trackPlaces] { return trackPlaces.Folders(); });

@@ -16,9 +16,9 @@
 namespace kvt::cli {
 namespace {
 
-const std::vector<int> kMldRates = {4000, 8000, 16000, 32000};
-const std::vector<int> kMmfRates = {4000, 8000, 16000};
-const std::vector<int> kAacRates = {8000, 16000, 24000, 32000, 44100};
+const std::vector<int> kMldRates = RatesOf(kMldPage);
+const std::vector<int> kMmfRates = RatesOf(kMmfPage);
+const std::vector<int> kAacRates = RatesOf(k3gpPage);
 const std::vector<int> kMldLimits = {10, 20, 100};
 const std::vector<std::string> kChannelNames = {"mono", "stereo"};
 const std::vector<std::string> kResamplerNames = {kBandLimitedResamplerName, kClassicResamplerName};

@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -27,6 +26,7 @@
 #include "platform/cleanup_registry.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
+#include "platform/paths.h"
 #include "platform/spare_threads.h"
 
 #ifndef KVT_VERSION
@@ -70,12 +70,6 @@ private:
 std::string ErrnoText(int error) {
     char buffer[256];
     return strerror_r(error, buffer, sizeof buffer);
-}
-
-std::string CurrentFolder() {
-    std::error_code error;
-    auto folder = std::filesystem::current_path(error);
-    return error ? std::string(".") : folder.string();
 }
 
 // START/END from --start/--end; nothing when the selection lies outside the input.

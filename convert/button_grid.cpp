@@ -87,6 +87,13 @@ std::span<const RateCell> RateCells(int page) {
     }
 }
 
+std::vector<int> RatesOf(int page) {
+    std::vector<int> rates;
+    for (const RateCell& cell : RateCells(page)) rates.push_back(cell.rate);
+    std::sort(rates.begin(), rates.end());
+    return rates;
+}
+
 std::string_view CellLabel(int page, int cell) {
     if (cell < 0 || cell >= kGridCells) return {};
     switch (page) {

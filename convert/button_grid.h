@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <string_view>
+#include <vector>
 
 namespace kvt {
 
@@ -76,6 +77,8 @@ struct RateCell {
 
 // Rate cells in the order the job evaluates them; the last one on wins.
 std::span<const RateCell> RateCells(int page);
+// The rates of the page's rate cells, lowest first: the rates the page can choose.
+std::vector<int> RatesOf(int page);
 
 // The label of a cell ("N503i", "MONO", "8000Hz" ...); empty for a place without a button.
 std::string_view CellLabel(int page, int cell);

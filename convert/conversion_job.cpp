@@ -214,15 +214,7 @@ JobReport OnConvert(ConversionHost& host) {
         }
     }
 
-    // Selection in bytes; START equal to END means the whole input.
-    const size_t frameBytes = size_t{2} * std::max<uint16_t>(input.format.channels, 1);
-    size_t start = std::min(size_t{input.startFrame} * frameBytes, input.PcmBytes());
-    size_t end = std::min(size_t{input.endFrame} * frameBytes, input.PcmBytes());
-    if (start > end) std::swap(start, end);
-    if (start == end) {
-        start = 0;
-        end = input.PcmBytes();
-    }
+    const PcmRange selection = SelectedRange(input, ReversedSelection::Swap);
 
     JobChoices choices = ReadJobChoices(settings.grid);
     choices.resampler = settings.resampler;
@@ -231,7 +223,7 @@ JobReport OnConvert(ConversionHost& host) {
     GneCutExtension(title);
 
     try {
-        SourceClip clip = MakeClip(host, start, end);
+        SourceClip clip = MakeClip(host, selection.offset, selection.offset + selection.length);
         // The AAC coding, the longest part of a job, runs beside the MLD and MMF files when
         // a core is free; the 3GP and 3G2 steps take its result where they stand.
         Encoder3gp aac(clip);

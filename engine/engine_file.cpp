@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <limits>
 #include <new>
 
@@ -12,6 +10,7 @@
 #include "engine/engine_message.h"
 #include "platform/message.h"
 #include "platform/paths.h"
+#include "platform/regular_file.h"
 
 namespace kvt {
 
@@ -32,26 +31,19 @@ EngineFile::EngineFile(std::string clipPath, const FormatBlock& clipFormat, std:
 }
 
 int EngineFile::Load(const std::string& filePath) {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(filePath, error)) {
-        ShowMessage(kFileNotFoundText);
-        return 0;
-    }
-    std::ifstream in(filePath, std::ios::binary | std::ios::ate);
-    const std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : -1;
-    if (size < 0 || static_cast<uint64_t>(size) > std::numeric_limits<uint32_t>::max()) {
+    const RegularFile file(filePath);
+    if (file.Check() != FileCheck::Regular || file.Size() > std::numeric_limits<uint32_t>::max()) {
         ShowMessage(kFileNotFoundText);
         return 0;
     }
     std::vector<uint8_t> bytes;
     try {
-        bytes.resize(static_cast<size_t>(size));
+        bytes.reserve(static_cast<size_t>(file.Size()));
     } catch (const std::bad_alloc&) {
         ShowMessage(kNoMemoryText);
         return 0;
     }
-    in.seekg(0);
-    if (!in.read(reinterpret_cast<char*>(bytes.data()), size)) {
+    if (!file.ReadAll(bytes)) {
         ShowMessage(kFileNotFoundText);
         return 0;
     }

@@ -3,7 +3,6 @@
 #include <unistd.h>
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -204,9 +203,7 @@ private:
 }  // namespace
 
 std::string LocalFileUrl(const std::string& path) {
-    std::error_code error;
-    std::filesystem::path absolute = std::filesystem::absolute(path, error);
-    return "file:" + (error ? path : absolute.string());
+    return "file:" + AbsolutePath(path);
 }
 
 DecodeOutcome DecodeAudio(const std::string& inputPath, const std::function<bool(const DecodedFormat&)>& onFormat,
@@ -240,11 +237,12 @@ DecodeOutcome DecodeAudioToWav(const std::string& inputPath, const std::string& 
     DecodeOutcome outcome = DecodeAudio(
         inputPath,
         [&](const DecodedFormat& format) {
-            return writer.Open(*scratch, static_cast<uint32_t>(format.sampleRate), 16,
-                               static_cast<uint16_t>(format.channels)) == 0;
+            return writer
+                .Open(*scratch, static_cast<uint32_t>(format.sampleRate), 16, static_cast<uint16_t>(format.channels))
+                .Ok();
         },
-        [&](std::span<const int16_t> samples) { return writer.Write(samples.data(), samples.size_bytes()); });
-    if (writer.Close() != 0 && outcome == DecodeOutcome::Decoded) outcome = DecodeOutcome::WriteFailed;
+        [&](std::span<const int16_t> samples) { return writer.Write(samples.data(), samples.size_bytes()).Ok(); });
+    if (!writer.Close().Ok() && outcome == DecodeOutcome::Decoded) outcome = DecodeOutcome::WriteFailed;
     if (outcome == DecodeOutcome::Decoded && std::rename(scratch->c_str(), outputPath.c_str()) != 0) {
         ShowMessage(kFileNotWritableText);
         outcome = DecodeOutcome::WriteFailed;

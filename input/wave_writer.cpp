@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <limits>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -22,8 +23,9 @@ constexpr std::string_view kWriteFailedText = "データの書き込みに失敗
 constexpr std::string_view kCloseFailedText = "ファイルのクローズに失敗しました。";
 
 constexpr uint32_t kFormatRecordSize = 18;  // PCM record plus the extra-size field
-constexpr long kRiffSizeOffset = 4;
-constexpr long kDataSizeOffset = 12 + 8 + kFormatRecordSize + 4;
+constexpr uint64_t kRiffSizeOffset = 4;
+constexpr uint64_t kDataSizeOffset = 12 + 8 + kFormatRecordSize + 4;
+constexpr uint64_t kDataOffset = kDataSizeOffset + 4;  // the first sample byte
 // Bytes the RIFF size counts besides the sample data and its pad: "WAVE", the "fmt "
 // chunk and the "data" chunk header.
 constexpr uint64_t kRiffOverhead = 4 + 8 + kFormatRecordSize + 8;
@@ -46,27 +48,15 @@ int OpenFailureResult(int error) {
     return kWaveCannotOpen;
 }
 
-bool WriteAll(std::FILE* file, const std::vector<uint8_t>& bytes) {
-    return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-}
-
-bool PatchLe32(std::FILE* file, long offset, uint32_t value, int& result) {
+bool PatchLe32(OutputFile& file, uint64_t offset, uint32_t value) {
     std::vector<uint8_t> bytes;
     PutLe32(bytes, value);
-    if (std::fseek(file, offset, SEEK_SET) != 0) {
-        result = kWaveCannotSeek;
-        return false;
-    }
-    if (!WriteAll(file, bytes)) {
-        result = kWaveCannotWrite;
-        return false;
-    }
-    return true;
+    return file.WriteAt(offset, bytes);
 }
 
-int Fail(std::string_view message, int result) {
+WaveResult Fail(std::string_view message, int code) {
     ShowMessage(message);
-    return result;
+    return {code};
 }
 
 }  // namespace
@@ -74,29 +64,26 @@ int Fail(std::string_view message, int result) {
 WaveWriter::~WaveWriter() {
     // A writer dropped while open still gets its sizes filled in rather than leaving a
     // file that claims to hold no samples.
-    Close();
+    (void)Close();
 }
 
-int WaveWriter::Open(const std::string& fileName, uint32_t sampleRate, uint16_t bitsPerSample, uint16_t channels) {
-    if (file_) return Fail(kAlreadyOpenText, kWaveCannotOpen);
+WaveResult WaveWriter::Open(const std::string& fileName, uint32_t sampleRate, uint16_t bitsPerSample,
+                            uint16_t channels) {
+    if (file_.IsOpen()) return Fail(kAlreadyOpenText, kWaveCannotOpen);
     if (fileName.empty()) return Fail(kNoFileNameText, kWaveFileNotFound);
-    errno = 0;
-    file_ = std::fopen(fileName.c_str(), "wb");
-    if (!file_) return Fail(kNotCreatedText, OpenFailureResult(errno));
-    dataBytes_ = 0;
+    if (const int error = file_.Create(fileName); error != 0) return Fail(kNotCreatedText, OpenFailureResult(error));
     headerComplete_ = false;
 
-    if (std::fseek(file_, 0, SEEK_SET) != 0) return Fail(kRiffNotWrittenText, kWaveCannotSeek);
     std::vector<uint8_t> riff;
     PutText(riff, "RIFF");
     PutLe32(riff, 0);  // RIFF size, filled in by Close
     PutText(riff, "WAVE");
-    if (!WriteAll(file_, riff)) return Fail(kRiffNotWrittenText, kWaveCannotWrite);
+    if (!file_.Append(riff)) return Fail(kRiffNotWrittenText, kWaveCannotWrite);
 
     std::vector<uint8_t> fmtHeader;
     PutText(fmtHeader, "fmt ");
     PutLe32(fmtHeader, kFormatRecordSize);
-    if (!WriteAll(file_, fmtHeader)) return Fail(kFormatHeaderNotWrittenText, kWaveCannotWrite);
+    if (!file_.Append(fmtHeader)) return Fail(kFormatHeaderNotWrittenText, kWaveCannotWrite);
 
     const uint32_t bytesPerSample = bitsPerSample / 8u;
     std::vector<uint8_t> format;
@@ -107,60 +94,47 @@ int WaveWriter::Open(const std::string& fileName, uint32_t sampleRate, uint16_t 
     PutLe16(format, static_cast<uint16_t>(bytesPerSample * channels));  // block align
     PutLe16(format, bitsPerSample);
     PutLe16(format, 0);  // extra size
-    if (!WriteAll(file_, format)) return Fail(kFormatNotWrittenText, kWaveCannotWrite);
+    if (!file_.Append(format)) return Fail(kFormatNotWrittenText, kWaveCannotWrite);
 
     std::vector<uint8_t> dataHeader;
     PutText(dataHeader, "data");
     PutLe32(dataHeader, 0);  // "data" size, filled in by Close
-    if (!WriteAll(file_, dataHeader)) return Fail(kDataHeaderNotWrittenText, kWaveCannotWrite);
+    if (!file_.Append(dataHeader)) return Fail(kDataHeaderNotWrittenText, kWaveCannotWrite);
     headerComplete_ = true;
-    return 0;
+    return {};
 }
 
-bool WaveWriter::Write(const void* data, size_t count) {
+uint64_t WaveWriter::DataBytes() const {
+    return file_.Size() > kDataOffset ? file_.Size() - kDataOffset : 0;
+}
+
+WaveResult WaveWriter::Write(const void* data, size_t count) {
     // Beyond this the RIFF size field could not describe the file.
-    if (!file_ || count > kMaxDataBytes - dataBytes_ || (count > 0 && !data)) {
-        ShowMessage(kWriteFailedText);
-        return false;
-    }
-    const size_t written = std::fwrite(data, 1, count, file_);
-    dataBytes_ += written;
-    if (written != count) {
-        ShowMessage(kWriteFailedText);
-        return false;
-    }
-    return true;
+    if (!file_.IsOpen() || !headerComplete_ || count > kMaxDataBytes - DataBytes() || (count > 0 && !data))
+        return Fail(kWriteFailedText, kWaveCannotWrite);
+    if (!file_.Append(std::span(static_cast<const uint8_t*>(data), count)))
+        return Fail(kWriteFailedText, kWaveCannotWrite);
+    return {};
 }
 
-int WaveWriter::Close() {
-    if (!file_) return 0;
-    std::FILE* file = file_;
-    file_ = nullptr;
-
+WaveResult WaveWriter::Close() {
+    if (!file_.IsOpen()) return {};
     int result = 0;
     // Sizes are filled in only behind a complete header; a file whose Open failed half-way
     // is just closed.
-    bool ok = headerComplete_;
-    const uint32_t pad = dataBytes_ % 2;  // RIFF chunks end on an even offset
-    const auto dataSize = static_cast<uint32_t>(dataBytes_);
-    if (ok && std::fflush(file) != 0) {
-        result = kWaveCannotWrite;
-        ok = false;
+    if (headerComplete_) {
+        const uint64_t dataBytes = DataBytes();
+        const uint32_t pad = dataBytes % 2;  // RIFF chunks end on an even offset
+        const auto dataSize = static_cast<uint32_t>(dataBytes);
+        const uint8_t padByte[1] = {0};
+        if (!file_.Append(std::span(padByte, pad)) || !file_.Flush() || !PatchLe32(file_, kDataSizeOffset, dataSize) ||
+            !PatchLe32(file_, kRiffSizeOffset, static_cast<uint32_t>(kRiffOverhead + dataSize + pad)))
+            result = kWaveCannotWrite;
     }
-    if (ok && std::fseek(file, 0, SEEK_END) != 0) {
-        result = kWaveCannotSeek;
-        ok = false;
-    }
-    if (ok && pad && std::fputc(0, file) == EOF) {
-        result = kWaveCannotWrite;
-        ok = false;
-    }
-    if (ok && PatchLe32(file, kDataSizeOffset, dataSize, result))
-        PatchLe32(file, kRiffSizeOffset, static_cast<uint32_t>(kRiffOverhead + dataSize + pad), result);
-    if (result == 0 && std::fflush(file) != 0) result = kWaveCannotWrite;
-    if (std::fclose(file) != 0 && result == 0) result = kWaveCannotClose;
+    if (file_.Close() != 0 && result == 0) result = kWaveCannotClose;
+    headerComplete_ = false;
     if (result != 0) ShowMessage(kCloseFailedText);
-    return result;
+    return {result};
 }
 
 }  // namespace kvt

@@ -4,8 +4,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
+
+#include "platform/output_file.h"
 
 namespace kvt {
 
@@ -20,33 +21,40 @@ inline constexpr int kWavePathNotFound = 266;
 inline constexpr int kWaveAccessDenied = 268;
 inline constexpr int kWaveTooManyOpenFiles = 271;
 
+// What a step of WaveWriter came to: 0, or the code of the error it stands for.
+struct [[nodiscard]] WaveResult {
+    int code = 0;
+    bool Ok() const { return code == 0; }
+};
+
 class WaveWriter {
 public:
     WaveWriter() = default;
-    // Does not close an open file: call Close first.
+    // Closes a file still open, as Close does, so its sizes are filled in.
     virtual ~WaveWriter();
     WaveWriter(const WaveWriter&) = delete;
     WaveWriter& operator=(const WaveWriter&) = delete;
 
     // Creates (or truncates) `fileName` and writes the RIFF header, an 18-byte "fmt " chunk
-    // of PCM and the "data" chunk header. 0 on success; 259 when a file is already open,
-    // 257 without a file name, 262 when the format could not be written, else the error of
+    // of PCM and the "data" chunk header. Fails with 259 when a file is already open, 257
+    // without a file name, 262 when the format could not be written, else the error of
     // the failing step. Every failure shows its message first. The writer stays open once
     // the file was created, also when a later step fails.
-    int Open(const std::string& fileName, uint32_t sampleRate, uint16_t bitsPerSample, uint16_t channels);
-    // Appends `count` sample bytes. False (after "データの書き込みに失敗しました。") when not
-    // all of them were written.
-    bool Write(const void* data, size_t count);
+    WaveResult Open(const std::string& fileName, uint32_t sampleRate, uint16_t bitsPerSample, uint16_t channels);
+    // Appends `count` sample bytes. Fails with 262 (after "データの書き込みに失敗しました。")
+    // when not all of them were written.
+    WaveResult Write(const void* data, size_t count);
     // Fills in the "data" and RIFF sizes (adding the pad byte after odd-sized data),
-    // flushes and closes. 0 on success or when nothing is open; else the error after
+    // writes out what is buffered and closes. Ok when nothing is open; else the error after
     // "ファイルのクローズに失敗しました。". The writer is closed afterwards in every case.
-    int Close();
+    WaveResult Close();
 
-    bool IsOpen() const { return file_ != nullptr; }
+    bool IsOpen() const { return file_.IsOpen(); }
 
 private:
-    std::FILE* file_ = nullptr;
-    uint64_t dataBytes_ = 0;       // sample bytes written into the open "data" chunk
+    uint64_t DataBytes() const;  // sample bytes in the open "data" chunk
+
+    OutputFile file_;
     bool headerComplete_ = false;  // Open wrote every header byte
 };
 

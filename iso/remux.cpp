@@ -1,9 +1,9 @@
 #include "iso/remux.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -136,32 +136,24 @@ CopyResult CopyPackets(AVFormatContext* input, AVFormatContext* output) {
 }
 
 // The muxer writes a lone track as one chunk; the streaming layout has half-second chunks.
-bool InterleaveChunks(const std::string& path) {
-    const std::optional<std::vector<uint8_t>> bytes = ReadWholeFile(path);
+// Then the brands the muxer cannot set are patched in place; nothing when the file is not
+// the muxer's.
+std::optional<std::vector<uint8_t>> StreamingLayout(const std::string& muxedPath) {
+    const std::optional<std::vector<uint8_t>> bytes = ReadWholeFile(muxedPath);
     if (!bytes) {
-        return false;
+        return std::nullopt;
     }
-    const std::optional<std::vector<uint8_t>> chunked = ChunkBySeconds(*bytes, kStreamingChunkSeconds);
-    if (!chunked) {
-        return false;
+    std::optional<std::vector<uint8_t>> chunked = ChunkBySeconds(*bytes, kStreamingChunkSeconds);
+    if (!chunked || chunked->size() < kFtypSize) {
+        return std::nullopt;
     }
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(chunked->data()), static_cast<std::streamsize>(chunked->size()));
-    out.close();
-    return out.good();
-}
-
-bool PatchBrands(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "r+b");
-    if (file == nullptr) {
-        return false;
+    const uint8_t* head = chunked->data();
+    if (head[0] != 0 || head[1] != 0 || head[2] != 0 || head[3] != kFtypSize ||
+        std::memcmp(head + 4, "ftypmmp4", 8) != 0) {
+        return std::nullopt;
     }
-    std::array<uint8_t, kFtypSize> head{};
-    bool ok = std::fread(head.data(), 1, head.size(), file) == head.size() && head[0] == 0 && head[1] == 0 &&
-              head[2] == 0 && head[3] == kFtypSize && std::memcmp(head.data() + 4, "ftypmmp4", 8) == 0;
-    ok = ok && std::fseek(file, kBrandPatchOffset, SEEK_SET) == 0 &&
-         std::fwrite(kBrandPatch.data(), 1, kBrandPatch.size(), file) == kBrandPatch.size();
-    return std::fclose(file) == 0 && ok;
+    std::copy(kBrandPatch.begin(), kBrandPatch.end(), chunked->begin() + kBrandPatchOffset);
+    return chunked;
 }
 
 }  // namespace
@@ -197,12 +189,13 @@ bool RemuxForStreaming(const std::string& path) {
             return fail(kRemuxFailedText);
         }
     }
-    // The temporary file is private (0600); the re-muxed file keeps the old one's mode.
-    CopyFileMode(path, *temporary);
-    if (!InterleaveChunks(*temporary) || !PatchBrands(*temporary) ||
-        std::rename(temporary->c_str(), path.c_str()) != 0) {
+    const std::optional<std::vector<uint8_t>> layout = StreamingLayout(*temporary);
+    const std::string_view bytes =
+        layout ? std::string_view(reinterpret_cast<const char*>(layout->data()), layout->size()) : std::string_view();
+    if (!layout || !WriteFileAtomically(path, bytes)) {
         return fail(kRemuxFailedText);
     }
+    std::remove(temporary->c_str());
     DropPendingPath(*temporary);
     return true;
 }

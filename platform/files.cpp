@@ -42,12 +42,6 @@ std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path) {
     return bytes;
 }
 
-bool CopyFileMode(const std::string& from, const std::string& to) {
-    struct stat info {};
-    if (stat(from.c_str(), &info) != 0) return false;
-    return chmod(to.c_str(), info.st_mode & 07777) == 0;
-}
-
 std::optional<int64_t> ChangeStamp(const std::string& path) {
     struct stat info {};
     if (stat(path.c_str(), &info) != 0) return std::nullopt;

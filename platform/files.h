@@ -39,7 +39,4 @@ std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path);
 // replaced by another has a new one); nothing when nothing is there.
 std::optional<int64_t> ChangeStamp(const std::string& path);
 
-// Gives `to` the permission bits of `from`; false when `from` cannot be looked at.
-bool CopyFileMode(const std::string& from, const std::string& to);
-
 }  // namespace kvt

@@ -84,6 +84,25 @@ std::string JoinPath(std::string_view folder, std::string_view name) {
     return joined;
 }
 
+std::optional<std::string> CurrentFolderPath() {
+    std::vector<char> buffer(256);
+    while (getcwd(buffer.data(), buffer.size()) == nullptr) {
+        if (errno != ERANGE) return std::nullopt;
+        buffer.resize(buffer.size() * 2);
+    }
+    return std::string(buffer.data());
+}
+
+std::string CurrentFolder() {
+    return CurrentFolderPath().value_or(".");
+}
+
+std::string AbsolutePath(const std::string& path) {
+    if (path.empty() || path.front() == '/') return path;
+    const std::optional<std::string> current = CurrentFolderPath();
+    return current ? JoinPath(*current, path) : path;
+}
+
 std::string DocumentsFolder() {
     const char* homeEnv = std::getenv("HOME");
     std::string home = homeEnv && *homeEnv ? homeEnv : "/";

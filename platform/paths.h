@@ -26,6 +26,17 @@ std::optional<std::string> ReplaceExtension(std::string_view path, std::string_v
 // The folder part of a path ("." for a bare name, "/" for a file in the root).
 std::string FolderOfPath(const std::string& path);
 
+// The process's current folder (the work folder); nothing when it cannot be told (it was
+// removed, or a folder above it may not be read).
+std::optional<std::string> CurrentFolderPath();
+// The same, or "." when it cannot be told.
+std::string CurrentFolder();
+
+// A relative path put under the current folder as it stands ("a/b" in /tmp is "/tmp/a/b",
+// nothing else is changed); an absolute or empty path, or any path when the current folder
+// cannot be told, as it is.
+std::string AbsolutePath(const std::string& path);
+
 // XDG documents directory (XDG_DOCUMENTS_DIR in ~/.config/user-dirs.dirs), else $HOME.
 std::string DocumentsFolder();
 

@@ -1,7 +1,6 @@
 #include "app/main_window/main_window.h"
 
 #include <cstdio>
-#include <filesystem>
 
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -45,12 +44,6 @@ std::optional<VolumeCommand> VolumeMenuAt(QWidget* owner, QPoint globalPos) {
     if (chosen == up) return VolumeCommand::Up;
     if (chosen == down) return VolumeCommand::Down;
     return std::nullopt;
-}
-
-std::string CurrentFolder() {
-    std::error_code error;
-    std::string folder = std::filesystem::current_path(error).string();
-    return error ? std::string(".") : folder;
 }
 
 // The paths of a drag that brings only local files; empty for anything else (a link from a

@@ -33,24 +33,15 @@ void SinkPreviewPlayer::Play(const LoadedInput& input) {
     CloseOutput();
 
     const int channels = input.format.channels;
-    const size_t frameBytes = static_cast<size_t>(std::max(channels, 1)) * 2;
-    const size_t start = size_t{input.startFrame} * frameBytes;
-    const size_t end = size_t{input.endFrame} * frameBytes;
-    size_t offset = 0;
-    size_t length = input.PcmBytes();
-    firstFrame_ = 0;
-    if (start != end) {
-        offset = start;
-        length = end > start ? end - start : 0;
-        firstFrame_ = input.startFrame;
-    }
-    frameCount_ = static_cast<int64_t>(length / frameBytes);
+    const PcmRange selection = SelectedRange(input, ReversedSelection::Nothing);
+    firstFrame_ = static_cast<int64_t>(selection.offset / input.FrameBytes());
+    frameCount_ = static_cast<int64_t>(selection.length / input.FrameBytes());
 
     if (!output_->Open(static_cast<int>(input.format.sampleRate), channels)) {
         ShowMessage(WithReason(kCannotPlayText, kNoSoundDeviceText));
         return;
     }
-    reader_ = std::make_unique<PcmBlockReader>(input.pcm, offset, length);
+    reader_ = std::make_unique<PcmBlockReader>(input.pcm, selection.offset, selection.length);
     if (!reader_->open(QIODevice::ReadOnly)) {
         ShowMessage(kPlayHeaderErrorText);
         CloseOutput();

@@ -1,7 +1,5 @@
 #include "app/settings_dialog/settings_dialog.h"
 
-#include <cstdio>
-
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QKeyEvent>
@@ -9,6 +7,7 @@
 
 #include "app/settings_dialog/settings_dialog_hints.h"
 #include "app/settings_dialog/settings_dialog_layout.h"
+#include "app/skin/skin_image.h"
 #include "convert/button_grid.h"
 
 namespace kvt {
@@ -86,14 +85,8 @@ constexpr const char* kTabLabels[kPageCount] = {"MLD", "MMF", "3GP"};
 }  // namespace
 
 SettingsDialogSkin ArtworkSettingsDialogSkin() {
-    // Without the compiled-in artwork the dialog still works, in plain colours.
     auto load = [](const char* path, QColor standIn) {
-        QImage image(QString::fromLatin1(path));
-        if (!image.isNull()) return image;
-        std::fprintf(stderr, "kvt: %s is missing\n", path);
-        image = QImage(kSkinWidth, kSkinHeight, QImage::Format_RGB32);
-        image.fill(standIn);
-        return image;
+        return LoadSkinImage(path, QSize(kSkinWidth, kSkinHeight), standIn);
     };
     return {load(":/skin/settings_background.bmp", QColor(200, 200, 200)),
             load(":/skin/settings_on.bmp", QColor(255, 255, 160)), load(":/skin/settings_off.bmp", QColor(Qt::white))};

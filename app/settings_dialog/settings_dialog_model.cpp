@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <initializer_list>
 #include <span>
+#include <vector>
 
 #include "app/settings_dialog/settings_dialog_hints.h"
 #include "app/settings_dialog/settings_dialog_layout.h"
@@ -16,29 +17,31 @@ using namespace settings_dialog;
 
 constexpr int kLgCell = 24;
 
-// Cells of one page that behave as one choice: a press turns the pressed cell on and the
-// others off, so a group never becomes empty.
+// Cells of one page besides its rate cells that behave as one choice: a press turns the
+// pressed cell on and the others off, so a group never becomes empty.
 struct CellGroup {
     int page;
     std::initializer_list<int> cells;
 };
 
 const CellGroup kGroups[] = {
-    {kMldPage, {15, 19, 23, 27}},  // rate
-    {kMldPage, {18, 22}},          // size ceiling
+    {kMldPage, {18, 22}},  // size ceiling
     {kMldPage, {kMonoCell, kStereoCell}},
-    {kMmfPage, {15, 19, 23}},  // rate
     {kMmfPage, {kMonoCell, kStereoCell}},
-    {k3gpPage, {15, 18, 19, 22, 23}},  // rate and bit rate
     {k3gpPage, {kMonoCell, kStereoCell}},
 };
 
-const CellGroup* GroupOf(int page, int cell) {
+// The cells that behave as one choice with `cell`: the page's rate cells, or its group;
+// empty for a cell of its own.
+std::vector<int> GroupOf(int page, int cell) {
+    std::vector<int> rates;
+    for (const RateCell& rate : RateCells(page)) rates.push_back(rate.cell);
+    if (std::find(rates.begin(), rates.end(), cell) != rates.end()) return rates;
     for (const CellGroup& group : kGroups) {
         if (group.page == page && std::find(group.cells.begin(), group.cells.end(), cell) != group.cells.end())
-            return &group;
+            return std::vector<int>(group.cells);
     }
-    return nullptr;
+    return {};
 }
 
 }  // namespace
@@ -112,10 +115,8 @@ void SettingsDialogModel::Press(int cell) {
     int32_t& value = grid_.At(page_, cell);
     value = value == kCellOn ? kCellOff : kCellOn;
     if (page_ == kMldPage && cell == kLgCell && value == kCellOn) ShowMessage(kLgNoticeText);
-    if (const CellGroup* group = GroupOf(page_, cell)) {
-        for (int member : group->cells) {
-            if (grid_.At(page_, member) != kNoButton) grid_.At(page_, member) = member == cell ? kCellOn : kCellOff;
-        }
+    for (int member : GroupOf(page_, cell)) {
+        if (grid_.At(page_, member) != kNoButton) grid_.At(page_, member) = member == cell ? kCellOn : kCellOff;
     }
 }
 

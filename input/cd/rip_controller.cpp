@@ -61,8 +61,8 @@ int RipTrack(RipController::Shared& shared, CdDeviceLayer& layer) {
     shared.framesTotal = std::max(reader.TrackLength(), 1);
     shared.framesDone = 0;
     WaveWriter writer;
-    if (writer.Open(shared.outputPath, 44100, 16, 2) != 0) {
-        writer.Close();
+    if (!writer.Open(shared.outputPath, 44100, 16, 2).Ok()) {
+        (void)writer.Close();
         ShowMessage(kWaveNotCreatedText);
         return 0;
     }
@@ -73,12 +73,12 @@ int RipTrack(RipController::Shared& shared, CdDeviceLayer& layer) {
         shared.framesDone = reader.Position();
         // A file that cannot take the samples would only repeat the writer's message for
         // every chunk and end as a track with a hole: stop at the first failure.
-        if (!writer.Write(chunk.data(), chunk.size())) {
+        if (!writer.Write(chunk.data(), chunk.size()).Ok()) {
             written = false;
             break;
         }
     }
-    if (writer.Close() != 0) {
+    if (!writer.Close().Ok()) {
         ShowMessage(kWaveNotClosedText);
         return 0;
     }

@@ -124,10 +124,10 @@ TEST_F(WaveRoundTrip, WriterOutputReadsBackEverywhere) {
         const std::string path = folder.File("written.wav");
         MessageRecorder recorder;
         WaveWriter writer;
-        ASSERT_EQ(writer.Open(path, c.rate, c.bits, c.channels), 0);
-        ASSERT_TRUE(writer.Write(samples.data(), bytes / 2));
-        ASSERT_TRUE(writer.Write(samples.data() + bytes / 2, bytes - bytes / 2));
-        ASSERT_EQ(writer.Close(), 0);
+        ASSERT_EQ(writer.Open(path, c.rate, c.bits, c.channels).code, 0);
+        ASSERT_TRUE(writer.Write(samples.data(), bytes / 2).Ok());
+        ASSERT_TRUE(writer.Write(samples.data() + bytes / 2, bytes - bytes / 2).Ok());
+        ASSERT_EQ(writer.Close().code, 0);
 
         auto probe = testing::ProbeStream(path);
         EXPECT_EQ(probe["codec_name"], c.codec);

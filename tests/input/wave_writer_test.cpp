@@ -24,11 +24,11 @@ TEST_F(WaveWriterFixture, CloseFillsBothSizesAndPadsOddData) {
         const std::string path = folder.File("track.wav");
         MessageRecorder recorder;
         WaveWriter writer;
-        ASSERT_EQ(writer.Open(path, 44100, 16, 2), 0);
+        ASSERT_EQ(writer.Open(path, 44100, 16, 2).code, 0);
         // In pieces, as a rip delivers them.
         for (size_t at = 0; at < count; at += 3)
-            ASSERT_TRUE(writer.Write(samples.data() + at, std::min<size_t>(3, count - at)));
-        ASSERT_EQ(writer.Close(), 0);
+            ASSERT_TRUE(writer.Write(samples.data() + at, std::min<size_t>(3, count - at)).Ok());
+        ASSERT_EQ(writer.Close().code, 0);
         EXPECT_FALSE(writer.IsOpen());
         EXPECT_TRUE(recorder.Texts().empty());
 
@@ -65,10 +65,10 @@ TEST_F(WaveWriterFixture, OpenTruncatesAnExistingFile) {
     const std::string path = folder.File("old.wav");
     testing::WriteFileBytes(path, std::vector<uint8_t>(5000, 0xAA));
     WaveWriter writer;
-    ASSERT_EQ(writer.Open(path, 8000, 8, 1), 0);
+    ASSERT_EQ(writer.Open(path, 8000, 8, 1).code, 0);
     const uint8_t sample = 128;
-    ASSERT_TRUE(writer.Write(&sample, 1));
-    ASSERT_EQ(writer.Close(), 0);
+    ASSERT_TRUE(writer.Write(&sample, 1).Ok());
+    ASSERT_EQ(writer.Close().code, 0);
     EXPECT_EQ(testing::ReadFileBytes(path).size(), 48u);
 }
 
@@ -88,10 +88,10 @@ TEST_F(WaveWriterFixture, OpenRefusalsCarryTheirResults) {
         SCOPED_TRACE(c.name);
         MessageRecorder recorder;
         WaveWriter writer;
-        EXPECT_EQ(writer.Open(c.path, 44100, 16, 2), c.result);
+        EXPECT_EQ(writer.Open(c.path, 44100, 16, 2).code, c.result);
         EXPECT_FALSE(writer.IsOpen());
         EXPECT_EQ(recorder.Texts(), Texts{c.message});
-        EXPECT_EQ(writer.Close(), 0);
+        EXPECT_EQ(writer.Close().code, 0);
     }
 }
 
@@ -99,27 +99,27 @@ TEST_F(WaveWriterFixture, SecondOpenIsRefusedUntilClose) {
     MessageRecorder recorder;
     WaveWriter writer;
     const std::string first = folder.File("first.wav");
-    ASSERT_EQ(writer.Open(first, 44100, 16, 2), 0);
-    EXPECT_EQ(writer.Open(folder.File("second.wav"), 44100, 16, 2), 259);
+    ASSERT_EQ(writer.Open(first, 44100, 16, 2).code, 0);
+    EXPECT_EQ(writer.Open(folder.File("second.wav"), 44100, 16, 2).code, 259);
     EXPECT_EQ(recorder.Texts(), Texts{"ファイルはオープン済みです。"});
     EXPECT_FALSE(std::filesystem::exists(folder.File("second.wav")));
-    EXPECT_EQ(writer.Close(), 0);
-    EXPECT_EQ(writer.Open(folder.File("second.wav"), 44100, 16, 2), 0);
-    EXPECT_EQ(writer.Close(), 0);
+    EXPECT_EQ(writer.Close().code, 0);
+    EXPECT_EQ(writer.Open(folder.File("second.wav"), 44100, 16, 2).code, 0);
+    EXPECT_EQ(writer.Close().code, 0);
     EXPECT_EQ(recorder.Texts().size(), 1u);
 }
 
 TEST_F(WaveWriterFixture, ClosedWriterClosesSilentlyAndRefusesData) {
     MessageRecorder recorder;
     WaveWriter writer;
-    EXPECT_EQ(writer.Close(), 0);
-    ASSERT_EQ(writer.Open(folder.File("a.wav"), 8000, 16, 1), 0);
-    EXPECT_EQ(writer.Close(), 0);
-    EXPECT_EQ(writer.Close(), 0);
+    EXPECT_EQ(writer.Close().code, 0);
+    ASSERT_EQ(writer.Open(folder.File("a.wav"), 8000, 16, 1).code, 0);
+    EXPECT_EQ(writer.Close().code, 0);
+    EXPECT_EQ(writer.Close().code, 0);
     EXPECT_TRUE(recorder.Texts().empty());
 
     const int16_t sample = 1;
-    EXPECT_FALSE(writer.Write(&sample, sizeof sample));
+    EXPECT_FALSE(writer.Write(&sample, sizeof sample).Ok());
     EXPECT_EQ(recorder.Texts(), Texts{"データの書き込みに失敗しました。"});
 }
 
@@ -128,18 +128,18 @@ TEST_F(WaveWriterFixture, LostDataIsReportedNotSwallowed) {
     if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     MessageRecorder recorder;
     WaveWriter writer;
-    ASSERT_EQ(writer.Open("/dev/full", 44100, 16, 2), 0);
+    ASSERT_EQ(writer.Open("/dev/full", 44100, 16, 2).code, 0);
     const int16_t sample = 0;
-    EXPECT_TRUE(writer.Write(&sample, sizeof sample));  // still in the buffer
-    EXPECT_EQ(writer.Close(), kWaveCannotWrite);
+    EXPECT_TRUE(writer.Write(&sample, sizeof sample).Ok());  // still in the buffer
+    EXPECT_EQ(writer.Close().code, kWaveCannotWrite);
     EXPECT_FALSE(writer.IsOpen());
     EXPECT_EQ(recorder.Texts(), Texts{"ファイルのクローズに失敗しました。"});
 
     recorder.Clear();
-    ASSERT_EQ(writer.Open("/dev/full", 44100, 16, 2), 0);
+    ASSERT_EQ(writer.Open("/dev/full", 44100, 16, 2).code, 0);
     std::vector<uint8_t> large(1 << 20);
-    EXPECT_FALSE(writer.Write(large.data(), large.size()));
-    EXPECT_NE(writer.Close(), 0);
+    EXPECT_FALSE(writer.Write(large.data(), large.size()).Ok());
+    EXPECT_NE(writer.Close().code, 0);
     EXPECT_EQ(recorder.Texts(), (Texts{"データの書き込みに失敗しました。", "ファイルのクローズに失敗しました。"}));
 }
 
@@ -147,9 +147,9 @@ TEST_F(WaveWriterFixture, DroppingAnOpenWriterStillFillsTheSizes) {
     const std::string path = folder.File("dropped.wav");
     {
         WaveWriter writer;
-        ASSERT_EQ(writer.Open(path, 22050, 16, 1), 0);
+        ASSERT_EQ(writer.Open(path, 22050, 16, 1).code, 0);
         const int16_t samples[3] = {1, 2, 3};
-        ASSERT_TRUE(writer.Write(samples, sizeof samples));
+        ASSERT_TRUE(writer.Write(samples, sizeof samples).Ok());
     }
     WaveFile wave;
     ASSERT_TRUE(wave.Load(path));

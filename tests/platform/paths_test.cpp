@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <filesystem>
 
 namespace kvt {
@@ -23,6 +24,27 @@ TEST(Paths, FolderOfPathKeepsTheRoot) {
     EXPECT_EQ(FolderOfPath("/music/a.wav"), "/music");
     EXPECT_EQ(FolderOfPath("/a.wav"), "/");
     EXPECT_EQ(FolderOfPath("a.wav"), ".");
+}
+
+// A removed current folder cannot be told: the work folder falls back to "." and a relative
+// path stays as it is rather than becoming absolute under a folder that is gone.
+TEST(Paths, CurrentFolderAndAbsolutePathsFollowTheWorkFolder) {
+    const fs::path before = fs::current_path();
+    EXPECT_EQ(CurrentFolderPath(), before.string());
+    EXPECT_EQ(AbsolutePath("a/b.wav"), (before / "a/b.wav").string());
+    EXPECT_EQ(AbsolutePath("/abs/b.wav"), "/abs/b.wav");
+    EXPECT_EQ(AbsolutePath(""), "");
+    {
+        testing::TempFolder folder;
+        const std::string gone = folder.File("gone");
+        ASSERT_EQ(mkdir(gone.c_str(), 0700), 0);
+        fs::current_path(gone);
+        ASSERT_EQ(rmdir(gone.c_str()), 0);
+        EXPECT_FALSE(CurrentFolderPath());
+        EXPECT_EQ(CurrentFolder(), ".");
+        EXPECT_EQ(AbsolutePath("a.wav"), "a.wav");
+        fs::current_path(before);
+    }
 }
 
 // The extension is the file name's, never a folder's: "v1.2/take" has none.

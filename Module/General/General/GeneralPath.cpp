@@ -2,9 +2,9 @@
 #include "Module/General/General/GeneralFile.h"
 
 #include "platform/codepage.h"
+#include "platform/paths.h"
 
-#include <filesystem>
-#include <system_error>
+#include <optional>
 
 namespace kvt {
 namespace {
@@ -46,13 +46,12 @@ std::optional<size_t> ExtensionDot(std::string_view path) {
 std::string GneGetFolder(std::string_view path) {
     if (auto separator = LastSeparator(path)) return std::string(path.substr(0, *separator));
     if (!path.empty() && path[0] == '/') return "/";
-    std::error_code error;
-    std::filesystem::path current = std::filesystem::current_path(error);
-    if (error) {
+    std::optional<std::string> current = CurrentFolderPath();
+    if (!current) {
         ShowGeneralError(kGneErrorNoCurrentDirectory);
         return {};
     }
-    return current.string();
+    return *current;
 }
 
 std::string GneGetFileName(std::string_view path) {
