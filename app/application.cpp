@@ -157,7 +157,7 @@ int RunDesktopProgram(int argc, char** argv) {
                          MainWindowSkin(":/skin/main_pressed.bmp", QColor(150, 150, 150)), CurrentFolder());
     CdRipping cdRipping(window);
     CdTrackPlaces trackPlaces;
-    SetTrackPlaces([&trackPlaces] { return trackPlaces.Folders(); });
+    dialogs.SetTrackPlaces([&trackPlaces] { return trackPlaces.Folders(); });
     // One settings dialog for the whole run: it reopens on the page last shown.
     SettingsDialog settingsDialog(ArtworkSettingsDialogSkin(), &window);
     window.SetSettingsDialogRunner([&] { return settingsDialog.Exec(window.UserSettings()); });
@@ -172,7 +172,7 @@ int RunDesktopProgram(int argc, char** argv) {
     }
     window.Shutdown();
     EndChildGroups();
-    SetTrackPlaces(nullptr);
+    dialogs.SetTrackPlaces(nullptr);
     return endingSignal != 0 ? kSignalExitBase + endingSignal : status;
 }
 

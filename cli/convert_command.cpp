@@ -43,6 +43,7 @@ public:
     explicit CliDialogs(std::string currentFolder) : currentFolder_(std::move(currentFolder)) {}
     std::optional<std::string> OpenFile(const std::string&, const std::string&) override { return std::nullopt; }
     std::optional<std::string> BrowseFolder(const std::string&, const std::string&) override { return currentFolder_; }
+    std::optional<std::string> ChooseProgram() override { return std::nullopt; }
 
 private:
     std::string currentFolder_;

@@ -15,6 +15,7 @@
 #include "engine/mmf_encoder.h"
 #include "engine/pcm_operations.h"
 #include "iso/encoder_3gp.h"
+#include "platform/dialogs.h"
 #include "platform/message.h"
 #include "platform/paths.h"
 
@@ -178,11 +179,12 @@ int CountSelectedOutputs(const ButtonGrid& grid) {
 
 int ChooseExternalEncoder(Settings& settings) {
     ShowMessage(kChooseEncoderText);
-    if (GneOpenFileDialog("exe", "exe files|*.exe|", settings.externalEncoderPath) != 1 ||
-        !GneCanOpen(settings.externalEncoderPath)) {
+    const std::optional<std::string> chosen = CurrentDialogs().ChooseProgram();
+    if (!chosen || !GneCanOpen(*chosen)) {
         settings.externalEncoderPath.clear();
         return 0;
     }
+    settings.externalEncoderPath = *chosen;
     return 1;
 }
 

@@ -12,6 +12,7 @@
 #include "input/compressed_input.h"
 #include "input/pcm_decoder.h"
 #include "input/wave_file.h"
+#include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/message.h"
 #include "platform/paths.h"
@@ -27,7 +28,6 @@ constexpr std::string_view kMp3FailedText = "MP3の変換に失敗しました�
 constexpr std::string_view kBrokenFileText =
     "ファイルが異常です。CDからの抽出の場合は、CDをトレイに入れなおして再試行してください。";
 constexpr std::string_view kBadLayoutText = "error";
-constexpr const char* kProgramFilter = "exe files|*.exe|";
 
 constexpr uint16_t kWaveFormatExtensible = 0xFFFE;
 constexpr uint16_t kWaveFormatPcm = 1;
@@ -36,13 +36,15 @@ constexpr int kCannotOpenCode = 2;  // WaveFile's "ファイルが開けませ�
 bool DecodeMp3(const std::string& path, const std::string& wavPath, Settings& settings) {
     if (settings.mp3DecoderPath.empty()) {
         ShowMessage(kAskMp3DecoderText, kApplicationTitle, MessageButtons::Ok, true);
-        if (GneOpenFileDialog("exe", kProgramFilter, settings.mp3DecoderPath) != 1) {
+        const std::optional<std::string> chosen = CurrentDialogs().ChooseProgram();
+        if (!chosen) {
             if (!GneCanOpen(settings.mp3DecoderPath)) {
                 settings.mp3DecoderPath.clear();
                 ShowMessage(kNoSuchFileText, kApplicationTitle, MessageButtons::Ok, true);
             }
             return false;
         }
+        settings.mp3DecoderPath = *chosen;
     }
     std::remove(wavPath.c_str());
     if (DecodeWithExternalProgram(settings.mp3DecoderPath, path, wavPath) == 1) return true;

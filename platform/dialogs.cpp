@@ -9,6 +9,7 @@ class CancellingDialogs : public Dialogs {
 public:
     std::optional<std::string> OpenFile(const std::string&, const std::string&) override { return std::nullopt; }
     std::optional<std::string> BrowseFolder(const std::string&, const std::string&) override { return std::nullopt; }
+    std::optional<std::string> ChooseProgram() override { return std::nullopt; }
 };
 
 CancellingDialogs cancelling;
@@ -53,9 +54,15 @@ std::optional<std::string> ScriptedDialogs::OpenFile(const std::string& defaultE
     return Next(openFileAnswers_);
 }
 
-std::optional<std::string> ScriptedDialogs::OpenFileFrom(const std::string& initialName, const std::string& filter) {
+std::optional<std::string> ScriptedDialogs::ChooseProgram() {
     std::lock_guard lock(mutex_);
-    requests_.push_back({Request::Kind::OpenFileFrom, initialName, filter});
+    requests_.push_back({Request::Kind::ChooseProgram, {}, {}});
+    return Next(openFileAnswers_);
+}
+
+std::optional<std::string> ScriptedDialogs::OpenInput(const std::string& initialName, const std::string& filter) {
+    std::lock_guard lock(mutex_);
+    requests_.push_back({Request::Kind::OpenInput, initialName, filter});
     return Next(openFileAnswers_);
 }
 

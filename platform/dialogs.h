@@ -17,9 +17,12 @@ public:
     // Nothing when the user cancels.
     virtual std::optional<std::string> OpenFile(const std::string& defaultExtension, const std::string& filter) = 0;
     virtual std::optional<std::string> BrowseFolder(const std::string& title, const std::string& startFolder) = 0;
-    // An open dialog whose name box starts with `initialName` (a folder and a pattern such
-    // as "/home/me/*.wav"). Without its own version, the plain OpenFile.
-    virtual std::optional<std::string> OpenFileFrom(const std::string& initialName, const std::string& filter) {
+    // The chooser of an external program (a decoder or an encoder).
+    virtual std::optional<std::string> ChooseProgram() = 0;
+    // The open dialog for an input, which also offers the CD drives' tracks; its name box
+    // starts with `initialName` (a folder and a pattern such as "/home/me/*.wav"). Without
+    // its own version, the plain OpenFile.
+    virtual std::optional<std::string> OpenInput(const std::string& initialName, const std::string& filter) {
         (void)initialName;
         return OpenFile("", filter);
     }
@@ -35,7 +38,7 @@ Dialogs* SetDialogs(Dialogs* dialogs);
 class ScriptedDialogs : public Dialogs {
 public:
     struct Request {
-        enum class Kind { OpenFile, BrowseFolder, OpenFileFrom } kind;
+        enum class Kind { OpenFile, BrowseFolder, ChooseProgram, OpenInput } kind;
         std::string first;   // default extension, title, or initial name
         std::string second;  // filter, or start folder
     };
@@ -47,8 +50,9 @@ public:
 
     std::optional<std::string> OpenFile(const std::string& defaultExtension, const std::string& filter) override;
     std::optional<std::string> BrowseFolder(const std::string& title, const std::string& startFolder) override;
-    // Answers from the OpenFile queue.
-    std::optional<std::string> OpenFileFrom(const std::string& initialName, const std::string& filter) override;
+    // These two answer from the OpenFile queue.
+    std::optional<std::string> ChooseProgram() override;
+    std::optional<std::string> OpenInput(const std::string& initialName, const std::string& filter) override;
 
 private:
     mutable std::mutex mutex_;

@@ -144,7 +144,7 @@ void CMFCzorvikDlg::DropFiles(const std::vector<std::string>& paths) {
 }
 
 void CMFCzorvikDlg::ShowOpenDialog() {
-    auto chosen = CurrentDialogs().OpenFileFrom(JoinPath(CurrentFolder(), InputFilterPatterns()), InputFilter());
+    auto chosen = CurrentDialogs().OpenInput(JoinPath(CurrentFolder(), InputFilterPatterns()), InputFilter());
     if (chosen && !chosen->empty()) OpenPath(*chosen);
 }
 

@@ -11,18 +11,11 @@
 namespace kvt {
 namespace {
 
-std::function<std::vector<std::string>()> trackPlaces;
-
-constexpr const char* kProgramExtension = "exe";  // what the program choosers ask for
 constexpr const char* kProgramFolder = "/usr/bin";
 constexpr const char* kProgramFilter = "プログラム (*)";
 
 std::unique_ptr<QFileDialog> MakeOpenDialog(const std::string& filter) {
-    QWidget* parent = QApplication::activeWindow();
-    if (filter.find("*.cda") != std::string::npos)
-        return std::make_unique<InputFileDialog>(parent, filter,
-                                                 trackPlaces ? trackPlaces() : std::vector<std::string>());
-    auto dialog = std::make_unique<QFileDialog>(parent);
+    auto dialog = std::make_unique<QFileDialog>(QApplication::activeWindow());
     dialog->setFileMode(QFileDialog::ExistingFile);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setNameFilters(QtNameFilters(filter));
@@ -49,10 +42,6 @@ std::unique_ptr<QFileDialog> MakeProgramDialog() {
     return dialog;
 }
 
-void SetTrackPlaces(std::function<std::vector<std::string>()> places) {
-    trackPlaces = std::move(places);
-}
-
 QStringList QtNameFilters(const std::string& filter) {
     const QStringList fields = QString::fromStdString(filter).split('|');
     QStringList filters;
@@ -69,15 +58,20 @@ QStringList QtNameFilters(const std::string& filter) {
 }
 
 std::optional<std::string> QtDialogs::OpenFile(const std::string& defaultExtension, const std::string& filter) {
-    if (defaultExtension == kProgramExtension) return RunOpenDialog(MakeProgramDialog(), {}, {});
     std::unique_ptr<QFileDialog> dialog = MakeOpenDialog(filter);
     if (!defaultExtension.empty()) dialog->setDefaultSuffix(QString::fromStdString(defaultExtension));
     return RunOpenDialog(std::move(dialog), {}, {});
 }
 
-std::optional<std::string> QtDialogs::OpenFileFrom(const std::string& initialName, const std::string& filter) {
+std::optional<std::string> QtDialogs::ChooseProgram() {
+    return RunOpenDialog(MakeProgramDialog(), {}, {});
+}
+
+std::optional<std::string> QtDialogs::OpenInput(const std::string& initialName, const std::string& filter) {
     const QFileInfo initial(QString::fromStdString(initialName));
-    return RunOpenDialog(MakeOpenDialog(filter), initial.path(), initial.fileName());
+    auto dialog = std::make_unique<InputFileDialog>(QApplication::activeWindow(), filter,
+                                                    trackPlaces_ ? trackPlaces_() : std::vector<std::string>());
+    return RunOpenDialog(std::move(dialog), initial.path(), initial.fileName());
 }
 
 std::optional<std::string> QtDialogs::BrowseFolder(const std::string& title, const std::string& startFolder) {

@@ -17,20 +17,24 @@ namespace kvt {
 // "(pattern)" is kept as it is, others get the pattern appended.
 QStringList QtNameFilters(const std::string& filter);
 
-// The folders the open dialog offers in its side bar when it opens inputs, asked for each
-// time it opens: the CD drives' track places.
-void SetTrackPlaces(std::function<std::vector<std::string>()> places);
-
-// The chooser of an external program (asked for with the default extension "exe"). Programs
-// here carry no ".exe": it lists every file, starting among the installed programs, and
-// adds no suffix to a typed name.
+// The chooser of an external program. Programs here carry no ".exe": it lists every file,
+// starting among the installed programs, and adds no suffix to a typed name.
 std::unique_ptr<QFileDialog> MakeProgramDialog();
 
 class QtDialogs : public Dialogs {
 public:
+    // The folders the input dialog offers in its side bar, asked for each time it opens:
+    // the CD drives' track places.
+    using TrackPlaces = std::function<std::vector<std::string>()>;
+    void SetTrackPlaces(TrackPlaces places) { trackPlaces_ = std::move(places); }
+
     std::optional<std::string> OpenFile(const std::string& defaultExtension, const std::string& filter) override;
-    std::optional<std::string> OpenFileFrom(const std::string& initialName, const std::string& filter) override;
     std::optional<std::string> BrowseFolder(const std::string& title, const std::string& startFolder) override;
+    std::optional<std::string> ChooseProgram() override;
+    std::optional<std::string> OpenInput(const std::string& initialName, const std::string& filter) override;
+
+private:
+    TrackPlaces trackPlaces_;
 };
 
 }  // namespace kvt

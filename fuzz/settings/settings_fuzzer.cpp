@@ -23,6 +23,7 @@ class CancellingDialogs : public kvt::Dialogs {
 public:
     std::optional<std::string> OpenFile(const std::string&, const std::string&) override { return std::nullopt; }
     std::optional<std::string> BrowseFolder(const std::string&, const std::string&) override { return std::nullopt; }
+    std::optional<std::string> ChooseProgram() override { return std::nullopt; }
 };
 
 bool Same(const kvt::Settings& a, const kvt::Settings& b) {

@@ -212,7 +212,7 @@ TEST_F(MainWindow, OpenDialogStartsInTheCurrentFolderWithTheInputFilter) {
     Click(CentreOf(Element::Open));
     ASSERT_FALSE(dialogs.Requests().empty());
     const ScriptedDialogs::Request request = dialogs.Requests().back();
-    EXPECT_EQ(request.kind, ScriptedDialogs::Request::Kind::OpenFileFrom);
+    EXPECT_EQ(request.kind, ScriptedDialogs::Request::Kind::OpenInput);
     EXPECT_EQ(request.first, std::filesystem::current_path().string() +
                                  "/*.wav *.wma *.mp3 *.flac *.m4a *.mp4 "
                                  "*.ogg *.oga *.opus *.aif *.aiff *.aifc");

@@ -175,8 +175,7 @@ TEST_F(CompressedLoad, Mp3WithoutDecoderAsksForOneAndStopsWhenCancelled) {
     EXPECT_EQ(recorder.Texts(), (std::vector<std::string>{kAskDecoder, kNoSuchFileText}));
     for (const auto& request : recorder.Requests()) EXPECT_TRUE(request.systemModal);
     ASSERT_EQ(dialogs.Requests().size(), 1u);
-    EXPECT_EQ(dialogs.Requests()[0].first, "exe");
-    EXPECT_EQ(dialogs.Requests()[0].second, "exe files|*.exe|");
+    EXPECT_EQ(dialogs.Requests()[0].kind, ScriptedDialogs::Request::Kind::ChooseProgram);
     EXPECT_TRUE(settings_.mp3DecoderPath.empty());
     ExpectPreviousKept();
 }

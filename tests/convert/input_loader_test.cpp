@@ -251,8 +251,7 @@ TEST_F(InputLoader, Mp3WithoutADecoderAndTheDialogCancelled) {
     EXPECT_EQ(requests[1].text, "指定されたファイルが存在しません。");
     EXPECT_TRUE(requests[1].systemModal);
     ASSERT_EQ(dialogs.Requests().size(), 1u);
-    EXPECT_EQ(dialogs.Requests()[0].first, "exe");
-    EXPECT_EQ(dialogs.Requests()[0].second, "exe files|*.exe|");
+    EXPECT_EQ(dialogs.Requests()[0].kind, ScriptedDialogs::Request::Kind::ChooseProgram);
     EXPECT_FALSE(input.isLoaded);
 }
 
