@@ -172,7 +172,6 @@ OutputResult Encoder3gp::WriteFile(const Aac3gpRequest& request, const std::stri
     track.channels = coded.key.settings.channels;
     track.sampleRate = coded.key.settings.sampleRate;
     track.blockAlign = format.blockAlign;
-    track.bitRate = coded.stream.bitRate;
 
     File3gpOptions options;
     options.type = request.kind;

@@ -1,11 +1,13 @@
 #include "iso/file_3gp.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <limits>
 #include <numeric>
 
 #include "engine/byte_order.h"
+#include "iso/aac_bit_rates.h"
 #include "iso/box_buffer.h"
 #include "iso/file_3gp_splice.h"
 #include "iso/side_files.h"
@@ -17,12 +19,12 @@ namespace kvt {
 namespace {
 
 constexpr uint32_t kMovieTimescale = 90000;
-constexpr uint32_t kSamplesPerFrame = 1024;
 // Seconds from 1904-01-01 (as the files of this system count them) to 1970-01-01.
 constexpr uint32_t kTimeOffset = 2082902400;
 constexpr uint32_t kMdatBlockBytes = 24;
 constexpr uint16_t kDcmdPlaceholder = 153;
 constexpr size_t kMaxDecoderInfoBytes = 104;  // keeps the ES descriptor length in one byte
+constexpr uint32_t kEsdsBufferBytes = 6144;   // the decoder buffer declared when every frame fits it
 
 constexpr std::array<uint32_t, 9> kUnityMatrix = {0x00010000, 0, 0, 0, 0x00010000, 0, 0, 0, 0x40000000};
 
@@ -99,11 +101,13 @@ BoxBuffer BuildEsds(const AacTrack& track) {
     box.PutU8(15 + infoBytes);  // its length (17 for 2 bytes of info)
     box.PutU8(0x40);            // object type: MPEG-4 audio
     box.PutU8(0x15);            // stream type 5 (audio) << 2, reserved bit 1
-    box.PutU8(0x00);            // buffer size 6144, 24 bits
-    box.PutU16(0x1800);
-    box.PutU32(static_cast<uint32_t>(track.bitRate));  // maximum bit rate
-    box.PutU32(static_cast<uint32_t>(track.bitRate));  // average bit rate
-    box.PutU8(0x05);                                   // decoder-specific info
+    const AacBitRates rates = MeasureAacBitRates(track.frameSizes, static_cast<uint32_t>(track.sampleRate));
+    const uint32_t bufferBytes = std::max(kEsdsBufferBytes, rates.largestFrame);
+    box.PutU8(static_cast<uint8_t>(bufferBytes >> 16));  // buffer size, 24 bits
+    box.PutU16(static_cast<uint16_t>(bufferBytes));
+    box.PutU32(rates.maximum);
+    box.PutU32(rates.average);
+    box.PutU8(0x05);  // decoder-specific info
     box.PutU8(infoBytes);
     box.PutBytes(track.decoderSpecificInfo);
     box.PutU8(0x06);  // SL config descriptor
@@ -137,7 +141,7 @@ BoxBuffer BuildStts(uint32_t frameCount) {
     BoxBuffer box = FullBox("stts");
     box.PutU32(1);  // entry count
     box.PutU32(frameCount);
-    box.PutU32(kSamplesPerFrame);  // sample delta
+    box.PutU32(kAacSamplesPerFrame);  // sample delta
     box.EndBox();
     return box;
 }
@@ -353,7 +357,7 @@ uint64_t FrameBytes(const AacTrack& track) {
 
 bool TrackIsValid(const AacTrack& track) {
     if (track.channels < 1 || track.channels > 2 || track.blockAlign < 1) return false;
-    if (track.sampleRate < 1 || track.sampleRate > 44100 || track.bitRate < 0) return false;
+    if (track.sampleRate < 1 || track.sampleRate > 44100) return false;
     if (track.decoderSpecificInfo.size() > kMaxDecoderInfoBytes) return false;
     return FrameBytes(track) <= track.payload.size();
 }

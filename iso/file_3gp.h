@@ -48,7 +48,6 @@ struct AacTrack {
     int channels = 1;                              // 1 or 2
     int sampleRate = 8000;                         // Hz, at most 44100
     int blockAlign = 2;                            // bytes per sample frame, 2 × channels
-    int bitRate = 0;                               // bits per second as configured
 };
 
 struct File3gpOptions {

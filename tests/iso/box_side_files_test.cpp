@@ -126,7 +126,7 @@ TEST(BoxSideFiles, SplicedFileCarriesTheExternalFrames) {
     options.title = "ext";
     const std::string path = folder.File("ring.3gp");
     File_3gp writer(scratchWav);
-    ASSERT_TRUE(writer.Write(path, AacTrack{ownPayload, ownSizes, info, 1, 16000, 2, 48000}, options));
+    ASSERT_TRUE(writer.Write(path, AacTrack{ownPayload, ownSizes, info, 1, 16000, 2}, options));
     EXPECT_THAT(recorder.Texts(), IsEmpty());
 
     EXPECT_EQ(PacketsMd5(path), PacketsMd5(externalPath));
@@ -147,9 +147,8 @@ TEST(BoxSideFiles, UnshiftedExternalFramesFallBackToOwn) {
     File3gpOptions options;
     options.spliced = true;
     const std::string path = folder.File("ring.3gp");
-    ASSERT_TRUE(
-        File_3gp(scratchWav)
-            .Write(path, AacTrack{frames->payload, frames->sizes, frames->decoderInfo, 1, 8000, 2, 48000}, options));
+    ASSERT_TRUE(File_3gp(scratchWav)
+                    .Write(path, AacTrack{frames->payload, frames->sizes, frames->decoderInfo, 1, 8000, 2}, options));
     EXPECT_EQ(recorder.Texts(), std::vector<std::string>{std::string(kExternalFallbackText)});
     EXPECT_EQ(PacketsMd5(path), PacketsMd5(folder.File("frames.aac"), false));
 }

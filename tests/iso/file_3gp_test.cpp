@@ -41,7 +41,7 @@ struct SyntheticStream {
         }
     }
     AacTrack Track(int rate = 8000, int channels = 1) const {
-        return AacTrack{payload, sizes, kLcMono8000, channels, rate, 2 * channels, 32000};
+        return AacTrack{payload, sizes, kLcMono8000, channels, rate, 2 * channels};
     }
 };
 
@@ -172,16 +172,16 @@ TEST(File3gpFields, SampleDescriptionBytes) {
     const SyntheticStream stream;
     const BoxNode root("root", Build(stream.Track(), Options(1)));
     const std::vector<uint8_t> expected = {
-        0,    0,  0,    0,    0,    0,    0,    1,                            // ver/flags, entry count
-        0,    0,  0,    75,   'm',  'p',  '4',  'a', 0,    0,    0, 0, 0, 0,  // mp4a, reserved
-        0,    1,  0,    0,    0,    0,    0,    0,   0,    0,                 // data reference index, reserved
-        0,    1,  0,    16,   0,    0,    0,    0,   0x1F, 0x40, 0, 0,        // channels, sample size, rate 8000 << 16
-        0,    0,  0,    39,   'e',  's',  'd',  's', 0,    0,    0, 0,        // esds
-        0x03, 25, 0,    0,    0,                                              // ES descriptor
-        0x04, 17, 0x40, 0x15, 0x00, 0x18, 0x00,                               // decoder config, buffer 6144
-        0,    0,  0x7D, 0,    0,    0,    0x7D, 0,                            // 32000 bit/s max and average
-        0x05, 2,  0x15, 0x88,                                                 // decoder-specific info
-        0x06, 1,  2,                                                          // SL config
+        0,    0,  0,    0,    0,    0,    0,    1,                             // ver/flags, entry count
+        0,    0,  0,    75,   'm',  'p',  '4',  'a',  0,    0,    0, 0, 0, 0,  // mp4a, reserved
+        0,    1,  0,    0,    0,    0,    0,    0,    0,    0,                 // data reference index, reserved
+        0,    1,  0,    16,   0,    0,    0,    0,    0x1F, 0x40, 0, 0,        // channels, sample size, rate 8000 << 16
+        0,    0,  0,    39,   'e',  's',  'd',  's',  0,    0,    0, 0,        // esds
+        0x03, 25, 0,    0,    0,                                               // ES descriptor
+        0x04, 17, 0x40, 0x15, 0x00, 0x18, 0x00,                                // decoder config, buffer 6144
+        0,    0,  0x1A, 0x60, 0,    0,    0x19, 0x83,                          // 6752 bit/s max (frames 3-10), 6531 avg
+        0x05, 2,  0x15, 0x88,                                                  // decoder-specific info
+        0x06, 1,  2,                                                           // SL config
     };
     EXPECT_THAT(std::vector<uint8_t>(Body(root, "stsd").begin(), Body(root, "stsd").end()), ElementsAreArray(expected));
 }
@@ -566,8 +566,7 @@ TEST(File3gpReaders, FfprobeAndFfmpegReadRealAacFrames) {
     for (const Case& c : cases) {
         const std::optional<testing::AacFrames> frames = testing::MakeAacFrames(folder, c.rate, c.channels, 1.0);
         ASSERT_TRUE(frames.has_value()) << "ffmpeg made no AAC frames";
-        const AacTrack track{frames->payload, frames->sizes, frames->decoderInfo, c.channels, c.rate,
-                             2 * c.channels,  64000};
+        const AacTrack track{frames->payload, frames->sizes, frames->decoderInfo, c.channels, c.rate, 2 * c.channels};
         const std::string path = folder.File(c.type == 1 ? "ring.3gp" : "ring.3g2");
         File_3gp writer;
         ASSERT_TRUE(writer.Write(path, track, Options(c.type)));
@@ -589,6 +588,48 @@ TEST(File3gpReaders, FfprobeAndFfmpegReadRealAacFrames) {
         EXPECT_EQ(errors, "") << label;
         EXPECT_NE(fromAdts, testing::kEmptyMd5) << label;
         EXPECT_EQ(testing::RunCommand("md5sum < " + folder.File("pcm")).output, fromAdts) << label;
+    }
+}
+
+TEST(File3gpReaders, EsdsBitRatesHoldForTheStreamFfprobeReads) {
+    TempFolder folder;
+    for (const auto& [rate, channels] : {std::pair{8000, 1}, {44100, 2}}) {
+        SCOPED_TRACE(std::to_string(rate) + " Hz, " + std::to_string(channels) + " channels");
+        const std::optional<testing::AacFrames> frames = testing::MakeAacFrames(folder, rate, channels, 5.0);
+        ASSERT_TRUE(frames.has_value()) << "ffmpeg made no AAC frames";
+        const std::string path = folder.File("ring.3gp");
+        ASSERT_TRUE(File_3gp().Write(
+            path, AacTrack{frames->payload, frames->sizes, frames->decoderInfo, channels, rate, 2 * channels},
+            Options(1)));
+        const BoxNode root("root", ReadFileBytes(path));
+        const auto stsd = Body(root, "stsd");
+        ASSERT_GT(stsd.size(), 80u);
+        // After stsd's version and count, the mp4a entry, the esds header, its version, the
+        // ES descriptor and the decoder config's tag and length.
+        const auto config = stsd.subspan(8 + 36 + 8 + 4 + 5 + 2);
+        const uint32_t buffer = GetBe32(config.subspan(1)) & 0xFFFFFF;
+        const uint32_t maximum = GetBe32(config.subspan(5));
+        const uint32_t average = GetBe32(config.subspan(9));
+
+        // ffprobe's stream bit rate is the payload over the duration, rounded down.
+        const long probed = std::stol(testing::ProbeAudioStream(path, "bit_rate").at("bit_rate"));
+        EXPECT_NEAR(average, probed, 1);
+        // The packets as ffprobe lists them: every second of them fits the maximum.
+        std::istringstream lines(testing::RunCommand("ffprobe -v error -select_streams a:0 -show_entries "
+                                                     "packet=pts,size -of csv=p=0 " +
+                                                     path)
+                                     .output);
+        std::vector<std::pair<long, long>> packets;  // pts in samples, bytes
+        for (std::string line; std::getline(lines, line);)
+            packets.emplace_back(std::stol(line), std::stol(line.substr(line.find(',') + 1)));
+        ASSERT_EQ(packets.size(), frames->sizes.size());
+        for (size_t first = 0; first < packets.size(); ++first) {
+            long bits = 0;
+            for (size_t i = first; i < packets.size() && packets[i].first - packets[first].first < rate; ++i)
+                bits += 8 * packets[i].second;
+            ASSERT_LE(bits, maximum) << "the second from packet " << first;
+            ASSERT_LE(packets[first].second, buffer) << "packet " << first;
+        }
     }
 }
 
