@@ -1,5 +1,6 @@
 #include "platform/files.h"
 
+#include <glob.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,9 +15,24 @@ static_assert(kMayRead == R_OK && kMayWrite == W_OK && kMayRun == X_OK);
 PathStatus StatusOfPath(const std::string& path) {
     struct stat info {};
     if (stat(path.c_str(), &info) != 0) return {PathKind::Missing, errno};
-    if (S_ISREG(info.st_mode)) return {PathKind::RegularFile, 0};
-    if (S_ISDIR(info.st_mode)) return {PathKind::Folder, 0};
-    return {PathKind::Other, 0};
+    const auto size = static_cast<uint64_t>(info.st_size);
+    if (S_ISREG(info.st_mode)) return {PathKind::RegularFile, 0, size};
+    if (S_ISDIR(info.st_mode)) return {PathKind::Folder, 0, size};
+    return {PathKind::Other, 0, size};
+}
+
+bool EntryExists(const std::string& path) {
+    struct stat info {};
+    return lstat(path.c_str(), &info) == 0;
+}
+
+std::optional<std::string> FirstPathMatching(const std::string& pattern) {
+    glob_t found{};
+    std::optional<std::string> first;
+    if (glob(pattern.c_str(), GLOB_NOESCAPE | GLOB_NOSORT | GLOB_PERIOD, nullptr, &found) == 0 && found.gl_pathc > 0)
+        first = found.gl_pathv[0];
+    globfree(&found);
+    return first;
 }
 
 bool PathExists(const std::string& path) {

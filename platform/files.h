@@ -13,7 +13,8 @@ enum class PathKind { Missing, RegularFile, Folder, Other };
 
 struct PathStatus {
     PathKind kind = PathKind::Missing;
-    int error = 0;  // errno when Missing
+    int error = 0;      // errno when Missing
+    uint64_t size = 0;  // bytes, when there
 };
 
 // What `path` names, following links.
@@ -21,8 +22,14 @@ PathStatus StatusOfPath(const std::string& path);
 
 // Anything at all is there (a file, a folder, a device).
 bool PathExists(const std::string& path);
+// The same without following a last link: a link to nothing is there too.
+bool EntryExists(const std::string& path);
 bool IsRegularFile(const std::string& path);
 bool IsFolder(const std::string& path);
+
+// The first path a shell pattern matches ('*', '?' and '[...]' as glob(3) takes them, '\'
+// an ordinary character, names starting with '.' included), in no particular order.
+std::optional<std::string> FirstPathMatching(const std::string& pattern);
 
 // What the process may do with a path, combined with |.
 inline constexpr int kMayRead = 4;

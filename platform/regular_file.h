@@ -4,6 +4,8 @@
 // descriptor opened with O_NONBLOCK, and anything but a regular file is turned away.
 
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -37,5 +39,13 @@ private:
 
 // What `path` names, found without blocking.
 FileCheck CheckRegularFile(const std::string& path);
+
+// Whether `path` opens for reading as anything but a folder (a FIFO too: the open does not
+// wait for a writer).
+bool OpensForReading(const std::string& path);
+// Reads what `path` names (anything but a folder) from its start into `buffer`, until the
+// buffer is full or the data ends (a FIFO: its writer closes): the number of bytes read;
+// nothing when it does not open or a read fails.
+std::optional<size_t> ReadFileStart(const std::string& path, std::span<uint8_t> buffer);
 
 }  // namespace kvt

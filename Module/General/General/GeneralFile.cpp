@@ -2,13 +2,9 @@
 
 #include "Module/General/General/GeneralError.h"
 #include "platform/dialogs.h"
+#include "platform/files.h"
 #include "platform/message.h"
-
-#include <fcntl.h>
-#include <glob.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#include <cerrno>
+#include "platform/regular_file.h"
 
 namespace kvt {
 namespace {
@@ -19,8 +15,7 @@ namespace {
 std::optional<std::string> FirstMatch(std::string_view name) {
     if (name.empty()) return std::nullopt;
     std::string literal(name);
-    struct stat info;
-    if (lstat(literal.c_str(), &info) == 0) return literal;
+    if (EntryExists(literal)) return literal;
     if (name.find_first_of("*?") == std::string_view::npos) return std::nullopt;
 
     std::string pattern;
@@ -30,25 +25,7 @@ std::optional<std::string> FirstMatch(std::string_view name) {
         else
             pattern.push_back(c);
     }
-    glob_t found{};
-    std::optional<std::string> first;
-    if (glob(pattern.c_str(), GLOB_NOESCAPE | GLOB_NOSORT | GLOB_PERIOD, nullptr, &found) == 0 && found.gl_pathc > 0)
-        first = found.gl_pathv[0];
-    globfree(&found);
-    return first;
-}
-
-// Opens an existing file (not a folder) for reading; -1 when it cannot. O_NONBLOCK keeps
-// a FIFO from blocking the open.
-int OpenForReading(const std::string& path) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return -1;
-    struct stat info;
-    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-        close(fd);
-        return -1;
-    }
-    return fd;
+    return FirstPathMatching(pattern);
 }
 
 }  // namespace
@@ -58,45 +35,31 @@ bool GneFileExists(std::string_view name) {
 }
 
 bool GneCanOpen(std::string_view path) {
-    int fd = OpenForReading(std::string(path));
-    if (fd < 0) return false;
-    close(fd);
-    return true;
+    return OpensForReading(std::string(path));
 }
 
 uint32_t GneFileSize(std::string_view name) {
-    auto match = FirstMatch(name);
-    struct stat info;
-    if (!match || stat(match->c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return 0;
-    auto size = static_cast<uint64_t>(info.st_size);
-    if (size >> 32) ShowGeneralError(kGneErrorFileSize);
-    return static_cast<uint32_t>(size);
+    const std::optional<std::string> match = FirstMatch(name);
+    if (!match) return 0;
+    const PathStatus status = StatusOfPath(*match);
+    if (status.kind == PathKind::Missing || status.kind == PathKind::Folder) return 0;
+    if (status.size >> 32) ShowGeneralError(kGneErrorFileSize);
+    return static_cast<uint32_t>(status.size);
 }
 
 int GneReadFile(std::string_view path, std::span<uint8_t> buffer, size_t& count) {
     count = 0;
     const std::string file(path);
-    int fd = OpenForReading(file);
-    size_t done = 0;
-    bool ok = fd >= 0;
-    if (ok) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    while (ok && done < buffer.size()) {
-        ssize_t got = read(fd, buffer.data() + done, buffer.size() - done);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) ok = false;
-        if (got <= 0) break;
-        done += static_cast<size_t>(got);
-    }
-    if (fd >= 0) close(fd);
-    if (!ok) {
+    const std::optional<size_t> read = ReadFileStart(file, buffer);
+    if (!read) {
         // A read that fails half-way is reported like a file that does not open: the
         // caller must not take a part of the file for all of it.
         ShowMessage(file);
         ShowGeneralError(kGneErrorCannotOpenFile);
         return 0;
     }
-    count = done;
-    if (buffer.size() == kGneSuspectReadSize && done == kGneSuspectReadSize) ShowGeneralError(kGneErrorDataTooLarge);
+    count = *read;
+    if (buffer.size() == kGneSuspectReadSize && count == kGneSuspectReadSize) ShowGeneralError(kGneErrorDataTooLarge);
     return 1;
 }
 
