@@ -177,7 +177,7 @@ void Declare(CLI::App& app, CliOptions& options, RawOptions& raw, const Defaults
         ->default_str(d.mp3Decoder)
         ->group(settings);
     app.add_option("--resampler", raw.resampler,
-                   "rate conversion: band-limited, or classic (linear, the files of earlier versions)")
+                   "rate conversion: band-limited, or classic (linear, as earlier versions resample)")
         ->check(CLI::IsMember(kResamplerNames))
         ->type_name("band-limited|classic")
         ->default_str(d.resampler)

@@ -62,13 +62,31 @@ uint32_t ConversionRate(int codec, int64_t requested) {
     return static_cast<uint32_t>(requested);
 }
 
-// Normalises a copy of the converted PCM to `normalize` and codes it for the split;
-// `codedSize` is the size of a mono stream.
+// Whether a stereo split codes its channels with `codec`; otherwise they are zero bytes.
+bool CodesChannels(MldStreamSplit split, int codec) {
+    return split == MldStreamSplit::TwoStreams ? codec >= 1 && codec <= 3 : codec == kCodecG726_32;
+}
+
+// Whether the codes of `samples` (interleaved frames for a stereo split) decode to full
+// scale, where the check's decoders count a sample as clipped.
+bool CodedAudioClips(MldStreamSplit split, int codec, std::span<const int16_t> samples) {
+    const auto clips = [codec](std::span<const int16_t> channel) {
+        const std::vector<int16_t> heard = ReconstructWithCodec(codec, channel);
+        return std::any_of(heard.begin(), heard.end(), [](int16_t s) { return s >= 32767 || s <= -32767; });
+    };
+    if (split == MldStreamSplit::Mono) return clips(samples);
+    return CodesChannels(split, codec) && (clips(Channel(samples, 0)) || clips(Channel(samples, 1)));
+}
+
+// Normalises a copy of the converted PCM to `normalize`, below the level where its codes
+// clip, and codes it for the split; `codedSize` is the size of a mono stream.
 MldCodedStreams CodeStreams(MldStreamSplit split, int codec, std::span<const uint8_t> pcm, int normalize,
                             size_t codedSize) {
     // A fresh copy each time: codec 2 rewrites its input.
     std::vector<int16_t> samples = BytesToSamples(pcm);
-    NormalizeLevel(samples, normalize);
+    NormalizeLevelBelowClipping(samples, normalize, [split, codec](std::span<const int16_t> normalized) {
+        return CodedAudioClips(split, codec, normalized);
+    });
     MldCodedStreams out;
     if (split == MldStreamSplit::Mono) {
         out.stream = Code(codec, samples, codedSize);
@@ -78,12 +96,11 @@ MldCodedStreams CodeStreams(MldStreamSplit split, int codec, std::span<const uin
     std::vector<int16_t> rightSamples = Channel(samples, 1);
     samples = {};
     const size_t channelCodes = leftSamples.size() * 2 / 4;
+    const bool coded = CodesChannels(split, codec);
     if (split == MldStreamSplit::TwoStreams) {
-        const bool coded = codec >= 1 && codec <= 3;
         out.left = coded ? Code(codec, leftSamples, channelCodes) : std::vector<uint8_t>(channelCodes);
         out.right = coded ? Code(codec, rightSamples, channelCodes) : std::vector<uint8_t>(channelCodes);
     } else {
-        const bool coded = codec == kCodecG726_32;
         out.stream = coded ? Code(codec, leftSamples, channelCodes) : std::vector<uint8_t>(channelCodes);
         const std::vector<uint8_t> rightCodes =
             coded ? Code(codec, rightSamples, channelCodes) : std::vector<uint8_t>(channelCodes);

@@ -30,19 +30,22 @@ std::string Problems(const CheckReport& report) {
     return lines;
 }
 
-// An MLD file of `preset` at `rate` from a clip of `seconds`.
-std::vector<uint8_t> WriteMld(int preset, int rate, double seconds) {
-    const bool stereo = IsStereoMldType(preset);
-    const uint16_t channels = stereo ? 2 : 1;
+// An MLD file of `preset` at `rate` from `samples` (interleaved stereo for a stereo row).
+std::vector<uint8_t> WriteMld(int preset, int rate, std::span<const int16_t> samples) {
+    const uint16_t channels = IsStereoMldType(preset) ? 2 : 1;
     testing::TempFolder folder;
-    const auto frames = static_cast<size_t>(rate * seconds);
-    const SourceClip clip = testing::MakeClip(folder.File("song.wav"), channels, static_cast<uint32_t>(rate),
-                                              testing::TestSignal(frames * channels, preset));
+    const SourceClip clip = testing::MakeClip(folder.File("song.wav"), channels, static_cast<uint32_t>(rate), samples);
     MldEncoder encoder(clip);
     encoder.SetSizeLimit(0xFFFFFFFF);
     MessageRecorder quiet;
     EXPECT_EQ(encoder.ConvertMld(preset, rate, 100, folder.File("out.mld")), 1);
     return testing::ReadFileBytes(folder.File("out.mld"));
+}
+
+// An MLD file of `preset` at `rate` from a clip of `seconds` of the test signal.
+std::vector<uint8_t> WriteMld(int preset, int rate, double seconds) {
+    const size_t count = static_cast<size_t>(rate * seconds) * (IsStereoMldType(preset) ? 2 : 1);
+    return WriteMld(preset, rate, testing::TestSignal(count, static_cast<uint32_t>(preset)));
 }
 
 TEST(RingtoneReaders, EveryMldRowAtEveryRateItTakesIsSoundAndNamedForItsRow) {
@@ -87,6 +90,37 @@ TEST(RingtoneReaders, AChannelSizeFieldOfAFullPieceMustFitTheTrackTime) {
         damaged[field] ^= flip;
         const std::string problems = Problems(ReadMld(damaged));
         EXPECT_NE(problems.find("channel size field: found"), std::string::npos) << int{flip} << "\n" << problems;
+    }
+}
+
+TEST(RingtoneReaders, NormalisedMldAudioNeverDecodesToFullScale) {
+    // Dither (±1 LSB) is not raised; noise at -40 dBFS and a full-scale square wave are
+    // raised or kept only as far as their codes decode below full scale.
+    const auto signal = [](int kind) {
+        std::vector<int16_t> samples(8000);
+        uint32_t seed = 5;
+        for (size_t i = 0; i < samples.size(); ++i) {
+            seed = seed * 1664525u + 1013904223u;
+            const int noise = static_cast<int>(seed >> 29) % 3 - 1;
+            samples[i] = static_cast<int16_t>(kind == 0   ? noise
+                                              : kind == 1 ? noise * 327
+                                                          : (i / 4 % 2 ? 32767 : -32768));
+        }
+        return samples;
+    };
+    for (int preset : {1, 2, 7}) {  // N503i, N900i, SO505i
+        for (int kind : {0, 1, 2}) {
+            SCOPED_TRACE("row " + std::to_string(preset) + ", signal " + std::to_string(kind));
+            const CheckReport report = ReadMld(WriteMld(preset, 8000, signal(kind)));
+            ASSERT_TRUE(report.Sound()) << Problems(report);
+            EXPECT_EQ(FactOf(report, "clipping"), "none");
+            const double peak = std::stod(FactOf(report, "level").substr(5));
+            if (kind == 0) {
+                EXPECT_LT(peak, -60) << FactOf(report, "level");
+            } else {
+                EXPECT_GT(peak, -6) << FactOf(report, "level");
+            }
+        }
     }
 }
 
