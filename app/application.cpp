@@ -108,7 +108,7 @@ void InsertCdImages(const std::vector<std::string>& images) {
         if (!choice) {
             std::fprintf(stderr, "kvt: --cd-image takes a drive letter and a cue sheet, as in D=disc.cue\n");
         } else if (auto problem = cd::InsertCdImage(*choice)) {
-            std::fprintf(stderr, "kvt: --cd-image: %s\n", problem->c_str());
+            std::fprintf(stderr, "kvt: --cd-image: %s\n", problem->text.c_str());
         }
     }
 }

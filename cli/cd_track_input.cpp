@@ -25,7 +25,7 @@ std::optional<std::string> CdImageValueProblem(const std::string& value) {
 std::optional<std::string> MountCdImage(const std::string& letterAndCue) {
     std::optional<cd::CdImageChoice> choice = cd::ParseCdImageChoice(letterAndCue);
     if (!choice) return "--cd-image " + *CdImageValueProblem(letterAndCue);
-    if (auto problem = cd::InsertCdImage(*choice)) return "--cd-image: " + *problem;
+    if (auto problem = cd::InsertCdImage(*choice)) return "--cd-image: " + problem->text;
     return std::nullopt;
 }
 
@@ -34,8 +34,8 @@ bool IsCdaPath(const std::string& path) {
 }
 
 std::optional<std::string> RipCdaInput(const std::string& cdaPath, const std::string& folder, Console& console) {
-    cd::CdaTrack track;
-    if (!cd::ParseCdaPath(cdaPath, track)) {
+    const std::optional<cd::CdaTrack> track = cd::ParseCdaPath(cdaPath);
+    if (!track) {
         ShowMessage(cd::kBadCdaPathText);
         return std::nullopt;
     }
@@ -61,7 +61,7 @@ std::optional<std::string> RipCdaInput(const std::string& cdaPath, const std::st
             finished.set_value(ok);
             ended = true;
         },
-        track.driveIndex, track.trackIndex, wavPath);
+        track->driveIndex, track->trackIndex, wavPath);
     console.ShowRipProgress(0);
     while (result.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready)
         console.ShowRipProgress(controller.Progress());

@@ -24,8 +24,8 @@ CdRipping::~CdRipping() {
 }
 
 void CdRipping::Start(const std::string& chosen) {
-    cd::CdaTrack track;
-    if (!cd::ParseCdaPath(CdaPathFromChosen(chosen), track)) {
+    const std::optional<cd::CdaTrack> track = cd::ParseCdaPath(CdaPathFromChosen(chosen));
+    if (!track) {
         ShowMessage(cd::kBadCdaPathText);
         return;
     }
@@ -43,7 +43,7 @@ void CdRipping::Start(const std::string& chosen) {
             QMetaObject::invokeMethod(
                 this, [this, result] { Finished(result); }, Qt::QueuedConnection);
         },
-        track.driveIndex, track.trackIndex, *temporary);
+        track->driveIndex, track->trackIndex, *temporary);
     timer5_.start(100);
 }
 

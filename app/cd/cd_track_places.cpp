@@ -19,9 +19,9 @@ std::string CdaPathFromChosen(const std::string& path) {
     if (path.size() < kCdaPathLength) return path;
     const size_t start = path.size() - kCdaPathLength;
     if (start > 0 && path[start - 1] != '/') return path;
-    cd::CdaTrack track;
-    if (!cd::ParseCdaPath(std::string_view(path).substr(start), track)) return path;
-    return cd::CdaPathFor(track.driveIndex, track.trackIndex);
+    const std::optional<cd::CdaTrack> track = cd::ParseCdaPath(std::string_view(path).substr(start));
+    if (!track) return path;
+    return cd::CdaPathFor(track->driveIndex, track->trackIndex);
 }
 
 CdTrackPlaces::CdTrackPlaces(cd::CdDeviceLayer& layer) : layer_(layer) {}

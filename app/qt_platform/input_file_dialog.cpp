@@ -91,8 +91,7 @@ InputFileDialog::~InputFileDialog() {
 void InputFileDialog::accept() {
     const QStringList files = selectedFiles();
     if (files.size() == 1 && !QFileInfo::exists(files.front())) {
-        cd::CdaTrack track;
-        if (cd::ParseCdaPath(CdaPathFromChosen(files.front().toStdString()), track)) {
+        if (cd::ParseCdaPath(CdaPathFromChosen(files.front().toStdString()))) {
             QDialog::accept();
             return;
         }

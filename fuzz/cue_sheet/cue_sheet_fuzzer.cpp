@@ -47,18 +47,19 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    kvt::cd::CueSheet sheet;
-    std::string error;
-    if (kvt::cd::ParseCueSheet(text, sheet, error)) {
-        CheckSheet(sheet);
-    } else if (error.empty()) {
+    const auto parsed = kvt::cd::ParseCueSheet(text);
+    if (const auto* sheet = std::get_if<kvt::cd::CueSheet>(&parsed)) {
+        CheckSheet(*sheet);
+    } else if (std::get<kvt::cd::ImageFault>(parsed).text.empty()) {
         std::abort();  // a refusal always says why
     }
 
     const std::string cue = Folder() + "/disc.cue";
     WriteFile(cue, data, size);
-    std::shared_ptr<kvt::cd::DiscImage> disc = kvt::cd::LoadCueImage(cue, error);
-    if (!disc) return 0;
+    const auto loaded = kvt::cd::LoadCueImage(cue);
+    const auto* image = std::get_if<std::shared_ptr<kvt::cd::DiscImage>>(&loaded);
+    if (!image) return 0;
+    const std::shared_ptr<kvt::cd::DiscImage>& disc = *image;
     const std::vector<uint32_t>& starts = disc->TrackStarts();
     if (starts.empty()) std::abort();
     for (size_t i = 0; i < starts.size(); ++i)

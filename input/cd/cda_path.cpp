@@ -5,14 +5,12 @@
 
 namespace kvt::cd {
 
-bool ParseCdaPath(std::string_view path, CdaTrack& track) {
+std::optional<CdaTrack> ParseCdaPath(std::string_view path) {
     constexpr size_t kLength = 14;  // "D:\Track05.cda"
-    if (path.size() != kLength || path[0] < 'A' || path[0] > 'Z') return false;
-    if (path.substr(3, 5) != "Track" || path.substr(11) != "cda") return false;
+    if (path.size() != kLength || path[0] < 'A' || path[0] > 'Z') return std::nullopt;
+    if (path.substr(3, 5) != "Track" || path.substr(11) != "cda") return std::nullopt;
     const std::string number(path.substr(8, 2));
-    track.driveIndex = path[0] - 'A';
-    track.trackIndex = std::atoi(number.c_str()) - 1;
-    return true;
+    return CdaTrack{path[0] - 'A', std::atoi(number.c_str()) - 1};
 }
 
 std::string CdaPathFor(int driveIndex, int trackIndex) {

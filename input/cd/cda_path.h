@@ -1,6 +1,7 @@
 #pragma once
 // "D:\Track05.cda" → drive index 3 (0 = A), track index 4 (0-based).
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,10 +12,10 @@ struct CdaTrack {
     int trackIndex = 0;
 };
 
-// True when the path has the form "X:\TrackNN.cda": an upper-case drive letter, any
+// The track of a path of the form "X:\TrackNN.cda": an upper-case drive letter, any
 // separator, "Track" and "cda" as written, two characters of track number read as atoi
-// reads them.
-bool ParseCdaPath(std::string_view path, CdaTrack& track);
+// reads them; nothing for any other path.
+std::optional<CdaTrack> ParseCdaPath(std::string_view path);
 
 // The name under which a track is offered: "D:\Track05.cda".
 std::string CdaPathFor(int driveIndex, int trackIndex);

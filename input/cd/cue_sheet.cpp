@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <memory>
+#include <optional>
 
 #include "input/cd/track_buffer.h"
 #include "platform/paths.h"
@@ -60,40 +61,38 @@ std::vector<std::string> Words(std::string_view line) {
     return words;
 }
 
-bool Number(std::string_view text, int limit, int& value) {
-    if (text.empty() || text.size() > 3) return false;
-    value = 0;
+std::optional<int> Number(std::string_view text, int limit) {
+    if (text.empty() || text.size() > 3) return std::nullopt;
+    int value = 0;
     for (char c : text) {
-        if (c < '0' || c > '9') return false;
+        if (c < '0' || c > '9') return std::nullopt;
         value = value * 10 + (c - '0');
     }
-    return value <= limit;
+    if (value > limit) return std::nullopt;
+    return value;
 }
 
 // "mm:ss:ff" → frames (75 a second).
-bool TimeToFrames(std::string_view text, uint64_t& frames) {
+std::optional<uint64_t> TimeToFrames(std::string_view text) {
     size_t first = text.find(':');
     size_t second = first == std::string_view::npos ? first : text.find(':', first + 1);
-    if (second == std::string_view::npos) return false;
-    int minutes, seconds, fraction;
-    if (!Number(text.substr(0, first), 999, minutes) ||
-        !Number(text.substr(first + 1, second - first - 1), 59, seconds) ||
-        !Number(text.substr(second + 1), 74, fraction))
-        return false;
-    frames = (uint64_t(minutes) * 60 + seconds) * 75 + fraction;
-    return true;
+    if (second == std::string_view::npos) return std::nullopt;
+    const std::optional<int> minutes = Number(text.substr(0, first), 999);
+    const std::optional<int> seconds = Number(text.substr(first + 1, second - first - 1), 59);
+    const std::optional<int> fraction = Number(text.substr(second + 1), 74);
+    if (!minutes || !seconds || !fraction) return std::nullopt;
+    return (uint64_t(*minutes) * 60 + *seconds) * 75 + *fraction;
 }
 
 }  // namespace
 
-bool ParseCueSheet(std::string_view text, CueSheet& sheet, std::string& error) {
-    sheet = {};
+std::variant<CueSheet, ImageFault> ParseCueSheet(std::string_view text) {
+    CueSheet sheet;
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
     bool trackHasStart = true;
     int lineNumber = 0;
     auto fail = [&](const std::string& why) {
-        error = std::to_string(lineNumber) + std::string(kLineText) + why;
-        return false;
+        return ImageFault{std::to_string(lineNumber) + std::string(kLineText) + why};
     };
     while (!text.empty()) {
         ++lineNumber;
@@ -109,30 +108,28 @@ bool ParseCueSheet(std::string_view text, CueSheet& sheet, std::string& error) {
             if (!trackHasStart) return fail(std::string(kTrackWithoutStartText));
             sheet.files.push_back(words[1]);
         } else if (command == "TRACK") {
-            int number;
-            if (words.size() < 3 || !Number(words[1], kMaxTracks, number))
-                return fail(std::string(kBadTrackNumberText));
+            const std::optional<int> number = words.size() < 3 ? std::nullopt : Number(words[1], kMaxTracks);
+            if (!number) return fail(std::string(kBadTrackNumberText));
             if (sheet.files.empty()) return fail(std::string(kTrackBeforeFileText));
             if (!trackHasStart) return fail(std::string(kTrackWithoutStartText));
             if (Upper(words[2]) != "AUDIO") return fail(std::string(kNotAudioText) + words[2]);
-            if (number != static_cast<int>(sheet.tracks.size()) + 1) return fail(std::string(kTracksOutOfOrderText));
-            sheet.tracks.push_back({number, sheet.files.size() - 1, 0});
+            if (*number != static_cast<int>(sheet.tracks.size()) + 1) return fail(std::string(kTracksOutOfOrderText));
+            sheet.tracks.push_back({*number, sheet.files.size() - 1, 0});
             trackHasStart = false;
         } else if (command == "INDEX") {
-            int index;
-            uint64_t frames;
-            if (words.size() < 3 || !Number(words[1], 99, index) || !TimeToFrames(words[2], frames))
-                return fail(std::string(kBadIndexText));
+            const std::optional<int> index = words.size() < 3 ? std::nullopt : Number(words[1], 99);
+            const std::optional<uint64_t> frames = words.size() < 3 ? std::nullopt : TimeToFrames(words[2]);
+            if (!index || !frames) return fail(std::string(kBadIndexText));
             if (sheet.tracks.empty()) return fail(std::string(kIndexBeforeTrackText));
-            if (index != 1) continue;
+            if (*index != 1) continue;
             CueTrack& track = sheet.tracks.back();
             if (track.file != sheet.files.size() - 1) return fail(std::string(kStartInOtherFileText));
             if (sheet.tracks.size() >= 2) {
                 const CueTrack& previous = sheet.tracks[sheet.tracks.size() - 2];
-                if (previous.file == track.file && previous.startFrame >= frames)
+                if (previous.file == track.file && previous.startFrame >= *frames)
                     return fail(std::string(kStartBeforePreviousText));
             }
-            track.startFrame = frames;
+            track.startFrame = *frames;
             trackHasStart = true;
         }
         // REM, TITLE, PERFORMER, PREGAP, POSTGAP, FLAGS, ISRC and the like do not change
@@ -141,43 +138,35 @@ bool ParseCueSheet(std::string_view text, CueSheet& sheet, std::string& error) {
     ++lineNumber;
     if (!trackHasStart) return fail(std::string(kTrackWithoutStartText));
     if (sheet.tracks.empty()) return fail(std::string(kNoTracksText));
-    return true;
+    return sheet;
 }
 
 namespace {
 
 // Opens what the sheet names without blocking: a named pipe, a device or a folder is turned
-// away at once instead of waiting for a writer. Nothing, with `error` set, when it is not
-// a readable regular file.
-std::unique_ptr<RegularFile> OpenRegularFile(const std::string& path, std::string& error) {
+// away at once instead of waiting for a writer.
+std::variant<std::unique_ptr<RegularFile>, ImageFault> OpenRegularFile(const std::string& path) {
     auto file = std::make_unique<RegularFile>(path);
     switch (file->Check()) {
     case FileCheck::Regular: return file;
-    case FileCheck::Missing: error = path + std::string(kCannotOpenText); break;
-    case FileCheck::NotRegular: error = path + std::string(kNotAFileText); break;
+    case FileCheck::Missing: return ImageFault{path + std::string(kCannotOpenText)};
+    case FileCheck::NotRegular: break;
     }
-    return nullptr;
+    return ImageFault{path + std::string(kNotAFileText)};
 }
 
 }  // namespace
 
-std::shared_ptr<DiscImage> LoadCueImage(const std::string& cuePath, std::string& error) {
-    std::unique_ptr<RegularFile> cue = OpenRegularFile(cuePath, error);
-    if (!cue) return nullptr;
-    if (cue->Size() > kMaxCueBytes) {
-        error = cuePath + std::string(kSheetTooLargeText);
-        return nullptr;
-    }
+std::variant<std::shared_ptr<DiscImage>, ImageFault> LoadCueImage(const std::string& cuePath) {
+    auto opened = OpenRegularFile(cuePath);
+    if (ImageFault* fault = std::get_if<ImageFault>(&opened)) return std::move(*fault);
+    const RegularFile& cue = *std::get<std::unique_ptr<RegularFile>>(opened);
+    if (cue.Size() > kMaxCueBytes) return ImageFault{cuePath + std::string(kSheetTooLargeText)};
     std::vector<uint8_t> bytes;
-    if (!cue->ReadAll(bytes)) {
-        error = cuePath + std::string(kCannotOpenText);
-        return nullptr;
-    }
-    CueSheet sheet;
-    if (!ParseCueSheet(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), sheet, error)) {
-        error = cuePath + ": " + error;
-        return nullptr;
-    }
+    if (!cue.ReadAll(bytes)) return ImageFault{cuePath + std::string(kCannotOpenText)};
+    auto parsed = ParseCueSheet(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    if (ImageFault* fault = std::get_if<ImageFault>(&parsed)) return ImageFault{cuePath + ": " + fault->text};
+    const CueSheet& sheet = std::get<CueSheet>(parsed);
 
     const std::string folder = FolderOfPath(cuePath);
     std::vector<std::unique_ptr<RegularFile>> files;  // closed on every failure below
@@ -186,23 +175,20 @@ std::shared_ptr<DiscImage> LoadCueImage(const std::string& cuePath, std::string&
     uint64_t discFrames = 0;
     for (const std::string& name : sheet.files) {
         std::string path = name.starts_with('/') ? name : JoinPath(folder, name);
-        files.push_back(OpenRegularFile(path, error));
-        if (!files.back()) return nullptr;
+        auto file = OpenRegularFile(path);
+        if (ImageFault* fault = std::get_if<ImageFault>(&file)) return std::move(*fault);
+        files.push_back(std::move(std::get<std::unique_ptr<RegularFile>>(file)));
         fileStart.push_back(discFrames);
         fileFrames.push_back(files.back()->Size() / kFrameBytes);
         discFrames += fileFrames.back();
     }
     // Track starts as a 32-bit frame address; a disc holds far fewer frames.
-    if (discFrames >= (1u << 24)) {
-        error = cuePath + std::string(kImageTooLargeText);
-        return nullptr;
-    }
+    if (discFrames >= (1u << 24)) return ImageFault{cuePath + std::string(kImageTooLargeText)};
     std::vector<uint32_t> starts;
     for (const CueTrack& track : sheet.tracks) {
         if (track.startFrame >= fileFrames[track.file]) {
-            error =
-                cuePath + std::string(kTrackText) + std::to_string(track.number) + std::string(kStartOutsideFileText);
-            return nullptr;
+            return ImageFault{cuePath + std::string(kTrackText) + std::to_string(track.number) +
+                              std::string(kStartOutsideFileText)};
         }
         starts.push_back(static_cast<uint32_t>(fileStart[track.file] + track.startFrame));
     }

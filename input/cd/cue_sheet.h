@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "input/cd/disc_image.h"
@@ -23,10 +24,15 @@ struct CueSheet {
     std::vector<CueTrack> tracks;
 };
 
-// Reads the sheet's text. On a fault, `error` says which line and why.
-bool ParseCueSheet(std::string_view text, CueSheet& sheet, std::string& error);
+// Why a disc image cannot be used, as the user is told ("disc.cue: 3 行目: ...").
+struct ImageFault {
+    std::string text;
+};
+
+// Reads the sheet's text; a fault says which line and why.
+std::variant<CueSheet, ImageFault> ParseCueSheet(std::string_view text);
 
 // Opens the sheet and its BIN files (named relative to the sheet's folder) as a disc.
-std::shared_ptr<DiscImage> LoadCueImage(const std::string& cuePath, std::string& error);
+std::variant<std::shared_ptr<DiscImage>, ImageFault> LoadCueImage(const std::string& cuePath);
 
 }  // namespace kvt::cd

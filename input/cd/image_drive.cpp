@@ -15,11 +15,11 @@ std::optional<CdImageChoice> ParseCdImageChoice(std::string_view value) {
     return CdImageChoice{letter, std::string(value.substr(2))};
 }
 
-std::optional<std::string> InsertCdImage(const CdImageChoice& choice) {
-    std::string error;
-    std::shared_ptr<DiscImage> disc = LoadCueImage(choice.cuePath, error);
-    if (!disc) return error;
-    RegisterDriveAtLetter(choice.driveIndex, std::make_shared<SimulatedDrive>(disc, choice.cuePath));
+std::optional<ImageFault> InsertCdImage(const CdImageChoice& choice) {
+    auto loaded = LoadCueImage(choice.cuePath);
+    if (ImageFault* fault = std::get_if<ImageFault>(&loaded)) return std::move(*fault);
+    RegisterDriveAtLetter(choice.driveIndex, std::make_shared<SimulatedDrive>(
+                                                 std::get<std::shared_ptr<DiscImage>>(loaded), choice.cuePath));
     return std::nullopt;
 }
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "input/cd/cue_sheet.h"
+
 namespace kvt::cd {
 
 struct CdImageChoice {
@@ -17,8 +19,8 @@ struct CdImageChoice {
 // "D=disc.cue": a drive letter (either case), '=' and the cue sheet; nothing otherwise.
 std::optional<CdImageChoice> ParseCdImageChoice(std::string_view value);
 
-// Loads the image for the program's CD layer; call before its first use. The reason when
+// Loads the image for the program's CD layer; call before its first use. The fault when
 // the image cannot be read, else nothing.
-std::optional<std::string> InsertCdImage(const CdImageChoice& choice);
+std::optional<ImageFault> InsertCdImage(const CdImageChoice& choice);
 
 }  // namespace kvt::cd

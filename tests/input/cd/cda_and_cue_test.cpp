@@ -19,6 +19,13 @@
 namespace kvt::cd {
 namespace {
 
+// The fault's text, empty when the result holds a value.
+template <class Result>
+std::string FaultText(const Result& result) {
+    const ImageFault* fault = std::get_if<ImageFault>(&result);
+    return fault ? fault->text : std::string();
+}
+
 using testing::kDriveD;
 using testing::NoiseFrames;
 using testing::SimulatedMachine;
@@ -46,10 +53,10 @@ TEST(CdaPath, FormAndNumbers) {
         {"D:", false, 0, 0},
     };
     for (const Case& c : cases) {
-        CdaTrack track;
-        ASSERT_EQ(ParseCdaPath(c.path, track), c.valid) << c.path;
+        const std::optional<CdaTrack> track = ParseCdaPath(c.path);
+        ASSERT_EQ(track.has_value(), c.valid) << c.path;
         if (c.valid) {
-            EXPECT_EQ(track.driveIndex * 100 + track.trackIndex, c.drive * 100 + c.track) << c.path;
+            EXPECT_EQ(track->driveIndex * 100 + track->trackIndex, c.drive * 100 + c.track) << c.path;
         }
     }
     EXPECT_EQ(CdaPathFor(3, 4), "D:\\Track05.cda");
@@ -96,14 +103,13 @@ TEST(CueSheet, RefusesWhatItCannotPlaceAndSkipsWhatDoesNotMatter) {
         {"NoTracks", "REM nothing\n", false},
     };
     for (const Case& c : cases) {
-        CueSheet sheet;
-        std::string error;
-        EXPECT_EQ(ParseCueSheet(c.text, sheet, error), c.valid) << c.name << ": " << error;
-        EXPECT_EQ(error.empty(), c.valid) << c.name;
+        const auto parsed = ParseCueSheet(c.text);
+        EXPECT_EQ(std::holds_alternative<CueSheet>(parsed), c.valid) << c.name << ": " << FaultText(parsed);
+        EXPECT_EQ(FaultText(parsed).empty(), c.valid) << c.name;
     }
-    CueSheet sheet;
-    std::string error;
-    ASSERT_TRUE(ParseCueSheet(cases[0].text, sheet, error));
+    const auto parsed = ParseCueSheet(cases[0].text);
+    ASSERT_TRUE(std::holds_alternative<CueSheet>(parsed)) << FaultText(parsed);
+    const CueSheet& sheet = std::get<CueSheet>(parsed);
     EXPECT_EQ(sheet.files, (std::vector<std::string>{"a b.bin", "c.bin"}));
     ASSERT_EQ(sheet.tracks.size(), 3u);
     EXPECT_EQ(sheet.tracks[1].startFrame, 12u * 75 + 5);
@@ -120,9 +126,9 @@ TEST(CueImage, RipsATrackThatSpansNoFileBoundaryExactly) {
                  "FILE \"one.bin\" BINARY\n TRACK 01 AUDIO\n  INDEX 01 00:00:00\n"
                  " TRACK 02 AUDIO\n  INDEX 01 00:02:00\n"
                  "FILE \"two.bin\" BINARY\n TRACK 03 AUDIO\n  INDEX 01 00:00:10\n");
-    std::string error;
-    std::shared_ptr<DiscImage> disc = LoadCueImage(folder / "disc.cue", error);
-    ASSERT_TRUE(disc) << error;
+    const auto loaded = LoadCueImage(folder / "disc.cue");
+    ASSERT_TRUE(std::holds_alternative<std::shared_ptr<DiscImage>>(loaded)) << FaultText(loaded);
+    const std::shared_ptr<DiscImage> disc = std::get<std::shared_ptr<DiscImage>>(loaded);
     EXPECT_EQ(disc->TrackStarts(), (std::vector<uint32_t>{0, 150, 410}));
     EXPECT_EQ(disc->LeadOut(), 700u);
 
@@ -136,10 +142,9 @@ TEST(CueImage, RipsATrackThatSpansNoFileBoundaryExactly) {
     EXPECT_TRUE(WaveData(folder / "t3.wav") == expected);
 
     folder.Write("bad.cue", "FILE \"one.bin\" BINARY\n TRACK 01 AUDIO\n  INDEX 01 01:00:00\n");
-    EXPECT_FALSE(LoadCueImage(folder / "bad.cue", error)) << "track starts past its file";
+    EXPECT_FALSE(FaultText(LoadCueImage(folder / "bad.cue")).empty()) << "track starts past its file";
     folder.Write("missing.cue", "FILE \"gone.bin\" BINARY\n TRACK 01 AUDIO\n  INDEX 01 00:00:00\n");
-    EXPECT_FALSE(LoadCueImage(folder / "missing.cue", error));
-    EXPECT_NE(error.find("gone.bin"), std::string::npos);
+    EXPECT_NE(FaultText(LoadCueImage(folder / "missing.cue")).find("gone.bin"), std::string::npos);
 }
 
 // A named pipe opened for reading waits for a writer: as the sheet or as its BIN, it is
@@ -154,14 +159,12 @@ TEST(CueImage, WhatIsNotARegularFileIsRefusedAtOnce) {
         SCOPED_TRACE(named);
         folder.Write("bin.cue", "FILE \"" + named + sheetOf);
         for (const std::string& cue : {named, folder / "bin.cue"}) {
-            std::string error;
-            auto loading = std::async(std::launch::async, [&] { return LoadCueImage(cue, error) != nullptr; });
+            auto loading = std::async(std::launch::async, [&] { return FaultText(LoadCueImage(cue)); });
             if (loading.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
                 ADD_FAILURE() << cue << " blocks";
                 close(open((folder / "pipe").c_str(), O_WRONLY | O_NONBLOCK));  // lets the read end
             }
-            EXPECT_FALSE(loading.get()) << cue;
-            EXPECT_EQ(error, named + ": 通常のファイルではありません") << cue;
+            EXPECT_EQ(loading.get(), named + ": 通常のファイルではありません") << cue;
         }
     }
 }
