@@ -8,6 +8,7 @@
 
 #include "cli/check_command.h"
 #include "cli/console.h"
+#include "cli/shortened_notice.h"
 #include "convert/conversion_host.h"
 #include "platform/failure_cause.h"
 #include "platform/files.h"
@@ -17,6 +18,8 @@ namespace kvt::cli {
 struct OutputRules {
     bool noClobber = false;  // -n: an output that exists is left as it is
     bool verify = false;     // --verify: a written file is checked before it is listed
+    bool fit = false;        // --fit: MLD files above the ceiling are shortened to fit
+    ClipFades fades;         // --fade-in, --fade-out
 };
 
 class CliHost : public ConversionHost {
@@ -69,6 +72,14 @@ public:
         Console::SetCurrentOutput("");
         return true;
     }
+    ClipFades Fades() const override { return rules_.fades; }
+    bool ShortenToFit(const std::vector<OverLimitFile>& /*files*/, uint32_t /*limit*/) override { return rules_.fit; }
+    // Each file above the ceiling is said as it is made, tagged with its name.
+    bool ListsSizeMessages() const override { return false; }
+    void ShowSizeMessages(const SizeMessages& messages) override {
+        for (const OverLimitFile& file : messages.shortened) ShowMessage(ShortenedNotice(file, messages.limit));
+    }
+
     // A written file failed --verify, or stdout could not take its path.
     bool AnyListingFailed() const { return listingFailed_; }
 

@@ -54,7 +54,7 @@ struct RawOptions {
     bool all = false;
     std::string mldChannels, mmfChannels, aacChannels;
     int mldRate = 0, mmfRate = 0, aacRate = 0, mldLimit = 0;
-    std::string start, end;
+    std::string start, end, fadeIn, fadeOut;
     bool overwrite = false;
     std::string external, mp3Decoder, output, settings, resampler;
 };
@@ -195,6 +195,22 @@ void Declare(CLI::App& app, CliOptions& options, RawOptions& raw, const Defaults
         ->default_str("the end of the input")
         ->group(selection);
 
+    app.add_option("--fade-in", raw.fadeIn, "fade the range in over the first SEC seconds (a linear ramp)")
+        ->check(kTime)
+        ->type_name("SEC")
+        ->default_str("0")
+        ->group(selection);
+    app.add_option("--fade-out", raw.fadeOut, "fade the range out over the last SEC seconds (a linear ramp)")
+        ->check(kTime)
+        ->type_name("SEC")
+        ->default_str("0")
+        ->group(selection);
+
+    app.add_flag("--fit", options.fit,
+                 "shorten an MLD file above the size ceiling to the longest start that fits, its last 0.1 s "
+                 "faded out")
+        ->group(selection);
+
     const char* files = "Files and run";
     app.add_option("-o,--output", raw.output, "saving directory")
         ->type_name("DIR")
@@ -312,6 +328,8 @@ std::optional<UsageError> Finish(const CLI::App& app, const RawOptions& raw, Cli
     if (given("--resampler")) options.resampler = ResamplerFromName(raw.resampler);
     if (given("--start")) options.startSeconds = ParseTime(raw.start);
     if (given("--end")) options.endSeconds = ParseTime(raw.end);
+    if (given("--fade-in")) options.fadeInSeconds = ParseTime(raw.fadeIn).value_or(0);
+    if (given("--fade-out")) options.fadeOutSeconds = ParseTime(raw.fadeOut).value_or(0);
     if (given("--external")) {
         if (raw.external.empty()) return UsageError{"--external needs a program"};
         options.externalEncoder = raw.external;

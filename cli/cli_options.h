@@ -37,6 +37,9 @@ struct CliOptions {
 
     std::optional<double> startSeconds;
     std::optional<double> endSeconds;
+    double fadeInSeconds = 0;
+    double fadeOutSeconds = 0;
+    bool fit = false;  // MLD files above the ceiling are shortened to fit
 
     std::optional<std::string> outputDirectory;
     std::vector<std::string> cdImages;  // "D=disc.cue": a BIN/CUE image at a drive letter

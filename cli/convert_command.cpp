@@ -106,7 +106,10 @@ struct Shared {
 
 bool ConvertFile(const std::string& path, Settings& settings, Shared& shared) {
     CliHost host(shared.console, settings, shared.rateRefusals,
-                 {.noClobber = shared.options.noClobber, .verify = shared.options.verify});
+                 {.noClobber = shared.options.noClobber,
+                  .verify = shared.options.verify,
+                  .fit = shared.options.fit,
+                  .fades = {shared.options.fadeInSeconds, shared.options.fadeOutSeconds}});
     LoadOptions load;
     load.askForMp3Decoder = false;
     // Only the external AAC encoder's path needs the copy of the input on disk.

@@ -23,6 +23,10 @@ void ShowErrorMsg(int code) {
     ShowMessage(ErrorMsgText(code));
 }
 
+void ConversionHost::ShowSizeMessages(const SizeMessages& messages) {
+    if (!messages.Empty()) ShowMessage(SizeMessagesText(messages));
+}
+
 void ConversionHost::ShowClosingMessage(const std::string& text) {
     ShowMessage(text);
 }

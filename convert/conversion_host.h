@@ -9,9 +9,16 @@
 #include <vector>
 
 #include "convert/loaded_input.h"
+#include "convert/mld_size_fit.h"
 #include "convert/settings_store.h"
 
 namespace kvt {
+
+// Fades put on the selected range before anything is coded, in seconds.
+struct ClipFades {
+    double inSeconds = 0;
+    double outSeconds = 0;
+};
 
 // ErrorMsg texts: 1 no input, 2 out of memory, anything else the class's name.
 std::string_view ErrorMsgText(int code);
@@ -40,6 +47,19 @@ public:
     // True for an output the host wants left as it is (kvt-convert -n and the file is
     // there): the job does not make it and counts it as not written.
     virtual bool KeepExisting(const std::string& /*path*/) { return false; }
+
+    // Fades on the selected range (kvt-convert --fade-in, --fade-out); none by default.
+    virtual ClipFades Fades() const { return {}; }
+    // The job's MLD files whose coded size passes `limit`, each with the start of the clip
+    // that would fit: true to write them shortened to that start. False (the default)
+    // writes them whole, above the ceiling.
+    virtual bool ShortenToFit(const std::vector<OverLimitFile>& /*files*/, uint32_t /*limit*/) { return false; }
+    // True (the default): the job says the sizes of its MLD files once, in ShowSizeMessages,
+    // instead of a box a file. False: each file above the ceiling has its own box as it is
+    // made, and ShowSizeMessages gets only the shortened files.
+    virtual bool ListsSizeMessages() const { return true; }
+    // One box with every line (SizeMessagesText).
+    virtual void ShowSizeMessages(const SizeMessages& messages);
 
     // A host that converts each input only once (kvt-convert) hands its samples over to
     // the job instead of having the selection copied; the window keeps its own (nothing).

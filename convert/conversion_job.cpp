@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <map>
+#include <memory>
 #include <new>
 #include <optional>
 
@@ -11,8 +13,10 @@
 #include "convert/input_loader.h"
 #include "engine/engine_file.h"
 #include "engine/mld_encoder.h"
+#include "engine/mld_fit.h"
 #include "engine/mld_preset_table.h"
 #include "engine/mmf_encoder.h"
+#include "engine/pcm_fades.h"
 #include "engine/pcm_operations.h"
 #include "iso/encoder_3gp.h"
 #include "platform/dialogs.h"
@@ -96,6 +100,38 @@ std::optional<SourceClip> MixedToMono(const SourceClip& clip) {
     return mono;
 }
 
+// The start of `clip` that fits the ceiling for `preset`, when the whole clip does not.
+std::optional<uint64_t> FittingFrames(int preset, const SourceClip& clip, const JobChoices& choices) {
+    if (clip.format.bitsPerSample != 16 || clip.format.channels == 0) return std::nullopt;
+    const uint64_t frames = clip.data.size() / 2 / clip.format.channels;
+    const MldClipShape shape{clip.format.sampleRate, static_cast<uint32_t>(std::max(choices.mldRate, 0)),
+                             choices.resampler};
+    const auto fits =
+        MldFittingFrames(MldPresetTable.at(static_cast<size_t>(preset)), frames, shape, choices.mldSizeLimit);
+    if (!fits || *fits >= frames) return std::nullopt;
+    return fits;
+}
+
+// An encoder over the start of a clip that fits the ceiling.
+struct FittedMld {
+    FittedMld(const SourceClip& whole, uint64_t frames, const MldEncoder& like)
+        : clip(FittedClip(whole, frames)), encoder(clip) {
+        encoder.path = like.path;
+        encoder.resampler = like.resampler;
+        encoder.showsSizeMessage = like.showsSizeMessage;
+    }
+    SourceClip clip;
+    MldEncoder encoder;
+};
+
+// One MLD file the grid asks for.
+struct MldRow {
+    int preset = 0;
+    std::string path;
+    bool stereo = false;
+    std::optional<OverLimitFile> over;  // when the whole clip passes the ceiling
+};
+
 // The MLD files in dispatch order, then the MMF file. The mono outputs share one mix of
 // the clip instead of each mixing its own copy: an encoder's own mix of a mono clip
 // changes nothing, so the bytes are the same and the work is done once.
@@ -112,21 +148,51 @@ void MakeMldAndMmf(ConversionHost& host, const SourceClip& clip, const JobChoice
     MldEncoder stereoMld(clip);
     monoMld.path = stereoMld.path = basePath;
     monoMld.resampler = stereoMld.resampler = choices.resampler;
+    const bool listsSizes = host.ListsSizeMessages();
+    monoMld.showsSizeMessage = stereoMld.showsSizeMessage = !listsSizes;
 
-    std::optional<double> keptSeconds;  // the shortest start kept by a one-piece row
+    std::vector<MldRow> rows;
+    std::vector<OverLimitFile> overLimit;
     for (const MldHandset& handset : MldHandsets()) {
         if (!grid.IsOn(kMldPage, handset.cell)) continue;
-        int preset = MldPresetFor(handset, choices.mldChannels, choices.mldRate);
-        MldEncoder& mld = IsStereoMldType(preset) ? stereoMld : monoMld;
-        std::string_view name = MldPresetTable.at(static_cast<size_t>(preset)).name;
-        MakeOutput(host, report, MldOutputPath(basePath, name), [&] {
-            mld.SetSizeLimit(choices.mldSizeLimit);
-            return mld.WriteMld(preset, choices.mldRate, kNormalizeLevel, std::nullopt);
+        MldRow row;
+        row.preset = MldPresetFor(handset, choices.mldChannels, choices.mldRate);
+        row.stereo = IsStereoMldType(row.preset);
+        row.path = MldOutputPath(basePath, MldPresetTable.at(static_cast<size_t>(row.preset)).name);
+        const SourceClip& rowClip = row.stereo ? clip : mono;
+        if (const auto fits = FittingFrames(row.preset, rowClip, choices)) {
+            row.over = OverLimitFile{row.path, *fits, TenthsOfSeconds(*fits, rowClip.format.sampleRate)};
+            overLimit.push_back(*row.over);
+        }
+        rows.push_back(std::move(row));
+    }
+    const bool shorten = !overLimit.empty() && host.ShortenToFit(overLimit, choices.mldSizeLimit);
+
+    std::map<std::pair<bool, uint64_t>, std::unique_ptr<FittedMld>> fitted;  // by stereo, frames
+    SizeMessages sizes;
+    sizes.limit = choices.mldSizeLimit;
+    std::optional<double> keptSeconds;  // the shortest start kept by a one-piece row
+    for (const MldRow& row : rows) {
+        MldEncoder* mld = row.stereo ? &stereoMld : &monoMld;
+        const bool shortened = shorten && row.over;
+        if (shortened) {
+            std::unique_ptr<FittedMld>& slot = fitted[{row.stereo, row.over->fittingFrames}];
+            if (!slot) slot = std::make_unique<FittedMld>(row.stereo ? clip : mono, row.over->fittingFrames, *mld);
+            mld = &slot->encoder;
+        }
+        mld->overSizeLimit = false;
+        MakeOutput(host, report, row.path, [&] {
+            mld->SetSizeLimit(choices.mldSizeLimit);
+            return mld->WriteMld(row.preset, choices.mldRate, kNormalizeLevel, std::nullopt);
         });
-        if (report.outputs.back().written && mld.keptSeconds)
-            keptSeconds = std::min(keptSeconds.value_or(*mld.keptSeconds), *mld.keptSeconds);
+        const bool written = report.outputs.back().written;
+        if (written && shortened) sizes.shortened.push_back(*row.over);
+        if (listsSizes && mld->overSizeLimit) sizes.overLimit.push_back(row.path);
+        if (written && mld->keptSeconds)
+            keptSeconds = std::min(keptSeconds.value_or(*mld->keptSeconds), *mld->keptSeconds);
         host.ProgressStep();
     }
+    host.ShowSizeMessages(sizes);
     if (keptSeconds) ShowShortenedNotice(*keptSeconds);
 
     if (choices.mmf) {
@@ -226,6 +292,10 @@ JobReport OnConvert(ConversionHost& host) {
 
     try {
         SourceClip clip = MakeClip(host, selection.offset, selection.offset + selection.length);
+        const ClipFades fades = clip.format.bitsPerSample == 16 ? host.Fades() : ClipFades{};
+        const unsigned channels = std::max<unsigned>(clip.format.channels, 1);
+        FadeIn(clip.data, channels, FadeFrames(fades.inSeconds, clip.format.sampleRate));
+        FadeOut(clip.data, channels, FadeFrames(fades.outSeconds, clip.format.sampleRate));
         // The AAC coding, the longest part of a job, runs beside the MLD and MMF files when
         // a core is free; the 3GP and 3G2 steps take its result where they stand.
         Encoder3gp aac(clip);

@@ -9,6 +9,7 @@
 
 #include "convert/button_grid.h"
 #include "convert/conversion_host.h"
+#include "engine/mld_fit.h"
 #include "engine/pcm_operations.h"
 
 namespace kvt {
@@ -21,16 +22,11 @@ inline constexpr std::string_view k3g2ExternalText =
     "3G2ファイルへの変換に外部エンコーダリンク機能は使用できません。内部エンコーダで変換を行います。";
 inline constexpr std::string_view kSavedText = "にファイルを保存しました。";
 
-// Size ceilings of the MLD page, in bytes.
-inline constexpr int kMldLimit10Kb = 10000;
-inline constexpr int kMldLimit20Kb = 19000;
-inline constexpr int kMldLimit100Kb = 99000;
-
 // What the grid asks of one job.
 struct JobChoices {
     int mldRate = 0;      // 0 when no rate cell is on: the input's own rate
     int mldChannels = 1;  // 1 mono, 2 stereo
-    int mldSizeLimit = kMldLimit10Kb;
+    uint32_t mldSizeLimit = kMldLimit10Kb;
     bool mmf = false;
     int mmfRate = 0;  // 0: the input's own rate
     int mmfChannels = 1;

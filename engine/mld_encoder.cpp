@@ -5,6 +5,7 @@
 
 #include "engine/engine_message.h"
 #include "engine/level_normalizer.h"
+#include "engine/mld_fit.h"
 #include "engine/mld_header.h"
 #include "engine/mld_layout.h"
 #include "engine/mld_preset_table.h"
@@ -24,7 +25,6 @@ constexpr std::string_view kBadRateText = "samplerate:4000,8000,16000,32000";
 constexpr std::string_view kStereoAt32kText = "samplerate 32kはモノラルのみ";
 constexpr std::string_view kNotSavedText = "zorvikを保存できませんでした。";
 constexpr std::string_view kNoStereoText = "ステレオに対応していません。";
-constexpr std::string_view kOverSizeLimitText = "指定されたファイルサイズの制限を越えています。";
 constexpr int kCodecG726_32 = 3;
 constexpr int kCodecG726_16 = 4;
 
@@ -53,13 +53,6 @@ std::vector<int16_t> Channel(std::span<const int16_t> frames, size_t channel) {
     std::vector<int16_t> out(frames.size() / 2);
     for (size_t i = 0; i < out.size(); ++i) out[i] = frames[2 * i + channel];
     return out;
-}
-
-// The rate the PCM is brought to for a row's codec at the requested rate: the 32 kbit/s
-// coder at 4000 Hz becomes the 2-bit coder at 8000 Hz.
-uint32_t ConversionRate(int codec, int64_t requested) {
-    if (codec == kCodecG726_32 && requested == 4000) return 8000;
-    return static_cast<uint32_t>(requested);
 }
 
 // Whether a stereo split codes its channels with `codec`; otherwise they are zero bytes.
@@ -172,16 +165,14 @@ bool MldEncoder::ConvertForRow(bool atHand, int targetChannels, uint32_t rate) {
 MldEncoder::CodedSizes MldEncoder::TakeCodedSizes(int codec) {
     // Byte counts that follow the PCM into the coded stream: the 2-bit coder gives half
     // the bytes of the 4-bit ones and records 4000 Hz.
-    uint32_t pcmBytes = static_cast<uint32_t>(data.size() / 2 * 2);
     CodedSizes sizes;
     sizes.recordedRate = format.sampleRate;
     uint32_t pcmByteRate = format.byteRate;
     if (codec == kCodecG726_16) {
-        pcmBytes /= 2;
         sizes.recordedRate = 4000;
         pcmByteRate = 8000;
     }
-    sizes.streamBytes = pcmBytes / 4;
+    sizes.streamBytes = static_cast<uint32_t>(MldCodedBytes(codec, data.size() / 2));
     sizes.byteRate = pcmByteRate / 4;
     format.byteRate = sizes.byteRate;
     return sizes;
@@ -212,6 +203,7 @@ MldFile MldEncoder::BuildLayout(const MldPreset& row, std::string_view titleText
 OutputResult MldEncoder::WriteMld(int preset, int sampleRate, int normalize,
                                   const std::optional<std::string>& outputPath) {
     keptSeconds.reset();
+    overSizeLimit = false;
     if (preset < 0 || static_cast<size_t>(preset) >= kMldPresetCount) {
         ShowMessage(kBadPresetText);
         return OutputResult::Refused;
@@ -225,19 +217,21 @@ OutputResult MldEncoder::WriteMld(int preset, int sampleRate, int normalize,
     const int targetChannels = IsStereoMldType(row.type) ? 2 : 1;
     const int64_t requested = sampleRate == 0 ? int64_t{source_.format.sampleRate} : int64_t{sampleRate};
     // The clip is copied only when its conversion for this row is not at hand already.
-    const bool atHand = cache_.Holds(source_, targetChannels, ConversionRate(row.codec, requested), resampler);
+    const bool atHand = cache_.Holds(source_, targetChannels,
+                                     MldConversionRate(row.codec, static_cast<uint32_t>(requested)), resampler);
     if (!atHand && !CopyPcmFrom(source_)) return OutputResult::Refused;
     if ((normalize < 0 || normalize > 500) && normalize != kKeepLevel) ShowMessage(kBadNormalizeText);
     const auto allowedRate = CheckedRate(row, requested, targetChannels);
     if (!allowedRate) return OutputResult::Refused;
-    const uint32_t rate = ConversionRate(row.codec, *allowedRate);
-    if (row.codec == kCodecG726_32 && *allowedRate == 4000) row.codec = kCodecG726_16;
+    const uint32_t rate = MldConversionRate(row.codec, *allowedRate);
+    row.codec = MldCodecAt(row.codec, *allowedRate);
     if (!ConvertForRow(atHand, targetChannels, rate)) return OutputResult::Refused;
 
     const uint32_t ticks = MldDurationTicks(static_cast<uint32_t>(data.size()), format.byteRate);
     const CodedSizes sizes = TakeCodedSizes(row.codec);
     const MldCodedStreams& coded = CodedStreamsFor(row, normalize, sizes.streamBytes);
-    if (sizes.streamBytes > sizeLimit) ShowMessage(kOverSizeLimitText);
+    overSizeLimit = sizes.streamBytes > sizeLimit;
+    if (overSizeLimit && showsSizeMessage) ShowMessage(kOverSizeLimitText);
 
     const std::string titleText = CutCp932(Utf8ToCp932(title.empty() ? titleBase : title), kMldTitleLimit);
     MldFile file = BuildLayout(row, titleText, coded, sizes, ticks);

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "engine/engine_file.h"
 #include "engine/mld_coding_cache.h"
@@ -21,6 +22,8 @@
 #include "engine/pcm_operations.h"
 
 namespace kvt {
+
+inline constexpr std::string_view kOverSizeLimitText = "指定されたファイルサイズの制限を越えています。";
 
 class MldEncoder : public EngineFile {
 public:
@@ -43,6 +46,10 @@ public:
     // Set by a ConvertMld whose row stores one piece and kept only the start of the clip:
     // the seconds kept. Nothing after any other call.
     std::optional<double> keptSeconds;
+    // Set by a ConvertMld whose coded size passed sizeLimit; shown as
+    // kOverSizeLimitText unless showsSizeMessage is off (the caller then says it).
+    bool overSizeLimit = false;
+    bool showsSizeMessage = true;
     std::string title;  // "titl" text (UTF-8); empty: the input's base name
     ResamplerKind resampler = ResamplerKind::BandLimited;
 

@@ -62,16 +62,16 @@ void ResampleClassic(std::span<const uint8_t> source, std::span<uint8_t> output,
     }
 }
 
-uint64_t ResampledBytes(uint64_t sourceBytes, uint64_t channels, uint32_t sourceRate, uint32_t targetRate,
-                        ResamplerKind kind) {
+}  // namespace
+
+uint64_t ResampledPcmBytes(uint64_t sourceBytes, uint64_t channels, uint32_t sourceRate, uint32_t targetRate,
+                           ResamplerKind kind) {
     const uint64_t frameBytes = 2 * channels;
     if (kind == ResamplerKind::BandLimited)
         return ResampledFrameCount(sourceBytes / frameBytes, sourceRate, targetRate) * frameBytes;
     const uint64_t scale = 1000ull * targetRate / sourceRate;  // output bytes per 1000 source bytes
     return sourceBytes * scale / 1000 / frameBytes * frameBytes;
 }
-
-}  // namespace
 
 std::vector<int16_t> BytesToSamples(std::span<const uint8_t> bytes) {
     std::vector<int16_t> samples(bytes.size() / 2);
@@ -128,7 +128,7 @@ int Resample(EngineFile& pcm, uint32_t targetRate, ResamplerKind kind) {
     const uint64_t channels = pcm.format.channels;
     const std::span<const uint8_t> source = pcm.data;
     try {
-        auto output = NewBlock(ResampledBytes(source.size(), channels, sourceRate, targetRate, kind));
+        auto output = NewBlock(ResampledPcmBytes(source.size(), channels, sourceRate, targetRate, kind));
         if (!output) return 0;
         if (kind == ResamplerKind::Classic) {
             ResampleClassic(source, *output, channels, sourceRate, targetRate);

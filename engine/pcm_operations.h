@@ -29,6 +29,9 @@ enum class ResamplerKind {
 
 // Brings the block to `targetRate` the chosen way. Returns 1, or 0 on failure.
 int Resample(EngineFile& pcm, uint32_t targetRate, ResamplerKind kind);
+// The bytes Resample makes of `sourceBytes` of PCM with `channels` channels.
+uint64_t ResampledPcmBytes(uint64_t sourceBytes, uint64_t channels, uint32_t sourceRate, uint32_t targetRate,
+                           ResamplerKind kind);
 
 // Little-endian bytes <-> samples (a trailing odd byte is ignored).
 std::vector<int16_t> BytesToSamples(std::span<const uint8_t> bytes);

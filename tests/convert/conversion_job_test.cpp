@@ -349,13 +349,13 @@ TEST_F(ConversionJob, GridIsReadAsTheTablesSay) {
     JobChoices choices = ReadJobChoices(grid);
     EXPECT_EQ(choices.mldChannels, 2);
     EXPECT_EQ(choices.mldRate, 8000);
-    EXPECT_EQ(choices.mldSizeLimit, 99000);
+    EXPECT_EQ(choices.mldSizeLimit, 99000u);
     EXPECT_EQ(choices.aacRate, 32000);
     EXPECT_EQ(choices.aacBitRate, 96000);
     EXPECT_TRUE(choices.streaming);
-    EXPECT_EQ(ReadJobChoices(InitialButtonGrid()).mldSizeLimit, 19000);
+    EXPECT_EQ(ReadJobChoices(InitialButtonGrid()).mldSizeLimit, 19000u);
     grid.At(kMldPage, kMld20KbCell) = grid.At(kMldPage, kMld100KbCell) = kCellOff;
-    EXPECT_EQ(ReadJobChoices(grid).mldSizeLimit, 10000);
+    EXPECT_EQ(ReadJobChoices(grid).mldSizeLimit, 10000u);
 
     EXPECT_EQ(CountSelectedOutputs(InitialButtonGrid()), 0);
     ButtonGrid all = InitialButtonGrid();
