@@ -9,6 +9,7 @@
 #include "check/aac_frame_decoder.h"
 #include "check/iso_box_walk.h"
 #include "engine/byte_cursor.h"
+#include "iso/aac_bit_rates.h"
 #include "platform/codepage.h"
 
 namespace kvt {
@@ -51,6 +52,11 @@ struct Payload {
     }
 };
 
+struct SoundTrack {
+    std::vector<Box> trak;  // the track's boxes
+    std::vector<Box> mdia;  // its media's boxes
+};
+
 struct MediaHeader {
     uint32_t timescale = 0;
     uint64_t duration = 0;
@@ -61,6 +67,9 @@ struct Stream {
     uint32_t entryChannels = 0;  // of the sample entry
     uint32_t rate = 0;           // of the sample entry
     uint32_t bufferSize = 0;
+    uint32_t maxBitRate = 0;
+    uint32_t avgBitRate = 0;
+    uint32_t entries = 0;  // of the sample description
     std::vector<uint8_t> decoderInfo;
 };
 
@@ -104,8 +113,16 @@ bool ReadFileType(const std::vector<Box>& top, CheckReport& report) {
         report.Problem("ftyp major brand", TagText(*major), "a 3GP or 3G2 brand ('3gp5', '3g2a', 'mmp4', ...)");
     std::string brands = std::string(AsText(*major)) + " " + Num(*minor);
     std::string compatible;
-    while (auto brand = ftyp.Bytes(4)) compatible += (compatible.empty() ? "" : ", ") + std::string(AsText(*brand));
+    bool majorIsCompatible = false;
+    while (auto brand = ftyp.Bytes(4)) {
+        compatible += (compatible.empty() ? "" : ", ") + std::string(AsText(*brand));
+        majorIsCompatible = majorIsCompatible || AsText(*brand) == AsText(*major);
+    }
     report.Fact("brand", brands + (compatible.empty() ? "" : " (" + compatible + ")"));
+    // A reader that picks the file up by a compatible brand must find the major one there.
+    if (!majorIsCompatible)
+        report.Problem("ftyp compatible brands", compatible.empty() ? "none" : compatible,
+                       "the major brand " + TagText(*major) + " among them");
     return true;
 }
 
@@ -123,14 +140,16 @@ Payload ReadTopLevel(const std::vector<Box>& top, CheckReport& report) {
     return payload;
 }
 
-// The mdia children of the sound track: the first trak whose handler is "soun".
-std::optional<std::vector<Box>> ReadSoundTrack(const std::vector<Box>& moov, CheckReport& report) {
+// The sound track: the first trak whose handler is "soun".
+std::optional<SoundTrack> ReadSoundTrack(const std::vector<Box>& moov, CheckReport& report) {
     for (const Box& box : moov) {
         if (box.type != "trak") continue;
-        auto children = ChildrenAt(ReadBoxes(box.body, report), {"mdia"}, report);
+        std::vector<Box> trak = ReadBoxes(box.body, report);
+        auto children = ChildrenAt(trak, {"mdia"}, report);
         if (!children) continue;
         const Box* hdlr = FindBox(*children, "hdlr");
-        if (hdlr && hdlr->body.Left() >= 12 && AsText(hdlr->body.Rest().subspan(8, 4)) == "soun") return children;
+        if (hdlr && hdlr->body.Left() >= 12 && AsText(hdlr->body.Rest().subspan(8, 4)) == "soun")
+            return SoundTrack{std::move(trak), std::move(*children)};
     }
     report.Problem("sound track", "none", "a trak whose handler is 'soun'");
     return std::nullopt;
@@ -155,6 +174,53 @@ std::optional<MediaHeader> ReadMediaHeader(const std::vector<Box>& mdia, CheckRe
     return MediaHeader{*timescale, (static_cast<uint64_t>(*durationHigh) << 32) | *durationLow};
 }
 
+// The edit list: a media time (in the media's timescale, -1 for an empty edit) at or past
+// the end of the media starts the track after its last sample, so nothing of it plays.
+void CheckEditList(const std::vector<Box>& trak, const MediaHeader& media, CheckReport& report) {
+    const Box* edts = FindBox(trak, "edts");
+    if (edts == nullptr) return;
+    const Box* elst = FindBox(ReadBoxes(edts->body, report), "elst");
+    if (elst == nullptr) return;
+    uint32_t version = 0;
+    auto body = FullBoxBody(*elst, report, &version);
+    if (!body) return;
+    const auto count = body->U32();
+    const size_t width = version == 1 ? 20 : 12;
+    if (!count || *count > body->Left() / width) {
+        report.Problem("elst entry count", count ? Num(*count) : "none",
+                       "at most " + Num(body->Left() / width) + " (the room in the box)");
+        return;
+    }
+    for (uint32_t i = 0; i < *count; ++i) {
+        body->Skip(version == 1 ? 8 : 4);  // segment duration
+        const uint64_t high = version == 1 ? *body->U32() : 0;
+        const uint64_t time = high << 32 | *body->U32();
+        body->Skip(4);  // media rate
+        const bool empty = version == 1 ? time == UINT64_MAX : time == UINT32_MAX;
+        if (!empty && time >= media.duration)
+            report.Problem("elst entry " + Num(i + 1) + " media time", Num(time),
+                           "below " + Num(media.duration) + " (the media's duration), or -1 for an empty edit");
+    }
+}
+
+// The data reference: the one entry must say the media is in this file.
+void CheckDataReference(const std::vector<Box>& minf, CheckReport& report) {
+    const auto dref = ChildrenAt(minf, {"dinf"}, report);
+    const Box* box = dref ? FindBox(*dref, "dref") : nullptr;
+    if (box == nullptr) {
+        if (dref) report.Problem("'dref' box", "none", "one");
+        return;
+    }
+    auto body = FullBoxBody(*box, report);
+    if (!body || !body->U32()) return;  // entry count
+    for (const Box& entry : ReadBoxes(*body, report)) {
+        ByteCursor fields = entry.body;
+        const auto versionFlags = fields.U32();
+        if (entry.type == "url " && versionFlags && (*versionFlags & 1) == 0)
+            report.Problem("'url ' flags", HexText(*versionFlags & 0xFFFFFF), "0x1 (the media is in this file)");
+    }
+}
+
 void ReadEsds(ByteCursor esds, Stream& stream, CheckReport& report) {
     auto es = Descriptor(esds, 0x03, report);
     if (!es) return;
@@ -169,13 +235,17 @@ void ReadEsds(ByteCursor esds, Stream& stream, CheckReport& report) {
     const auto streamType = config->U8();
     const auto bufferHigh = config->U8();
     const auto bufferLow = config->U16();
-    if (!config->Bytes(8) || !bufferLow) {
+    const auto maxBitRate = config->U32();
+    const auto avgBitRate = config->U32();
+    if (!maxBitRate || !avgBitRate || !bufferLow) {
         report.Problem("esds decoder config", "cut short", "13 bytes and the decoder info");
         return;
     }
     if (*objectType != 0x40) report.Problem("esds object type", HexText(*objectType), "0x40 (MPEG-4 audio)");
     if ((*streamType >> 2) != 5) report.Problem("esds stream type", Num(*streamType >> 2), "5 (audio)");
     stream.bufferSize = (*bufferHigh << 16) | *bufferLow;
+    stream.maxBitRate = *maxBitRate;
+    stream.avgBitRate = *avgBitRate;
     auto info = Descriptor(*config, 0x05, report);
     if (!info) return;
     const auto bytes = info->Rest();
@@ -205,6 +275,7 @@ void ReadSampleEntry(const Box& stsd, Stream& stream, CheckReport& report) {
     if (!body) return;
     const auto count = body->U32();
     const auto entries = ReadBoxes(*body, report);
+    stream.entries = static_cast<uint32_t>(entries.size());
     if (!count || *count != 1 || entries.size() != 1) report.Problem("stsd entries", Num(entries.size()), "1");
     if (entries.empty()) return;
     const Box& entry = entries.front();
@@ -246,7 +317,7 @@ Stream ReadSampleDescription(const std::vector<Box>& stbl, CheckReport& report) 
 }
 
 // Frame offsets and sizes from stsz, stsc and stco; the tables must agree on the count.
-std::optional<Frames> ReadSampleTables(const std::vector<Box>& stbl, CheckReport& report) {
+std::optional<Frames> ReadSampleTables(const std::vector<Box>& stbl, uint32_t descriptions, CheckReport& report) {
     const Box* stts = FindBox(stbl, "stts");
     const Box* stsc = FindBox(stbl, "stsc");
     const Box* stsz = FindBox(stbl, "stsz");
@@ -285,6 +356,11 @@ std::optional<Frames> ReadSampleTables(const std::vector<Box>& stbl, CheckReport
     frames.sizes = *sizes;
     // stsc runs: first chunk (from 1), frames a chunk, description; in chunk order.
     const size_t runCount = runs->size() / 3;
+    for (size_t i = 0; i < runCount && descriptions > 0; ++i)
+        if ((*runs)[3 * i + 2] < 1 || (*runs)[3 * i + 2] > descriptions)
+            report.Problem("stsc entry " + Num(i + 1) + " sample description", Num((*runs)[3 * i + 2]),
+                           descriptions == 1 ? std::string("1 (the stsd entry)")
+                                             : "1 to " + Num(descriptions) + " (the stsd entries)");
     size_t run = 0;
     for (size_t chunk = 0; chunk < chunks->size() && frames.offsets.size() < frameCount; ++chunk) {
         while (run + 1 < runCount && (*runs)[3 * (run + 1)] <= chunk + 1) ++run;
@@ -369,7 +445,19 @@ FrameScan ScanFrames(std::span<const uint8_t> file, const Frames& frames, const 
 }
 
 // The esds and the decoder against what the frames turned out to be.
-void CheckStreamAgainstFrames(const Stream& stream, const FrameScan& scan, CheckReport& report) {
+void CheckStreamAgainstFrames(const Stream& stream, const Frames& frames, const FrameScan& scan, CheckReport& report) {
+    std::vector<uint32_t> sizes(frames.sizes.size());
+    std::transform(frames.sizes.begin(), frames.sizes.end(), sizes.begin(),
+                   [](uint64_t size) { return static_cast<uint32_t>(std::min<uint64_t>(size, UINT32_MAX)); });
+    const AacBitRates rates = MeasureAacBitRates(sizes, stream.rate);
+    // 0 declares a rate unknown. The average is rounded either way by writers; a bit a
+    // second is their difference.
+    if (stream.avgBitRate != 0 && stream.avgBitRate + 1 < rates.average)
+        report.Problem("esds average bit rate", Num(stream.avgBitRate),
+                       "at least " + Num(rates.average) + " (the stream's average)");
+    if (stream.maxBitRate != 0 && stream.maxBitRate < rates.maximum)
+        report.Problem("esds maximum bit rate", Num(stream.maxBitRate),
+                       "at least " + Num(rates.maximum) + " (the frames of the stream's fullest second)");
     if (stream.bufferSize != 0 && stream.bufferSize < scan.largest)
         report.Problem("esds buffer size", Num(stream.bufferSize),
                        "at least " + Num(scan.largest) + " (the largest frame)");
@@ -398,16 +486,20 @@ CheckReport ReadFile3gp(std::span<const uint8_t> file) {
         return report;
     }
     const auto moov = ReadBoxes(moovBox->body, report);
-    const auto mdia = ReadSoundTrack(moov, report);
-    if (!mdia) return report;
-    const auto media = ReadMediaHeader(*mdia, report);
+    const auto track = ReadSoundTrack(moov, report);
+    if (!track) return report;
+    const auto media = ReadMediaHeader(track->mdia, report);
     if (!media) return report;
-    const auto stbl = ChildrenAt(*mdia, {"minf", "stbl"}, report);
+    CheckEditList(track->trak, *media, report);
+    const auto minf = ChildrenAt(track->mdia, {"minf"}, report);
+    if (!minf) return report;
+    const auto stbl = ChildrenAt(*minf, {"stbl"}, report);
     if (!stbl) return report;
+    CheckDataReference(*minf, report);
     const Stream stream = ReadSampleDescription(*stbl, report);
     if (stream.rate != 0 && stream.rate != media->timescale)
         report.Problem("mdhd timescale", Num(media->timescale), Num(stream.rate) + " (the sample entry's rate)");
-    const auto frames = ReadSampleTables(*stbl, report);
+    const auto frames = ReadSampleTables(*stbl, stream.entries, report);
     if (frames && frames->ticks != media->duration)
         report.Problem("mdhd duration", Num(media->duration), Num(frames->ticks) + " (the stts total)");
 
@@ -417,7 +509,7 @@ CheckReport ReadFile3gp(std::span<const uint8_t> file) {
     if (!frames || stream.channels == 0) return report;
 
     FrameScan scan = ScanFrames(file, *frames, stream, payload, report);
-    CheckStreamAgainstFrames(stream, scan, report);
+    CheckStreamAgainstFrames(stream, *frames, scan, report);
     report.Fact("frames", Num(frames->sizes.size()) + " AAC frames, largest " + Num(scan.largest) + " bytes");
     ReportLevels(report, scan.samples);
     if (scan.decoderOpen && !scan.samples.empty())

@@ -9,6 +9,7 @@
 #include "engine/byte_order.h"
 #include "iso/aac_bit_rates.h"
 #include "iso/box_buffer.h"
+#include "iso/esds_bit_rates.h"
 #include "iso/file_3gp_splice.h"
 #include "iso/side_files.h"
 #include "platform/codepage.h"
@@ -24,7 +25,6 @@ constexpr uint32_t kTimeOffset = 2082902400;
 constexpr uint32_t kMdatBlockBytes = 24;
 constexpr uint16_t kDcmdPlaceholder = 153;
 constexpr size_t kMaxDecoderInfoBytes = 104;  // keeps the ES descriptor length in one byte
-constexpr uint32_t kEsdsBufferBytes = 6144;   // the decoder buffer declared when every frame fits it
 
 constexpr std::array<uint32_t, 9> kUnityMatrix = {0x00010000, 0, 0, 0, 0x00010000, 0, 0, 0, 0x40000000};
 
@@ -102,7 +102,7 @@ BoxBuffer BuildEsds(const AacTrack& track) {
     box.PutU8(0x40);            // object type: MPEG-4 audio
     box.PutU8(0x15);            // stream type 5 (audio) << 2, reserved bit 1
     const AacBitRates rates = MeasureAacBitRates(track.frameSizes, static_cast<uint32_t>(track.sampleRate));
-    const uint32_t bufferBytes = std::max(kEsdsBufferBytes, rates.largestFrame);
+    const uint32_t bufferBytes = EsdsBufferBytes(rates);
     box.PutU8(static_cast<uint8_t>(bufferBytes >> 16));  // buffer size, 24 bits
     box.PutU16(static_cast<uint16_t>(bufferBytes));
     box.PutU32(rates.maximum);
@@ -469,6 +469,14 @@ std::optional<std::vector<uint8_t>> File_3gp::BuildImage(const std::string& outp
     Append(image, mdatBlock.Bytes());
     Append(image, payload);
     if (options.type == 2) Append(image, moov.Bytes());
+    if (tables) {
+        // The program's esds declares its own idea of the rates; the frames' measured ones
+        // replace them in place.
+        const std::vector<uint32_t> sizes = StszFrameSizes(tables->stsz.Bytes());
+        if (const auto at = FindEsdsBitRates(image); at && !sizes.empty())
+            SetEsdsBitRates(std::span(image).subspan(*at, kEsdsBitRateBytes),
+                            MeasureAacBitRates(sizes, static_cast<uint32_t>(track.sampleRate)));
+    }
     return image;
 }
 

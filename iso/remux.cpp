@@ -14,6 +14,7 @@ extern "C" {
 #include <libavutil/dict.h>
 }
 
+#include "iso/esds_bit_rates.h"
 #include "iso/stream_chunks.h"
 #include "platform/cleanup_registry.h"
 #include "platform/files.h"
@@ -136,9 +137,10 @@ CopyResult CopyPackets(AVFormatContext* input, AVFormatContext* output) {
 }
 
 // The muxer writes a lone track as one chunk; the streaming layout has half-second chunks.
-// Then the brands the muxer cannot set are patched in place; nothing when the file is not
-// the muxer's.
-std::optional<std::vector<uint8_t>> StreamingLayout(const std::string& muxedPath) {
+// Then the brands the muxer cannot set are patched in place, and the esds gets the buffer
+// size and bit rates measured for `original` (the muxer declares its average as the
+// maximum); nothing when the file is not the muxer's.
+std::optional<std::vector<uint8_t>> StreamingLayout(const std::string& muxedPath, std::span<const uint8_t> original) {
     const std::optional<std::vector<uint8_t>> bytes = ReadWholeFile(muxedPath);
     if (!bytes) {
         return std::nullopt;
@@ -153,6 +155,11 @@ std::optional<std::vector<uint8_t>> StreamingLayout(const std::string& muxedPath
         return std::nullopt;
     }
     std::copy(kBrandPatch.begin(), kBrandPatch.end(), chunked->begin() + kBrandPatchOffset);
+    const std::optional<size_t> from = FindEsdsBitRates(original);
+    const std::optional<size_t> to = FindEsdsBitRates(*chunked);
+    if (from && to)
+        std::copy_n(original.begin() + static_cast<long>(*from), kEsdsBitRateBytes,
+                    chunked->begin() + static_cast<long>(*to));
     return chunked;
 }
 
@@ -189,7 +196,8 @@ bool RemuxForStreaming(const std::string& path) {
             return fail(kRemuxFailedText);
         }
     }
-    const std::optional<std::vector<uint8_t>> layout = StreamingLayout(*temporary);
+    const std::optional<std::vector<uint8_t>> original = ReadWholeFile(path);
+    const std::optional<std::vector<uint8_t>> layout = original ? StreamingLayout(*temporary, *original) : std::nullopt;
     const std::string_view bytes =
         layout ? std::string_view(reinterpret_cast<const char*>(layout->data()), layout->size()) : std::string_view();
     if (!layout || !WriteFileAtomically(path, bytes)) {
