@@ -42,6 +42,21 @@ std::optional<size_t> FindEsdsBitRates(std::span<const uint8_t> file) {
     return *config + 2;  // after the object and stream types
 }
 
+std::optional<size_t> FindBtrtBitRates(std::span<const uint8_t> file) {
+    const auto stsd = FindText(file, "stsd", 0);
+    const auto mp4a = stsd ? FindText(file, "mp4a", *stsd) : std::nullopt;
+    const auto btrt = mp4a ? FindText(file, "btrt", *mp4a) : std::nullopt;
+    if (!btrt || *btrt < 4 || GetBe32(file.subspan(*btrt - 4)) != 8 + kBtrtBytes) return std::nullopt;
+    if (*btrt + 4 + kBtrtBytes > file.size()) return std::nullopt;
+    return *btrt + 4;
+}
+
+void SetBtrtBitRates(std::span<uint8_t> body, const AacBitRates& rates) {
+    SetBe32(body, EsdsBufferBytes(rates));
+    SetBe32(body.subspan(4), rates.maximum);
+    SetBe32(body.subspan(8), rates.average);
+}
+
 uint32_t EsdsBufferBytes(const AacBitRates& rates) {
     return std::max<uint32_t>(6144, rates.largestFrame);
 }

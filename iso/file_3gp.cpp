@@ -470,12 +470,14 @@ std::optional<std::vector<uint8_t>> File_3gp::BuildImage(const std::string& outp
     Append(image, payload);
     if (options.type == 2) Append(image, moov.Bytes());
     if (tables) {
-        // The program's esds declares its own idea of the rates; the frames' measured ones
-        // replace them in place.
+        // The program's esds and btrt declare its own idea of the rates; the frames'
+        // measured ones replace them in place.
         const std::vector<uint32_t> sizes = StszFrameSizes(tables->stsz.Bytes());
+        const AacBitRates rates = MeasureAacBitRates(sizes, static_cast<uint32_t>(track.sampleRate));
         if (const auto at = FindEsdsBitRates(image); at && !sizes.empty())
-            SetEsdsBitRates(std::span(image).subspan(*at, kEsdsBitRateBytes),
-                            MeasureAacBitRates(sizes, static_cast<uint32_t>(track.sampleRate)));
+            SetEsdsBitRates(std::span(image).subspan(*at, kEsdsBitRateBytes), rates);
+        if (const auto at = FindBtrtBitRates(image); at && !sizes.empty())
+            SetBtrtBitRates(std::span(image).subspan(*at, kBtrtBytes), rates);
     }
     return image;
 }

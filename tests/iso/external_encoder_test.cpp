@@ -125,7 +125,7 @@ TEST_F(ExternalEncoder, SplicesTheProgramsBoxesAndCleansUp) {
         EXPECT_EQ(std::string(file.begin() + 8, file.begin() + 12), streaming ? "mmp4" : "3gp5");
         if (streaming == 0) {
             // The program's sample description (with its extra btrt box) replaced ours; only
-            // its esds bit rates are the ones measured from the frames.
+            // its esds and btrt bit rates are the ones measured from the frames.
             auto stsd = StsdBytes(file);
             const auto theirs = StsdBytes(m4a);
             const std::optional<size_t> rates = FindEsdsBitRates(stsd);
@@ -133,8 +133,13 @@ TEST_F(ExternalEncoder, SplicesTheProgramsBoxesAndCleansUp) {
             ASSERT_EQ(rates, FindEsdsBitRates(theirs));
             EXPECT_GT(GetBe32(std::span(stsd).subspan(*rates + 3)), GetBe32(std::span(theirs).subspan(*rates + 3)))
                 << "the program's maximum is its average";
+            const std::optional<size_t> btrt = FindBtrtBitRates(stsd);
+            ASSERT_TRUE(btrt.has_value());
+            EXPECT_EQ(GetBe32(std::span(stsd).subspan(*btrt + 4)), GetBe32(std::span(stsd).subspan(*rates + 3)))
+                << "btrt and esds declare the same maximum";
             std::copy_n(theirs.begin() + static_cast<long>(*rates), kEsdsBitRateBytes,
                         stsd.begin() + static_cast<long>(*rates));
+            std::copy_n(theirs.begin() + static_cast<long>(*btrt), kBtrtBytes, stsd.begin() + static_cast<long>(*btrt));
             EXPECT_EQ(stsd, theirs);
             EXPECT_EQ(BoxBytes(file, {"moov", "mvhd"}), BoxBytes(m4a, {"moov", "mvhd"}));
         }
