@@ -5,6 +5,7 @@
 
 #include "platform/dialogs.h"
 #include "platform/files.h"
+#include "platform/message.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
 
@@ -78,11 +79,14 @@ void BrowseSavingDirectory(Settings& settings) {
     if (chosen && !chosen->empty()) settings.savingDirectory = *chosen;
 }
 
-Settings StartUpSettings(const std::string& workFolder, const std::string& iniPath) {
+Settings StartUpSettings(const std::string& workFolder, const std::string& iniPath, std::string_view firstRunText) {
     Settings settings;
     settings.workFolder = workFolder;
     settings.savingDirectory = DocumentsFolder();
-    if (LoadSettings(settings, iniPath) == 0) BrowseSavingDirectory(settings);
+    if (LoadSettings(settings, iniPath) == 0) {
+        if (!firstRunText.empty()) ShowMessage(firstRunText);
+        BrowseSavingDirectory(settings);
+    }
     return settings;
 }
 

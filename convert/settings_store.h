@@ -49,8 +49,13 @@ void SaveSettings(const Settings& settings, const std::string& iniPath);
 // keeps the current one.
 void BrowseSavingDirectory(Settings& settings);
 
+// What the window says on a first run before the folder browser opens.
+inline constexpr std::string_view kSavingFolderPurposeText =
+    "変換した着信音の保存先フォルダを選んでください。あとで設定から変更できます。";
+
 // The start-up order: workFolder given, program paths empty, saving directory the documents
-// folder, then the settings file; on a first run (no file) the folder browser.
-Settings StartUpSettings(const std::string& workFolder, const std::string& iniPath);
+// folder, then the settings file; on a first run (no file) `firstRunText` when there is one,
+// then the folder browser.
+Settings StartUpSettings(const std::string& workFolder, const std::string& iniPath, std::string_view firstRunText = {});
 
 }  // namespace kvt

@@ -78,7 +78,7 @@ CMFCzorvikDlg::CMFCzorvikDlg(QImage normalLook, QImage pressedLook, std::string 
     setFocusPolicy(Qt::StrongFocus);
     // A full copy of an input that a crashed run left behind.
     RemoveScratchWav(workFolder);
-    settings_ = StartUpSettings(workFolder, SettingsFilePath(workFolder));
+    settings_ = StartUpSettings(workFolder, SettingsFilePath(workFolder), kSavingFolderPurposeText);
     setAcceptDrops(true);
     connect(&timer100_, &QTimer::timeout, this, [this] { OnTimer100(); });
     timer100_.start(100);

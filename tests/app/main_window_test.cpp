@@ -30,6 +30,32 @@ TEST_F(MainWindow, LoadingAWavShowsItsNameAndSelectsTheWholeInput) {
     EXPECT_TRUE(messages.Texts().empty());
 }
 
+// The note comes first, so the user knows what the folder browser is asking for; a second
+// start, with the settings file in place, asks nothing.
+TEST(MainWindowStart, AFirstStartSaysWhatTheFolderIsForBeforeTheBrowserOpens) {
+    struct NoteThenBrowser : ScriptedDialogs {
+        MessageRecorder* messages = nullptr;
+        std::vector<std::string> textsAtBrowser;
+        std::optional<std::string> BrowseFolder(const std::string& title, const std::string& start) override {
+            textsAtBrowser = messages->Texts();
+            return ScriptedDialogs::BrowseFolder(title, start);
+        }
+    };
+    TempFolder folder;
+    MessageRecorder messages;
+    NoteThenBrowser dialogs;
+    dialogs.messages = &messages;
+    ScopedDialogs installed(dialogs);
+    const QImage skin = OneColourSkin(kNormalSkin);
+    CMFCzorvikDlg(skin, skin, folder.Path()).Shutdown();
+    EXPECT_THAT(dialogs.textsAtBrowser, ElementsAre(kSavingFolderPurposeText));
+
+    messages.Clear();
+    CMFCzorvikDlg(skin, skin, folder.Path()).Shutdown();
+    EXPECT_TRUE(messages.Texts().empty());
+    EXPECT_EQ(dialogs.Requests().size(), 1u);
+}
+
 TEST_F(MainWindow, TwoDroppedFilesGiveTheMessageAndNoLoad) {
     const std::string a = WriteWav("a.wav", 100, 1, 8000);
     const std::string b = WriteWav("b.wav", 100, 1, 8000);
