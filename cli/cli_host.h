@@ -37,10 +37,6 @@ public:
     bool RunSettingsDialog() override { return false; }
     // Settings are written once at the end, and only with --save-settings.
     void SaveSettings() override {}
-    // Said only when something was saved.
-    void ShowClosingMessage(const std::string& text) override {
-        if (anyWritten_) ConversionHost::ShowClosingMessage(text);
-    }
 
     void OutputStarted(const std::string& path) override {
         Console::SetCurrentOutput(path);
@@ -50,7 +46,6 @@ public:
     // A written file is listed at once, so that a script (or a person pressing Ctrl-C)
     // knows it is complete.
     void OutputFinished(const std::string& path, bool written) override {
-        anyWritten_ = anyWritten_ || written;
         // Each encoder leaves whole-input buffers behind; hand their pages back so that the
         // next output does not stack its own on top.
         malloc_trim(0);
@@ -100,7 +95,6 @@ private:
     const std::map<std::string, std::string>& rateRefusals_;
     LoadedInput input_;
     OutputRules rules_;
-    bool anyWritten_ = false;
     bool listingFailed_ = false;
 };
 

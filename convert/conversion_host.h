@@ -38,7 +38,7 @@ public:
     virtual bool RunSettingsDialog() = 0;
     // Writes the settings back to their file (the window's SaveSettings).
     virtual void SaveSettings() = 0;
-    // The closing message of a job ("<directory>にファイルを保存しました。").
+    // The closing message of a job (ClosingMessage in conversion_job.h).
     virtual void ShowClosingMessage(const std::string& text);
 
     // The job is about to make the output `path`; then it has made it, or failed.

@@ -31,7 +31,15 @@ constexpr char kShortenedFormat[] = "選択範囲が長いため、MLDファイ�
 
 constexpr int kNormalizeLevel = 100;  // percent of full scale
 
-// Runs one encoder call and records whether its file was written.
+// True when the job is to end here, before its next output.
+bool StopHere(const std::stop_token& stop, JobReport& report) {
+    if (!stop.stop_requested()) return false;
+    report.outcome = JobOutcome::Stopped;
+    return true;
+}
+
+// Runs one encoder call and records whether its file was written; an output the caller
+// stopped is not listed.
 template <typename Make>
 void MakeOutput(ConversionHost& host, JobReport& report, const std::string& path, Make make) {
     if (host.KeepExisting(path)) {
@@ -39,9 +47,12 @@ void MakeOutput(ConversionHost& host, JobReport& report, const std::string& path
         return;
     }
     host.OutputStarted(path);
-    const bool written = make() == OutputResult::Written;
-    report.outputs.push_back({path, written});
-    host.OutputFinished(path, written);
+    const OutputResult result = make();
+    if (result == OutputResult::Stopped)
+        report.outcome = JobOutcome::Stopped;
+    else
+        report.outputs.push_back({path, result == OutputResult::Written});
+    host.OutputFinished(path, result == OutputResult::Written);
 }
 
 // The 3GP/3G2 file the grid asks for; the 3GP step adds the streaming, external and
@@ -136,7 +147,7 @@ struct MldRow {
 // the clip instead of each mixing its own copy: an encoder's own mix of a mono clip
 // changes nothing, so the bytes are the same and the work is done once.
 void MakeMldAndMmf(ConversionHost& host, const SourceClip& clip, const JobChoices& choices, const std::string& basePath,
-                   JobReport& report) {
+                   const std::stop_token& stop, JobReport& report) {
     const ButtonGrid& grid = host.UserSettings().grid;
     bool anyMld = false;
     for (const MldHandset& handset : MldHandsets()) anyMld = anyMld || grid.IsOn(kMldPage, handset.cell);
@@ -173,6 +184,7 @@ void MakeMldAndMmf(ConversionHost& host, const SourceClip& clip, const JobChoice
     sizes.limit = choices.mldSizeLimit;
     std::optional<double> keptSeconds;  // the shortest start kept by a one-piece row
     for (const MldRow& row : rows) {
+        if (StopHere(stop, report)) break;
         MldEncoder* mld = row.stereo ? &stereoMld : &monoMld;
         const bool shortened = shorten && row.over;
         if (shortened) {
@@ -195,7 +207,7 @@ void MakeMldAndMmf(ConversionHost& host, const SourceClip& clip, const JobChoice
     host.ShowSizeMessages(sizes);
     if (keptSeconds) ShowShortenedNotice(*keptSeconds);
 
-    if (choices.mmf) {
+    if (choices.mmf && !StopHere(stop, report)) {
         MmfEncoder mmf(choices.mmfChannels == 1 ? mono : clip);
         mmf.path = basePath;
         mmf.resampler = choices.resampler;
@@ -263,7 +275,19 @@ bool JobReport::AllWritten() const {
            std::all_of(outputs.begin(), outputs.end(), [](const JobOutput& output) { return output.written; });
 }
 
-JobReport OnConvert(ConversionHost& host) {
+std::optional<std::string> ClosingMessage(const JobReport& report, const std::string& savingDirectory) {
+    std::string written;
+    for (const JobOutput& output : report.outputs)
+        if (output.written) (written += '\n') += FileNameOfPath(output.path);
+    if (report.outcome == JobOutcome::Stopped) {
+        if (written.empty()) return std::string(kStoppedBeforeAnyText);
+        return savingDirectory + std::string(kSavedTheseText) + written + "\n" + std::string(kRestStoppedText);
+    }
+    if (report.outcome != JobOutcome::Finished || written.empty()) return std::nullopt;
+    return savingDirectory + std::string(kSavedText);
+}
+
+JobReport OnConvert(ConversionHost& host, std::stop_token stop) {
     JobReport report;
     const LoadedInput& input = host.Input();
     Settings& settings = host.UserSettings();
@@ -300,13 +324,14 @@ JobReport OnConvert(ConversionHost& host) {
         // a core is free; the 3GP and 3G2 steps take its result where they stand.
         Encoder3gp aac(clip);
         aac.path = basePath;
+        aac.stop = stop;
         if (choices.make3gp || choices.make3g2) aac.CodeAhead(AacRequest(choices, 1, title));
 
         host.ProgressReset(CountSelectedOutputs(settings.grid));
-        MakeMldAndMmf(host, clip, choices, basePath, report);
+        MakeMldAndMmf(host, clip, choices, basePath, stop, report);
 
         bool useExternal = choices.useExternal;
-        if (choices.make3gp) {
+        if (choices.make3gp && !StopHere(stop, report)) {
             if (useExternal) {
                 if (!GneCanOpen(settings.externalEncoderPath)) settings.externalEncoderPath.clear();
                 if (settings.externalEncoderPath.empty() && ChooseExternalEncoder(settings) == 0) {
@@ -323,7 +348,7 @@ JobReport OnConvert(ConversionHost& host) {
             host.ProgressStep();
         }
 
-        if (choices.make3g2) {
+        if (choices.make3g2 && !StopHere(stop, report)) {
             if (useExternal) ShowMessage(k3g2ExternalText);
             std::string noExternal;
             MakeOutput(host, report, Output3gpPath(basePath, 2).value_or(basePath),
@@ -337,9 +362,10 @@ JobReport OnConvert(ConversionHost& host) {
         return report;
     }
 
-    host.ShowClosingMessage(settings.savingDirectory + std::string(kSavedText));
+    if (report.outcome != JobOutcome::Stopped) report.outcome = JobOutcome::Finished;
+    if (std::optional<std::string> text = ClosingMessage(report, settings.savingDirectory))
+        host.ShowClosingMessage(*text);
     host.Repaint();
-    report.outcome = JobOutcome::Finished;
     return report;
 }
 

@@ -3,6 +3,8 @@
 // read the output choices from the grid and call the encoders one after another, each
 // output into the saving directory, then one closing message.
 
+#include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +23,11 @@ inline constexpr std::string_view kInternalEncoderText = "内部エンコーダ�
 inline constexpr std::string_view k3g2ExternalText =
     "3G2ファイルへの変換に外部エンコーダリンク機能は使用できません。内部エンコーダで変換を行います。";
 inline constexpr std::string_view kSavedText = "にファイルを保存しました。";
+// The closing message of a stopped job: the folder, the files it wrote, one a line, then
+// that the rest were not made.
+inline constexpr std::string_view kSavedTheseText = "に次のファイルを保存しました。";
+inline constexpr std::string_view kRestStoppedText = "残りのファイルの変換は中止しました。";
+inline constexpr std::string_view kStoppedBeforeAnyText = "変換を中止しました。保存したファイルはありません。";
 
 // What the grid asks of one job.
 struct JobChoices {
@@ -56,7 +63,8 @@ enum class JobOutcome {
     NoInput,        // ErrorMsg 1
     NothingChosen,  // the two-text message
     OutOfMemory,    // ErrorMsg 2, the job ended early
-    Finished,       // every chosen output was tried; the closing message was shown
+    Finished,       // every chosen output was tried
+    Stopped,        // the caller stopped the job; the outputs made before are listed
 };
 
 struct JobOutput {
@@ -71,7 +79,14 @@ struct JobReport {
     bool AllWritten() const;
 };
 
-// Runs one job on the host's loaded input.
-JobReport OnConvert(ConversionHost& host);
+// The closing message of a job that ran: "<directory>にファイルを保存しました。" when a file
+// was written, nothing after nothing but failures (it would be untrue); a stopped job names
+// the files it wrote and says the rest were not made.
+std::optional<std::string> ClosingMessage(const JobReport& report, const std::string& savingDirectory);
+
+// Runs one job on the host's loaded input, and shows its closing message. `stop` is looked
+// at before each output and between the AAC frames: the job ends without the output being
+// made, and the files already written stay.
+JobReport OnConvert(ConversionHost& host, std::stop_token stop = {});
 
 }  // namespace kvt

@@ -8,6 +8,7 @@ enum class OutputResult {
     Written,      // the new file is in place
     Refused,      // the request was turned away before anything was built (message shown)
     WriteFailed,  // the request was accepted but no file came of it (message shown)
+    Stopped,      // the caller asked to stop before the file was made (nothing shown)
 };
 
 }  // namespace kvt

@@ -1,5 +1,6 @@
 #include "iso/encoder_3gp.h"
 
+#include <functional>
 #include <new>
 #include <stop_token>
 #include <thread>
@@ -67,7 +68,9 @@ struct Encoder3gp::Ahead {
     void Run(const SourceClip& source, const Aac3gpRequest& request, const std::stop_token& stop);
 
     std::optional<Result> result;
-    std::jthread thread;  // last, so that it is stopped and joined before the result goes
+    std::jthread thread;  // stopped and joined before the result goes
+    // Passes the encoder's stop on to the thread; gone before the thread is.
+    std::optional<std::stop_callback<std::function<void()>>> passStop;
 };
 
 void Encoder3gp::Ahead::Run(const SourceClip& source, const Aac3gpRequest& request, const std::stop_token& stop) {
@@ -107,6 +110,7 @@ void Encoder3gp::CodeAhead(const Aac3gpRequest& request) {
     ahead_ = std::make_unique<Ahead>();
     ahead_->thread = std::jthread([ahead = ahead_.get(), &source = source_, request, spare = std::move(*spare)](
                                       std::stop_token stop) { ahead->Run(source, request, stop); });
+    ahead_->passStop.emplace(stop, [thread = &ahead_->thread] { thread->request_stop(); });
 }
 
 OutputResult Encoder3gp::Write(const Aac3gpRequest& request, std::string& externalEncoderPath) {
@@ -118,6 +122,7 @@ OutputResult Encoder3gp::Write(const Aac3gpRequest& request, std::string& extern
         if (ahead_->result && ahead_->result->coded.key == key) ahead = std::move(ahead_->result);
         ahead_.reset();
     }
+    if (stop.stop_requested()) return OutputResult::Stopped;
 
     // The clip with its tail, converted: done ahead without a word, still here from the last
     // call of the same coding (which said all there was to say), or done now with messages.
@@ -152,8 +157,9 @@ OutputResult Encoder3gp::Write(const Aac3gpRequest& request, std::string& extern
     }
     if (!lastStream_ || lastStream_->key != key) {
         lastStream_.reset();
-        AacCoding coding = CodeAac(data, key.settings);
+        AacCoding coding = CodeAac(data, key.settings, stop);
         if (const AacFailure* failure = std::get_if<AacFailure>(&coding)) {
+            if (*failure == AacFailure::Stopped) return OutputResult::Stopped;
             ShowAacFailure(*failure, key.settings);
             return OutputResult::WriteFailed;
         }

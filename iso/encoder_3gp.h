@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -62,6 +63,10 @@ public:
     // is shown from that thread: if anything goes wrong there, Write does the work itself
     // and reports as it would have anyway.
     void CodeAhead(const Aac3gpRequest& request);
+
+    // Looked at between the AAC frames (also of the coding done ahead): a stopped Write
+    // makes no file and says nothing.
+    std::stop_token stop;
 
     // How long the external program may run before its output is looked for.
     std::chrono::milliseconds externalEncoderWait = kExternalEncoderWait;

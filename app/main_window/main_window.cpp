@@ -1,8 +1,10 @@
 #include "app/main_window/main_window.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -17,6 +19,7 @@
 #include "app/main_window/waveform_painter.h"
 #include "app/preview/qt_audio_output.h"
 #include "app/preview/sink_preview_player.h"
+#include "app/qt_platform/gui_thread.h"
 #include "convert/conversion_job.h"
 #include "convert/input_kinds.h"
 #include "convert/input_loader.h"
@@ -31,6 +34,10 @@ namespace kvt {
 using namespace main_window;
 
 namespace {
+
+// The buttons that would change the input, the selection or the settings under a running job.
+constexpr std::array kInertWhileConverting = {Element::Open, Element::SetStart, Element::SetEnd, Element::Settings,
+                                              Element::Convert};
 
 constexpr std::string_view kAllAudioFilesLabel = "すべての音声ファイル";
 constexpr std::string_view kEachKindFilter =
@@ -96,6 +103,7 @@ void CMFCzorvikDlg::SetPreviewPlayer(std::unique_ptr<PreviewPlayer> player) {
 void CMFCzorvikDlg::Shutdown() {
     if (shutDown_) return;
     shutDown_ = true;
+    StopConversion();
     timer100_.stop();
     preview_->Stop();
     // The rip's thread must be done with its file before the file goes.
@@ -136,6 +144,7 @@ void CMFCzorvikDlg::LoadPath(const std::string& path) {
 }
 
 void CMFCzorvikDlg::DropFiles(const std::vector<std::string>& paths) {
+    if (converting_) return;
     if (paths.size() >= 2) {
         ShowMessage(kOneFileAtATimeText);
         return;
@@ -178,37 +187,71 @@ void CMFCzorvikDlg::ApplyVolume(VolumeCommand command) {
     update();
 }
 
+// --- the conversion job -----------------------------------------------------------
+
+void CMFCzorvikDlg::StartConversion() {
+    converting_ = true;
+    job_.Start(*this, [this](const JobReport&) {
+        PostToGuiThread(this, [this] {
+            converting_ = false;
+            update();
+        });
+    });
+}
+
+void CMFCzorvikDlg::StopConversion() {
+    job_.Stop();
+    WaitForConversion();
+}
+
+void CMFCzorvikDlg::WaitForConversion() {
+    // The job may be waiting for the answer to one of its messages: only this thread gives it.
+    while (converting_) QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    job_.Wait();
+}
+
+bool CMFCzorvikDlg::Inert(Element element) const {
+    return converting_ && std::find(kInertWhileConverting.begin(), kInertWhileConverting.end(), element) !=
+                              kInertWhileConverting.end();
+}
+
 // --- ConversionHost ---------------------------------------------------------------
 
 void CMFCzorvikDlg::ProgressReset(int total) {
-    model_.ProgressReset(total);
+    PostToGuiThread(this, [this, total] { model_.ProgressReset(total); });
 }
 
 void CMFCzorvikDlg::ProgressStep() {
-    model_.ProgressStep();
-    repaint();  // the job runs on this thread: paint now, not after it
+    PostToGuiThread(this, [this] {
+        model_.ProgressStep();
+        repaint();
+    });
 }
 
 void CMFCzorvikDlg::Repaint() {
-    model_.HideProgress();
-    update();
+    PostToGuiThread(this, [this] {
+        model_.HideProgress();
+        update();
+    });
 }
 
 bool CMFCzorvikDlg::RunSettingsDialog() {
-    return settingsDialogRunner_ ? settingsDialogRunner_() : false;
+    bool accepted = false;
+    RunOnGuiThreadAndWait([&] { accepted = settingsDialogRunner_ ? settingsDialogRunner_() : false; }, this);
+    return accepted;
 }
 
 void CMFCzorvikDlg::SaveSettings() {
-    kvt::SaveSettings(settings_, SettingsFilePath(settings_.workFolder));
-    TakeFailureCause();  // a settings file that cannot be written is passed over in silence
+    RunOnGuiThreadAndWait(
+        [this] {
+            kvt::SaveSettings(settings_, SettingsFilePath(settings_.workFolder));
+            TakeFailureCause();  // a settings file that cannot be written is passed over in silence
+        },
+        this);
 }
 
 void CMFCzorvikDlg::ShowClosingMessage(const std::string& text) {
-    if (jobWroteAFile_) ConversionHost::ShowClosingMessage(text);
-}
-
-void CMFCzorvikDlg::OutputFinished(const std::string& /*path*/, bool written) {
-    jobWroteAFile_ = jobWroteAFile_ || written;
+    RunOnGuiThreadAndWait([&] { ConversionHost::ShowClosingMessage(text); }, this);
 }
 
 // --- painting ---------------------------------------------------------------------
@@ -250,7 +293,7 @@ void CMFCzorvikDlg::OnLeftButtonDown() {
     if (HitTest(RectOf(Element::ScrollLeft))) model_.ScrollBack();
     if (HitTest(RectOf(Element::ScrollRight))) model_.ScrollForward();
     for (int i = 0; i < kElementCount; ++i) {
-        if (HitTest(kElementRects[i])) model_.pressed[i] = true;
+        if (HitTest(kElementRects[i]) && !Inert(static_cast<Element>(i))) model_.pressed[i] = true;
     }
     update();
 }
@@ -268,21 +311,22 @@ void CMFCzorvikDlg::OnLeftButtonUp() {
 }
 
 void CMFCzorvikDlg::RunButton(Element button) {
+    if (Inert(button)) return;
     TakeFailureCause();  // the cause of earlier, handled trouble is not this action's
     switch (button) {
     case Element::Open: ShowOpenDialog(); break;
     case Element::Play: preview_->Play(model_.input); break;
-    case Element::Stop: preview_->Stop(); break;
+    case Element::Stop:
+        preview_->Stop();
+        job_.Stop();
+        break;
     case Element::SetStart: model_.SetStart(preview_->IsPlaying()); break;
     case Element::SetEnd: model_.SetEnd(preview_->IsPlaying()); break;
     case Element::Settings:
         RunSettingsDialog();
         SaveSettings();
         break;
-    case Element::Convert:
-        jobWroteAFile_ = false;
-        OnConvert(*this);
-        break;
+    case Element::Convert: StartConversion(); break;
     case Element::Help: ShowHelp(); break;
     case Element::Exit: close(); break;
     case Element::ScrollLeft:
@@ -324,6 +368,7 @@ void CMFCzorvikDlg::OnTimer100() {
 
 void CMFCzorvikDlg::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::RightButton) {
+        if (converting_) return;  // the volume changes the loaded block
         if (auto command = volumeMenu_(event->globalPosition().toPoint())) ApplyVolume(*command);
         return;
     }

@@ -22,6 +22,7 @@
 #include "app/preview/preview_player.h"
 #include "app/skin/skinned_window.h"
 #include "convert/conversion_host.h"
+#include "convert/job_thread.h"
 #include "convert/settings_store.h"
 
 namespace kvt {
@@ -80,8 +81,19 @@ public:
     void ShowRipProgress(double fraction);
     void RipFinished(bool ok);
 
-    // The destruction steps (rip stopped and its file deleted, preview stopped, the scratch
-    // "tempkvt.wav" deleted, settings saved); they run once, on whichever way out comes first.
+    // The convert button's job runs on a thread of its own; meanwhile the window repaints
+    // and moves, the bar advances after each output, the buttons that would change the
+    // input, the selection or the settings are inert, and stop ends the job after the
+    // output being made.
+    bool Converting() const { return converting_; }
+    // Stops a running job and waits for its end (its messages are still shown meanwhile).
+    void StopConversion();
+    // Waits for the job to end, the window's events running meanwhile.
+    void WaitForConversion();
+
+    // The destruction steps (a running job stopped, rip stopped and its file deleted,
+    // preview stopped, the scratch "tempkvt.wav" deleted, settings saved); they run once,
+    // on whichever way out comes first.
     void Shutdown();
 
     const MainWindowModel& Model() const { return model_; }
@@ -89,15 +101,15 @@ public:
     MainWindowModel& MutableModel() { return model_; }
     PreviewPlayer& Preview() { return *preview_; }
 
-    // ConversionHost
+    // ConversionHost: the job calls these from its thread, and they run on the window's.
     void ProgressReset(int total) override;
     void ProgressStep() override;
     void Repaint() override;
     bool RunSettingsDialog() override;
     void SaveSettings() override;
-    // Said only when the job saved a file: after nothing but failures it would be untrue.
+    // Over the full bar: after the steps posted before it.
     void ShowClosingMessage(const std::string& text) override;
-    void OutputFinished(const std::string& path, bool written) override;
+    // Unchanged while a job runs: what would change it is inert.
     const LoadedInput& Input() const override { return model_.input; }
     Settings& UserSettings() override { return settings_; }
 
@@ -116,6 +128,8 @@ protected:
 private:
     void LoadPath(const std::string& path);
     void RunButton(main_window::Element button);
+    bool Inert(main_window::Element element) const;
+    void StartConversion();
     void ShowHelp();
     void ForgetRipFile();
 
@@ -127,13 +141,14 @@ private:
     std::string ripTempPath_;
     QTimer timer100_;
     bool shutDown_ = false;
-    bool jobWroteAFile_ = false;
+    bool converting_ = false;  // on the window's thread: from the start to the job's end notice
 
     SettingsDialogRunner settingsDialogRunner_;
     HelpOpener helpOpener_;
     VolumeMenu volumeMenu_;
     RipStarter ripStarter_;
     RipStopper ripStopper_;
+    JobThread job_;  // last: gone (stopped, waited for) before what the job uses
 };
 
 }  // namespace kvt

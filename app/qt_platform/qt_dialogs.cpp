@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
+#include "app/qt_platform/gui_thread.h"
 #include "app/qt_platform/input_file_dialog.h"
 
 namespace kvt {
@@ -29,6 +30,15 @@ std::optional<std::string> RunOpenDialog(std::unique_ptr<QFileDialog> opened, co
     if (!name.isEmpty()) dialog.selectFile(name);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().front().toStdString();
+}
+
+// Every dialog opens on the application's thread, also when a worker (a conversion job
+// choosing its external encoder) asks for it; the worker waits for the choice.
+template <typename Run>
+std::optional<std::string> OnApplicationThread(Run run) {
+    std::optional<std::string> chosen;
+    RunOnGuiThreadAndWait([&] { chosen = run(); });
+    return chosen;
 }
 
 }  // namespace
@@ -58,27 +68,33 @@ QStringList QtNameFilters(const std::string& filter) {
 }
 
 std::optional<std::string> QtDialogs::OpenFile(const std::string& defaultExtension, const std::string& filter) {
-    std::unique_ptr<QFileDialog> dialog = MakeOpenDialog(filter);
-    if (!defaultExtension.empty()) dialog->setDefaultSuffix(QString::fromStdString(defaultExtension));
-    return RunOpenDialog(std::move(dialog), {}, {});
+    return OnApplicationThread([&] {
+        std::unique_ptr<QFileDialog> dialog = MakeOpenDialog(filter);
+        if (!defaultExtension.empty()) dialog->setDefaultSuffix(QString::fromStdString(defaultExtension));
+        return RunOpenDialog(std::move(dialog), {}, {});
+    });
 }
 
 std::optional<std::string> QtDialogs::ChooseProgram() {
-    return RunOpenDialog(MakeProgramDialog(), {}, {});
+    return OnApplicationThread([] { return RunOpenDialog(MakeProgramDialog(), {}, {}); });
 }
 
 std::optional<std::string> QtDialogs::OpenInput(const std::string& initialName, const std::string& filter) {
-    const QFileInfo initial(QString::fromStdString(initialName));
-    auto dialog = std::make_unique<InputFileDialog>(QApplication::activeWindow(), filter,
-                                                    trackPlaces_ ? trackPlaces_() : std::vector<std::string>());
-    return RunOpenDialog(std::move(dialog), initial.path(), initial.fileName());
+    return OnApplicationThread([&] {
+        const QFileInfo initial(QString::fromStdString(initialName));
+        auto dialog = std::make_unique<InputFileDialog>(QApplication::activeWindow(), filter,
+                                                        trackPlaces_ ? trackPlaces_() : std::vector<std::string>());
+        return RunOpenDialog(std::move(dialog), initial.path(), initial.fileName());
+    });
 }
 
 std::optional<std::string> QtDialogs::BrowseFolder(const std::string& title, const std::string& startFolder) {
-    const QString folder = QFileDialog::getExistingDirectory(
-        QApplication::activeWindow(), QString::fromStdString(title), QString::fromStdString(startFolder));
-    if (folder.isEmpty()) return std::nullopt;
-    return folder.toStdString();
+    return OnApplicationThread([&]() -> std::optional<std::string> {
+        const QString folder = QFileDialog::getExistingDirectory(
+            QApplication::activeWindow(), QString::fromStdString(title), QString::fromStdString(startFolder));
+        if (folder.isEmpty()) return std::nullopt;
+        return folder.toStdString();
+    });
 }
 
 }  // namespace kvt

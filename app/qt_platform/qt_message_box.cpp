@@ -2,8 +2,8 @@
 
 #include <QApplication>
 #include <QMessageBox>
-#include <QThread>
 
+#include "app/qt_platform/gui_thread.h"
 #include "platform/failure_cause.h"
 
 namespace kvt {
@@ -20,12 +20,9 @@ MessageAnswer ShowQtMessageBox(const MessageRequest& request) {
 
 MessageSink OnGuiThread(MessageSink sink) {
     return [sink = std::move(sink)](const MessageRequest& request) {
-        QCoreApplication* application = QCoreApplication::instance();
-        if (!application || QThread::currentThread() == application->thread()) return sink(request);
         // Should the application go before the call runs, the worker goes on with OK.
         MessageAnswer answer = MessageAnswer::Ok;
-        QMetaObject::invokeMethod(
-            application, [&] { answer = sink(request); }, Qt::BlockingQueuedConnection);
+        RunOnGuiThreadAndWait([&] { answer = sink(request); });
         return answer;
     };
 }

@@ -1,6 +1,7 @@
 // From a loaded WAV to output files through the window's buttons and the real job.
 
 #include <filesystem>
+#include <future>
 
 #include <gmock/gmock.h>
 
@@ -40,6 +41,7 @@ TEST_F(MainWindow, ConvertWritesTheSelectionAndFillsTheProgressBar) {
         return MessageAnswer::Ok;
     });
     Click(CentreOf(Element::Convert));
+    window->WaitForConversion();
     SetMessageSink(previous);
 
     EXPECT_THAT(texts, ::testing::ElementsAre(out + std::string(kSavedText)));
@@ -66,14 +68,79 @@ TEST_F(MainWindow, AJobThatSavedNothingSaysWhyAndNotThatItSaved) {
     MessageSink recorder = SetMessageSink(nullptr);
     SetMessageSink(WithFailureCause(recorder));
     Click(CentreOf(Element::Convert));
+    window->WaitForConversion();
     SetMessageSink(recorder);
     const std::string failure =
         "ファイルが書き込めませんでした。\ncannot create a file in " + gone + ": No such file or directory";
     EXPECT_THAT(messages.Texts(), ::testing::ElementsAre(failure, failure));
 }
 
+// The job is held at its first message; meanwhile the window takes clicks on its own thread.
+TEST_F(MainWindow, DuringAJobWhatWouldChangeItsInputIsInertAndStopEndsIt) {
+    const std::string out = folder / "out";
+    std::filesystem::create_directory(out);
+    Settings& settings = window->UserSettings();
+    settings.savingDirectory = out;
+    settings.grid.At(kMldPage, 21) = kCellOn;  // D903i in stereo at 32000 Hz: refused, with a message
+    settings.grid.At(kMldPage, kStereoCell) = kCellOn;
+    settings.grid.At(kMldPage, 27) = kCellOn;
+    settings.grid.At(kMmfPage, kMmfOutputCell) = kCellOn;
+    const std::string song = WriteWav("song.wav", 8000, 1, 8000, 1000);
+    window->OpenPath(song);
+    int settingsRuns = 0;
+    int menus = 0;
+    window->SetSettingsDialogRunner([&] { return ++settingsRuns, false; });
+    window->SetVolumeMenu([&](QPoint) { return ++menus, std::optional<VolumeCommand>(VolumeCommand::Up); });
+    window->show();
+
+    std::promise<void> held;
+    std::promise<void> released;
+    std::shared_future<void> release = released.get_future().share();
+    std::vector<std::string> texts;
+    MessageSink previous = SetMessageSink([&](const MessageRequest& request) {
+        texts.push_back(request.text);
+        if (texts.size() == 1) {
+            held.set_value();
+            release.wait();
+        }
+        return MessageAnswer::Ok;
+    });
+    const size_t dialogsBefore = dialogs.Requests().size();  // the first start's folder browser
+    Click(CentreOf(Element::Convert));
+    held.get_future().wait();
+    ASSERT_TRUE(window->Converting());
+
+    ClickPlotColumn(100);
+    for (Element button : {Element::SetStart, Element::Open, Element::Settings, Element::Convert}) {
+        Press(CentreOf(button));
+        EXPECT_FALSE(window->Model().IsPressed(button));  // no pressed look either
+        Release(CentreOf(button));
+    }
+    QMouseEvent right(QEvent::MouseButtonPress, QPoint(300, 300), window->mapToGlobal(QPoint(300, 300)),
+                      Qt::RightButton, Qt::RightButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &right);
+    window->DropFiles({WriteWav("other.wav", 100, 2, 16000)});
+    Click(CentreOf(Element::Stop));
+    released.set_value();
+    window->WaitForConversion();
+    SetMessageSink(previous);
+
+    EXPECT_EQ(window->Input().startFrame, 0u);
+    EXPECT_EQ(window->Input().inputPath, song);
+    EXPECT_EQ(window->Input().pcm[0], 1000 & 0xFF);
+    EXPECT_EQ(dialogs.Requests().size(), dialogsBefore);
+    EXPECT_EQ(settingsRuns, 0);
+    EXPECT_EQ(menus, 0);
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_THAT(texts[0], ::testing::HasSubstr("93s"));
+    EXPECT_EQ(texts[1], kStoppedBeforeAnyText);  // the MMF file was not begun
+    EXPECT_FALSE(std::filesystem::exists(out + "/song.mmf"));
+    EXPECT_FALSE(window->Converting());
+}
+
 TEST_F(MainWindow, ConvertWithNothingLoadedAsksForAFile) {
     Click(CentreOf(Element::Convert));
+    window->WaitForConversion();
     EXPECT_THAT(messages.Texts(), ::testing::ElementsAre("ファイルを選択してください。"));
 }
 

@@ -53,6 +53,7 @@ TEST_F(MainWindow, OutputsChosenInTheSettingsDialogAreWhatTheConversionWrites) {
         EXPECT_THAT(ini, ::testing::Contains(line));
 
     Click(CentreOf(Element::Convert));
+    window->WaitForConversion();
     EXPECT_THAT(messages.Texts(), ::testing::ElementsAre(out + std::string(kSavedText)));
     EXPECT_GT(std::filesystem::file_size(out + "/song.mmf"), 0u);
     const SourceClip clip(window->Input().inputPath, window->Input().format, window->Input().pcm);

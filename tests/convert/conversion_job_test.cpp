@@ -127,7 +127,8 @@ TEST_F(ConversionJob, StereoVariantsFollowTheRate) {
     }
 }
 
-TEST_F(ConversionJob, RefusedStereoAt32000StillEndsWithTheClosingMessage) {
+// The job goes on after the refusal; with nothing written, it does not say it saved.
+TEST_F(ConversionJob, RefusedStereoAt32000IsSaidAndNoSaveIsClaimed) {
     Load("song.wav");
     Choose(kMldPage, {21});  // D903i
     SetStereo(kMldPage);
@@ -140,9 +141,8 @@ TEST_F(ConversionJob, RefusedStereoAt32000StillEndsWithTheClosingMessage) {
     EXPECT_FALSE(report.outputs[0].written);
     EXPECT_FALSE(report.AllWritten());
     auto texts = messages.Texts();
-    ASSERT_EQ(texts.size(), 2u);
+    ASSERT_EQ(texts.size(), 1u);
     EXPECT_NE(texts[0].find("93s"), std::string::npos) << texts[0];
-    EXPECT_EQ(texts[1], Closing());
     EXPECT_TRUE(FilesInOut().empty());
     EXPECT_EQ(host.resets, std::vector<int>{1});
     EXPECT_EQ(host.steps, 1);
@@ -379,9 +379,7 @@ TEST_F(ConversionJob, ExistingFilesAreReplacedAndWriteFailuresAreReported) {
     ASSERT_EQ(report.outputs.size(), 1u);
     EXPECT_FALSE(report.outputs[0].written);
     auto texts = messages.Texts();
-    ASSERT_EQ(texts.size(), 2u);
-    EXPECT_EQ(texts[0], "ファイルが書き込めませんでした。");
-    EXPECT_EQ(texts[1], host.settings.savingDirectory + "にファイルを保存しました。");
+    EXPECT_EQ(texts, std::vector<std::string>{"ファイルが書き込めませんでした。"});
 }
 
 // Every encoder tells the job whether its file was written: an accepted output whose write
@@ -398,9 +396,32 @@ TEST_F(ConversionJob, OutputsThatCannotBeWrittenAreReportedUnwritten) {
     ASSERT_EQ(report.outputs.size(), 4u);
     for (const JobOutput& output : report.outputs) EXPECT_FALSE(output.written) << output.path;
     const std::string notWritten = "ファイルが書き込めませんでした。";
-    EXPECT_EQ(messages.Texts(), (std::vector<std::string>{notWritten, notWritten, notWritten, notWritten,
-                                                          host.settings.savingDirectory + std::string(kSavedText)}));
+    EXPECT_EQ(messages.Texts(), (std::vector<std::string>{notWritten, notWritten, notWritten, notWritten}));
     EXPECT_EQ(host.steps, 4);
+}
+
+TEST(ClosingMessage, SaysSavedOnlyAfterAWriteAndAStoppedJobNamesWhatItWrote) {
+    const JobOutput written{"/ring/song_n1.mld", true};
+    const JobOutput failed{"/ring/song.mmf", false};
+    const JobOutput alsoWritten{"/ring/song.3gp", true};
+    struct Case {
+        const char* name;
+        JobReport report;
+        std::optional<std::string> text;
+    };
+    const Case cases[] = {
+        {"finished with a file", {JobOutcome::Finished, {failed, written}}, "/ringにファイルを保存しました。"},
+        {"finished with nothing but failures", {JobOutcome::Finished, {failed}}, std::nullopt},
+        {"out of memory after a file", {JobOutcome::OutOfMemory, {written}}, std::nullopt},
+        {"stopped before any file", {JobOutcome::Stopped, {failed}}, std::string(kStoppedBeforeAnyText)},
+        {"stopped after two files",
+         {JobOutcome::Stopped, {written, failed, alsoWritten}},
+         "/ringに次のファイルを保存しました。\nsong_n1.mld\nsong.3gp\n残りのファイルの変換は中止しました。"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(ClosingMessage(c.report, "/ring"), c.text);
+    }
 }
 
 }  // namespace
