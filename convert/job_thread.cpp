@@ -12,7 +12,9 @@ JobThread::~JobThread() {
 bool JobThread::Start(ConversionHost& host, std::function<void(const JobReport&)> ended) {
     if (running_.exchange(true)) return false;
     Wait();  // the thread of the last job, done but not yet joined
-    thread_ = std::jthread([this, &host, ended = std::move(ended)](std::stop_token stop) {
+    // Set before the thread starts: the job's thread itself may call Stop.
+    stop_ = std::stop_source();
+    thread_ = std::thread([this, &host, stop = stop_.get_token(), ended = std::move(ended)] {
         const JobReport report = OnConvert(host, stop);
         running_.store(false);
         if (ended) ended(report);
@@ -21,7 +23,7 @@ bool JobThread::Start(ConversionHost& host, std::function<void(const JobReport&)
 }
 
 void JobThread::Stop() {
-    thread_.request_stop();
+    stop_.request_stop();
 }
 
 void JobThread::Wait() {

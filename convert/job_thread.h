@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <functional>
+#include <stop_token>
 #include <thread>
 
 #include "convert/conversion_job.h"
@@ -31,7 +32,8 @@ public:
 
 private:
     std::atomic<bool> running_ = false;
-    std::jthread thread_;
+    std::stop_source stop_;
+    std::thread thread_;
 };
 
 }  // namespace kvt
