@@ -67,12 +67,12 @@ void Console::SetRippingInput(const std::string& path) {
 
 MessageSink Console::Sink() {
     return [this](const MessageRequest& request) {
-        bool question = request.buttons == MessageButtons::OkCancel;
+        bool question = request.buttons != MessageButtons::Ok;
         std::string text;
         if (!request.caption.empty() && request.caption != kApplicationTitle) text += request.caption + ": ";
         text += request.text;
         if (request.text == kNothingChosenText) text += " (choose outputs with --all, --mld, --mmf, --3gp or --3g2)";
-        if (question) text += " [Cancel]";
+        if (question) text += request.buttons == MessageButtons::YesNo ? " [No]" : " [Cancel]";
         // The box's words name the symptom; what the system said names the cause.
         std::optional<std::string> cause = TakeFailureCause();
         std::lock_guard lock(mutex_);

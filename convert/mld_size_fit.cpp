@@ -7,6 +7,7 @@
 #include "engine/mld_encoder.h"
 #include "engine/mld_fit.h"
 #include "engine/pcm_fades.h"
+#include "platform/message.h"
 #include "platform/paths.h"
 
 namespace kvt {
@@ -45,6 +46,15 @@ std::string ShortenQuestionText(const std::vector<OverLimitFile>& files, uint32_
     for (const OverLimitFile& file : files)
         text += "\n" + Format(kWouldFitFormat, NameOf(file.path).c_str(), file.fittingSeconds);
     return text + "\n" + std::string(kShortenQuestionTailText);
+}
+
+bool AskToShortenToFit(const std::vector<OverLimitFile>& files, uint32_t limit, Settings& settings) {
+    if (settings.shortenToFit) return *settings.shortenToFit;
+    bool remember = false;
+    const bool shorten = AskWithCheckBox(ShortenQuestionText(files, limit), kShortenQuestionCaption,
+                                         kRememberAnswerText, remember) == MessageAnswer::Ok;
+    if (remember) settings.shortenToFit = shorten;
+    return shorten;
 }
 
 std::string SizeMessagesText(const SizeMessages& messages) {

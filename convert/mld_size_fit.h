@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "convert/settings_store.h"
 #include "engine/engine_file.h"
 
 namespace kvt {
@@ -28,6 +29,7 @@ struct SizeMessages {
 };
 
 inline constexpr std::string_view kShortenQuestionCaption = "ファイルサイズの制限";
+inline constexpr std::string_view kRememberAnswerText = "次からは聞かずに同じようにする";
 
 // The ceiling as the MLD page names it: 10, 20 or 100 (KB).
 int LimitKb(uint32_t limit);
@@ -36,6 +38,10 @@ std::string ShortenedText(const OverLimitFile& file, uint32_t limit);
 // The one question of a job: each file with the length that would fit, then whether to
 // shorten them.
 std::string ShortenQuestionText(const std::vector<OverLimitFile>& files, uint32_t limit);
+// The window's answer for a job's files above the ceiling: the one remembered in
+// `settings`, else the question (ShortenQuestionText) with a box that remembers it there.
+// True to shorten them.
+bool AskToShortenToFit(const std::vector<OverLimitFile>& files, uint32_t limit, Settings& settings);
 // The one box of a job's size messages: the ceiling text with the files above it, then
 // the shortened files.
 std::string SizeMessagesText(const SizeMessages& messages);

@@ -53,6 +53,10 @@ int LoadSettings(Settings& settings, const std::string& iniPath) {
     settings.externalEncoderPath = ReadProfileString(kSettingsSection, "external", "", iniPath);
     settings.resampler = ResamplerFromName(ReadProfileString(kSettingsSection, "resampler", "", iniPath))
                              .value_or(ResamplerKind::BandLimited);
+    const std::string fit = ReadProfileString(kSettingsSection, "fit", "", iniPath);
+    settings.shortenToFit.reset();
+    if (fit == kShortenToFitName) settings.shortenToFit = true;
+    if (fit == kKeepWholeName) settings.shortenToFit = false;
     if (KeepsSavingDirectory(settings.savingDirectory)) return 1;
     settings.savingDirectory = DocumentsFolder();
     BrowseSavingDirectory(settings);
@@ -63,7 +67,7 @@ void SaveSettings(const Settings& settings, const std::string& iniPath) {
     // One replace of the file for all keys: a failure leaves the old file whole, and an
     // entry the writer refuses (a folder name with a line break) is left out on its own.
     std::vector<ProfileEntry> entries;
-    entries.reserve(kGridPages * kGridCells + 4);
+    entries.reserve(kGridPages * kGridCells + 5);
     for (int page = 0; page < kGridPages; ++page)
         for (int cell = 0; cell < kGridCells; ++cell)
             entries.emplace_back(CellKey(page, cell), std::to_string(settings.grid.At(page, cell)));
@@ -71,6 +75,7 @@ void SaveSettings(const Settings& settings, const std::string& iniPath) {
     entries.emplace_back("mp3", settings.mp3DecoderPath);
     entries.emplace_back("external", settings.externalEncoderPath);
     entries.emplace_back("resampler", ResamplerName(settings.resampler));
+    if (settings.shortenToFit) entries.emplace_back("fit", *settings.shortenToFit ? kShortenToFitName : kKeepWholeName);
     WriteProfileStrings(kSettingsSection, entries, iniPath);
 }
 

@@ -19,7 +19,14 @@ struct Settings {
     std::string externalEncoderPath;                       // external AAC encoder; empty when none
     std::string workFolder;                                // scratch files (and, in the GUI, setup.ini)
     ResamplerKind resampler = ResamplerKind::BandLimited;  // "resampler"
+    // "fit": the remembered answer to the question whether MLD files above the size
+    // ceiling are shortened to fit; nothing (no key) when the window asks each time.
+    std::optional<bool> shortenToFit;
 };
+
+// The values of "fit"; anything else, or no key, leaves the question to be asked.
+inline constexpr const char* kShortenToFitName = "shorten";
+inline constexpr const char* kKeepWholeName = "whole";
 
 // The values of "resampler": "classic" chooses the linear one; anything else, or no key,
 // the band-limited one.
@@ -40,7 +47,8 @@ std::string SettingsFilePath(const std::string& workFolder);
 // directory that is gone is replaced by the documents folder and the folder browser opens.
 int LoadSettings(Settings& settings, const std::string& iniPath);
 
-// Writes the 84 cells, "directory", "mp3", "external" and "resampler" in that order, with one replace
+// Writes the 84 cells, "directory", "mp3", "external", "resampler" and, when an answer is
+// remembered, "fit" in that order, with one replace
 // of the file. A file that cannot be written is left as it was; a value the file cannot
 // hold (a line break) is skipped alone; nothing is shown.
 void SaveSettings(const Settings& settings, const std::string& iniPath);

@@ -39,8 +39,9 @@ NoteSink SetNoteSink(NoteSink sink) {
     return previous;
 }
 
-MessageAnswer ShowMessage(std::string_view text, std::string_view caption, MessageButtons buttons, bool systemModal) {
-    MessageRequest request{std::string(text), std::string(caption), buttons, systemModal};
+namespace {
+
+MessageAnswer Show(const MessageRequest& request) {
     if (MessageHold::Keep(request)) return MessageAnswer::Ok;
     MessageSink sink;
     {
@@ -48,6 +49,21 @@ MessageAnswer ShowMessage(std::string_view text, std::string_view caption, Messa
         sink = CurrentSink();
     }
     return sink ? sink(request) : MessageAnswer::Ok;
+}
+
+}  // namespace
+
+MessageAnswer ShowMessage(std::string_view text, std::string_view caption, MessageButtons buttons, bool systemModal) {
+    return Show({std::string(text), std::string(caption), buttons, systemModal});
+}
+
+MessageAnswer AskWithCheckBox(std::string_view text, std::string_view caption, std::string_view checkBoxText,
+                              bool& checked) {
+    checked = false;
+    MessageRequest request{std::string(text), std::string(caption), MessageButtons::YesNo, false};
+    request.checkBoxText = std::string(checkBoxText);
+    request.checkBoxChecked = &checked;
+    return Show(request);
 }
 
 MessageSink SetMessageSink(MessageSink sink) {
@@ -65,7 +81,7 @@ MessageSink ConsoleMessageSink(MessageAnswer questionAnswer) {
             std::fprintf(stderr, "%s\n", request.text.c_str());
         else
             std::fprintf(stderr, "%s: %s\n", request.caption.c_str(), request.text.c_str());
-        return request.buttons == MessageButtons::OkCancel ? questionAnswer : MessageAnswer::Ok;
+        return request.buttons == MessageButtons::Ok ? MessageAnswer::Ok : questionAnswer;
     };
 }
 

@@ -10,7 +10,8 @@
 
 namespace kvt {
 
-enum class MessageButtons { Ok, OkCancel };
+// YesNo answers Ok for Yes and Cancel for No.
+enum class MessageButtons { Ok, OkCancel, YesNo };
 enum class MessageAnswer { Ok, Cancel };
 
 struct MessageRequest {
@@ -18,6 +19,10 @@ struct MessageRequest {
     std::string caption;
     MessageButtons buttons = MessageButtons::Ok;
     bool systemModal = false;
+    // A check box under the text when not empty; the back end leaves its state in
+    // *checkBoxChecked (unticked when the back end shows no box).
+    std::string checkBoxText;
+    bool* checkBoxChecked = nullptr;
 };
 
 using MessageSink = std::function<MessageAnswer(const MessageRequest&)>;
@@ -26,6 +31,11 @@ inline constexpr std::string_view kApplicationTitle = "KVT";
 
 MessageAnswer ShowMessage(std::string_view text, std::string_view caption = kApplicationTitle,
                           MessageButtons buttons = MessageButtons::Ok, bool systemModal = false);
+
+// A Yes/No question with a check box ("remember the answer"); `checked` holds whether it
+// was ticked.
+MessageAnswer AskWithCheckBox(std::string_view text, std::string_view caption, std::string_view checkBoxText,
+                              bool& checked);
 
 // Installs a back end for the whole process and returns the one it replaces.
 MessageSink SetMessageSink(MessageSink sink);

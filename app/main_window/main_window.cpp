@@ -47,9 +47,13 @@ std::optional<VolumeCommand> VolumeMenuAt(QWidget* owner, QPoint globalPos) {
     QMenu menu(owner);
     QAction* up = menu.addAction(QString::fromUtf8(kVolumeUpLabel));
     QAction* down = menu.addAction(QString::fromUtf8(kVolumeDownLabel));
+    QAction* fadeIn = menu.addAction(QString::fromUtf8(kFadeInLabel));
+    QAction* fadeOut = menu.addAction(QString::fromUtf8(kFadeOutLabel));
     QAction* chosen = menu.exec(globalPos);
     if (chosen == up) return VolumeCommand::Up;
     if (chosen == down) return VolumeCommand::Down;
+    if (chosen == fadeIn) return VolumeCommand::FadeIn;
+    if (chosen == fadeOut) return VolumeCommand::FadeOut;
     return std::nullopt;
 }
 
@@ -252,6 +256,19 @@ void CMFCzorvikDlg::SaveSettings() {
 
 void CMFCzorvikDlg::ShowClosingMessage(const std::string& text) {
     RunOnGuiThreadAndWait([&] { ConversionHost::ShowClosingMessage(text); }, this);
+}
+
+bool CMFCzorvikDlg::ShortenToFit(const std::vector<OverLimitFile>& files, uint32_t limit) {
+    bool shorten = false;
+    RunOnGuiThreadAndWait(
+        [&] {
+            const bool remembered = settings_.shortenToFit.has_value();
+            shorten = AskToShortenToFit(files, limit, settings_);
+            if (!remembered && settings_.shortenToFit)
+                kvt::SaveSettings(settings_, SettingsFilePath(settings_.workFolder));
+        },
+        this);
+    return shorten;
 }
 
 // --- painting ---------------------------------------------------------------------

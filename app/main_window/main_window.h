@@ -33,6 +33,8 @@ inline constexpr std::string_view kHelpNotShownText =
     "ヘルプを開けませんでした。次のファイルをブラウザで開いてください。\n";
 inline constexpr const char* kVolumeUpLabel = "音量を上げる";
 inline constexpr const char* kVolumeDownLabel = "音量を下げる";
+inline constexpr const char* kFadeInLabel = "フェードイン";
+inline constexpr const char* kFadeOutLabel = "フェードアウト";
 // The open dialog's filters: every audio file the loader reads first (the default), then
 // WAV, WMA, the CD's tracks and MP3.
 std::string InputFilter();
@@ -109,6 +111,8 @@ public:
     void SaveSettings() override;
     // Over the full bar: after the steps posted before it.
     void ShowClosingMessage(const std::string& text) override;
+    // Asks on the window's thread; a remembered answer is saved at once.
+    bool ShortenToFit(const std::vector<OverLimitFile>& files, uint32_t limit) override;
     // Unchanged while a job runs: what would change it is inert.
     const LoadedInput& Input() const override { return model_.input; }
     Settings& UserSettings() override { return settings_; }

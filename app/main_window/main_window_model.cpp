@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <span>
+
+#include "engine/pcm_fades.h"
 
 namespace kvt {
 
@@ -96,10 +99,25 @@ void MainWindowModel::ScrollForward() {
 }
 
 void MainWindowModel::ChangeVolume(VolumeCommand command) {
-    if (command == VolumeCommand::Up)
-        ScaleSamples<5, 4>(input.pcm);
-    else
-        ScaleSamples<4, 5>(input.pcm);
+    switch (command) {
+    case VolumeCommand::Up: ScaleSamples<5, 4>(input.pcm); break;
+    case VolumeCommand::Down: ScaleSamples<4, 5>(input.pcm); break;
+    case VolumeCommand::FadeIn:
+    case VolumeCommand::FadeOut: {
+        const unsigned channels = std::max<unsigned>(input.format.channels, 1);
+        // The range the job converts, cut to the block.
+        const PcmRange selection = SelectedRange(input, ReversedSelection::Swap);
+        const size_t offset = std::min(selection.offset, input.pcm.size());
+        const std::span<uint8_t> range =
+            std::span(input.pcm).subspan(offset, std::min(selection.length, input.pcm.size() - offset));
+        const uint64_t frames = FadeFrames(kMenuFadeSeconds, input.format.sampleRate);
+        if (command == VolumeCommand::FadeIn)
+            FadeIn(range, channels, frames);
+        else
+            FadeOut(range, channels, frames);
+        break;
+    }
+    }
     overviewReady = false;
 }
 

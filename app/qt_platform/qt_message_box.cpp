@@ -1,21 +1,41 @@
 #include "app/qt_platform/qt_message_box.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QMessageBox>
+#include <memory>
 
 #include "app/qt_platform/gui_thread.h"
 #include "platform/failure_cause.h"
 
 namespace kvt {
 
+namespace {
+
+QMessageBox::StandardButtons ButtonsOf(MessageButtons buttons) {
+    switch (buttons) {
+    case MessageButtons::OkCancel: return QMessageBox::Ok | QMessageBox::Cancel;
+    case MessageButtons::YesNo: return QMessageBox::Yes | QMessageBox::No;
+    default: return QMessageBox::Ok;
+    }
+}
+
+}  // namespace
+
 MessageAnswer ShowQtMessageBox(const MessageRequest& request) {
-    QMessageBox box(
-        QMessageBox::NoIcon, QString::fromStdString(request.caption), QString::fromStdString(request.text),
-        request.buttons == MessageButtons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok,
-        QApplication::activeWindow());
+    QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(request.caption), QString::fromStdString(request.text),
+                    ButtonsOf(request.buttons), QApplication::activeWindow());
     box.setWindowModality(Qt::ApplicationModal);
     if (request.systemModal) box.setWindowFlag(Qt::WindowStaysOnTopHint);
-    return box.exec() == QMessageBox::Ok ? MessageAnswer::Ok : MessageAnswer::Cancel;
+    QCheckBox* checkBox = nullptr;
+    if (!request.checkBoxText.empty()) {
+        auto owned = std::make_unique<QCheckBox>(QString::fromStdString(request.checkBoxText));
+        checkBox = owned.get();
+        box.setCheckBox(owned.release());  // the box owns it from here
+    }
+    const int pressed = box.exec();
+    if (checkBox && request.checkBoxChecked) *request.checkBoxChecked = checkBox->isChecked();
+    return pressed == QMessageBox::Ok || pressed == QMessageBox::Yes ? MessageAnswer::Ok : MessageAnswer::Cancel;
 }
 
 MessageSink OnGuiThread(MessageSink sink) {

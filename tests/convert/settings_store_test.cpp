@@ -31,6 +31,7 @@ TEST(SettingsStore, WrittenFileRestoresEveryCellAndPath) {
     saved.mp3DecoderPath = "/usr/bin/デコーダ";
     saved.externalEncoderPath = "/opt/enc with blanks";
     saved.resampler = ResamplerKind::Classic;
+    saved.shortenToFit = false;
     std::string ini = SettingsFilePath(folder.Path());
     SaveSettings(saved, ini);
 
@@ -41,6 +42,7 @@ TEST(SettingsStore, WrittenFileRestoresEveryCellAndPath) {
     EXPECT_EQ(loaded.mp3DecoderPath, saved.mp3DecoderPath);
     EXPECT_EQ(loaded.externalEncoderPath, saved.externalEncoderPath);
     EXPECT_EQ(loaded.resampler, ResamplerKind::Classic);
+    EXPECT_EQ(loaded.shortenToFit, std::optional<bool>(false));
 
     // Saving the initial grid over it restores the 2s of the places without a button.
     Settings initial;
