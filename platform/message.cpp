@@ -54,13 +54,21 @@ MessageAnswer Show(const MessageRequest& request) {
 }  // namespace
 
 MessageAnswer ShowMessage(std::string_view text, std::string_view caption, MessageButtons buttons, bool systemModal) {
-    return Show({std::string(text), std::string(caption), buttons, systemModal});
+    MessageRequest request;
+    request.text = text;
+    request.caption = caption;
+    request.buttons = buttons;
+    request.systemModal = systemModal;
+    return Show(request);
 }
 
 MessageAnswer AskWithCheckBox(std::string_view text, std::string_view caption, std::string_view checkBoxText,
                               bool& checked) {
     checked = false;
-    MessageRequest request{std::string(text), std::string(caption), MessageButtons::YesNo, false};
+    MessageRequest request;
+    request.text = text;
+    request.caption = caption;
+    request.buttons = MessageButtons::YesNo;
     request.checkBoxText = std::string(checkBoxText);
     request.checkBoxChecked = &checked;
     return Show(request);

@@ -32,10 +32,15 @@ TEST(Message, RecorderRestoresThePreviousSink) {
 }
 
 TEST(Message, ConsoleAnswersQuestionsWithItsDefault) {
-    MessageRequest question{"q", "c", MessageButtons::OkCancel, false};
+    MessageRequest question;
+    question.text = "q";
+    question.caption = "c";
+    question.buttons = MessageButtons::OkCancel;
     EXPECT_EQ(ConsoleMessageSink()(question), MessageAnswer::Cancel);
     EXPECT_EQ(ConsoleMessageSink(MessageAnswer::Ok)(question), MessageAnswer::Ok);
-    MessageRequest box{"b", "c", MessageButtons::Ok, false};
+    MessageRequest box;
+    box.text = "b";
+    box.caption = "c";
     EXPECT_EQ(ConsoleMessageSink()(box), MessageAnswer::Ok);
 }
 
