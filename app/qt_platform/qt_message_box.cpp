@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QMessageBox>
+#include <QPushButton>
 #include <memory>
+#include <utility>
 
 #include "app/qt_platform/gui_thread.h"
 #include "platform/failure_cause.h"
@@ -20,12 +22,26 @@ QMessageBox::StandardButtons ButtonsOf(MessageButtons buttons) {
     }
 }
 
+// Qt's own button texts are English unless a translation of Qt is installed; the window
+// speaks Japanese, so its boxes name their buttons themselves.
+void NameButtonsInJapanese(QMessageBox& box) {
+    const std::pair<QMessageBox::StandardButton, const char*> names[] = {
+        {QMessageBox::Ok, "OK"},
+        {QMessageBox::Cancel, "キャンセル"},
+        {QMessageBox::Yes, "はい(&Y)"},
+        {QMessageBox::No, "いいえ(&N)"},
+    };
+    for (const auto& [button, name] : names)
+        if (QAbstractButton* shown = box.button(button)) shown->setText(QString::fromUtf8(name));
+}
+
 }  // namespace
 
 MessageAnswer ShowQtMessageBox(const MessageRequest& request) {
     QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(request.caption), QString::fromStdString(request.text),
                     ButtonsOf(request.buttons), QApplication::activeWindow());
     box.setWindowModality(Qt::ApplicationModal);
+    NameButtonsInJapanese(box);
     if (request.systemModal) box.setWindowFlag(Qt::WindowStaysOnTopHint);
     QCheckBox* checkBox = nullptr;
     if (!request.checkBoxText.empty()) {
