@@ -38,12 +38,13 @@ bool StopHere(const std::stop_token& stop, JobReport& report) {
     return true;
 }
 
-// Runs one encoder call and records whether its file was written; an output the caller
-// stopped is not listed.
+// Runs one encoder call, records whether its file was written and moves the bar on; an
+// output the caller stopped is not listed and does not move the bar.
 template <typename Make>
 void MakeOutput(ConversionHost& host, JobReport& report, const std::string& path, Make make) {
     if (host.KeepExisting(path)) {
         report.outputs.push_back({path, false});
+        host.ProgressStep();
         return;
     }
     host.OutputStarted(path);
@@ -53,6 +54,7 @@ void MakeOutput(ConversionHost& host, JobReport& report, const std::string& path
     else
         report.outputs.push_back({path, result == OutputResult::Written});
     host.OutputFinished(path, result == OutputResult::Written);
+    if (result != OutputResult::Stopped) host.ProgressStep();
 }
 
 // The 3GP/3G2 file the grid asks for; the 3GP step adds the streaming, external and
@@ -202,7 +204,6 @@ void MakeMldAndMmf(ConversionHost& host, const SourceClip& clip, const JobChoice
         if (listsSizes && mld->overSizeLimit) sizes.overLimit.push_back(row.path);
         if (written && mld->keptSeconds)
             keptSeconds = std::min(keptSeconds.value_or(*mld->keptSeconds), *mld->keptSeconds);
-        host.ProgressStep();
     }
     host.ShowSizeMessages(sizes);
     if (keptSeconds) ShowShortenedNotice(*keptSeconds);
@@ -213,7 +214,6 @@ void MakeMldAndMmf(ConversionHost& host, const SourceClip& clip, const JobChoice
         mmf.resampler = choices.resampler;
         MakeOutput(host, report, MmfOutputPath(basePath).value_or(basePath),
                    [&] { return mmf.WriteMmf(choices.mmfRate, choices.mmfChannels != 1); });
-        host.ProgressStep();
     }
 }
 
@@ -345,7 +345,6 @@ JobReport OnConvert(ConversionHost& host, std::stop_token stop) {
             request.useExternal = useExternal;
             MakeOutput(host, report, Output3gpPath(basePath, 1).value_or(basePath),
                        [&] { return aac.Write(request, settings.externalEncoderPath); });
-            host.ProgressStep();
         }
 
         if (choices.make3g2 && !StopHere(stop, report)) {
@@ -353,7 +352,6 @@ JobReport OnConvert(ConversionHost& host, std::stop_token stop) {
             std::string noExternal;
             MakeOutput(host, report, Output3gpPath(basePath, 2).value_or(basePath),
                        [&] { return aac.Write(AacRequest(choices, 2, title), noExternal); });
-            host.ProgressStep();
         }
     } catch (const std::bad_alloc&) {
         host.ErrorMsg(2);

@@ -92,7 +92,8 @@ TEST_F(JobThreadFixture, AJobOnItsThreadShowsWhatTheSameJobShowsInline) {
 }
 
 // Stopped in the middle, a job leaves the files it finished (whole: the same bytes an
-// unstopped job writes), no other file, and says which it wrote.
+// unstopped job writes), no other file, and says which it wrote; the bar moves only for
+// the outputs that ended.
 TEST_F(JobThreadFixture, AStoppedJobKeepsItsWholeFilesAndLeavesNoOther) {
     OnConvert(host);
     const std::string mmfBytes = ReadWholeFile(out + "/song.mmf");
@@ -100,12 +101,13 @@ TEST_F(JobThreadFixture, AStoppedJobKeepsItsWholeFilesAndLeavesNoOther) {
         const char* stopAt;
         std::vector<std::string> files;
         std::string closing;
+        int steps;
     };
     const Case cases[] = {
         // During the first output, which is refused: nothing is written.
-        {"_93s.mld", {}, std::string(kStoppedBeforeAnyText)},
+        {"_93s.mld", {}, std::string(kStoppedBeforeAnyText), 1},
         // As the 3GP file begins, its AAC coding running ahead on a thread of its own.
-        {".3gp", {"song.mmf"}, out + std::string(kSavedTheseText) + "\nsong.mmf\n" + std::string(kRestStoppedText)},
+        {".3gp", {"song.mmf"}, out + std::string(kSavedTheseText) + "\nsong.mmf\n" + std::string(kRestStoppedText), 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.stopAt);
@@ -116,10 +118,12 @@ TEST_F(JobThreadFixture, AStoppedJobKeepsItsWholeFilesAndLeavesNoOther) {
         JobThread job;
         host.job = &job;
         host.stopAt = c.stopAt;
+        host.steps = 0;
         const JobReport report = RunOnThread(job);
         EXPECT_EQ(report.outcome, JobOutcome::Stopped);
         EXPECT_FALSE(report.AllWritten());
         EXPECT_EQ(FilesInOut(), c.files);
+        EXPECT_EQ(host.steps, c.steps);
         if (!c.files.empty()) {
             EXPECT_EQ(ReadWholeFile(out + "/song.mmf"), mmfBytes);
         }
