@@ -5,6 +5,7 @@
 #include <malloc.h>
 
 #include <map>
+#include <mutex>
 
 #include "cli/check_command.h"
 #include "cli/console.h"
@@ -40,8 +41,17 @@ public:
 
     void OutputStarted(const std::string& path) override {
         Console::SetCurrentOutput(path);
+        {
+            std::lock_guard lock(outputMutex_);
+            output_ = path;
+        }
         console_.ShowWorkingOn(input_.inputPath, path);
         TakeFailureCause();  // a cause of earlier, handled trouble is not this output's
+    }
+    // Called from the job's spare thread too.
+    void OutputProgress(double share) override {
+        std::lock_guard lock(outputMutex_);
+        console_.ShowOutputProgress(output_, share);
     }
     // A written file is listed at once, so that a script (or a person pressing Ctrl-C)
     // knows it is complete.
@@ -95,6 +105,8 @@ private:
     const std::map<std::string, std::string>& rateRefusals_;
     LoadedInput input_;
     OutputRules rules_;
+    std::mutex outputMutex_;
+    std::string output_;  // the output being made
     bool listingFailed_ = false;
 };
 

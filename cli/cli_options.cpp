@@ -56,7 +56,7 @@ struct RawOptions {
     int mldRate = 0, mmfRate = 0, aacRate = 0, mldLimit = 0;
     std::string start, end, fadeIn, fadeOut;
     bool overwrite = false;
-    std::string external, mp3Decoder, output, settings, resampler;
+    std::string external, mp3Decoder, output, settings, resampler, play;
 };
 
 const CLI::Validator kTime = CLI::Validator(
@@ -110,9 +110,25 @@ Defaults DefaultsOf(const Settings& settings) {
     return d;
 }
 
+// CLI11's layout, but a name that leaves less than two spaces before its description puts
+// the description on a line of its own.
+class HelpFormatter : public CLI::Formatter {
+public:
+    std::string make_option(const CLI::Option* option, bool positional) const override {
+        std::string line = "  " + make_option_name(option, positional) + make_option_opts(option);
+        const std::string description = make_option_desc(option);
+        const std::string indent(column_width_, ' ');
+        if (description.empty()) return line + "\n";
+        line += line.size() + 2 > column_width_ ? "\n" + indent : std::string(column_width_ - line.size(), ' ');
+        for (const char c : description) line += c == '\n' ? "\n" + indent : std::string(1, c);
+        return line + "\n";
+    }
+};
+
 // Declares every option of kvt-convert on `app`, storing into `options` and `raw`.
 void Declare(CLI::App& app, CliOptions& options, RawOptions& raw, const Defaults& d) {
     app.set_help_flag();
+    app.formatter(std::make_shared<HelpFormatter>());
     app.get_formatter()->column_width(34);
     app.option_defaults()->always_capture_default(false);
     const char* outputs = "Outputs (given on the command line, they replace the choice of the settings file)";
@@ -251,6 +267,11 @@ void Declare(CLI::App& app, CliOptions& options, RawOptions& raw, const Defaults
         ->group(files);
     app.add_flag("--json", options.json, "with --check: one JSON document on stdout, an object a file")->group(files);
     app.add_flag("--list-presets", options.listPresets, "list the handsets and their presets")->group(files);
+    app.add_option("--play", raw.play,
+                   "as the only option: play an MLD, MMF, 3GP or 3G2 file as the ringtone readers decode it, at its "
+                   "own rate")
+        ->type_name("FILE")
+        ->group(files);
     app.add_flag("-h,--help", options.help, "print this help")->group(files);
     app.add_flag("--version", options.version, "print the version")->group(files);
 
@@ -313,6 +334,8 @@ std::optional<UsageError> Handsets(const RawOptions& raw, CliOptions& options) {
 std::optional<UsageError> Finish(const CLI::App& app, const RawOptions& raw, CliOptions& options) {
     if (auto error = FlagWithValue(app)) return error;
     if (auto error = Handsets(raw, options)) return error;
+    // main() plays a file when --play comes first and alone; anywhere else it is a mistake.
+    if (app.get_option("--play")->count() > 0) return UsageError{"--play goes alone: kvt-convert --play FILE"};
     if (options.json && !options.check) return UsageError{"--json goes with --check"};
     if (options.noClobber && raw.overwrite) return UsageError{"-n and -y contradict each other; give one"};
     options.outputsGiven = !raw.handsets.empty() || raw.all || options.mmf || options.make3gp || options.make3g2;

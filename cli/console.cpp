@@ -7,6 +7,7 @@
 
 #include "convert/conversion_job.h"
 #include "platform/failure_cause.h"
+#include "platform/message_language.h"
 #include "platform/paths.h"
 
 namespace kvt::cli {
@@ -43,7 +44,7 @@ std::string Tagged(const std::string& text) {
 }  // namespace
 
 Console::Console(std::FILE* out, std::FILE* err, bool progressBar, bool quiet)
-    : out_(out), err_(err), progressBar_(progressBar && !quiet), quiet_(quiet) {}
+    : out_(out), err_(err), progressBar_(progressBar && !quiet), quiet_(quiet), japanese_(MessagesInJapanese()) {}
 
 void Console::SetCurrentInput(const std::string& path) {
     currentInput = FileNameOfPath(path);
@@ -57,6 +58,15 @@ void Console::ShowWorkingOn(const std::string& input, const std::string& output)
     std::lock_guard lock(mutex_);
     workingInput_ = FileNameOfPath(input);
     workingOutput_ = FileNameOfPath(output);
+    workingPercent_ = -1;
+    DrawBarLocked();
+}
+
+void Console::ShowOutputProgress(const std::string& output, double share) {
+    std::lock_guard lock(mutex_);
+    const int percent = static_cast<int>(std::clamp(share, 0.0, 1.0) * 100);
+    if (FileNameOfPath(output) != workingOutput_ || percent == workingPercent_) return;
+    workingPercent_ = percent;
     DrawBarLocked();
 }
 
@@ -69,8 +79,9 @@ MessageSink Console::Sink() {
     return [this](const MessageRequest& request) {
         bool question = request.buttons != MessageButtons::Ok;
         std::string text;
-        if (!request.caption.empty() && request.caption != kApplicationTitle) text += request.caption + ": ";
-        text += request.text;
+        if (!request.caption.empty() && request.caption != kApplicationTitle)
+            text += LocalizedMessage(request.caption, japanese_) + ": ";
+        text += LocalizedMessage(request.text, japanese_);
         if (request.text == kNothingChosenText) text += " (choose outputs with --all, --mld, --mmf, --3gp or --3g2)";
         if (question) text += request.buttons == MessageButtons::YesNo ? " [No]" : " [Cancel]";
         // The box's words name the symptom; what the system said names the cause.
@@ -143,12 +154,12 @@ bool Console::OutputBroken() {
 
 void Console::Error(const std::string& text) {
     std::lock_guard lock(mutex_);
-    PrintLocked(Tagged(text));
+    PrintLocked(Tagged(LocalizedMessage(text, japanese_)));
 }
 
 void Console::Info(const std::string& text) {
     std::lock_guard lock(mutex_);
-    if (!quiet_) PrintLocked(Tagged(text));
+    if (!quiet_) PrintLocked(Tagged(LocalizedMessage(text, japanese_)));
 }
 
 void Console::Finish() {
@@ -185,6 +196,7 @@ void Console::DrawBarLocked() {
         label = std::to_string(working ? done_ + 1 : done_) + "/" + std::to_string(total_);
         if (!workingInput_.empty()) label = workingInput_ + "  " + label;
         if (working) label += "  " + workingOutput_;
+        if (working && workingPercent_ >= 0) label += "  " + std::to_string(workingPercent_) + " %";
     } else {
         return;
     }

@@ -1,7 +1,8 @@
 #pragma once
 // kvt-convert's terminal: messages on stderr, each tagged with the input and the output it
 // concerns, the written paths on stdout, and a progress bar on stderr when it is a
-// terminal. Quiet, it prints errors only. Safe to use from several jobs at once.
+// terminal. Quiet, it prints errors only. The core's texts are shown in English outside a
+// Japanese locale. Safe to use from several jobs at once.
 
 #include <cstdio>
 #include <mutex>
@@ -34,6 +35,9 @@ public:
     // The bar names the input and the output being made.
     void ShowWorkingOn(const std::string& input, const std::string& output);
 
+    // The share (0..1) of `output` made, shown beside it while it is the output being made.
+    void ShowOutputProgress(const std::string& output, double share);
+
     void AddToTotal(int outputs);
     void Step();
     // The bar shows a CD rip's progress (0..1) instead of the outputs; a negative fraction
@@ -57,6 +61,7 @@ private:
     std::FILE* err_;
     bool progressBar_;
     bool quiet_;
+    bool japanese_;  // the core's texts as they are; otherwise in English
     bool outputBroken_ = false;
     bool barShown_ = false;
     int total_ = 0;
@@ -64,6 +69,7 @@ private:
     double ripFraction_ = -1;
     std::string workingInput_;
     std::string workingOutput_;
+    int workingPercent_ = -1;  // none shown
 };
 
 }  // namespace kvt::cli

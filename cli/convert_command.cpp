@@ -26,6 +26,7 @@
 #include "platform/cleanup_registry.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
+#include "platform/message_language.h"
 #include "platform/paths.h"
 #include "platform/spare_threads.h"
 
@@ -168,7 +169,8 @@ void RunJobs(int job, const PrivateWorkFolder& work, Shared& shared) {
 }
 
 int Usage(std::FILE* err, const std::string& message) {
-    std::fprintf(err, "kvt-convert: %s\nTry 'kvt-convert --help'.\n", message.c_str());
+    const std::string text = LocalizedMessage(message, MessagesInJapanese());
+    std::fprintf(err, "kvt-convert: %s\nTry 'kvt-convert --help'.\n", text.c_str());
     return kExitUsage;
 }
 

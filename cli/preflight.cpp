@@ -8,6 +8,7 @@
 #include "Module/General/General/GeneralFile.h"
 #include "convert/conversion_job.h"
 #include "convert/input_kinds.h"
+#include "convert/input_loader.h"
 #include "engine/mld_encoder.h"
 #include "engine/mld_preset_table.h"
 #include "engine/mmf_encoder.h"
@@ -44,7 +45,7 @@ std::optional<std::string> InputProblem(const std::string& path) {
     if (status.kind == PathKind::Missing) return "cannot open: " + ErrnoText(status.error);
     if (status.kind == PathKind::Folder) return "a folder, not a file";
     if (ReaderForPath(path) == InputReader::Unknown)
-        return "このファイルは変換できません。 (kvt-convert reads " + ReadExtensionList() + " files)";
+        return std::string(kCannotConvertText) + " (kvt-convert reads " + ReadExtensionList() + " files)";
     if (int error = AccessError(path, kMayRead)) return "cannot read: " + ErrnoText(error);
     return std::nullopt;
 }

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "cli/message_language.h"
+#include "platform/message_language.h"
 #include "platform/paths.h"
 
 namespace kvt::cli {
@@ -13,7 +13,7 @@ constexpr char kShortenedEnglishFormat[] = "%s: shortened to %.1f s to fit in %d
 }  // namespace
 
 std::string ShortenedNotice(const OverLimitFile& file, uint32_t limit) {
-    if (SpeaksJapanese()) return ShortenedText(file, limit);
+    if (MessagesInJapanese()) return ShortenedText(file, limit);
     char text[1024];
     std::snprintf(text, sizeof text, kShortenedEnglishFormat, std::string(FileNameOfPath(file.path)).c_str(),
                   file.fittingSeconds, LimitKb(limit));

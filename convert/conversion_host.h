@@ -44,6 +44,9 @@ public:
     // The job is about to make the output `path`; then it has made it, or failed.
     virtual void OutputStarted(const std::string& /*path*/) {}
     virtual void OutputFinished(const std::string& /*path*/, bool /*written*/) {}
+    // The share (0..1) of the output being made that is done, where its coding takes long
+    // (3GP, 3G2). It may come from a thread of the job other than the one that runs it.
+    virtual void OutputProgress(double /*share*/) {}
     // True for an output the host wants left as it is (kvt-convert -n and the file is
     // there): the job does not make it and counts it as not written.
     virtual bool KeepExisting(const std::string& /*path*/) { return false; }

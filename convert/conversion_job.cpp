@@ -325,6 +325,7 @@ JobReport OnConvert(ConversionHost& host, std::stop_token stop) {
         Encoder3gp aac(clip);
         aac.path = basePath;
         aac.stop = stop;
+        aac.progress = [&host](double share) { host.OutputProgress(share); };
         if (choices.make3gp || choices.make3g2) aac.CodeAhead(AacRequest(choices, 1, title));
 
         host.ProgressReset(CountSelectedOutputs(settings.grid));

@@ -21,7 +21,6 @@
 namespace kvt {
 namespace {
 
-constexpr std::string_view kCannotConvertText = "このファイルは変換できません。";
 constexpr std::string_view kAskMp3DecoderText = "MP3をWAVファイルに変換するための外部プログラムを指定してください。";
 constexpr std::string_view kNoSuchFileText = "指定されたファイルが存在しません。";
 constexpr std::string_view kMp3FailedText = "MP3の変換に失敗しました。MP3のエンコーダの指定をクリアしますか？";

@@ -6,11 +6,14 @@
 // when asked, and the samples become the loaded input.
 
 #include <string>
+#include <string_view>
 
 #include "convert/loaded_input.h"
 #include "convert/settings_store.h"
 
 namespace kvt {
+
+inline constexpr std::string_view kCannotConvertText = "このファイルは変換できません。";
 
 // workFolder + "/tempkvt.wav": the 16-bit copy of the whole input.
 std::string ScratchWavPath(const std::string& workFolder);

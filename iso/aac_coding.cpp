@@ -19,6 +19,8 @@ constexpr char kAacOpenFailedFormat[] = "aacエンコーダを開けませんで
 // and a margin of 1/64, which keeps the encoder within the buffer; the loop is bounded
 // should it not.
 constexpr int kRateSteps = 8;
+// Frames between two progress reports: 2 s of sound at 8000 Hz.
+constexpr size_t kProgressFrames = 16;
 
 struct FrameLoopEnd {
     std::optional<AacFailure> failure;
@@ -26,15 +28,16 @@ struct FrameLoopEnd {
 };
 
 FrameLoopEnd EncodeFrames(AacEncoder& encoder, std::span<const uint8_t> pcm, int channels, AacStream& stream,
-                          const std::stop_token& stop) {
+                          const std::stop_token& stop, const AacProgress& progress) {
     stream.decoderSpecificInfo = encoder.DecoderSpecificInfo();
     std::vector<int16_t> frame(encoder.InputSamples());
     std::vector<uint8_t> coded(encoder.MaxOutputBytes());
     const size_t frameBytes = frame.size() * sizeof(int16_t);
     stream.payload.reserve(pcm.size() / 4);
     stream.frameSizes.reserve(pcm.size() / frameBytes + 1);
-    for (size_t offset = 0; offset < pcm.size(); offset += frameBytes) {
+    for (size_t offset = 0, index = 0; offset < pcm.size(); offset += frameBytes, ++index) {
         if (stop.stop_requested()) return {AacFailure::Stopped};
+        if (progress && index % kProgressFrames == 0) progress(static_cast<double>(offset) / pcm.size());
         const size_t take = std::min(frameBytes, pcm.size() - offset);
         std::memcpy(frame.data(), pcm.data() + offset, take);
         std::memset(reinterpret_cast<uint8_t*>(frame.data()) + take, 0, frameBytes - take);
@@ -69,7 +72,8 @@ std::variant<std::unique_ptr<AacEncoder>, AacFailure> OpenAacEncoder(const AacSe
     return encoder;
 }
 
-AacCoding CodeAac(std::span<const uint8_t> pcm, const AacSettings& settings, std::stop_token stop) {
+AacCoding CodeAac(std::span<const uint8_t> pcm, const AacSettings& settings, std::stop_token stop,
+                  const AacProgress& progress) {
     const size_t buffer = kAacDecoderBufferBytes * static_cast<size_t>(settings.channels);
     int bitRate = settings.bitRate;
     for (int step = 0; step < kRateSteps; ++step) {
@@ -77,10 +81,13 @@ AacCoding CodeAac(std::span<const uint8_t> pcm, const AacSettings& settings, std
         if (const AacFailure* failure = std::get_if<AacFailure>(&opened)) return *failure;
         AacStream stream;
         stream.bitRate = bitRate;
-        const FrameLoopEnd end =
-            EncodeFrames(*std::get<std::unique_ptr<AacEncoder>>(opened), pcm, settings.channels, stream, stop);
+        const FrameLoopEnd end = EncodeFrames(*std::get<std::unique_ptr<AacEncoder>>(opened), pcm, settings.channels,
+                                              stream, stop, progress);
         if (end.failure) return *end.failure;
-        if (end.oversized == 0) return stream;
+        if (end.oversized == 0) {
+            if (progress) progress(1);
+            return stream;
+        }
         bitRate = static_cast<int>(int64_t{bitRate} * static_cast<int64_t>(buffer) * 63 /
                                    (static_cast<int64_t>(end.oversized) * 64));
     }

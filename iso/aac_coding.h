@@ -4,6 +4,7 @@
 // no message: a failure is a value, and ShowAacFailure says it to the user.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <stop_token>
@@ -45,10 +46,14 @@ enum class AacFailure {
 
 using AacCoding = std::variant<AacStream, AacFailure>;
 
+// Told the share (0..1) of the clip coded so far, after each batch of frames.
+using AacProgress = std::function<void(double)>;
+
 // One call per 1024 sample frames of `pcm` (the last padded with silence), no flush: calls
 // that return no bytes (the encoder's look-ahead) are not frames. `stop` is looked at
-// between frames.
-AacCoding CodeAac(std::span<const uint8_t> pcm, const AacSettings& settings, std::stop_token stop = {});
+// between frames. A stream coded again at a lower rate reports its progress anew.
+AacCoding CodeAac(std::span<const uint8_t> pcm, const AacSettings& settings, std::stop_token stop = {},
+                  const AacProgress& progress = {});
 
 // The encoder CodeAac codes with, opened and configured for `settings` at `bitRate` (per
 // channel); the failure when it cannot be.

@@ -1,5 +1,6 @@
 #include "iso/encoder_3gp.h"
 
+#include <atomic>
 #include <functional>
 #include <new>
 #include <stop_token>
@@ -66,7 +67,12 @@ struct Encoder3gp::Ahead {
     };
     // Runs on the spare thread; nothing it meets reaches the user.
     void Run(const SourceClip& source, const Aac3gpRequest& request, const std::stop_token& stop);
+    // From the time Write waits for the result, the coding's progress is passed on.
+    void Watch();
 
+    AacProgress progress;
+    std::atomic<double> done{0};
+    std::atomic<bool> watched{false};
     std::optional<Result> result;
     std::jthread thread;  // stopped and joined before the result goes
     // Passes the encoder's stop on to the thread; gone before the thread is.
@@ -77,20 +83,30 @@ void Encoder3gp::Ahead::Run(const SourceClip& source, const Aac3gpRequest& reque
     MessageHold hold;
     try {
         const AacTarget target = ResolveAacTarget(request.samplingRate, request.channels, source.format);
-        Result done;
-        if (!PadForAac(source, request.samplingRate, done.pcm) || !ConvertForAac(done.pcm, target, request.resampler) ||
-            !FitsFrameTable(done.pcm.data.size(), target.channels) || !hold.Empty()) {
+        Result converted;
+        if (!PadForAac(source, request.samplingRate, converted.pcm) ||
+            !ConvertForAac(converted.pcm, target, request.resampler) ||
+            !FitsFrameTable(converted.pcm.data.size(), target.channels) || !hold.Empty()) {
             return;
         }
-        done.coded.key = KeyFor(source, request, target);
-        AacCoding coding = CodeAac(done.pcm.data, done.coded.key.settings, stop);
+        converted.coded.key = KeyFor(source, request, target);
+        auto report = [this](double share) {
+            this->done = share;
+            if (watched && progress) progress(share);
+        };
+        AacCoding coding = CodeAac(converted.pcm.data, converted.coded.key.settings, stop, report);
         if (AacStream* stream = std::get_if<AacStream>(&coding)) {
-            done.coded.stream = std::move(*stream);
-            result = std::move(done);
+            converted.coded.stream = std::move(*stream);
+            result = std::move(converted);
         }
     } catch (const std::bad_alloc&) {
         // Write meets the shortage again and reports it.
     }
+}
+
+void Encoder3gp::Ahead::Watch() {
+    watched = true;
+    if (progress) progress(done);
 }
 
 std::optional<std::string> Output3gpPath(const std::string& path, int kind) {
@@ -108,6 +124,7 @@ void Encoder3gp::CodeAhead(const Aac3gpRequest& request) {
     std::optional<SpareThread> spare = SpareThread::Take();
     if (!spare) return;
     ahead_ = std::make_unique<Ahead>();
+    ahead_->progress = progress;
     ahead_->thread = std::jthread([ahead = ahead_.get(), &source = source_, request, spare = std::move(*spare)](
                                       std::stop_token stop) { ahead->Run(source, request, stop); });
     ahead_->passStop.emplace(stop, [thread = &ahead_->thread] { thread->request_stop(); });
@@ -118,6 +135,7 @@ OutputResult Encoder3gp::Write(const Aac3gpRequest& request, std::string& extern
     const CodingKey key = KeyFor(source_, request, target);
     std::optional<Ahead::Result> ahead;
     if (ahead_) {
+        if (ahead_->thread.joinable()) ahead_->Watch();
         ahead_->thread.join();
         if (ahead_->result && ahead_->result->coded.key == key) ahead = std::move(ahead_->result);
         ahead_.reset();
@@ -157,7 +175,7 @@ OutputResult Encoder3gp::Write(const Aac3gpRequest& request, std::string& extern
     }
     if (!lastStream_ || lastStream_->key != key) {
         lastStream_.reset();
-        AacCoding coding = CodeAac(data, key.settings, stop);
+        AacCoding coding = CodeAac(data, key.settings, stop, progress);
         if (const AacFailure* failure = std::get_if<AacFailure>(&coding)) {
             if (*failure == AacFailure::Stopped) return OutputResult::Stopped;
             ShowAacFailure(*failure, key.settings);

@@ -68,6 +68,10 @@ public:
     // makes no file and says nothing.
     std::stop_token stop;
 
+    // Told the share of the AAC coding done, per batch of frames, while Write codes or waits
+    // for the coding started ahead (then from the spare thread). Set before CodeAhead.
+    AacProgress progress;
+
     // How long the external program may run before its output is looked for.
     std::chrono::milliseconds externalEncoderWait = kExternalEncoderWait;
 

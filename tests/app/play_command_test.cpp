@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "app/preview/ringtone_sound.h"
@@ -82,21 +83,35 @@ TEST(PlayCommand, ARingtonePlaysTheCheckDecodersSoundAtItsOwnRate) {
     }
 }
 
-TEST(PlayCommand, AFileWithoutRingtoneSoundFailsWithTheReason) {
+TEST(PlayCommand, AFileWithoutRingtoneSoundFailsWithTheReasonInTheLocalesLanguage) {
     kvt::testing::TempFolder folder;
     const std::string path = folder.File("notes.mmf");
     std::FILE* file = std::fopen(path.c_str(), "wb");
     std::fputs("plain text", file);
     std::fclose(file);
-    std::FILE* err = std::tmpfile();
-    Heard heard;
-    EXPECT_EQ(RunPlayCommand(path, std::make_unique<InstantAudioOutput>(heard), err), kExitFailed);
-    EXPECT_EQ(heard.opens, 0);
-    std::rewind(err);
-    char text[512] = {};
-    std::fread(text, 1, sizeof text - 1, err);
-    std::fclose(err);
-    EXPECT_NE(std::strstr(text, std::string(kNoRingtoneSoundText).c_str()), nullptr) << text;
+    const char* saved = std::getenv("LC_ALL");
+    const std::string before = saved ? saved : "";
+    const struct {
+        const char* locale;
+        std::string reason;
+    } cases[] = {
+        {"ja_JP.UTF-8", std::string(kNoRingtoneSoundText)},
+        {"C", "The sound of the ringtone file could not be read."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.locale);
+        setenv("LC_ALL", c.locale, 1);
+        std::FILE* err = std::tmpfile();
+        Heard heard;
+        EXPECT_EQ(RunPlayCommand(path, std::make_unique<InstantAudioOutput>(heard), err), kExitFailed);
+        EXPECT_EQ(heard.opens, 0);
+        std::rewind(err);
+        char text[512] = {};
+        std::fread(text, 1, sizeof text - 1, err);
+        std::fclose(err);
+        EXPECT_NE(std::strstr(text, c.reason.c_str()), nullptr) << text;
+    }
+    saved ? setenv("LC_ALL", before.c_str(), 1) : unsetenv("LC_ALL");
 }
 
 }  // namespace

@@ -66,11 +66,12 @@ protected:
     std::string out() const { return folder / "out"; }
     std::string tmp() const { return folder / "tmp"; }
 
-    // The shell command that runs kvt-convert in cwd() with its own temporary folder;
-    // `prefix` holds shell commands run first ("ulimit -f 40;", "export NAME=value;").
+    // The shell command that runs kvt-convert in cwd() with its own temporary folder, in
+    // `locale` unless `prefix` exports another; `prefix` holds shell commands run first
+    // ("ulimit -f 40;", "export NAME=value;").
     std::string CommandLine(const std::vector<std::string>& arguments, const std::string& prefix = "") const {
-        std::string command = "cd " + Quote(cwd()) + " && " + prefix + " exec env TMPDIR=" + Quote(tmp()) + " " +
-                              Quote(KVT_CONVERT_BINARY);
+        std::string command = "cd " + Quote(cwd()) + " && export LC_ALL=" + Quote(locale) + "; " + prefix +
+                              " exec env TMPDIR=" + Quote(tmp()) + " " + Quote(KVT_CONVERT_BINARY);
         for (const auto& argument : arguments) command += " " + Quote(argument);
         return command + " >" + Quote(folder / "stdout") + " 2>" + Quote(folder / "stderr") + " </dev/null";
     }
@@ -115,6 +116,8 @@ protected:
     bool TmpIsEmpty() const { return std::filesystem::is_empty(tmp()); }
 
     TempFolder folder;
+    // The locale of messages: the core's texts as they are, unless a test asks for another.
+    std::string locale = "ja_JP.UTF-8";
 };
 
 }  // namespace kvt::testing

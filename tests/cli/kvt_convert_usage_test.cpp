@@ -30,7 +30,8 @@ TEST_F(KvtConvert, AllLeavesOutTheHandsetsTheRateRefusesAndSucceeds) {
 TEST_F(KvtConvert, NamedHandsetThatRefusesTheRateFailsAndSaysWhichRatesItTakes) {
     RunResult run = Convert({"--mld", "LG,n1", "-o", out(), MakeSample("song.wav", "1")});
     EXPECT_EQ(run.exitCode, 1);
-    auto refusal = run.err.find("song.wav: song_lg.mld: samplerate_f04:lg\n");
+    auto refusal =
+        run.err.find("song.wav: song_lg.mld: samplerate_f04:lg（この機種のプリセットは4000Hzに対応していません）\n");
     auto rates = run.err.find("song.wav: song_lg.mld: LG (lg) takes 8000, 16000 Hz, not 4000");
     EXPECT_NE(refusal, std::string::npos) << run.err;
     EXPECT_NE(rates, std::string::npos) << run.err;
