@@ -9,7 +9,7 @@
 
 #include "cli/convert_command.h"
 #ifdef KVT_WITH_PLAY
-#include "app/preview/qt_audio_output.h"
+#include "app/preview/system_audio_output.h"
 #include "cli/play_command.h"
 #endif
 #include "platform/cleanup_registry.h"
@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
             return kvt::cli::kExitUsage;
         }
 #ifdef KVT_WITH_PLAY
-        return kvt::cli::RunPlayCommand(arguments[1], std::make_unique<kvt::QtAudioOutput>(), stderr);
+        return kvt::cli::RunPlayCommand(arguments[1], kvt::MakeSystemAudioOutput(), stderr);
 #else
         std::fprintf(stderr, "kvt-convert: --play is not built into this kvt-convert (it needs Qt Multimedia)\n");
         return kvt::cli::kExitUsage;

@@ -17,8 +17,8 @@
 #include "Module/General/General/GeneralFile.h"
 #include "app/help_page.h"
 #include "app/main_window/waveform_painter.h"
-#include "app/preview/qt_audio_output.h"
 #include "app/preview/sink_preview_player.h"
+#include "app/preview/system_audio_output.h"
 #include "app/qt_platform/gui_thread.h"
 #include "convert/conversion_job.h"
 #include "convert/input_kinds.h"
@@ -80,7 +80,7 @@ std::string InputFilterPatterns() {
 
 CMFCzorvikDlg::CMFCzorvikDlg(QImage normalLook, QImage pressedLook, std::string workFolder, QWidget* parent)
     : SkinnedWindow(std::move(normalLook), std::move(pressedLook), parent),
-      preview_(std::make_unique<SinkPreviewPlayer>(std::make_unique<QtAudioOutput>())),
+      preview_(std::make_unique<SinkPreviewPlayer>(MakeSystemAudioOutput())),
       helpOpener_([](const QUrl& url) { return QDesktopServices::openUrl(url); }),
       volumeMenu_([this](QPoint at) { return VolumeMenuAt(this, at); }) {
     setWindowIcon(QIcon(":/icon/kvt.png"));
