@@ -29,8 +29,6 @@ namespace {
 // The MLD rows that store one piece keep only the start of a long clip.
 constexpr char kShortenedFormat[] = "選択範囲が長いため、MLDファイルには先頭の%.1f秒だけを保存しました。";
 
-constexpr int kNormalizeLevel = 100;  // percent of full scale
-
 // True when the job is to end here, before its next output.
 bool StopHere(const std::stop_token& stop, JobReport& report) {
     if (!stop.stop_requested()) return false;
@@ -55,19 +53,6 @@ void MakeOutput(ConversionHost& host, JobReport& report, const std::string& path
         report.outputs.push_back({path, result == OutputResult::Written});
     host.OutputFinished(path, result == OutputResult::Written);
     if (result != OutputResult::Stopped) host.ProgressStep();
-}
-
-// The 3GP/3G2 file the grid asks for; the 3GP step adds the streaming, external and
-// scratch-file choices.
-Aac3gpRequest AacRequest(const JobChoices& choices, int kind, const std::string& title) {
-    Aac3gpRequest request;
-    request.kind = kind;
-    request.bitRate = choices.aacBitRate;
-    request.samplingRate = choices.aacRate;
-    request.channels = choices.aacChannels;
-    request.title = title;
-    request.resampler = choices.resampler;
-    return request;
 }
 
 // The last rate cell that is on, in table order.
@@ -197,7 +182,7 @@ void MakeMldAndMmf(ConversionHost& host, const SourceClip& clip, const JobChoice
         mld->overSizeLimit = false;
         MakeOutput(host, report, row.path, [&] {
             mld->SetSizeLimit(choices.mldSizeLimit);
-            return mld->WriteMld(row.preset, choices.mldRate, kNormalizeLevel, std::nullopt);
+            return mld->WriteMld(row.preset, choices.mldRate, kJobNormalizeLevel, std::nullopt);
         });
         const bool written = report.outputs.back().written;
         if (written && shortened) sizes.shortened.push_back(*row.over);
@@ -218,6 +203,17 @@ void MakeMldAndMmf(ConversionHost& host, const SourceClip& clip, const JobChoice
 }
 
 }  // namespace
+
+Aac3gpRequest AacRequest(const JobChoices& choices, int kind, const std::string& title) {
+    Aac3gpRequest request;
+    request.kind = kind;
+    request.bitRate = choices.aacBitRate;
+    request.samplingRate = choices.aacRate;
+    request.channels = choices.aacChannels;
+    request.title = title;
+    request.resampler = choices.resampler;
+    return request;
+}
 
 JobChoices ReadJobChoices(const ButtonGrid& grid) {
     JobChoices choices;

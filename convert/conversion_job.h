@@ -13,6 +13,7 @@
 #include "convert/conversion_host.h"
 #include "engine/mld_fit.h"
 #include "engine/pcm_operations.h"
+#include "iso/encoder_3gp.h"
 
 namespace kvt {
 
@@ -28,6 +29,8 @@ inline constexpr std::string_view kSavedText = "にファイルを保存しま�
 inline constexpr std::string_view kSavedTheseText = "に次のファイルを保存しました。";
 inline constexpr std::string_view kRestStoppedText = "残りのファイルの変換は中止しました。";
 inline constexpr std::string_view kStoppedBeforeAnyText = "変換を中止しました。保存したファイルはありません。";
+
+inline constexpr int kJobNormalizeLevel = 100;  // the MLD rows' level, percent of full scale
 
 // What the grid asks of one job.
 struct JobChoices {
@@ -48,6 +51,10 @@ struct JobChoices {
 };
 
 JobChoices ReadJobChoices(const ButtonGrid& grid);
+
+// The 3GP/3G2 file the grid asks for; the job's 3GP step adds the streaming, external and
+// scratch-file choices.
+Aac3gpRequest AacRequest(const JobChoices& choices, int kind, const std::string& title);
 
 // The 13 MLD handset cells, MMF cell 0, 3GP cells 0 and 4 that are on (0 to 16).
 int CountSelectedOutputs(const ButtonGrid& grid);

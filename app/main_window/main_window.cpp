@@ -17,6 +17,7 @@
 #include "Module/General/General/GeneralFile.h"
 #include "app/help_page.h"
 #include "app/main_window/waveform_painter.h"
+#include "app/preview/handset_version.h"
 #include "app/preview/sink_preview_player.h"
 #include "app/preview/system_audio_output.h"
 #include "app/qt_platform/gui_thread.h"
@@ -49,11 +50,13 @@ std::optional<VolumeCommand> VolumeMenuAt(QWidget* owner, QPoint globalPos) {
     QAction* down = menu.addAction(QString::fromUtf8(kVolumeDownLabel));
     QAction* fadeIn = menu.addAction(QString::fromUtf8(kFadeInLabel));
     QAction* fadeOut = menu.addAction(QString::fromUtf8(kFadeOutLabel));
+    QAction* handset = menu.addAction(QString::fromUtf8(kHandsetVersionLabel));
     QAction* chosen = menu.exec(globalPos);
     if (chosen == up) return VolumeCommand::Up;
     if (chosen == down) return VolumeCommand::Down;
     if (chosen == fadeIn) return VolumeCommand::FadeIn;
     if (chosen == fadeOut) return VolumeCommand::FadeOut;
+    if (chosen == handset) return VolumeCommand::HandsetVersion;
     return std::nullopt;
 }
 
@@ -187,8 +190,35 @@ void CMFCzorvikDlg::RipFinished(bool ok) {
 // --- volume -----------------------------------------------------------------------
 
 void CMFCzorvikDlg::ApplyVolume(VolumeCommand command) {
+    if (command == VolumeCommand::HandsetVersion) return PlayHandsetVersion();
     model_.ChangeVolume(command);
     update();
+}
+
+// --- the handset's version --------------------------------------------------------
+
+void CMFCzorvikDlg::PlayHandsetVersion() {
+    if (converting_ || preview_->IsPlaying()) return;
+    if (!model_.input.isLoaded) {
+        ShowErrorMsg(1);
+        return;
+    }
+    handsetSound_ = HandsetVersion(model_.input, settings_);
+    if (!handsetSound_) return;
+    const PcmRange selection = SelectedRange(model_.input, ReversedSelection::Swap);
+    const size_t frameBytes = model_.input.FrameBytes();
+    handsetFirstFrame_ = static_cast<int64_t>(std::min(selection.offset, model_.input.PcmBytes()) / frameBytes);
+    handsetFrames_ =
+        std::min(static_cast<int64_t>(selection.length / frameBytes), model_.TotalFrames() - handsetFirstFrame_);
+    preview_->Play(*handsetSound_);
+    if (!preview_->IsPlaying()) handsetSound_.reset();
+    update();
+}
+
+int64_t CMFCzorvikDlg::HeardFrame() const {
+    const int64_t frame = preview_->PlayFrame();
+    if (!handsetSound_ || handsetSound_->totalFrames == 0) return frame;
+    return handsetFirstFrame_ + frame * handsetFrames_ / handsetSound_->totalFrames;
 }
 
 // --- the conversion job -----------------------------------------------------------
@@ -285,7 +315,7 @@ void CMFCzorvikDlg::ComposeContent(QImage& backBuffer) {
             model_.overviewReady = true;
         }
         std::optional<int64_t> playFrame;
-        if (playing) playFrame = preview_->PlayFrame();
+        if (playing) playFrame = HeardFrame();
         PaintLoadedInput(backBuffer, overviewCache_, model_, playFrame);
     }
     PaintProgress(backBuffer, model_);
@@ -332,7 +362,10 @@ void CMFCzorvikDlg::RunButton(Element button) {
     TakeFailureCause();  // the cause of earlier, handled trouble is not this action's
     switch (button) {
     case Element::Open: ShowOpenDialog(); break;
-    case Element::Play: preview_->Play(model_.input); break;
+    case Element::Play:
+        if (!preview_->IsPlaying()) handsetSound_.reset();
+        preview_->Play(model_.input);
+        break;
     case Element::Stop:
         preview_->Stop();
         job_.Stop();
@@ -378,6 +411,7 @@ void CMFCzorvikDlg::OnTimer100() {
     }
     preview_->OnTimer();
     const bool playing = preview_->IsPlaying();
+    if (!playing) handsetSound_.reset();
     if (playing || playing != wasPlaying_) changed = true;
     wasPlaying_ = playing;
     if (changed) update();
@@ -385,7 +419,7 @@ void CMFCzorvikDlg::OnTimer100() {
 
 void CMFCzorvikDlg::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::RightButton) {
-        if (converting_) return;  // the volume changes the loaded block
+        if (converting_) return;  // the volume changes the loaded block; the job uses the settings
         if (auto command = volumeMenu_(event->globalPosition().toPoint())) ApplyVolume(*command);
         return;
     }

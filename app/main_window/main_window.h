@@ -35,6 +35,7 @@ inline constexpr const char* kVolumeUpLabel = "音量を上げる";
 inline constexpr const char* kVolumeDownLabel = "音量を下げる";
 inline constexpr const char* kFadeInLabel = "フェードイン";
 inline constexpr const char* kFadeOutLabel = "フェードアウト";
+inline constexpr const char* kHandsetVersionLabel = "変換後の音を試聴";
 // The open dialog's filters: every audio file the loader reads first (the default), then
 // WAV, WMA, the CD's tracks and MP3.
 std::string InputFilter();
@@ -74,6 +75,9 @@ public:
     // The open-file dialog; a chosen file is opened.
     void ShowOpenDialog();
     void ApplyVolume(VolumeCommand command);
+    // The selection coded as the first chosen output and decoded again, played at the
+    // decoded rate with the played part banded over the selection. Nothing is saved.
+    void PlayHandsetVersion();
     // What timer 100 does: follow drags, repeat a held arrow, follow the preview.
     void OnTimer100();
 
@@ -136,10 +140,18 @@ private:
     void StartConversion();
     void ShowHelp();
     void ForgetRipFile();
+    // The frame of the input being heard: the preview's own, or the handset version's
+    // frame spread over the selection it was made from.
+    int64_t HeardFrame() const;
 
     MainWindowModel model_;
     Settings settings_;
     QImage overviewCache_;
+    // The decoded handset version the preview plays, and the selection it was made from in
+    // frames. Before the preview: the player reads the block until it stops.
+    std::optional<LoadedInput> handsetSound_;
+    int64_t handsetFirstFrame_ = 0;
+    int64_t handsetFrames_ = 0;
     std::unique_ptr<PreviewPlayer> preview_;
     bool wasPlaying_ = false;
     std::string ripTempPath_;

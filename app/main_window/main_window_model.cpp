@@ -117,6 +117,7 @@ void MainWindowModel::ChangeVolume(VolumeCommand command) {
             FadeOut(range, channels, frames);
         break;
     }
+    case VolumeCommand::HandsetVersion: return;
     }
     overviewReady = false;
 }

@@ -12,9 +12,10 @@
 namespace kvt {
 
 // The right-button menu's commands: the volume × 1.25 or × 0.8 of the whole block, a 0.5 s
-// fade from silence at START or to silence at END.
+// fade from silence at START or to silence at END, and the selection played as the first
+// chosen output sounds on the handset (which leaves the block as it is).
 inline constexpr double kMenuFadeSeconds = 0.5;
-enum class VolumeCommand { Up = 128, Down = 129, FadeIn = 130, FadeOut = 131 };
+enum class VolumeCommand { Up = 128, Down = 129, FadeIn = 130, FadeOut = 131, HandsetVersion = 132 };
 
 class MainWindowModel {
 public:
