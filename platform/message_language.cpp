@@ -203,6 +203,7 @@ constexpr MessageRendition kRenditions[] = {
 
     // Playing a sound
     {"着信音ファイルの音を読み出せませんでした。", "The sound of the ringtone file could not be read."},
+    {"試聴用の一時ファイルを作れませんでした。", "The temporary file for hearing the result could not be made."},
     {"このファイルの再生はできません。変換は可能かもしれません。", "This file cannot be played. It may still convert."},
     {"WAV再生のヘッダー処理でエラーが発生しました。他のアプリケーションを全部閉じてやりなおしてみてください。",
      "An error occurred in preparing the playback. Close all other applications and try again."},
