@@ -179,7 +179,8 @@ std::optional<MediaHeader> ReadMediaHeader(const std::vector<Box>& mdia, CheckRe
 void CheckEditList(const std::vector<Box>& trak, const MediaHeader& media, CheckReport& report) {
     const Box* edts = FindBox(trak, "edts");
     if (edts == nullptr) return;
-    const Box* elst = FindBox(ReadBoxes(edts->body, report), "elst");
+    const std::vector<Box> edits = ReadBoxes(edts->body, report);  // elst points into it
+    const Box* elst = FindBox(edits, "elst");
     if (elst == nullptr) return;
     uint32_t version = 0;
     auto body = FullBoxBody(*elst, report, &version);
